@@ -1,0 +1,16 @@
+// The one way the program shows a message box. Every box (language-file
+// errors, file errors, link failures and retry prompts, run outcomes, the close
+// question) goes through AppMessageBox, so tests can put a scripted responder
+// in place of the platform's MessageBoxA. Portable: no windows.h.
+#pragma once
+
+// owner is the HWND of the owning window, or nullptr; type is the MB_* flags.
+// The result is the platform's (IDOK, IDCANCEL, IDRETRY, IDYES, IDNO), or 0
+// when the box could not be shown.
+using AppMessageBoxFn = int (*)(void* owner, const char* text, const char* caption, unsigned type);
+
+int AppMessageBox(void* owner, const char* text, const char* caption, unsigned type);
+
+// Test seam: replaces the responder and returns the previous one; nullptr
+// restores the platform's message box.
+AppMessageBoxFn SetAppMessageBoxFn(AppMessageBoxFn fn);

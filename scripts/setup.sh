@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what building and testing need, on a fresh Debian machine.
+# Idempotent: does nothing when everything is already there.
+set -euo pipefail
+
+need=()
+have() { command -v "$1" >/dev/null 2>&1; }
+pkg_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+have i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686-posix)
+have x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64-posix)
+have i686-w64-mingw32-windres || need+=(binutils-mingw-w64-i686)
+have x86_64-w64-mingw32-windres || need+=(binutils-mingw-w64-x86-64)
+have wine64 || need+=(wine64)
+have wine || need+=(wine)
+pkg_installed wine32:i386 || need+=(wine32:i386)
+have Xvfb || need+=(xvfb)
+have xvfb-run || need+=(xvfb xauth)
+have import || need+=(imagemagick)
+have cmake || need+=(cmake)
+have g++ || need+=(g++)
+have clang++ || need+=(clang)
+pkg_installed libclang-rt-14-dev || need+=(libclang-rt-14-dev)
+[ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
+have python3 || need+=(python3)
+
+if [ ${#need[@]} -eq 0 ]; then
+    exit 0
+fi
+
+echo "setup: installing ${need[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+fi
+apt-get update -q
+apt-get install -y -q --no-install-recommends "${need[@]}"
