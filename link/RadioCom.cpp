@@ -1,0 +1,338 @@
+#include "link/RadioCom.h"
+
+#include "framework/AppMessageBox.h"
+#include "framework/Wnd.h"
+
+#include <cstring>
+
+using namespace LinkProtocol;
+
+CRadioCom::CRadioCom() = default;
+CRadioCom::~CRadioCom() = default;
+
+// ---- Protocol steps -------------------------------------------------------
+
+void CRadioCom::SwapBaudRate(const char* baud)
+{
+    // Everything from the first comma after the baud rate on (",N,8,2")
+    // stays; only the rate in front changes.
+    const CString settings = GetSettings();
+    const int comma = settings.Find(',', 1);
+    const CString tail = comma >= 0 ? settings.Mid(comma) : CString();
+    SetSettings(CString(baud) + tail);
+}
+
+int CRadioCom::WriteBytes(const unsigned char* data, size_t length)
+{
+    return WriteData(data, static_cast<WORD>(length));
+}
+
+int CRadioCom::ReadByte(unsigned char& value)
+{
+    return ReadData(&value, 1);
+}
+
+int CRadioCom::ReadClosingAck()
+{
+    unsigned char answer = 0;
+    if (!ReadByte(answer)) {
+        return kProtocolFailed;
+    }
+    return answer == ACK ? kProtocolOk : kProtocolFailed;
+}
+
+int CRadioCom::AcknowledgeAndClose()
+{
+    if (!WriteByte(ACK)) {
+        return kProtocolFailed;
+    }
+    return ReadClosingAck();
+}
+
+int CRadioCom::WaitProc(WORD milliseconds)
+{
+    Delay(milliseconds);
+    return 1;
+}
+
+int CRadioCom::IsOldTransceiver()
+{
+    m_oldTransceiver = 0;
+    m_savedReadTimeout = GetReadTimeout();
+    const CString kept = GetSettings();
+
+    SwapBaudRate(kOldRate);
+    if (!WriteString(kOldHandshake)) {
+        SetReadTimeout(m_savedReadTimeout);
+        return kProtocolFailed;
+    }
+    unsigned char answer = 0;
+    SetReadTimeout(kSynTimeout);
+    if (ReadByte(answer) && answer == SYN) {
+        SetReadTimeout(kOldAckTimeout);
+        if (ReadByte(answer) && answer == ACK) {
+            m_oldTransceiver = 1;
+            SetReadTimeout(kProgrammingTimeout);
+            return kProtocolOk;
+        }
+    }
+    SetSettings(kept);
+    SetReadTimeout(m_savedReadTimeout);
+    return kProtocolFailed;
+}
+
+int CRadioCom::ProgStart()
+{
+    m_savedReadTimeout = GetReadTimeout();
+    const CString kept = GetSettings();
+
+    for (size_t attempt = 0; attempt < kScanRateCount; ++attempt) {
+        SwapBaudRate(kScanRates[attempt]);
+        if (!WriteString(kProgram)) {
+            SetReadTimeout(m_savedReadTimeout);
+            return kProtocolFailed;
+        }
+        const bool slowest = attempt + 1 == kScanRateCount;
+        SetReadTimeout(slowest ? kSynTimeoutSlowest : kSynTimeout);
+        unsigned char answer = 0;
+        if (!ReadByte(answer) || answer != SYN) {
+            continue;
+        }
+        // The transceiver has seen the command and now waits for the PC to
+        // come over to the programming rate before it acknowledges.
+        SwapBaudRate(m_oldTransceiver ? kOldRate : kProgramRate);
+        SetReadTimeout(kProgrammingTimeout);
+        if (ReadByte(answer) && answer == ACK) {
+            return kProtocolOk;
+        }
+    }
+    SetSettings(kept);
+    SetReadTimeout(m_savedReadTimeout);
+    return kProtocolFailed;
+}
+
+int CRadioCom::ProgEnd()
+{
+    if (!WriteByte(kEnd)) {
+        SetReadTimeout(m_savedReadTimeout);
+        return kProtocolFailed;
+    }
+    unsigned char answer = 0;
+    const int got = ReadByte(answer);
+    SetReadTimeout(m_savedReadTimeout);
+    return got && answer == ACK ? kProtocolOk : kProtocolFailed;
+}
+
+int CRadioCom::MarriskEsnRead(unsigned char* buffer)
+{
+    if (!WriteBytes(kIdentityRequest, sizeof(kIdentityRequest))) {
+        return kProtocolFailed;
+    }
+    unsigned char lead = 0;
+    if (!ReadByte(lead) || lead != kLeadByte) {
+        return kProtocolFailed;
+    }
+    if (!ReadData(buffer, kIdentitySize)) {
+        return kProtocolFailed;
+    }
+    unsigned char check = 0;
+    if (!ReadByte(check)) {
+        return kProtocolFailed;
+    }
+    unsigned char sum = 0;
+    for (size_t i = 0; i < kIdentitySize; ++i) {
+        sum = static_cast<unsigned char>(sum + buffer[i]);
+    }
+    const bool intact = sum == check;
+    if (!WriteByte(intact ? ACK : NAK)) {
+        return kProtocolFailed;
+    }
+    const int closing = ReadClosingAck();
+    // A block that failed its own check is never passed on as good, whatever
+    // the transceiver closes with: its model name decides what may be
+    // written to the radio.
+    return intact ? closing : kProtocolFailed;
+}
+
+int CRadioCom::ModelNameRequest(unsigned char* buffer)
+{
+    WaitProc(kModelNameWait);
+    if (!WriteByte(STX)) {
+        return kProtocolFailed;
+    }
+    if (!ReadData(buffer, kModelNameSize)) {
+        return kProtocolFailed;
+    }
+    return AcknowledgeAndClose();
+}
+
+int CRadioCom::VersionRequest(unsigned char* buffer)
+{
+    if (!WriteByte(kVersionRequest)) {
+        return kProtocolFailed;
+    }
+    WaitProc(kVersionWait);
+    if (!ReadData(buffer, kVersionSize)) {
+        return kProtocolFailed;
+    }
+    // Some transceivers send more than the ten bytes; the rest must not be
+    // read as the answer to the ACK.
+    PurgeInput();
+    return AcknowledgeAndClose();
+}
+
+int CRadioCom::OptionInformationRequest(unsigned char* buffer)
+{
+    if (!WriteBytes(kRecordRequest, sizeof(kRecordRequest))) {
+        return kProtocolFailed;
+    }
+    unsigned char lead = 0;
+    if (!ReadByte(lead) || lead != kLeadByte) {
+        return kProtocolFailed;
+    }
+    if (!ReadData(buffer, kRecordSize)) {
+        return kProtocolFailed;
+    }
+    return AcknowledgeAndClose();
+}
+
+int CRadioCom::OptionInformationTrasmit(unsigned char* buffer)
+{
+    const int noted = GetReadTimeout();
+    if (!WriteBytes(kRecordWrite, sizeof(kRecordWrite))) {
+        return kTrasmitFailed;
+    }
+    if (!WriteBytes(buffer, kRecordSize)) {
+        return kTrasmitFailed;
+    }
+    // Storing the record takes the transceiver a while.
+    SetReadTimeout(kProgrammingTimeout);
+    unsigned char answer = 0;
+    const int got = ReadByte(answer);
+    SetReadTimeout(noted);
+    if (got && answer == ACK) {
+        return kTrasmitAccepted;
+    }
+    if (got && answer == NAK) {
+        return kTrasmitRefused;
+    }
+    return kTrasmitFailed;
+}
+
+// ---- Connection sessions --------------------------------------------------
+
+bool CRadioCom::AskRetry(CWnd* parent, const CString& text, const CString& caption)
+{
+    // Only the Retry button retries: a box that could not be shown (0) must
+    // not turn the loop into one that spins without the user.
+    return AppMessageBox(HwndOf(parent), text, caption, MB_RETRYCANCEL | MB_ICONERROR) == IDRETRY;
+}
+
+int CRadioCom::OpenCommunicationPort(CWnd* parent, CString text, CString caption)
+{
+    SetPortNumber(GetPortNumber());
+    SetPortOpen(0);
+    if (SetPortOpen(1)) {
+        return kSessionOk;
+    }
+    AppMessageBox(HwndOf(parent), text, caption, MB_OK | MB_ICONERROR);
+    return kSessionFailed;
+}
+
+int CRadioCom::BeginConnectionSession(CWnd* parent, CString text, CString caption)
+{
+    for (;;) {
+        // Every attempt tries the old handshake first, then the whole scan.
+        if (IsOldTransceiver() == kProtocolOk) {
+            return kSessionOk;
+        }
+        if (ProgStart() != kProtocolFailed) {
+            return kSessionOk;
+        }
+        if (!AskRetry(parent, text, caption)) {
+            EndConnectionSession();
+            return kSessionFailed;
+        }
+    }
+}
+
+int CRadioCom::EndConnectionSession()
+{
+    ProgEnd();
+    SetPortOpen(0);
+    return kSessionOk;
+}
+
+int CRadioCom::RequestSession(CWnd* parent, const CString& text, const CString& caption, Request request,
+                              unsigned char* buffer, size_t zeroLength)
+{
+    if (!buffer) {
+        EndConnectionSession();
+        return kSessionFailed;
+    }
+    for (;;) {
+        if (zeroLength) {
+            std::memset(buffer, 0, zeroLength);
+        }
+        if ((this->*request)(buffer) != kProtocolFailed) {
+            return kSessionOk;
+        }
+        if (!AskRetry(parent, text, caption)) {
+            EndConnectionSession();
+            return kSessionFailed;
+        }
+    }
+}
+
+int CRadioCom::MarriskEsnReadSession(CWnd* parent, CString text, CString caption, unsigned char* buffer)
+{
+    return RequestSession(parent, text, caption, &CRadioCom::MarriskEsnRead, buffer, 0);
+}
+
+int CRadioCom::ModelNameRequestSession(CWnd* parent, CString text, CString caption, unsigned char* buffer)
+{
+    return RequestSession(parent, text, caption, &CRadioCom::ModelNameRequest, buffer, 0);
+}
+
+int CRadioCom::VersionRequestSession(CWnd* parent, CString text, CString caption, unsigned char* buffer)
+{
+    return RequestSession(parent, text, caption, &CRadioCom::VersionRequest, buffer, 0);
+}
+
+int CRadioCom::OptionInfoRequestSession(CWnd* parent, CString text, CString caption, unsigned char* buffer,
+                                        int length)
+{
+    // The request stores exactly one record; a smaller buffer would be
+    // overrun. That is the caller's mistake, not the line's: nothing to retry,
+    // so the connection is ended as for any failed session.
+    if (length < static_cast<int>(kRecordSize)) {
+        EndConnectionSession();
+        return kSessionFailed;
+    }
+    return RequestSession(parent, text, caption, &CRadioCom::OptionInformationRequest, buffer, kRecordSize);
+}
+
+int CRadioCom::OptionInformationTransmit(CWnd* parent, CString text, CString caption, unsigned char* buffer,
+                                         unsigned long length)
+{
+    // One whole record is always sent; never read past a shorter buffer.
+    if (!buffer || length < kRecordSize) {
+        EndConnectionSession();
+        return kSessionFailed;
+    }
+    for (;;) {
+        const int answer = OptionInformationTrasmit(buffer);
+        if (answer == kTrasmitAccepted) {
+            return kSessionOk; // still in programming mode: the caller ends it
+        }
+        if (answer == kTrasmitRefused) {
+            // Not a link failure: no box here, the caller reports the refusal.
+            EndConnectionSession();
+            return kSessionRefused;
+        }
+        if (!AskRetry(parent, text, caption)) {
+            EndConnectionSession();
+            return kSessionFailed;
+        }
+    }
+}

@@ -1,0 +1,73 @@
+// CRadioCom: the transceiver link. The protocol steps (each sends one command,
+// reads the answer and shows nothing) and the connection sessions that wrap
+// them with the user's retry or cancel. Protocol and session results are 0 for
+// success and 1 for failure, the opposite of the serial port's.
+#pragma once
+
+#include "framework/CString.h"
+#include "link/LinkProtocol.h"
+#include "link/SerialPort.h"
+
+class CWnd;
+
+class CRadioCom : public CSerialPort {
+public:
+    // Protocol step results.
+    static constexpr int kProtocolOk = 0;
+    static constexpr int kProtocolFailed = 1;
+    // OptionInformationTrasmit: the transceiver's own answer byte, or failure.
+    static constexpr int kTrasmitAccepted = LinkProtocol::ACK; // 6
+    static constexpr int kTrasmitRefused = LinkProtocol::NAK;  // 21
+    static constexpr int kTrasmitFailed = 1;
+    // Session results. kSessionRefused is OptionInformationTransmit's "the
+    // transceiver refused the record"; it shares the value 6 with
+    // kTrasmitAccepted only by history.
+    static constexpr int kSessionOk = 0;
+    static constexpr int kSessionFailed = 1;
+    static constexpr int kSessionRefused = 6;
+
+    CRadioCom();
+    ~CRadioCom() override;
+
+    // Protocol steps; the port must be open.
+    int IsOldTransceiver();
+    int ProgStart();
+    int ProgEnd();
+    int WaitProc(WORD milliseconds);
+    int MarriskEsnRead(unsigned char* buffer);           // 32 bytes
+    int ModelNameRequest(unsigned char* buffer);         // 8 bytes
+    int VersionRequest(unsigned char* buffer);           // 10 bytes
+    int OptionInformationRequest(unsigned char* buffer); // 50 bytes
+    int OptionInformationTrasmit(unsigned char* buffer); // 50 bytes; 6 ACK, 21 NAK, 1 failed
+
+    // Connection sessions: text and caption are the body and title of the
+    // session's message box, owned by parent (which may be null).
+    int OpenCommunicationPort(CWnd* parent, CString text, CString caption);
+    int BeginConnectionSession(CWnd* parent, CString text, CString caption);
+    int EndConnectionSession();
+    int MarriskEsnReadSession(CWnd* parent, CString text, CString caption, unsigned char* buffer);
+    int ModelNameRequestSession(CWnd* parent, CString text, CString caption, unsigned char* buffer);
+    int VersionRequestSession(CWnd* parent, CString text, CString caption, unsigned char* buffer);
+    int OptionInfoRequestSession(CWnd* parent, CString text, CString caption, unsigned char* buffer,
+                                 int length);
+    int OptionInformationTransmit(CWnd* parent, CString text, CString caption, unsigned char* buffer,
+                                  unsigned long length);
+
+    int IsOldTransceiverFlag() const { return m_oldTransceiver; }
+    int GetSavedReadTimeout() const { return m_savedReadTimeout; }
+
+private:
+    using Request = int (CRadioCom::*)(unsigned char*);
+
+    void SwapBaudRate(const char* baud);
+    int WriteBytes(const unsigned char* data, size_t length);
+    int ReadByte(unsigned char& value);
+    int ReadClosingAck();
+    int AcknowledgeAndClose();
+    int RequestSession(CWnd* parent, const CString& text, const CString& caption, Request request,
+                       unsigned char* buffer, size_t zeroLength);
+    bool AskRetry(CWnd* parent, const CString& text, const CString& caption);
+
+    int m_savedReadTimeout = 1000;
+    int m_oldTransceiver = 0;
+};

@@ -1,0 +1,233 @@
+#include "link/SerialPort.h"
+
+#include <vector>
+
+CSerialPort::CSerialPort() = default;
+
+// m_handle closes the device if a caller left the port open.
+CSerialPort::~CSerialPort() = default;
+
+CString CSerialPort::DeviceName(BYTE number)
+{
+    // CreateFile knows only COM1 to COM9 by their short names; from COM10 on
+    // a port is reachable only through the device namespace, \\.\COMn (that
+    // form works for every number, but the short one is what users see in
+    // other programs and is kept where it works).
+    CString name;
+    if (number < 10) {
+        name.Format("COM%u", static_cast<unsigned>(number));
+    } else {
+        name.Format("\\\\.\\COM%u", static_cast<unsigned>(number));
+    }
+    return name;
+}
+
+int CSerialPort::SetPortNumber(BYTE number)
+{
+    if (number != 0) {
+        m_portNumber = number;
+    }
+    if (!m_open) {
+        return 1;
+    }
+    const int closed = Close();
+    const int opened = Open();
+    return closed && opened ? 1 : 0;
+}
+
+int CSerialPort::SetPortOpen(int open)
+{
+    const int want = open ? 1 : 0;
+    if (want == m_open) {
+        return 1;
+    }
+    return want ? Open() : Close();
+}
+
+int CSerialPort::Open()
+{
+    HANDLE h = Comm().CreateFileA(DeviceName(m_portNumber), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE || h == nullptr) {
+        return 0;
+    }
+    m_handle.Reset(h);
+    m_open = 1;
+
+    // The platform keeps the last settings of a device, so each open puts
+    // ours in place; RTS goes off last because many cables key the radio's
+    // transmitter with it.
+    if (SetInputBufferSize(m_inputQueueSize) && SetOutputBufferSize(m_outputQueueSize) &&
+        SetSettings(m_settings) && SetReadTimeout(m_readTimeout) &&
+        Comm().EscapeCommFunction(m_handle.Get(), CLRRTS)) {
+        return 1;
+    }
+    // A port that failed its configuration is not usable: release it at once
+    // rather than leave it held and counted as open.
+    Close();
+    return 0;
+}
+
+int CSerialPort::Close()
+{
+    m_open = 0;
+    return m_handle.Close() ? 1 : 0;
+}
+
+int CSerialPort::SetInputBufferSize(WORD size)
+{
+    m_inputQueueSize = size;
+    return m_open ? ApplyQueueSizes() : 1;
+}
+
+int CSerialPort::SetOutputBufferSize(WORD size)
+{
+    m_outputQueueSize = size;
+    return m_open ? ApplyQueueSizes() : 1;
+}
+
+int CSerialPort::ApplyQueueSizes()
+{
+    return Comm().SetupComm(m_handle.Get(), m_inputQueueSize, m_outputQueueSize) ? 1 : 0;
+}
+
+int CSerialPort::SetSettings(CString settings)
+{
+    settings.Remove(' ');
+    m_settings = settings;
+    return m_open ? ApplySettings() : 1;
+}
+
+int CSerialPort::ApplySettings()
+{
+    DCB dcb = {};
+    dcb.DCBlength = sizeof(dcb);
+    if (!Comm().GetCommState(m_handle.Get(), &dcb)) {
+        return 0;
+    }
+    if (!Comm().BuildCommDCBA(m_settings, &dcb)) {
+        return 0;
+    }
+    // After the parse, not before: BuildCommDCB sets the DTR and RTS controls
+    // itself (RTS on), and RTS must never rise on the programming cable.
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    if (!Comm().SetCommState(m_handle.Get(), &dcb)) {
+        return 0;
+    }
+    return Comm().EscapeCommFunction(m_handle.Get(), CLRRTS) ? 1 : 0;
+}
+
+int CSerialPort::SetReadTimeout(int milliseconds)
+{
+    m_readTimeout = milliseconds;
+    return m_open ? ApplyReadTimeout() : 1;
+}
+
+int CSerialPort::ApplyReadTimeout()
+{
+    COMMTIMEOUTS timeouts = {};
+    if (!Comm().GetCommTimeouts(m_handle.Get(), &timeouts)) {
+        return 0;
+    }
+    // One total limit per read, whatever its length: a read returns as soon
+    // as all bytes are in, or when the time-out has passed.
+    timeouts.ReadIntervalTimeout = 0;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(m_readTimeout);
+    return Comm().SetCommTimeouts(m_handle.Get(), &timeouts) ? 1 : 0;
+}
+
+int CSerialPort::Write(const void* data, DWORD length)
+{
+    if (!m_open) {
+        return 0;
+    }
+    PurgeInput();
+    DWORD written = 0;
+    // A frame only half sent is a failure: the transceiver cannot use it.
+    const BOOL ok = Comm().WriteFile(m_handle.Get(), data, length, &written, nullptr);
+    return ok && written == length ? 1 : 0;
+}
+
+int CSerialPort::WriteData(const unsigned char* data, WORD length)
+{
+    return Write(data, length);
+}
+
+int CSerialPort::WriteString(CString text)
+{
+    return Write(text.GetString(), static_cast<DWORD>(text.GetLength()));
+}
+
+int CSerialPort::WriteByte(BYTE value)
+{
+    return Write(&value, 1);
+}
+
+int CSerialPort::ReadData(unsigned char* buffer, WORD length)
+{
+    if (!m_open) {
+        return 0;
+    }
+    // The whole process runs in the real-time class for the read, so the
+    // answer is taken from the driver as soon as it arrives.
+    HANDLE process = Comm().GetCurrentProcess();
+    const DWORD previousClass = Comm().GetPriorityClass(process);
+    // Without the class noted it could not be put back: read unraised.
+    const bool raised = previousClass != 0 && Comm().SetPriorityClass(process, REALTIME_PRIORITY_CLASS);
+    DWORD read = 0;
+    const BOOL ok = Comm().ReadFile(m_handle.Get(), buffer, length, &read, nullptr);
+    if (raised) {
+        Comm().SetPriorityClass(process, previousClass);
+    }
+    return ok && read >= length ? 1 : 0;
+}
+
+int CSerialPort::PurgeInput()
+{
+    if (m_open) {
+        Comm().PurgeComm(m_handle.Get(), PURGE_RXCLEAR);
+    }
+    return 1;
+}
+
+int CSerialPort::IsRs232Port()
+{
+    if (!m_open) {
+        return 0;
+    }
+    // Some drivers need a moment after the open before they answer the
+    // properties query; the waits are those the port dialog was tuned with.
+    Delay(10);
+    Delay(10);
+    // The first query only learns how large a block the provider fills.
+    std::vector<COMMPROP> block(1);
+    block[0].wPacketLength = sizeof(COMMPROP);
+    if (!Comm().GetCommProperties(m_handle.Get(), block.data())) {
+        Delay(10);
+        return 0;
+    }
+    const size_t needed = block[0].wPacketLength;
+    Delay(10);
+    const size_t count = (needed + sizeof(COMMPROP) - 1) / sizeof(COMMPROP);
+    block.assign(count > 0 ? count : 1, COMMPROP{});
+    block[0].wPacketLength = static_cast<WORD>(needed < sizeof(COMMPROP) ? sizeof(COMMPROP) : needed);
+    block[0].dwProvSpec1 = COMMPROP_INITIALIZED;
+    if (!Comm().GetCommProperties(m_handle.Get(), block.data())) {
+        Delay(10);
+        return 0;
+    }
+    Delay(10);
+    Delay(10);
+    return block[0].dwProvSubType == PST_RS232 ? 1 : 0;
+}
+
+void CSerialPort::Delay(WORD milliseconds)
+{
+    // Unsigned subtraction: a wrap of the tick counter during the wait does
+    // no harm.
+    const DWORD start = Comm().GetTickCount();
+    while (static_cast<DWORD>(Comm().GetTickCount() - start) < milliseconds) {
+    }
+}
