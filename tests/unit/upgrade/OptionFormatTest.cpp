@@ -1,0 +1,104 @@
+// The option formats: refusal list, version test, entry count.
+#include "upgrade/OptionFileView.h"
+#include "upgrade/OptionFormat.h"
+#include "tools/enhtool/EnhFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::vector<unsigned char> Identity(const std::string& model)
+{
+    std::vector<unsigned char> identity(IdentityBlock::kSize, 0x5A);
+    std::memcpy(identity.data(), model.data(), model.size());
+    return identity;
+}
+
+} // namespace
+
+TEST(RefusedModels, OnlyTheSevenCharacterDesignationCounts)
+{
+    struct Case {
+        const char* model; // 12 bytes of the identity block's name
+        bool refused;
+    } cases[] = {
+        {"QM-3390\0\0\0\0\0", true},           {"QM-3260SX-EU", true}, // variant suffix: still refused
+        {"QM-3130\xff\xff\xff\xff\xff", true}, {"QM-3131\0\0\0\0\0", false},
+        {"qm-3390\0\0\0\0\0", false}, // byte comparison, not case-blind
+        {"QM-339\0\0\0\0\0\0", false},         {"XQM-3390\0\0\0\0", false},
+        {"QX-5100\0\0\0\0\0", false},
+    };
+    for (const Case& c : cases) {
+        const auto identity = Identity(std::string(c.model, 12));
+        EXPECT_EQ(IsRefusedModelName(identity.data()), c.refused) << c.model;
+    }
+}
+
+TEST(VersionTest, ComparesSixBytesAndTheRuleDecides)
+{
+    struct Case {
+        const char* fileVersion; // up to 6 bytes in the header
+        unsigned char rule;
+        const char* transceiver;
+        int expected;
+    } cases[] = {
+        {"V1.20", '1', "V1.20", 0}, // equal passes
+        {"V1.20", '1', "V1.21", 0},
+        {"V1.20", '1', "V1.10", 4},  // lower in the 4th byte, required
+        {"V1.20", '0', "V1.10", 8},  // same, recommended
+        {"V1.20", 0x00, "V1.10", 8}, // only '1' requires
+        {"V1.20", '1', "V1.3", 0},   // higher 4th byte passes whatever follows
+        {"V1.20", '1', "V1.2", 4},   // shorter text is zero padded: lower
+        {"V1.2", '1', "V1.2", 0},
+        {"V1.2", '1', "V1.20", 0}, // the file's zero byte is below '0'
+        {"V9", '1', "V10", 4},     // bytes, not numbers
+        {"V1.20", '1', "", 4},     // no version at all
+        {"", '1', "", 0},
+        {"V1.20A", '1', "V1.20Azzzz", 0}, // only 6 bytes compared
+        {"V1.20B", '1', "V1.20A0000", 4},
+        {"\xff", '1', "\x7f", 4}, // unsigned bytes
+    };
+    for (const Case& c : cases) {
+        EnhDescription d;
+        d.model = "QX-5100";
+        d.minVersion = c.fileVersion;
+        d.rule = c.rule;
+        const auto file = BuildEnhFile(d);
+        EXPECT_EQ(VersionTest(file.data(), c.transceiver), c.expected)
+            << "file " << c.fileVersion << " rule " << int(c.rule) << " transceiver " << c.transceiver;
+    }
+}
+
+TEST(VersionText, UpToTheFirstZeroAtMostTenBytes)
+{
+    const unsigned char full[10] = {'V', '1', '.', '2', '0', '-', 'E', 'U', 'R', 'X'};
+    const unsigned char shorter[10] = {'V', '1', 0, '2', 0, 0, 0, 0, 0, 0};
+    const unsigned char empty[10] = {};
+    EXPECT_EQ(VersionTextLength(full), 10u);
+    EXPECT_EQ(VersionTextLength(shorter), 2u);
+    EXPECT_EQ(VersionTextLength(empty), 0u);
+}
+
+TEST(OptionFileView, OnlyWholeEntriesAfterAWholeHeaderCount)
+{
+    struct Case {
+        std::size_t size;
+        bool header;
+        std::size_t entries;
+    } cases[] = {
+        {0, false, 0},  {1, false, 0},  {134, false, 0}, {479, false, 0}, {480, true, 0},
+        {503, true, 0}, {504, true, 1}, {527, true, 1},  {528, true, 2},  {480 + 24 * 100 + 23, true, 100},
+    };
+    for (const Case& c : cases) {
+        std::vector<unsigned char> bytes(c.size, 0x11);
+        const COptionFileView view(bytes);
+        EXPECT_EQ(view.HasHeader(), c.header) << c.size;
+        EXPECT_EQ(view.EntryCount(), c.entries) << c.size;
+        const unsigned char model[12] = {0x11, 0x11, 0x11, 0x11, 0x11, 0x11,
+                                         0x11, 0x11, 0x11, 0x11, 0x11, 0x11};
+        EXPECT_EQ(view.IsForModel(model), c.header) << c.size;
+    }
+}
