@@ -1,0 +1,41 @@
+// What radiosim leaves behind for a test to check: the byte log (every byte
+// both ways with its time and baud rate, plus events) and the result file
+// (every record written to the radio, and its record now).
+#pragma once
+
+#include "tools/radiosim/RadioEngine.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace radiosim {
+
+class CJournal {
+public:
+    CJournal() = default;
+    ~CJournal();
+    CJournal(const CJournal&) = delete;
+    CJournal& operator=(const CJournal&) = delete;
+
+    bool Open(const std::string& logPath, const std::string& resultPath, std::string& err);
+
+    // Log lines: "<seconds> <what> <baud> <hex bytes>"; what is rx (heard from
+    // the PC), rx- (sent by the PC at a rate the radio was not listening at),
+    // tx (sent by the radio); "<seconds> ev <text>" for events.
+    void Bytes(const char* what, unsigned baud, const uint8_t* data, size_t n);
+    void Event(const std::string& text);
+
+    // Rewrites the result file: one "written <hex> <answer>" line per write
+    // frame received so far, then "final <hex>", the radio's record now.
+    void Result(const std::vector<WrittenRecord>& writes, const Record& current);
+
+private:
+    double Seconds() const;
+
+    FILE* m_log = nullptr;
+    std::string m_resultPath;
+};
+
+} // namespace radiosim

@@ -1,0 +1,90 @@
+// The simulated transceiver's settings: what it answers, at which baud rate,
+// and which faults it injects. Read from "key=value" lines (a file, or
+// command-line flags of the same names).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace radiosim {
+
+constexpr size_t kIdentitySize = 32;
+constexpr size_t kModelSize = 12;
+constexpr size_t kShortModelSize = 8;
+constexpr size_t kVersionSize = 10;
+constexpr size_t kRecordSize = 50;
+
+// Named offsets of the option record that tests most often set.
+constexpr size_t kRecordModelOffset = 10;
+constexpr size_t kRecordCodeOffset = 22;
+constexpr size_t kRecordCodeSize = 4;
+constexpr size_t kRecordOptionsOffset = 42;
+constexpr size_t kRecordOptionsSize = 8;
+
+using Identity = std::array<uint8_t, kIdentitySize>;
+using Record = std::array<uint8_t, kRecordSize>;
+
+enum class Kind { New, Old };
+enum class WriteAnswer { Ack, Nak, Silent, Garbage };
+
+const char* WriteAnswerName(WriteAnswer a);
+
+struct RadioConfig {
+    std::string link;       // where the pty slave is linked
+    std::string logPath;    // byte log (empty: none)
+    std::string resultPath; // written records and the final record (empty: none)
+
+    Kind kind = Kind::New;
+    unsigned baud = 9600; // the one rate a new transceiver hears "PROGRAM" at
+
+    Identity identity{};
+    std::array<uint8_t, kShortModelSize> shortModel{};
+    std::array<uint8_t, kVersionSize> version{};
+    Record record{};
+    WriteAnswer writeAnswer = WriteAnswer::Ack;
+
+    // Faults. Byte counts run over everything sent since start; -1 is off.
+    unsigned delayMs = 0;  // before each answer
+    long silentAfter = -1; // send nothing once this many bytes went out
+    long hangupAfter = -1; // hang up the line (once) when this many went out
+    long garbageAt = -1;   // the byte with this index goes out as garbageByte
+    uint8_t garbageByte = 0xA5;
+    unsigned badCheck = 0; // this many identity answers carry a wrong check byte
+
+    unsigned progTimeoutMs = 60000; // programming mode ends after this much silence
+};
+
+// Collects settings in any order and builds the final config, so that a
+// model name given after a full record still lands where it should.
+class CConfigBuilder {
+public:
+    CConfigBuilder();
+
+    // One "key=value" setting. On failure returns false and sets err.
+    bool Set(const std::string& key, const std::string& value, std::string& err);
+    // A whole file: blank lines and lines starting with '#' are skipped.
+    bool LoadFile(const std::string& path, std::string& err);
+    bool LoadText(const std::string& text, std::string& err);
+
+    RadioConfig Build() const;
+
+private:
+    RadioConfig m_cfg;
+    std::array<uint8_t, kModelSize> m_model{};
+    std::array<uint8_t, kIdentitySize - kModelSize> m_identityRest{};
+    bool m_haveIdentity = false, m_haveShortModel = false, m_haveRecord = false;
+    bool m_haveRecordModel = false, m_haveCode = false, m_haveOptions = false;
+    std::array<uint8_t, kModelSize> m_recordModel{};
+    std::array<uint8_t, kRecordCodeSize> m_code{};
+    std::array<uint8_t, kRecordOptionsSize> m_options{};
+};
+
+// A field value: "hex:0a1b..." gives exact bytes; anything else is text
+// (double quotes around it keep spaces). Both are padded with zero bytes up
+// to the field width; longer values are refused.
+bool ParseField(const std::string& value, uint8_t* out, size_t width, std::string& err);
+
+std::string ToHex(const uint8_t* data, size_t n);
+
+} // namespace radiosim
