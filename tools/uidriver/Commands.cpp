@@ -5,6 +5,8 @@
 #include "tools/uidriver/MenuProbe.h"
 #include "tools/uidriver/WindowQuery.h"
 
+#include <tlhelp32.h>
+
 #include <functional>
 
 namespace uidriver {
@@ -122,6 +124,36 @@ JsonObject CmdKill(Session& s, const Args& a)
     WaitForSingleObject(process.get(), 5000);
     (void)s;
     return Ok().Bool("killed", true);
+}
+
+// Processes of the wineserver, with their full image path, so a program
+// started from Linux can be matched to its Windows process id.
+JsonObject CmdProcesses(Session&, const Args& a)
+{
+    std::wstring name = a.Str("name", L"");
+    UniqueHandle snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (snap.get() == INVALID_HANDLE_VALUE) {
+        snap.release();
+        throw DriverError("cannot list processes");
+    }
+    JsonArray list;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snap.get(), &entry); more; more = Process32NextW(snap.get(), &entry)) {
+        if (!name.empty() && lstrcmpiW(entry.szExeFile, name.c_str()) != 0)
+            continue;
+        wchar_t path[MAX_PATH] = {};
+        DWORD size = MAX_PATH;
+        UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+        if (process)
+            QueryFullProcessImageNameW(process.get(), 0, path, &size);
+        JsonObject o;
+        o.Int("pid", entry.th32ProcessID)
+            .Str("exe", std::wstring(entry.szExeFile))
+            .Str("path", std::wstring(path));
+        list.Push(o.Dump());
+    }
+    return Ok().Raw("processes", list.Dump());
 }
 
 JsonObject CmdWindows(Session&, const Args& a)
@@ -338,10 +370,12 @@ JsonObject CmdSleep(Session&, const Args& a)
 
 const std::map<std::wstring, Handler>& Table()
 {
+    // clang-format off
     static const std::map<std::wstring, Handler> table = {
         {L"start", CmdStart},
         {L"wait-exit", CmdWaitExit},
         {L"kill", CmdKill},
+        {L"processes", CmdProcesses},
         {L"windows", CmdWindows},
         {L"wait-window", CmdWaitWindow},
         {L"wait-gone", CmdWaitGone},
@@ -364,6 +398,7 @@ const std::map<std::wstring, Handler>& Table()
         {L"menu", CmdMenu},
         {L"sleep", CmdSleep},
     };
+    // clang-format on
     return table;
 }
 
