@@ -1,0 +1,63 @@
+"""Benchmark (not a test): how long one full session sequence takes (open,
+begin, identity, version, record, write, end) with radiosim answering at
+once, next to the waits the protocol itself imposes on that transceiver.
+
+    ORVELLE_NATIVE_BUILD_DIR=build/native WINEPREFIX=/tmp/wp-bench \\
+        python3 tests/e2e/link/link_bench.py build/win32/tests/e2e/link/link_session.exe [runs]
+
+Each transceiver kind runs `runs` sessions (default 20) in one Wine process,
+so Wine's start-up is not counted; times come from the program's own clock.
+"""
+
+import os
+import statistics
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from harness.radiosim import Radiosim  # noqa: E402
+
+SOURCE = os.environ.get("ORVELLE_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", "..", ".."))
+PORT = 3
+
+# Waits the protocol imposes when the transceiver answers at once (ms): the
+# old-transceiver handshake's unanswered SYN wait (100) for any new
+# transceiver, 100 per scan rate tried before the transceiver's own, and the
+# 55 ms pause of the version request. The old transceiver skips the scan.
+RADIOS = [
+    ("new, 9600 baud", dict(kind="new", baud=9600), 100 + 55),
+    ("new, 38400 baud", dict(kind="new", baud=38400), 100 + 2 * 100 + 55),
+    ("old", dict(kind="old"), 55),
+]
+STEPS = ["open", "begin", "identity", "version", "record", "write", "end"]
+
+
+def main():
+    exe = sys.argv[1]
+    runs = int(sys.argv[2]) if len(sys.argv) > 2 else 20
+    subprocess.run([os.path.join(SOURCE, "scripts", "wine-prefix"), os.environ["WINEPREFIX"]], check=True)
+    print("%-16s %9s %9s %9s %9s   %s" % ("transceiver", "median", "min", "imposed", "overhead",
+                                         "median per step: " + " ".join(STEPS)))
+    for name, settings, imposed in RADIOS:
+        with Radiosim(PORT, **settings) as radio:
+            p = subprocess.run([os.path.join(SOURCE, "scripts", "wine-run"), exe, str(PORT), "--repeat", str(runs)],
+                               env=radio.wine_env(), stdout=subprocess.PIPE, text=True, timeout=600)
+        sessions, steps = [], {s: [] for s in STEPS}
+        for line in p.stdout.splitlines():
+            parts = line.split()
+            if parts and parts[0] == "session":
+                sessions.append(float(parts[1]))
+            elif parts and parts[0] == "step" and parts[1] in steps:
+                steps[parts[1]].append(float(parts[3]))
+        if p.returncode != 0 or len(sessions) != runs:
+            print("%-16s failed (exit %d, %d sessions)" % (name, p.returncode, len(sessions)))
+            continue
+        med = statistics.median(sessions)
+        print("%-16s %7.1fms %7.1fms %7dms %7.1fms   %s" % (
+            name, med, min(sessions), imposed, med - imposed,
+            " ".join("%.1f" % statistics.median(steps[s]) for s in STEPS)))
+    subprocess.run(["wineserver", "-k"], stderr=subprocess.DEVNULL)
+
+
+if __name__ == "__main__":
+    main()
