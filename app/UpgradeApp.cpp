@@ -1,0 +1,26 @@
+#include "app/UpgradeApp.h"
+
+#include "app/Globals.h"
+#include "app/UpgradeDlg.h"
+
+#include <commctrl.h>
+
+CUpgradeApp::~CUpgradeApp() = default;
+
+BOOL CUpgradeApp::InitInstance()
+{
+    // The standard controls with visual styles (the manifest asks for
+    // version 6 of the common controls).
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&controls);
+
+    // A missing or damaged language file has shown its message: no window.
+    if (!theLanguage.Open("English"))
+        return FALSE;
+
+    CUpgradeDlg dialog;
+    m_pMainWnd = &dialog;
+    dialog.DoModal();
+    m_pMainWnd = nullptr;
+    return FALSE;
+}

@@ -1,0 +1,275 @@
+#include "app/UpgradeDlg.h"
+
+#include "app/AboutDlg.h"
+#include "app/ComPortDlg.h"
+#include "app/FolderPickerDlg.h"
+#include "app/Globals.h"
+#include "framework/AppMessageBox.h"
+#include "framework/FileDialog.h"
+#include "framework/PaintDC.h"
+#include "framework/WinApp.h"
+#include "res/resource.h"
+
+namespace {
+
+CString Text(int number)
+{
+    return CString(theLanguage.GetText(number));
+}
+
+// Language texts put on the controls, in this order.
+const CDialogText::Entry kItemTexts[] = {
+    {IDC_MODE_GROUP, 29},     {IDC_FOLDER_MODE, 30}, {IDC_FILE_MODE, 31},
+    {IDC_LOCATION_LABEL, 28}, {IDC_BROWSE, 16},      {IDC_UPGRADE, 15},
+};
+
+// Menu texts by position. The bar's two drop-downs keep their menus; Exit
+// takes the cancel command, so it ends in OnCancel like Esc and the close box.
+const CDialogText::Entry kMenuBarTexts[] = {{0, 22}, {0, 23}, {IDM_ABOUTBOX, 27}};
+const CDialogText::Entry kFileMenuTexts[] = {{IDCANCEL, 25}};
+const CDialogText::Entry kSetupMenuTexts[] = {{ID_SETUP_COMPORT, 26}};
+
+constexpr int kFileMenuPosition = 0;
+constexpr int kSetupMenuPosition = 1;
+constexpr int kExitItemPosition = 0;
+
+// The path edit holds a full path: 260 characters.
+constexpr int kPathLimit = 260;
+
+const char kOptionFileExtension[] = "ENH";
+const char kOptionFileDescription[] = "Upgrade Option File";
+
+} // namespace
+
+BEGIN_MESSAGE_MAP(CUpgradeDlg, CDialog)
+ON_WM_PAINT()
+ON_WM_QUERYDRAGICON()
+ON_COMMAND(ID_FILE_EXIT, OnExit)
+ON_COMMAND(IDM_ABOUTBOX, OnAbout)
+ON_BN_CLICKED(IDC_BROWSE, OnBrowse)
+ON_WM_CREATE()
+ON_BN_CLICKED(IDC_UPGRADE, OnUpgrade)
+ON_EN_KILLFOCUS(IDC_PATH_EDIT, OnLocationKillFocus)
+ON_BN_CLICKED(IDC_FOLDER_MODE, OnFolderMode)
+ON_BN_CLICKED(IDC_FILE_MODE, OnFileMode)
+ON_COMMAND(ID_SETUP_COMPORT, OnComPort)
+ON_WM_HELPINFO()
+END_MESSAGE_MAP()
+
+CUpgradeDlg::CUpgradeDlg(CWnd* parent)
+    : CDialog(IDD_UPGRADE_DIALOG, parent),
+      m_hIcon(::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME)))
+{
+}
+
+CUpgradeDlg::~CUpgradeDlg() = default;
+
+void CUpgradeDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_PATH_EDIT, m_PathEdit);
+}
+
+BOOL CUpgradeDlg::PreTranslateMessage(MSG* msg)
+{
+    // Enter in the path edit moves on like Tab, so it stores the path and
+    // never reaches the dialog manager as "OK".
+    if (msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN && m_PathEdit.m_hWnd &&
+        msg->hwnd == m_PathEdit.m_hWnd) {
+        ::keybd_event(VK_TAB, 0, 0, 0);
+        ::keybd_event(VK_TAB, 0, KEYEVENTF_KEYUP, 0);
+        return TRUE;
+    }
+    return CDialog::PreTranslateMessage(msg);
+}
+
+int CUpgradeDlg::OnCreate(LPCREATESTRUCTA createStruct)
+{
+    if (CDialog::OnCreate(createStruct) == -1)
+        return -1;
+    SetWindowText(Text(1));
+    return 0;
+}
+
+BOOL CUpgradeDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+
+    m_DataFile.Initialize("Data");
+    LoadSettings();
+    theRadio.SetPortNumber(static_cast<BYTE>(m_nPortNumber & 0xFF));
+
+    if (m_nMode == 1 && !m_DataFile.ExistPath(m_strFolderPath))
+        AppMessageBox(m_hWnd, Text(35), Text(5), MB_ICONEXCLAMATION);
+
+    HMENU menu = GetMenu();
+    theDialogText.SetMenuTexts(menu, kMenuBarTexts);
+    theDialogText.SetMenuTexts(::GetSubMenu(menu, kFileMenuPosition), kFileMenuTexts);
+    theDialogText.SetMenuTexts(::GetSubMenu(menu, kSetupMenuPosition), kSetupMenuTexts);
+    theDialogText.SetItemTexts(this, kItemTexts);
+
+    theDialogText.SetupEdit(this, IDC_PATH_EDIT, CFilterEdit::kPathFilter, kPathLimit, "");
+    if (m_nMode == 1) {
+        m_PathEdit.SetWindowText(m_strFolderPath);
+        CheckDlgButton(IDC_FOLDER_MODE, BST_CHECKED);
+    } else {
+        m_PathEdit.SetWindowText(m_strFilePath);
+        CheckDlgButton(IDC_FILE_MODE, BST_CHECKED);
+    }
+    theRadio.SetPortNumber(static_cast<BYTE>(m_nPortNumber & 0xFF));
+    return TRUE;
+}
+
+void CUpgradeDlg::OnOK()
+{
+    // Enter never closes the main dialog.
+}
+
+void CUpgradeDlg::OnCancel()
+{
+    // Esc, the close box, system menu Close and File > Exit all end here.
+    if (AppMessageBox(m_hWnd, Text(41), Text(8), MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    SaveSettings();
+    CDialog::OnCancel();
+}
+
+void CUpgradeDlg::OnPaint()
+{
+    if (!IsIconic()) {
+        CDialog::OnPaint();
+        return;
+    }
+    CPaintDC dc(m_hWnd);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    RECT client;
+    ::GetClientRect(m_hWnd, &client);
+    const int x = (client.right - client.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - client.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+    ::DrawIcon(dc.GetSafeHdc(), x, y, m_hIcon);
+}
+
+HCURSOR CUpgradeDlg::OnQueryDragIcon()
+{
+    return static_cast<HCURSOR>(m_hIcon);
+}
+
+BOOL CUpgradeDlg::OnHelpInfo(HELPINFO*)
+{
+    return TRUE; // F1 does nothing
+}
+
+void CUpgradeDlg::OnExit()
+{
+    PostMessage(WM_CLOSE);
+}
+
+void CUpgradeDlg::OnLocationKillFocus()
+{
+    const CString text = m_PathEdit.GetWindowText();
+    if (m_nMode == 1)
+        m_strFolderPath = text;
+    else
+        m_strFilePath = text;
+}
+
+void CUpgradeDlg::OnFolderMode()
+{
+    m_nMode = 1;
+    m_PathEdit.SetWindowText(m_strFolderPath);
+}
+
+void CUpgradeDlg::OnFileMode()
+{
+    m_nMode = 2;
+    m_PathEdit.SetWindowText(m_strFilePath);
+}
+
+void CUpgradeDlg::OnBrowse()
+{
+    if (m_nMode == 1)
+        BrowseFolder();
+    else
+        BrowseFile();
+}
+
+void CUpgradeDlg::BrowseFile()
+{
+    CString filter;
+    filter.Format("%s(*.%s)|*.%s||", kOptionFileDescription, kOptionFileExtension, kOptionFileExtension);
+    // With a file path the dialog starts on that file; without one it opens
+    // in the option folder.
+    const bool haveFile = !m_strFilePath.IsEmpty();
+    CFileDialog dialog(TRUE, kOptionFileExtension, haveFile ? m_strFilePath.GetString() : nullptr,
+                       OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, filter, this);
+    if (!haveFile)
+        dialog.SetInitialFolder(m_strFolderPath + "\\");
+    if (dialog.DoModal() != IDOK)
+        return;
+    m_strFilePath = dialog.GetPathName();
+    m_PathEdit.SetWindowText(m_strFilePath);
+}
+
+// Folder mode of Browse: the folder picker, starting on the folder path.
+void CUpgradeDlg::BrowseFolder()
+{
+    CFolderPickerDlg picker(this, nullptr, BIF_RETURNONLYFSDIRS);
+    if (!picker.Browse(theLanguage.GetText(34), m_strFolderPath, nullptr))
+        return;
+    m_strFolderPath = picker.GetPath();
+    m_PathEdit.SetWindowText(m_strFolderPath);
+}
+
+// Setup > COM port. On OK the link's port, as the dialog left it, becomes
+// the setting (written at the confirmed close).
+void CUpgradeDlg::OnComPort()
+{
+    CComPortDlg dialog;
+    if (dialog.DoModal() == IDOK)
+        m_nPortNumber = theRadio.GetPortNumber();
+}
+
+void CUpgradeDlg::OnAbout()
+{
+    CAboutDlg dialog;
+    dialog.DoModal();
+}
+
+void CUpgradeDlg::EnableControls(int enable)
+{
+    const UINT state = enable ? MF_ENABLED : MF_GRAYED;
+    // Also the caption's close box.
+    ::EnableMenuItem(GetSystemMenu(FALSE), SC_CLOSE, MF_BYCOMMAND | state);
+
+    static const int kControls[] = {IDC_MODE_GROUP, IDC_FOLDER_MODE, IDC_FILE_MODE,
+                                    IDC_BROWSE,     IDC_UPGRADE,     IDC_PATH_EDIT};
+    for (int id : kControls)
+        ::EnableWindow(GetDlgItem(id), enable ? TRUE : FALSE);
+
+    // Exit by its position: its command is no longer the resource's 32772.
+    HMENU menu = GetMenu();
+    ::EnableMenuItem(::GetSubMenu(menu, kFileMenuPosition), kExitItemPosition, MF_BYPOSITION | state);
+    ::EnableMenuItem(menu, ID_SETUP_COMPORT, MF_BYCOMMAND | state);
+
+    if (enable) {
+        SetWindowText(Text(1));
+    } else {
+        CString caption;
+        caption.Format("%s - %s", Text(1).GetString(), Text(47).GetString());
+        SetWindowText(caption);
+    }
+}
+
+int CUpgradeDlg::CheckLocation()
+{
+    if (IsDlgButtonChecked(IDC_FOLDER_MODE) == BST_CHECKED) {
+        CString pattern;
+        pattern.Format("%s\\*.%s", m_strFolderPath.GetString(), kOptionFileExtension);
+        return m_DataFile.ExistPath(pattern);
+    }
+    if (m_strFilePath.IsEmpty())
+        return 0;
+    return m_DataFile.ExistPath(m_strFilePath);
+}

@@ -1,0 +1,106 @@
+// CUpgradeDlg: the main dialog, the program's only top-level window.
+//
+// The shell (UpgradeDlg.cpp, UpgradeSettings.cpp) covers the dialog itself:
+// texts, mode buttons, the path edit, Browse, the lock during a run, the
+// location check, the settings and the close question. The upgrade run and
+// the option logic are members too; they live in upgrade/.
+#pragma once
+
+#include "app/FilterEdit.h"
+#include "files/DataFile.h"
+#include "framework/CString.h"
+#include "framework/Dialog.h"
+
+#include <vector>
+
+class CUpgradeDlg : public CDialog {
+public:
+    explicit CUpgradeDlg(CWnd* parent = nullptr);
+    ~CUpgradeDlg() override;
+
+    // The upgrade run (upgrade/).
+    void OnUpgrade();
+    int UpgradeFromFolder();
+    int UpgradeFromFile();
+    // The option logic (upgrade/).
+    int IsRefusedModel(const unsigned char* identity);
+    int CollectOptionFiles(const unsigned char* identity);
+    int ApplyOptions(unsigned char* record);
+    int ApplyFolderOptions(unsigned char* record);
+    int SelectEntryFiles(unsigned char* record, std::vector<CString>& selection);
+    int CheckFileVersions(std::vector<CString>& selection);
+    int MergeFolderOptions(unsigned char* record, const std::vector<CString>& selection);
+    int ApplyFileOptions(unsigned char* record);
+    void MessagePause();
+
+    // Locks (0) or unlocks (1) the dialog for a run: close box and system
+    // menu Close, the six controls, Exit and COM port, the busy caption.
+    void EnableControls(int enable);
+    // Non-zero when the location of the current mode exists: Folder mode
+    // needs at least one option file in the folder, File mode the file.
+    int CheckLocation();
+
+    // Locks the dialog for the life of a scope: EnableControls(0) now,
+    // EnableControls(1) on every way out. Declare it after a CWaitCursor so
+    // the dialog is unlocked before the wait cursor ends.
+    class CControlLock {
+    public:
+        explicit CControlLock(CUpgradeDlg& dialog) : m_dialog(dialog) { m_dialog.EnableControls(0); }
+        ~CControlLock() { m_dialog.EnableControls(1); }
+        CControlLock(const CControlLock&) = delete;
+        CControlLock& operator=(const CControlLock&) = delete;
+
+    private:
+        CUpgradeDlg& m_dialog;
+    };
+
+    // Settings ("ORVELLE.ini" beside the executable, section "INIT").
+    void LoadSettings();
+    void SaveSettings();
+
+    // Members, in this order.
+    CFilterEdit m_PathEdit;
+    HICON m_hIcon;
+    CString m_strFolderPath;
+    CString m_strFilePath;
+    CString m_strVersion;
+    CDataFile m_DataFile;
+    std::vector<CString> m_OptionFileList;
+    int m_nPortNumber = 1;
+    int m_nMode = 1;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL PreTranslateMessage(MSG* msg) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    void OnExit();
+    void OnAbout();
+    void OnBrowse();
+    int OnCreate(LPCREATESTRUCTA createStruct);
+    void OnLocationKillFocus();
+    void OnFolderMode();
+    void OnFileMode();
+    void OnComPort();
+    BOOL OnHelpInfo(HELPINFO* helpInfo);
+
+    // Browse in each mode.
+    void BrowseFolder();
+    void BrowseFile();
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    // The settings file's full path; empty when the executable's folder is
+    // unknown (then nothing is read or written).
+    CString SettingsFilePath();
+
+    // A path read at the settings file's value limit may have been cut; it is
+    // written back only if it changed, so the stored path survives whole.
+    CString m_strFolderAsRead;
+    CString m_strFileAsRead;
+};
