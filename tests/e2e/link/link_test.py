@@ -75,6 +75,7 @@ def common_success_checks(radio, facts, programming_rate):
 
 
 def check_rts(radio):
+    check(radio.returncode == 0, "radiosim ended cleanly: %r %s" % (radio.returncode, radio.stderr))
     lines = radio.modem_lines()
     check(lines, "the pty shim saw the program's modem-line calls")
     check(all(rts == 0 for _, _, rts in lines), "RTS never raised: %r" % lines)
