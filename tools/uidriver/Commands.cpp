@@ -235,6 +235,17 @@ JsonObject CmdState(Session&, const Args& a)
     return o;
 }
 
+// Selects characters start to end of an edit control (end -1: to the end).
+JsonObject CmdSelect(Session&, const Args& a)
+{
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(ArgTarget(a), EM_SETSEL, static_cast<WPARAM>(a.Int("start", 0)),
+                             static_cast<LPARAM>(a.Int("end", -1)), SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                             &result))
+        throw DriverError("EM_SETSEL timed out");
+    return Ok();
+}
+
 // BM_CLICK is posted, not sent: the click may open a modal box, and a sent
 // message would hold the driver until that box closes.
 JsonObject CmdClick(Session&, const Args& a)
@@ -384,6 +395,7 @@ const std::map<std::wstring, Handler>& Table()
         {L"text", CmdText},
         {L"set-text", CmdSetText},
         {L"state", CmdState},
+        {L"select", CmdSelect},
         {L"click", CmdClick},
         {L"command", CmdCommand},
         {L"sys-command", CmdSysCommand},

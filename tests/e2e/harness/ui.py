@@ -189,6 +189,10 @@ class Driver:
     def set_text(self, hwnd, text, control_id=None):
         self.call('set-text', hwnd=hwnd, id=control_id, text=text)
 
+    def select(self, hwnd, control_id=None, start=0, end=-1):
+        """Selects characters start..end of an edit (end -1: to the end)."""
+        self.call('select', hwnd=hwnd, id=control_id, start=start, end=end)
+
     def click(self, hwnd, control_id=None, mouse=False, right=False):
         """BM_CLICK (posted) on a button; mouse=True posts a left click at its
         centre instead (any control), right=True a right click."""

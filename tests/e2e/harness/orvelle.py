@@ -1,0 +1,446 @@
+"""Runs the real ORVELLE.exe under Wine for end-to-end tests.
+
+    from harness.orvelle import OrvelleTestCase, run
+    from harness.ui import IDYES
+
+    class Startup(OrvelleTestCase):
+        def test_no_settings_file(self):
+            app = self.app()                      # fresh folder: exe + ORVELLE.lng
+            app.start()                           # main dialog up, no message box
+            self.assertTrue(app.checked(1007))
+            app.close()                           # Esc, Yes at the question, process ends
+            self.assertEqual(app.ini_keys(), ['Folder', 'File', 'ComPort', 'Mode'])
+
+    if __name__ == '__main__':
+        run()
+
+One WineSession per test file: the prefix ($WINEPREFIX, created by
+scripts/wine-prefix), an X display ($DISPLAY, or an Xvfb of our own), and one
+uidriver serve process that keeps the wineserver alive between tests. Each
+app gets a folder of its own under the build folder; a still-running program
+is killed when its test ends, and the wineserver is killed when the file ends.
+"""
+
+import atexit
+import csv
+import io
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+from .ui import Driver, DriverError, IDOK, IDYES, IDNO, IDCANCEL, VK_ESCAPE, SC_CLOSE  # noqa: F401
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE_DIR = os.environ.get('ORVELLE_SOURCE_DIR') or os.path.abspath(os.path.join(HERE, '..', '..', '..'))
+
+
+def build_dir():
+    d = os.environ.get('ORVELLE_BUILD_DIR')
+    if not d:
+        raise unittest.SkipTest('ORVELLE_BUILD_DIR is not set (run through ctest)')
+    return d
+
+
+def exe_path():
+    return os.environ.get('ORVELLE_EXE') or os.path.join(build_dir(), 'app', 'ORVELLE.exe')
+
+
+def driver_path():
+    return os.environ.get('ORVELLE_UIDRIVER') or os.path.join(build_dir(), 'tools', 'uidriver', 'uidriver.exe')
+
+
+def artifacts_dir():
+    d = os.environ.get('ORVELLE_ARTIFACTS_DIR') or os.path.join(build_dir(), 'artifacts')
+    os.makedirs(d, exist_ok=True)
+    return d
+
+
+def windows_path(path):
+    """The Wine path of a Linux path (drive Z: is the Linux root)."""
+    return 'Z:' + os.path.abspath(path).replace('/', '\\')
+
+
+# -- the language file ---------------------------------------------------------
+
+# Key number of each language text, by text number.
+TEXT_KEYS = ([10000001, 10000101, 10000102, 10000103] + list(range(10000201, 10000206)) +
+             list(range(10001001, 10001007)) + list(range(10002001, 10002008)) +
+             list(range(10003001, 10003004)) + [10003101, 10003201, 10003301] +
+             list(range(10005001, 10005005)) + [10005101, 10005102] +
+             list(range(10010001, 10010010)) + list(range(10020001, 10020006)))
+assert len(TEXT_KEYS) == 48
+
+
+class LanguageFile:
+    """The texts of one language column of an ORVELLE.lng, by text number."""
+
+    def __init__(self, path, language='English'):
+        with open(path, 'rb') as f:
+            content = f.read().decode('cp1252').replace('\r\n', '\n')
+        rows = list(csv.reader(io.StringIO(content)))
+        header = next((r for r in rows if r and r[0] == '*Language'), None)
+        column = header.index(language) if header and language in header else 1
+        by_key = {}
+        for row in rows:
+            if row and '^#' in row[0]:
+                key = int(row[0].replace('^#', ''))
+                text = row[column] if column < len(row) else ''
+                by_key[key] = text.replace('\n', '\\n').replace(',', '\\a')
+        self.texts = [self._unescape(by_key.get(k, '')) for k in TEXT_KEYS]
+
+    @staticmethod
+    def _unescape(text):
+        return text.replace('\\n', '\n').replace('\\t', '\t').replace('\\a', ',')
+
+    def __getitem__(self, number):
+        return self.texts[number]
+
+
+def language():
+    return LanguageFile(os.path.join(SOURCE_DIR, 'res', 'ORVELLE.lng'))
+
+
+def same_text(shown, expected):
+    """Message-box and label texts compared with line breaks normalised."""
+    return shown.replace('\r\n', '\n') == expected.replace('\r\n', '\n')
+
+
+# -- one Wine session per test file -------------------------------------------
+
+class WineSession:
+    def __init__(self):
+        self.prefix = os.environ.get('WINEPREFIX') or os.path.join(build_dir(), 'wineprefix-e2e')
+        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG='-all',
+                        WINEDLLOVERRIDES='mscoree,mshtml=')
+        self.xvfb = None
+        self.driver = None
+
+    def start(self):
+        if not os.path.exists(exe_path()):
+            raise unittest.SkipTest('ORVELLE.exe not built: %s' % exe_path())
+        subprocess.run([os.path.join(SOURCE_DIR, 'scripts', 'wine-prefix'), self.prefix], env=self.env,
+                       check=True, timeout=300)
+        if not self.env.get('DISPLAY'):
+            self._start_xvfb()
+        # Leftovers of an earlier run would hold windows and ports.
+        self.kill_wineserver()
+        self.driver = Driver(driver_path(), self.env)
+        self.driver.call('processes', timeout=60)  # wineserver up
+        return self
+
+    def _start_xvfb(self):
+        read_fd, write_fd = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ['Xvfb', '-displayfd', str(write_fd), '-screen', '0', '1280x1024x24', '-nolisten', 'tcp'],
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        number = b''
+        limit = time.monotonic() + 10
+        while not number.endswith(b'\n') and time.monotonic() < limit:
+            chunk = os.read(read_fd, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read_fd)
+        if not number.strip():
+            raise RuntimeError('Xvfb did not start')
+        self.env['DISPLAY'] = ':' + number.decode().strip()
+
+    def kill_wineserver(self):
+        subprocess.run(['wineserver', '-k'], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=30)
+
+    def stop(self):
+        if self.driver:
+            self.driver.close()
+            self.driver = None
+        try:
+            self.kill_wineserver()
+            subprocess.run(['wineserver', '-w'], env=self.env, timeout=15)
+        except (subprocess.TimeoutExpired, OSError):
+            pass
+        if self.xvfb:
+            self.xvfb.kill()
+            self.xvfb.wait(timeout=5)
+            self.xvfb = None
+
+    def screenshot(self, name, rect=None):
+        """Saves the screen, or the rectangle {x, y, width, height} of it, as
+        $ORVELLE_ARTIFACTS_DIR/<name>.png; returns the path."""
+        path = os.path.join(artifacts_dir(), name + '.png')
+        cmd = ['import', '-display', self.env['DISPLAY'], '-window', 'root']
+        if rect:
+            cmd += ['-crop', '%dx%d+%d+%d' % (rect['width'], rect['height'], max(rect['x'], 0),
+                                              max(rect['y'], 0)), '+repage']
+        subprocess.run(cmd + [path], check=True, timeout=30)
+        return path
+
+
+_session = None
+
+
+def session():
+    global _session
+    if _session is None:
+        s = WineSession()
+        s.start()  # may raise SkipTest; nothing is kept then
+        _session = s
+        atexit.register(stop_session)
+    return _session
+
+
+def stop_session():
+    global _session
+    if _session is not None:
+        _session.stop()
+        _session = None
+
+
+# -- one program in a folder of its own ---------------------------------------
+
+class OrvelleApp:
+    """ORVELLE.exe in a fresh folder with ORVELLE.lng and, if given, an
+    ORVELLE.ini (text, bytes, or a dict of [INIT] keys in order)."""
+
+    def __init__(self, session, ini=None, lng=None, work_root=None):
+        self.session = session
+        self.drv = session.driver
+        self.folder = tempfile.mkdtemp(prefix='orvelle-', dir=work_root)
+        self.exe = os.path.join(self.folder, 'ORVELLE.exe')
+        shutil.copy(exe_path(), self.exe)
+        shutil.copy(lng or os.path.join(SOURCE_DIR, 'res', 'ORVELLE.lng'), os.path.join(self.folder, 'ORVELLE.lng'))
+        self.ini_path = os.path.join(self.folder, 'ORVELLE.ini')
+        self.data_dir = os.path.join(self.folder, 'Data')
+        if ini is not None:
+            self.write_ini(ini)
+        self.proc = None
+        self.pid = None
+        self.hwnd = None
+
+    # -- files ----------------------------------------------------------------
+    def write_ini(self, ini):
+        if isinstance(ini, dict):
+            ini = '[INIT]\r\n' + ''.join('%s=%s\r\n' % kv for kv in ini.items())
+        if isinstance(ini, str):
+            ini = ini.encode('cp1252')
+        with open(self.ini_path, 'wb') as f:
+            f.write(ini)
+
+    def read_ini(self):
+        """The settings file's bytes, or None when there is none."""
+        try:
+            with open(self.ini_path, 'rb') as f:
+                return f.read()
+        except FileNotFoundError:
+            return None
+
+    def ini_lines(self):
+        data = self.read_ini()
+        return [] if data is None else data.decode('cp1252', errors='replace').splitlines()
+
+    def ini_values(self):
+        """The [INIT] keys and values in file order, as a list of pairs."""
+        pairs, section = [], None
+        for line in self.ini_lines():
+            s = line.strip()
+            if s.startswith('[') and s.endswith(']'):
+                section = s[1:-1]
+            elif section == 'INIT' and '=' in s:
+                key, value = s.split('=', 1)
+                pairs.append((key.strip(), value.strip()))
+        return pairs
+
+    def ini_keys(self):
+        return [k for k, _ in self.ini_values()]
+
+    def ini(self, key):
+        return dict(self.ini_values()).get(key)
+
+    def windows_path(self, *parts):
+        return windows_path(os.path.join(self.folder, *parts))
+
+    # -- running --------------------------------------------------------------
+    def launch(self, env=None, timeout=15.0):
+        """Starts the program; returns once Windows knows its process id."""
+        self.proc = subprocess.Popen(['wine', self.exe], cwd=self.folder, env=env or self.session.env,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        target = windows_path(self.exe).lower()
+        limit = time.monotonic() + timeout
+        while self.pid is None:
+            for p in self.drv.call('processes', name='ORVELLE.exe')['processes']:
+                if p['path'].lower() == target:
+                    self.pid = p['pid']
+            if self.pid is None:
+                if self.proc.poll() is not None or time.monotonic() > limit:
+                    raise AssertionError('ORVELLE.exe did not start (exit %r)' % self.proc.poll())
+                time.sleep(0.02)
+        return self
+
+    def start(self, expect_box=False, env=None, timeout=15.0):
+        """Starts the program. Without expect_box: waits for the main dialog
+        and fails if a message box comes first. With expect_box: waits for
+        the first message box and returns it, still showing."""
+        self.launch(env=env, timeout=timeout)
+        limit = time.monotonic() + timeout
+        while True:
+            boxes = self.drv.message_boxes(self.pid)
+            if boxes:
+                if expect_box:
+                    return boxes[0]
+                raise AssertionError('unexpected message box at start: %r' % boxes[0].fields)
+            main = self._find_main()
+            if main and not expect_box:
+                self.hwnd = main
+                return self.info()
+            if self.proc.poll() is not None:
+                raise AssertionError('ORVELLE.exe ended at start with %r' % self.proc.returncode)
+            if time.monotonic() > limit:
+                raise AssertionError('no %s within %.0f s' % ('message box' if expect_box else 'main dialog',
+                                                             timeout))
+            time.sleep(0.02)
+
+    def start_past_warnings(self, env=None, timeout=15.0):
+        """Starts the program, answers OK to every start-up message box and
+        waits for the main dialog. Returns the boxes seen (caption, text)."""
+        seen = []
+        box = None
+        self.launch(env=env, timeout=timeout)
+        limit = time.monotonic() + timeout
+        while True:
+            boxes = self.drv.message_boxes(self.pid)
+            if boxes:
+                box = boxes[0]
+                seen.append((box.caption, box.text))
+                self.drv.press(box, IDOK)
+                continue
+            main = self._find_main()
+            if main and self.drv.info(main).visible:
+                self.hwnd = main
+                return seen
+            if self.proc.poll() is not None:
+                raise AssertionError('ORVELLE.exe ended at start with %r' % self.proc.returncode)
+            if time.monotonic() > limit:
+                raise AssertionError('no main dialog within %.0f s' % timeout)
+            time.sleep(0.02)
+
+    def _find_main(self):
+        boxes = {b.hwnd for b in self.drv.windows(pid=self.pid, cls='#32770', message_box=True)}
+        for w in self.drv.windows(pid=self.pid, cls='#32770'):
+            if w.owner == 0 and w.hwnd not in boxes:
+                return w.hwnd
+        return None
+
+    def wait_main(self, timeout=10.0):
+        """After a start-up message box: waits for the main dialog."""
+        self.hwnd = self.drv.wait_until(self._find_main, timeout=timeout, what='the main dialog')
+        return self.info()
+
+    def running(self):
+        return self.proc is not None and self.proc.poll() is None
+
+    def wait_exit(self, timeout=10.0):
+        """The program's exit code once it has ended."""
+        return self.proc.wait(timeout=timeout)
+
+    def kill(self):
+        if self.running():
+            try:
+                if self.pid is not None:
+                    self.drv.kill(self.pid)
+            except DriverError:
+                pass
+            try:
+                self.proc.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait(timeout=5)
+
+    def cleanup(self, keep_folder=False):
+        self.kill()
+        if not keep_folder and not os.environ.get('ORVELLE_E2E_KEEP'):
+            shutil.rmtree(self.folder, ignore_errors=True)
+
+    # -- the main dialog ------------------------------------------------------
+    def info(self):
+        return self.drv.info(self.hwnd)
+
+    def text(self, control_id=None):
+        return self.drv.text(self.hwnd, control_id)
+
+    def caption(self):
+        return self.drv.text(self.hwnd)
+
+    def checked(self, control_id):
+        return self.drv.checked(self.hwnd, control_id)
+
+    def enabled(self, control_id=None):
+        return self.drv.enabled(self.hwnd, control_id)
+
+    def focus_id(self):
+        return self.drv.focus_id(self.hwnd)
+
+    def menu(self):
+        return self.drv.menu(self.hwnd)
+
+    def message_box(self, timeout_ms=5000):
+        """The next message box the program shows (still showing)."""
+        return self.drv.wait_message_box(self.pid, timeout_ms=timeout_ms)
+
+    def no_message_box(self):
+        return not self.drv.message_boxes(self.pid)
+
+    def request_close(self, way='esc'):
+        """Asks the dialog to close (esc: the Esc key; close: the close box;
+        exit: File > Exit as the menu leaves it, IDCANCEL); returns the close
+        question's message box."""
+        if way == 'esc':
+            self.drv.key(self.hwnd, VK_ESCAPE)
+        elif way == 'close':
+            self.drv.sys_command(self.hwnd, SC_CLOSE)
+        elif way == 'exit':
+            self.drv.command(self.hwnd, IDCANCEL)
+        else:
+            raise ValueError(way)
+        return self.message_box()
+
+    def close(self, way='esc', timeout=10.0):
+        """Closes the program as a user would: Yes at the close question.
+        Returns its exit code."""
+        box = self.request_close(way)
+        self.drv.click(box.hwnd, IDYES)
+        return self.wait_exit(timeout)
+
+    def screenshot(self, name):
+        """Saves a picture of the main dialog in the artifacts folder."""
+        return self.session.screenshot(name, self.info().rect)
+
+
+class OrvelleTestCase(unittest.TestCase):
+    """Base class: self.app(...) makes an OrvelleApp that is cleaned up when
+    the test ends; self.drv is the session's driver; self.lng the texts."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.session = session()
+        cls.drv = cls.session.driver
+        cls.lng = language()
+        cls.work_root = os.path.join(build_dir(), 'e2e-work')
+        os.makedirs(cls.work_root, exist_ok=True)
+
+    def app(self, **kwargs):
+        a = OrvelleApp(self.session, work_root=self.work_root, **kwargs)
+        self.addCleanup(a.cleanup)
+        return a
+
+
+def run():
+    """unittest.main() for one test file, with the session stopped at the end."""
+    try:
+        program = unittest.main(verbosity=2, exit=False)
+    finally:
+        stop_session()
+    sys.exit(0 if program.result.wasSuccessful() else 1)
