@@ -45,7 +45,7 @@ root, run_root = sys.argv[1], sys.argv[2]
 sys.path.insert(0, os.path.join(root, 'tests', 'e2e'))
 from harness.orvelle import OrvelleApp, WineSession
 
-session = WineSession()
+session = WineSession(display=os.environ.get('DISPLAY'))
 print('== starting ORVELLE.exe under Wine on %s' % (os.environ.get('DISPLAY') or 'a private Xvfb'))
 session.start()
 try:

@@ -15,16 +15,24 @@
         run()
 
 One WineSession per test file: the prefix ($WINEPREFIX, created by
-scripts/wine-prefix), an X display ($DISPLAY, or an Xvfb of our own), and one
-uidriver serve process that keeps the wineserver alive between tests. Each
+scripts/wine-prefix), an X display, and one uidriver serve process that keeps the wineserver alive between tests. Each
 app gets a folder of its own under the build folder; a still-running program
 is killed when its test ends, and the wineserver is killed when the file ends.
+
+The display is a private Xvfb unless ORVELLE_E2E_DISPLAY names one (to watch
+the tests). Not $DISPLAY: ctest runs other Windows tests in parallel on it,
+and another wineserver taking the X input focus would take the foreground
+window from the program under test, which its synthesised keys depend on.
+Xvfb, the driver and the programs end with the test process, even when
+ctest kills it on a time-out.
 """
 
 import atexit
+import ctypes
 import csv
 import io
 import os
+import signal
 import shutil
 import subprocess
 import sys
@@ -109,13 +117,26 @@ def same_text(shown, expected):
     return shown.replace('\r\n', '\n') == expected.replace('\r\n', '\n')
 
 
+def _die_with_parent():
+    """preexec_fn: the child gets SIGKILL when the test process ends."""
+    try:
+        ctypes.CDLL('libc.so.6', use_errno=True).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
+    except OSError:
+        pass
+
+
 # -- one Wine session per test file -------------------------------------------
 
 class WineSession:
-    def __init__(self):
+    """display: an X display to use; None starts a private Xvfb."""
+
+    def __init__(self, display=None):
         self.prefix = os.environ.get('WINEPREFIX') or os.path.join(build_dir(), 'wineprefix-e2e')
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG='-all',
                         WINEDLLOVERRIDES='mscoree,mshtml=')
+        self.env.pop('DISPLAY', None)
+        if display:
+            self.env['DISPLAY'] = display
         self.xvfb = None
         self.driver = None
 
@@ -128,15 +149,22 @@ class WineSession:
             self._start_xvfb()
         # Leftovers of an earlier run would hold windows and ports.
         self.kill_wineserver()
-        self.driver = Driver(driver_path(), self.env)
-        self.driver.call('processes', timeout=60)  # wineserver up
+        self.ensure_driver()
         return self
+
+    def ensure_driver(self):
+        """(Re)starts the driver, e.g. after one was killed for not answering."""
+        if self.driver is None or self.driver.proc is None or self.driver.proc.poll() is not None:
+            self.driver = Driver(driver_path(), self.env, preexec_fn=_die_with_parent)
+            self.driver.call('processes', timeout=60)  # wineserver up
+        return self.driver
 
     def _start_xvfb(self):
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(
             ['Xvfb', '-displayfd', str(write_fd), '-screen', '0', '1280x1024x24', '-nolisten', 'tcp'],
-            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            preexec_fn=_die_with_parent)
         os.close(write_fd)
         number = b''
         limit = time.monotonic() + 10
@@ -187,7 +215,7 @@ def session(need_program=True):
     """The test file's WineSession, started on first use."""
     global _session
     if _session is None:
-        s = WineSession()
+        s = WineSession(display=os.environ.get('ORVELLE_E2E_DISPLAY'))
         s.start(need_program)  # may raise SkipTest; nothing is kept then
         _session = s
         atexit.register(stop_session)
@@ -209,7 +237,7 @@ class OrvelleApp:
 
     def __init__(self, session, ini=None, lng=None, work_root=None):
         self.session = session
-        self.drv = session.driver
+        self.drv = session.ensure_driver()
         self.folder = tempfile.mkdtemp(prefix='orvelle-', dir=work_root)
         self.exe = os.path.join(self.folder, 'ORVELLE.exe')
         shutil.copy(exe_path(), self.exe)
@@ -268,7 +296,8 @@ class OrvelleApp:
     def launch(self, env=None, timeout=15.0):
         """Starts the program; returns once Windows knows its process id."""
         self.proc = subprocess.Popen(['wine', self.exe], cwd=self.folder, env=env or self.session.env,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                     preexec_fn=_die_with_parent)
         target = windows_path(self.exe).lower()
         limit = time.monotonic() + timeout
         while self.pid is None:
@@ -433,6 +462,7 @@ class OrvelleTestCase(unittest.TestCase):
         os.makedirs(cls.work_root, exist_ok=True)
 
     def app(self, **kwargs):
+        self.drv = self.session.ensure_driver()
         a = OrvelleApp(self.session, work_root=self.work_root, **kwargs)
         self.addCleanup(a.cleanup)
         return a

@@ -60,13 +60,13 @@ def _encode(value):
 
 
 class Driver:
-    def __init__(self, driver_exe, env, wine='wine', answer_timeout=20.0):
+    def __init__(self, driver_exe, env, wine='wine', answer_timeout=20.0, preexec_fn=None):
         self.driver_exe = driver_exe
         self.env = env
         self.answer_timeout = answer_timeout
         self.proc = subprocess.Popen(
             [wine, driver_exe, 'serve'], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-            stderr=subprocess.DEVNULL, env=env, bufsize=0)
+            stderr=subprocess.DEVNULL, env=env, bufsize=0, preexec_fn=preexec_fn)
         self._buf = b''
 
     # -- the pipe ---------------------------------------------------------
