@@ -1,0 +1,93 @@
+#include "app/ComPortDlg.h"
+
+#include "app/Globals.h"
+#include "res/resource.h"
+
+#include <iterator>
+
+namespace {
+
+// The port buttons in port order, COM1 first.
+constexpr int kPortButtons[CComPortDlg::kPortCount] = {
+    IDC_COMPORT_COM1,  IDC_COMPORT_COM2,  IDC_COMPORT_COM3,  IDC_COMPORT_COM4,  IDC_COMPORT_COM5,
+    IDC_COMPORT_COM6,  IDC_COMPORT_COM7,  IDC_COMPORT_COM8,  IDC_COMPORT_COM9,  IDC_COMPORT_COM10,
+    IDC_COMPORT_COM11, IDC_COMPORT_COM12, IDC_COMPORT_COM13, IDC_COMPORT_COM14, IDC_COMPORT_COM15,
+    IDC_COMPORT_COM16, IDC_COMPORT_COM17, IDC_COMPORT_COM18, IDC_COMPORT_COM19, IDC_COMPORT_COM20,
+};
+
+// Pause before each open, so a port closed a moment ago can settle.
+constexpr WORD kProbePause = 50;
+
+} // namespace
+
+BEGIN_MESSAGE_MAP(CComPortDlg, CDialog)
+ON_WM_HELPINFO()
+END_MESSAGE_MAP()
+
+CComPortDlg::CComPortDlg(CWnd* parent) : CDialog(IDD_COMPORT, parent)
+{
+}
+
+int CComPortDlg::PortButtonId(int port)
+{
+    return kPortButtons[port - 1];
+}
+
+void CComPortDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+}
+
+BOOL CComPortDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    HICON icon = theApp.LoadIcon(IDR_MAINFRAME);
+    SetIcon(icon, TRUE);
+    SetIcon(icon, FALSE);
+
+    SetWindowText(theLanguage.GetText(32));
+    static const DialogTextEntry kTexts[] = {
+        {IDC_COMPORT_GROUP, 33},
+        {IDOK, 19},
+        {IDCANCEL, 20},
+    };
+    theDialogText.SetItemTexts(this, kTexts, static_cast<int>(std::size(kTexts)));
+
+    ScanPorts();
+    return TRUE;
+}
+
+void CComPortDlg::ScanPorts()
+{
+    CWaitCursor wait;
+    const BYTE saved = theRadio.GetPortNumber();
+    for (int port = 1; port <= kPortCount; ++port) {
+        HWND button = GetDlgItem(PortButtonId(port));
+        theRadio.SetPortNumber(static_cast<BYTE>(port));
+        theRadio.WaitProc(kProbePause);
+        if (theRadio.SetPortOpen(1)) {
+            if (!theRadio.IsRs232Port())
+                ::EnableWindow(button, FALSE);
+            else if (port == saved)
+                ::SendMessageA(button, BM_SETCHECK, BST_CHECKED, 0);
+        } else {
+            ::EnableWindow(button, FALSE);
+        }
+        // Also after a failed open: an open that failed after the device was
+        // created still holds the device, and nothing else would let it go.
+        theRadio.SetPortOpen(0);
+    }
+    theRadio.SetPortNumber(saved);
+}
+
+void CComPortDlg::OnOK()
+{
+    for (int port = 1; port <= kPortCount; ++port) {
+        if (::SendMessageA(GetDlgItem(PortButtonId(port)), BM_GETCHECK, 0, 0) == BST_CHECKED) {
+            theRadio.SetPortNumber(static_cast<BYTE>(port));
+            break; // one radio group: at most one is checked
+        }
+    }
+    CDialog::OnOK();
+}
