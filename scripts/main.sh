@@ -42,6 +42,7 @@ import os
 import sys
 
 root, run_root = sys.argv[1], sys.argv[2]
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(root, 'tests', 'e2e'))
 from harness.orvelle import OrvelleApp, WineSession
 

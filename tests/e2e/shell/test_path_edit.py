@@ -5,6 +5,7 @@ that was current when the field lost the focus."""
 import os
 import sys
 
+sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
 
 from harness.orvelle import OrvelleTestCase, run  # noqa: E402
