@@ -71,12 +71,11 @@ void CComPortDlg::ScanPorts()
                 ::EnableWindow(button, FALSE);
             else if (port == saved)
                 ::SendMessageA(button, BM_SETCHECK, BST_CHECKED, 0);
+            theRadio.SetPortOpen(0);
         } else {
+            // Nothing to close: the link releases a port whose open failed.
             ::EnableWindow(button, FALSE);
         }
-        // Also after a failed open: an open that failed after the device was
-        // created still holds the device, and nothing else would let it go.
-        theRadio.SetPortOpen(0);
     }
     theRadio.SetPortNumber(saved);
 }

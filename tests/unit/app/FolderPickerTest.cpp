@@ -1,0 +1,179 @@
+// The folder picker over the real shell browser (under Wine, with a display).
+// Each test scripts the browser from the picker's own initialisation, so the
+// whole round trip runs: callback, taking over the window, the browser's
+// buttons, and the conversion of the chosen item.
+#include "app/FolderPickerDlg.h"
+
+#include "app/ComApartment.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <new>
+#include <string>
+
+namespace {
+
+class ScriptedPicker : public CFolderPickerDlg {
+public:
+    ScriptedPicker() : CFolderPickerDlg(nullptr, nullptr, BIF_RETURNONLYFSDIRS) {}
+
+    std::function<void(ScriptedPicker&)> script;
+    bool offerContextHelp = false; // give the browser a question-mark button first
+    bool failInitialisation = false;
+
+    LONG_PTR exStyleAfterInit = 0;
+    bool apartmentWasSta = false;
+    int initialisedFlag = -1;
+
+    void Press(int id) { PostMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        if (failInitialisation)
+            return FALSE;
+        if (offerContextHelp)
+            ::SetWindowLongPtrA(m_hWnd, GWL_EXSTYLE,
+                                ::GetWindowLongPtrA(m_hWnd, GWL_EXSTYLE) | WS_EX_CONTEXTHELP);
+        const BOOL result = CFolderPickerDlg::OnInitDialog();
+        exStyleAfterInit = ::GetWindowLongPtrA(m_hWnd, GWL_EXSTYLE);
+        initialisedFlag = m_bInitialized;
+        // S_FALSE: this thread already is a single-threaded apartment.
+        const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        apartmentWasSta = hr == S_FALSE;
+        if (SUCCEEDED(hr))
+            ::CoUninitialize();
+        if (script)
+            script(*this);
+        return result;
+    }
+};
+
+std::string TempFolder(const char* name)
+{
+    char temp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, temp);
+    std::string path = std::string(temp) + name;
+    ::CreateDirectoryA(path.c_str(), nullptr);
+    return path;
+}
+
+class FolderPickerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        base = TempFolder("orvelle-picker");
+        folderA = base + "\\A";
+        ::CreateDirectoryA(folderA.c_str(), nullptr);
+    }
+
+    std::string base;
+    std::string folderA;
+};
+
+TEST_F(FolderPickerTest, OkReturnsTheInitialFolderItSelected)
+{
+    ScriptedPicker picker;
+    picker.script = [](ScriptedPicker& p) { p.Press(IDOK); };
+    ASSERT_EQ(picker.Browse("Choose", folderA.c_str(), nullptr), 1);
+    EXPECT_STRCASEEQ(picker.GetPath().GetString(), folderA.c_str());
+    EXPECT_EQ(picker.initialisedFlag, 1);
+    EXPECT_EQ(picker.GetSafeHwnd(), nullptr) << "still bound to the browser's window";
+}
+
+TEST_F(FolderPickerTest, CancelReturnsZero)
+{
+    ScriptedPicker picker;
+    picker.script = [](ScriptedPicker& p) { p.Press(IDCANCEL); };
+    EXPECT_EQ(picker.Browse("Choose", folderA.c_str(), nullptr), 0);
+    EXPECT_TRUE(picker.GetPath().IsEmpty());
+}
+
+// A folder with no file-system path (My Computer) must not come back as a
+// path, nor leave the previous choice behind as if it were this one.
+TEST_F(FolderPickerTest, ItemWithoutFileSystemPathReturnsZero)
+{
+    ScriptedPicker picker;
+    picker.script = [](ScriptedPicker& p) { p.Press(IDOK); };
+    ASSERT_EQ(picker.Browse("Choose", folderA.c_str(), nullptr), 1);
+
+    LPITEMIDLIST computer = nullptr;
+    ASSERT_EQ(::SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer), S_OK);
+    picker.script = [computer](ScriptedPicker& p) {
+        p.SetSelection(computer);
+        p.Press(IDOK);
+    };
+    EXPECT_EQ(picker.Browse(nullptr, nullptr, nullptr), 0);
+    EXPECT_TRUE(picker.GetPath().IsEmpty());
+    ::CoTaskMemFree(computer);
+}
+
+TEST_F(FolderPickerTest, FailedInitialisationClosesTheBrowser)
+{
+    ScriptedPicker picker;
+    picker.failInitialisation = true;
+    EXPECT_EQ(picker.Browse("Choose", folderA.c_str(), nullptr), 0);
+}
+
+TEST_F(FolderPickerTest, RemovesTheContextHelpButton)
+{
+    ScriptedPicker picker;
+    picker.offerContextHelp = true;
+    picker.script = [](ScriptedPicker& p) { p.Press(IDCANCEL); };
+    picker.Browse("Choose", folderA.c_str(), nullptr);
+    EXPECT_EQ(picker.exStyleAfterInit & WS_EX_CONTEXTHELP, 0);
+}
+
+// The browser runs in a single-threaded apartment, and the picker leaves the
+// thread as it found it. Wine's browser also initialises OLE by itself, so
+// the apartment helper has a test of its own below.
+TEST_F(FolderPickerTest, RunsTheBrowserInABalancedSingleThreadedApartment)
+{
+    ScriptedPicker picker;
+    picker.script = [](ScriptedPicker& p) { p.Press(IDCANCEL); };
+    picker.Browse("Choose", folderA.c_str(), nullptr);
+    EXPECT_TRUE(picker.apartmentWasSta);
+    const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    EXPECT_EQ(hr, S_OK) << "the picker left COM initialised on this thread";
+    if (SUCCEEDED(hr))
+        ::CoUninitialize();
+}
+
+TEST(ComApartment, IsSingleThreadedAndBalanced)
+{
+    {
+        CComApartment apartment;
+        EXPECT_TRUE(apartment.IsInitialized());
+        // A thread that is a single-threaded apartment refuses to become a
+        // multi-threaded one.
+        EXPECT_EQ(::CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE);
+    }
+    const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    EXPECT_EQ(hr, S_OK) << "the apartment was left initialised";
+    if (SUCCEEDED(hr))
+        ::CoUninitialize();
+}
+
+// The picker reaches the callback and its window through full pointers: one
+// that lives above 4 GiB must work on the 64-bit build.
+TEST_F(FolderPickerTest, WorksFromAboveFourGigabytes)
+{
+    if (sizeof(void*) < 8)
+        GTEST_SKIP() << "64-bit build only";
+    void* memory = nullptr;
+    for (unsigned long long address = 0x300000000ull; !memory && address < 0x7f0000000000ull; address <<= 1)
+        memory = ::VirtualAlloc(reinterpret_cast<void*>(address), sizeof(ScriptedPicker),
+                                MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    ASSERT_NE(memory, nullptr);
+    ASSERT_GT(reinterpret_cast<unsigned long long>(memory), 0xFFFFFFFFull);
+
+    auto* picker = new (memory) ScriptedPicker;
+    picker->script = [](ScriptedPicker& p) { p.Press(IDOK); };
+    EXPECT_EQ(picker->Browse("Choose", folderA.c_str(), nullptr), 1);
+    EXPECT_STRCASEEQ(picker->GetPath().GetString(), folderA.c_str());
+    picker->~ScriptedPicker();
+    ::VirtualFree(memory, 0, MEM_RELEASE);
+}
+
+} // namespace
