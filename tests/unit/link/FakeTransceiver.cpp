@@ -1,0 +1,712 @@
+#include "tests/unit/link/FakeTransceiver.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+
+namespace {
+
+constexpr unsigned char SYN = 0x16, ACK = 0x06, NAK = 0x15, STX = 0x02;
+constexpr unsigned char kGarbage = 0xA5;
+constexpr DWORD kProgramBaudNew = 19200, kOldBaud = 9600;
+HANDLE const kProcess = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
+
+FakeTransceiver* g_fake = nullptr;
+
+HANDLE WINAPI FakeCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES,
+                              DWORD disposition, DWORD flags, HANDLE)
+{
+    return g_fake->DoCreateFile(name, access, share, disposition, flags);
+}
+BOOL WINAPI FakeSetupComm(HANDLE h, DWORD in, DWORD out)
+{
+    return g_fake->DoSetupComm(h, in, out);
+}
+BOOL WINAPI FakeGetCommState(HANDLE h, LPDCB dcb)
+{
+    return g_fake->DoGetCommState(h, dcb);
+}
+BOOL WINAPI FakeBuildCommDCBA(LPCSTR text, LPDCB dcb)
+{
+    return g_fake->DoBuildCommDCB(text, dcb);
+}
+BOOL WINAPI FakeSetCommState(HANDLE h, LPDCB dcb)
+{
+    return g_fake->DoSetCommState(h, dcb);
+}
+BOOL WINAPI FakeEscapeCommFunction(HANDLE h, DWORD func)
+{
+    return g_fake->DoEscapeCommFunction(h, func);
+}
+BOOL WINAPI FakeGetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS t)
+{
+    return g_fake->DoGetCommTimeouts(h, t);
+}
+BOOL WINAPI FakeSetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS t)
+{
+    return g_fake->DoSetCommTimeouts(h, t);
+}
+BOOL WINAPI FakePurgeComm(HANDLE h, DWORD flags)
+{
+    return g_fake->DoPurgeComm(h, flags);
+}
+BOOL WINAPI FakeReadFile(HANDLE h, LPVOID buffer, DWORD n, LPDWORD read, LPOVERLAPPED)
+{
+    return g_fake->DoReadFile(h, buffer, n, read);
+}
+BOOL WINAPI FakeWriteFile(HANDLE h, LPCVOID data, DWORD n, LPDWORD written, LPOVERLAPPED)
+{
+    return g_fake->DoWriteFile(h, data, n, written);
+}
+BOOL WINAPI FakeCloseHandle(HANDLE h)
+{
+    return g_fake->DoCloseHandle(h);
+}
+BOOL WINAPI FakeGetCommProperties(HANDLE h, LPCOMMPROP prop)
+{
+    return g_fake->DoGetCommProperties(h, prop);
+}
+DWORD WINAPI FakeGetTickCount()
+{
+    return g_fake->DoGetTickCount();
+}
+HANDLE WINAPI FakeGetCurrentProcess()
+{
+    return kProcess;
+}
+DWORD WINAPI FakeGetPriorityClass(HANDLE process)
+{
+    return g_fake->DoGetPriorityClass(process);
+}
+BOOL WINAPI FakeSetPriorityClass(HANDLE process, DWORD cls)
+{
+    return g_fake->DoSetPriorityClass(process, cls);
+}
+
+const CommApi kFakeApi = {
+    &FakeCreateFileA,       &FakeSetupComm,          &FakeGetCommState,      &FakeBuildCommDCBA,
+    &FakeSetCommState,      &FakeEscapeCommFunction, &FakeGetCommTimeouts,   &FakeSetCommTimeouts,
+    &FakePurgeComm,         &FakeReadFile,           &FakeWriteFile,         &FakeCloseHandle,
+    &FakeGetCommProperties, &FakeGetTickCount,       &FakeGetCurrentProcess, &FakeGetPriorityClass,
+    &FakeSetPriorityClass,
+};
+
+FakeTransceiver::Bytes Text(const char* s)
+{
+    return FakeTransceiver::Bytes(s, s + std::strlen(s));
+}
+
+bool Is(const FakeTransceiver::Bytes& chunk, const unsigned char* frame, size_t n)
+{
+    return chunk.size() == n && std::equal(chunk.begin(), chunk.end(), frame);
+}
+
+std::string Hex(const FakeTransceiver::Bytes& bytes)
+{
+    std::string out;
+    char b[4];
+    for (unsigned char c : bytes) {
+        std::snprintf(b, sizeof(b), "%02X ", c);
+        out += b;
+    }
+    return out;
+}
+
+} // namespace
+
+FakeTransceiver::Reply FakeTransceiver::Answer(Fault fault, DWORD delay)
+{
+    Reply r;
+    r.fault = fault;
+    r.delay = delay;
+    return r;
+}
+
+FakeTransceiver::Reply FakeTransceiver::Raw(Bytes bytes, DWORD delay)
+{
+    Reply r;
+    r.raw = true;
+    r.bytes = std::move(bytes);
+    r.delay = delay;
+    return r;
+}
+
+FakeTransceiver::FakeTransceiver()
+{
+    identity = Text("TRX-4000E   ");
+    for (int i = 0; identity.size() < 32; ++i) {
+        identity.push_back(static_cast<unsigned char>(0x80 + i * 7));
+    }
+    modelName = Text("TRX4000E");
+    version = Text("V2.10.0003");
+    for (int i = 0; i < 50; ++i) {
+        record.push_back(static_cast<unsigned char>(i * 5 + 1));
+    }
+    // A device that has been used before: not our settings.
+    m_dcb.DCBlength = sizeof(DCB);
+    m_dcb.BaudRate = 4800;
+    m_dcb.ByteSize = 7;
+    m_dcb.Parity = EVENPARITY;
+    m_dcb.StopBits = ONESTOPBIT;
+    m_dcb.fBinary = 1;
+    m_dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    m_dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    m_timeouts.ReadIntervalTimeout = MAXDWORD;
+    m_timeouts.ReadTotalTimeoutMultiplier = 7;
+    m_timeouts.ReadTotalTimeoutConstant = 0;
+    m_timeouts.WriteTotalTimeoutMultiplier = 3;
+    m_timeouts.WriteTotalTimeoutConstant = 777;
+    g_fake = this;
+    m_previous = SetCommApi(&kFakeApi);
+}
+
+FakeTransceiver::~FakeTransceiver()
+{
+    SetCommApi(m_previous);
+    g_fake = nullptr;
+}
+
+void FakeTransceiver::Script(Command cmd, Reply reply)
+{
+    m_script[cmd].push_back(std::move(reply));
+}
+
+unsigned char FakeTransceiver::IdentityCheck() const
+{
+    unsigned char sum = 0;
+    for (unsigned char c : identity) {
+        sum = static_cast<unsigned char>(sum + c);
+    }
+    return sum;
+}
+
+void FakeTransceiver::FailCall(Call c, int nth)
+{
+    m_failIn[c] = nth;
+}
+
+bool FakeTransceiver::Fails(Call c)
+{
+    m_tickRepeats = 0;
+    if (m_failAlways.count(c)) {
+        return true;
+    }
+    auto it = m_failIn.find(c);
+    if (it != m_failIn.end() && --it->second == 0) {
+        m_failIn.erase(it);
+        return true;
+    }
+    return false;
+}
+
+bool FakeTransceiver::Known(HANDLE h)
+{
+    if (m_handles.count(h)) {
+        return true;
+    }
+    Note("  (unknown handle)");
+    SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+}
+
+void FakeTransceiver::Note(const std::string& text)
+{
+    trace.push_back(std::to_string(m_now) + " " + text);
+}
+
+// ---- Records ---------------------------------------------------------------
+
+FakeTransceiver::Bytes FakeTransceiver::Written() const
+{
+    Bytes all;
+    for (const Write& w : writes) {
+        all.insert(all.end(), w.bytes.begin(), w.bytes.end());
+    }
+    return all;
+}
+
+std::vector<FakeTransceiver::Bytes> FakeTransceiver::WrittenFrames() const
+{
+    std::vector<Bytes> frames;
+    for (const Write& w : writes) {
+        frames.push_back(w.bytes);
+    }
+    return frames;
+}
+
+std::vector<DWORD> FakeTransceiver::ReadTimeouts() const
+{
+    std::vector<DWORD> out;
+    for (const COMMTIMEOUTS& t : timeouts) {
+        out.push_back(t.ReadTotalTimeoutConstant);
+    }
+    return out;
+}
+
+std::vector<DWORD> FakeTransceiver::Bauds() const
+{
+    std::vector<DWORD> out;
+    for (const Line& l : lines) {
+        out.push_back(l.baud);
+    }
+    return out;
+}
+
+std::string FakeTransceiver::Trace() const
+{
+    std::string out;
+    for (const std::string& line : trace) {
+        out += line + "\n";
+    }
+    return out;
+}
+
+void FakeTransceiver::Send(const Bytes& bytes, DWORD delay)
+{
+    for (unsigned char b : bytes) {
+        const Pending p{m_now + delay, b};
+        // Keep the line in arrival order; equal times keep their order.
+        auto at = std::upper_bound(m_input.begin(), m_input.end(), p,
+                                   [](const Pending& a, const Pending& b) { return a.arrival < b.arrival; });
+        m_input.insert(at, p);
+    }
+}
+
+// ---- The transceiver -------------------------------------------------------
+
+DWORD FakeTransceiver::ProgrammingBaud() const
+{
+    return kind == Kind::Old ? kOldBaud : kProgramBaudNew;
+}
+
+void FakeTransceiver::Respond(Command cmd, const Bytes& normal, DWORD lastByteGap)
+{
+    Reply reply;
+    reply.delay = answerDelay;
+    auto it = m_script.find(cmd);
+    if (it != m_script.end() && !it->second.empty()) {
+        reply = it->second.front();
+        it->second.pop_front();
+    }
+    Bytes out;
+    if (reply.raw) {
+        out = reply.bytes;
+    } else {
+        out = normal;
+        switch (reply.fault) {
+        case Fault::None:
+            break;
+        case Fault::Silence:
+            out.clear();
+            break;
+        case Fault::Garbage:
+            out = {kGarbage};
+            break;
+        case Fault::Short:
+            if (!out.empty()) {
+                out.pop_back();
+            }
+            break;
+        case Fault::WrongLead:
+            if (!out.empty()) {
+                out.front() = static_cast<unsigned char>(out.front() ^ 0xFF);
+            }
+            break;
+        case Fault::WrongCheck:
+            if (!out.empty()) {
+                out.back() = static_cast<unsigned char>(out.back() + 1);
+            }
+            break;
+        case Fault::HangUp:
+            out.resize(out.size() / 2);
+            m_hungUp = true;
+            break;
+        }
+    }
+    Note("  transceiver answers " + Hex(out));
+    if (reply.raw || reply.fault != Fault::None || out.size() < 2) {
+        Send(out, reply.delay);
+    } else {
+        Send(Bytes(out.begin(), out.end() - 1), reply.delay);
+        Send(Bytes(out.end() - 1, out.end()), reply.delay + lastByteGap);
+    }
+
+    // Only the normal answer moves the transceiver between its modes.
+    if (reply.raw || reply.fault != Fault::None) {
+        return;
+    }
+    switch (cmd) {
+    case Command::OldHandshake:
+    case Command::Switch:
+        m_programming = true;
+        break;
+    case Command::Program:
+        m_awaitingSwitch = true;
+        break;
+    case Command::End:
+        m_programming = false;
+        break;
+    case Command::RecordWrite:
+        if (writeAnswer == ACK) {
+            record = recordsWritten.back();
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void FakeTransceiver::Hear(const Bytes& chunk)
+{
+    if (m_hungUp || kind == Kind::None || chunk.empty()) {
+        return;
+    }
+    const DWORD baud = m_dcb.BaudRate;
+    m_awaitingSwitch = false;
+
+    if (!m_programming) {
+        if (kind == Kind::Old && baud == kOldBaud && chunk == Text("FLFM96K")) {
+            Respond(Command::OldHandshake, {SYN, ACK}, oldAckDelay);
+        } else if (kind == Kind::New && baud == scanBaud && chunk == Text("PROGRAM")) {
+            Respond(Command::Program, {SYN});
+        }
+        return;
+    }
+    if (baud != ProgrammingBaud()) {
+        return; // noise at the wrong rate
+    }
+    if (m_awaitingRecord) {
+        m_recordIn.insert(m_recordIn.end(), chunk.begin(), chunk.end());
+        if (m_recordIn.size() >= 50) {
+            m_awaitingRecord = false;
+            recordsWritten.push_back(Bytes(m_recordIn.begin(), m_recordIn.begin() + 50));
+            Respond(Command::RecordWrite, {writeAnswer});
+        }
+        return;
+    }
+    static const unsigned char urk[] = {0x55, 0x52, 0x4B}, urcb[] = {0x55, 0x52, 0xCB},
+                               uwcb[] = {0x55, 0x57, 0xCB};
+    if (chunk == Bytes{0x45}) {
+        Respond(Command::End, {ACK});
+    } else if (Is(chunk, urk, 3)) {
+        Bytes answer{0x55};
+        answer.insert(answer.end(), identity.begin(), identity.end());
+        answer.push_back(IdentityCheck());
+        Respond(Command::Identity, answer);
+    } else if (chunk == Bytes{STX}) {
+        Respond(Command::ModelName, modelName);
+    } else if (chunk == Bytes{0x50}) {
+        Respond(Command::Version, version);
+    } else if (Is(chunk, urcb, 3)) {
+        Bytes answer{0x55};
+        answer.insert(answer.end(), record.begin(), record.end());
+        Respond(Command::RecordRead, answer);
+    } else if (Is(chunk, uwcb, 3)) {
+        m_awaitingRecord = true;
+        m_recordIn.clear();
+    } else if (chunk == Bytes{ACK}) {
+        Respond(Command::Ack, {ACK});
+    } else if (chunk == Bytes{NAK}) {
+        Respond(Command::Nak, {NAK});
+    }
+}
+
+// ---- The device ------------------------------------------------------------
+
+HANDLE FakeTransceiver::DoCreateFile(const char* name, DWORD access, DWORD share, DWORD disposition,
+                                     DWORD flags)
+{
+    const std::string n = name ? name : "";
+    Note("CreateFileA " + n);
+    opens.push_back({n, access, share, disposition, flags});
+    if (Fails(Call::CreateFile) || missingPorts.count(n)) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    for (const auto& held : m_handleNames) {
+        if (held.second == n) {
+            // Opened without sharing: a second open is refused.
+            SetLastError(ERROR_ACCESS_DENIED);
+            return INVALID_HANDLE_VALUE;
+        }
+    }
+    HANDLE h = reinterpret_cast<HANDLE>(m_nextHandle);
+    m_nextHandle += 4;
+    m_handles.insert(h);
+    m_handleNames[h] = n;
+    m_input.clear();
+    m_awaitingSwitch = false;
+    m_awaitingRecord = false;
+    return h;
+}
+
+BOOL FakeTransceiver::DoSetupComm(HANDLE h, DWORD in, DWORD out)
+{
+    Note("SetupComm " + std::to_string(in) + " " + std::to_string(out));
+    if (Fails(Call::SetupComm) || !Known(h)) {
+        return FALSE;
+    }
+    queueSizes.emplace_back(in, out);
+    return TRUE;
+}
+
+BOOL FakeTransceiver::DoGetCommState(HANDLE h, DCB* dcb)
+{
+    Note("GetCommState");
+    if (Fails(Call::GetCommState) || !Known(h)) {
+        return FALSE;
+    }
+    *dcb = m_dcb;
+    return TRUE;
+}
+
+BOOL FakeTransceiver::DoBuildCommDCB(const char* text, DCB* dcb)
+{
+    const std::string s = text ? text : "";
+    Note("BuildCommDCBA " + s);
+    builtStrings.push_back(s);
+    if (Fails(Call::BuildCommDCB)) {
+        return FALSE;
+    }
+    // The old mode syntax: baud[,parity[,data[,stop]]], no spaces expected.
+    std::vector<std::string> fields;
+    std::stringstream in(s);
+    for (std::string f; std::getline(in, f, ',');) {
+        fields.push_back(f);
+    }
+    if (fields.empty() || fields.size() > 4 || fields[0].empty() ||
+        fields[0].find_first_not_of("0123456789") != std::string::npos) {
+        return FALSE;
+    }
+    DCB d = *dcb;
+    d.BaudRate = static_cast<DWORD>(std::stoul(fields[0]));
+    if (fields.size() > 1) {
+        static const std::string parities = "NOEMS";
+        if (fields[1].size() != 1 || parities.find(fields[1][0]) == std::string::npos) {
+            return FALSE;
+        }
+        d.Parity = static_cast<BYTE>(parities.find(fields[1][0]));
+    }
+    if (fields.size() > 2) {
+        if (fields[2].size() != 1 || fields[2][0] < '5' || fields[2][0] > '8') {
+            return FALSE;
+        }
+        d.ByteSize = static_cast<BYTE>(fields[2][0] - '0');
+    }
+    if (fields.size() > 3) {
+        if (fields[3] == "1") {
+            d.StopBits = ONESTOPBIT;
+        } else if (fields[3] == "1.5") {
+            d.StopBits = ONE5STOPBITS;
+        } else if (fields[3] == "2") {
+            d.StopBits = TWOSTOPBITS;
+        } else {
+            return FALSE;
+        }
+    }
+    d.fParity = d.Parity != NOPARITY;
+    // As the platform's parser does when the string names no handshake: flow
+    // control off, and DTR and RTS both on.
+    d.fOutX = d.fInX = 0;
+    d.fOutxCtsFlow = d.fOutxDsrFlow = 0;
+    d.fDtrControl = DTR_CONTROL_ENABLE;
+    d.fRtsControl = RTS_CONTROL_ENABLE;
+    *dcb = d;
+    return TRUE;
+}
+
+BOOL FakeTransceiver::DoSetCommState(HANDLE h, const DCB* dcb)
+{
+    Note("SetCommState " + std::to_string(dcb->BaudRate) + " parity " + std::to_string(dcb->Parity) +
+         " bits " + std::to_string(dcb->ByteSize) + " stop " + std::to_string(dcb->StopBits) + " dtr " +
+         std::to_string(dcb->fDtrControl) + " rts " + std::to_string(dcb->fRtsControl));
+    if (Fails(Call::SetCommState) || !Known(h)) {
+        return FALSE;
+    }
+    m_dcb = *dcb;
+    lines.push_back({m_now, dcb->BaudRate, dcb->Parity, dcb->ByteSize, dcb->StopBits, dcb->fDtrControl,
+                     dcb->fRtsControl});
+    dtr = dcb->fDtrControl != DTR_CONTROL_DISABLE;
+    rts = dcb->fRtsControl != RTS_CONTROL_DISABLE;
+    rtsEverRaised = rtsEverRaised || rts;
+    const bool switched = m_awaitingSwitch && dcb->BaudRate == kProgramBaudNew;
+    m_awaitingSwitch = false;
+    if (switched && !m_hungUp) {
+        Respond(Command::Switch, {ACK});
+    }
+    return TRUE;
+}
+
+BOOL FakeTransceiver::DoEscapeCommFunction(HANDLE h, DWORD func)
+{
+    Note("EscapeCommFunction " + std::to_string(func));
+    if (Fails(Call::EscapeCommFunction) || !Known(h)) {
+        return FALSE;
+    }
+    switch (func) {
+    case SETRTS:
+        rts = rtsEverRaised = true;
+        break;
+    case CLRRTS:
+        rts = false;
+        break;
+    case SETDTR:
+        dtr = true;
+        break;
+    case CLRDTR:
+        dtr = false;
+        break;
+    default:
+        break;
+    }
+    return TRUE;
+}
+
+BOOL FakeTransceiver::DoGetCommTimeouts(HANDLE h, COMMTIMEOUTS* t)
+{
+    Note("GetCommTimeouts");
+    if (Fails(Call::GetCommTimeouts) || !Known(h)) {
+        return FALSE;
+    }
+    *t = m_timeouts;
+    return TRUE;
+}
+
+BOOL FakeTransceiver::DoSetCommTimeouts(HANDLE h, const COMMTIMEOUTS* t)
+{
+    Note("SetCommTimeouts read " + std::to_string(t->ReadTotalTimeoutConstant));
+    if (Fails(Call::SetCommTimeouts) || !Known(h)) {
+        return FALSE;
+    }
+    m_timeouts = *t;
+    timeouts.push_back(*t);
+    return TRUE;
+}
+
+BOOL FakeTransceiver::DoPurgeComm(HANDLE h, DWORD flags)
+{
+    Note("PurgeComm " + std::to_string(flags));
+    if (Fails(Call::PurgeComm) || !Known(h)) {
+        return FALSE;
+    }
+    purges.push_back(flags);
+    if (flags & PURGE_RXCLEAR) {
+        // Only what has arrived is thrown away; bytes still on their way stay.
+        while (!m_input.empty() && m_input.front().arrival <= m_now) {
+            m_input.pop_front();
+        }
+    }
+    return TRUE;
+}
+
+BOOL FakeTransceiver::DoReadFile(HANDLE h, void* buffer, DWORD n, DWORD* read)
+{
+    Note("ReadFile " + std::to_string(n) + " within " + std::to_string(m_timeouts.ReadTotalTimeoutConstant));
+    *read = 0;
+    if (Fails(Call::ReadFile) || !Known(h)) {
+        return FALSE;
+    }
+    const uint64_t start = m_now;
+    const uint64_t deadline = m_now + m_timeouts.ReadTotalTimeoutConstant;
+    auto* out = static_cast<unsigned char*>(buffer);
+    DWORD got = 0;
+    while (got < n && !m_input.empty() && m_input.front().arrival <= deadline) {
+        m_now = std::max(m_now, m_input.front().arrival);
+        out[got++] = m_input.front().byte;
+        m_input.pop_front();
+    }
+    if (got < n) {
+        m_now = deadline;
+    }
+    *read = got;
+    reads.push_back({start, n, got, m_timeouts.ReadTotalTimeoutConstant, priorityClass});
+    Note("  read " + std::to_string(got));
+    return TRUE;
+}
+
+BOOL FakeTransceiver::DoWriteFile(HANDLE h, const void* data, DWORD n, DWORD* written)
+{
+    *written = 0;
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    Bytes chunk(bytes, bytes + n);
+    Note("WriteFile " + Hex(chunk) + "at " + std::to_string(m_dcb.BaudRate));
+    if (Fails(Call::WriteFile) || !Known(h)) {
+        return FALSE;
+    }
+    if (shortWrites && !chunk.empty()) {
+        chunk.pop_back();
+    }
+    *written = static_cast<DWORD>(chunk.size());
+    writes.push_back({m_now, m_dcb.BaudRate, chunk});
+    Hear(chunk);
+    return TRUE;
+}
+
+BOOL FakeTransceiver::DoCloseHandle(HANDLE h)
+{
+    Note("CloseHandle");
+    if (!m_handles.count(h)) {
+        ++badCloses;
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    // The handle is gone even when the close reports failure.
+    m_handles.erase(h);
+    m_handleNames.erase(h);
+    ++closes;
+    return Fails(Call::CloseHandle) ? FALSE : TRUE;
+}
+
+BOOL FakeTransceiver::DoGetCommProperties(HANDLE h, COMMPROP* prop)
+{
+    Note("GetCommProperties");
+    propertyBlockSizes.push_back(prop->wPacketLength);
+    if (Fails(Call::GetCommProperties) || !Known(h)) {
+        return FALSE;
+    }
+    const WORD given = prop->wPacketLength;
+    const WORD needed = static_cast<WORD>(sizeof(COMMPROP) + providerBytes);
+    std::memset(prop, 0, sizeof(COMMPROP));
+    prop->wPacketLength = needed;
+    prop->wPacketVersion = 2;
+    prop->dwServiceMask = SP_SERIALCOMM;
+    prop->dwMaxBaud = BAUD_USER;
+    prop->dwProvSubType = provSubType;
+    prop->dwCurrentTxQueue = 512;
+    prop->dwCurrentRxQueue = 512;
+    if (providerBytes && given >= needed) {
+        // Provider data fills the block the caller said it has.
+        std::memset(reinterpret_cast<unsigned char*>(prop) + sizeof(COMMPROP), 0x5A, providerBytes);
+    }
+    return TRUE;
+}
+
+DWORD FakeTransceiver::DoGetTickCount()
+{
+    if (m_tickRepeats >= 3) {
+        ++m_now;
+        m_tickRepeats = 0;
+    }
+    ++m_tickRepeats;
+    return static_cast<DWORD>(m_now);
+}
+
+DWORD FakeTransceiver::DoGetPriorityClass(HANDLE process)
+{
+    if (Fails(Call::GetPriorityClass) || process != kProcess) {
+        return 0;
+    }
+    return priorityClass;
+}
+
+BOOL FakeTransceiver::DoSetPriorityClass(HANDLE process, DWORD cls)
+{
+    m_tickRepeats = 0;
+    if (process != kProcess) {
+        return FALSE;
+    }
+    Note("SetPriorityClass " + std::to_string(cls));
+    priorityClass = cls;
+    return TRUE;
+}

@@ -1,0 +1,228 @@
+// A simulated transceiver behind the comm API table, on a virtual clock, for
+// in-process tests of the link and of everything that drives it.
+//
+// The device side records what the PC side did: every byte written (with the
+// baud rate and time), every line setting, time-out, purge, open and close,
+// and the DTR/RTS lines. Any platform call can be made to fail.
+//
+// The transceiver side plays the programming protocol: an old transceiver
+// hears "FLFM96K" at 9600 baud; another hears "PROGRAM" only at its scan
+// rate, answers SYN, and acknowledges once the PC has switched to 19200 baud.
+// In programming mode it answers the requests from its identity block, model
+// name, version and option record, and stores records written to it. Each
+// answer can be replaced, once per scripted reply, by a fault or raw bytes.
+//
+// The clock: a read that finds too few bytes advances it by the read time-out
+// (or to the arrival of the last byte it needed); GetTickCount returns the
+// clock and moves it on by 1 ms once the same value has been read three times
+// in a row with no other call between, so a busy wait costs exactly its length
+// (and a zero wait nothing).
+//
+// One instance at a time; it installs itself on construction and restores the
+// previous table on destruction. Destroy link objects before the fake.
+#pragma once
+
+#include "link/CommApi.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+class FakeTransceiver {
+public:
+    using Bytes = std::vector<unsigned char>;
+
+    enum class Kind { None, Old, New };
+
+    // What the transceiver answers: each command the PC sends, plus Switch,
+    // the PC coming over to the programming rate after a "PROGRAM" SYN.
+    enum class Command {
+        OldHandshake,
+        Program,
+        Switch,
+        End,
+        Identity,
+        ModelName,
+        Version,
+        RecordRead,
+        RecordWrite,
+        Ack,
+        Nak
+    };
+
+    // Ways an answer goes wrong. Short drops the last byte; Garbage answers
+    // one stray byte; WrongLead changes the first byte, WrongCheck the last;
+    // HangUp sends the first half of the answer and then nothing ever again.
+    enum class Fault { None, Silence, Garbage, Short, WrongLead, WrongCheck, HangUp };
+
+    struct Reply {
+        Fault fault = Fault::None;
+        bool raw = false; // send bytes instead of the normal answer
+        Bytes bytes;
+        DWORD delay = 0; // milliseconds from the command to the first byte
+    };
+    static Reply Answer(Fault fault, DWORD delay = 0);
+    static Reply Raw(Bytes bytes, DWORD delay = 0);
+
+    // Platform calls that can be made to fail.
+    enum class Call {
+        CreateFile,
+        SetupComm,
+        GetCommState,
+        BuildCommDCB,
+        SetCommState,
+        EscapeCommFunction,
+        GetCommTimeouts,
+        SetCommTimeouts,
+        PurgeComm,
+        ReadFile,
+        WriteFile,
+        CloseHandle,
+        GetCommProperties,
+        GetPriorityClass
+    };
+
+    struct Open {
+        std::string name;
+        DWORD access, share, disposition, flags;
+    };
+    struct Write {
+        uint64_t time;
+        DWORD baud;
+        Bytes bytes;
+    };
+    struct Line {
+        uint64_t time;
+        DWORD baud;
+        BYTE parity, byteSize, stopBits;
+        DWORD dtrControl, rtsControl;
+    };
+    struct Read {
+        uint64_t time; // when the read began
+        DWORD requested, got, timeout, priorityClass;
+    };
+
+    FakeTransceiver();
+    ~FakeTransceiver();
+    FakeTransceiver(const FakeTransceiver&) = delete;
+    FakeTransceiver& operator=(const FakeTransceiver&) = delete;
+
+    // ---- The transceiver -------------------------------------------------
+    Kind kind = Kind::New;
+    DWORD scanBaud = 9600;             // the one rate at which a new transceiver hears "PROGRAM"
+    DWORD answerDelay = 0;             // default delay of every answer
+    DWORD oldAckDelay = 0;             // old handshake: from SYN to ACK
+    Bytes identity;                    // 32 bytes, begins with the model name
+    Bytes modelName;                   // 8 bytes
+    Bytes version;                     // sent whole: more than 10 bytes tests the drop
+    Bytes record;                      // 50 bytes; replaced by an accepted write
+    unsigned char writeAnswer = 0x06;  // answer to a record write
+    std::vector<Bytes> recordsWritten; // every complete record received
+
+    // The next time cmd arrives (and is heard), answer reply instead of the
+    // normal answer; replies queue per command. Faulty and raw answers do not
+    // move the transceiver into or out of programming mode.
+    void Script(Command cmd, Reply reply);
+    bool InProgrammingMode() const { return m_programming; }
+    bool HungUp() const { return m_hungUp; }
+    // Sum of the identity bytes modulo 256, as the transceiver sends it.
+    unsigned char IdentityCheck() const;
+
+    // ---- The device ------------------------------------------------------
+    std::set<std::string> missingPorts; // CreateFileA fails for these names
+    bool shortWrites = false;           // WriteFile succeeds but sends one byte fewer
+    DWORD provSubType = PST_RS232;      // GetCommProperties
+    WORD providerBytes = 0;             // provider data beyond COMMPROP
+    // The nth call of c from now fails (1: the next one).
+    void FailCall(Call c, int nth = 1);
+    void FailAlways(Call c) { m_failAlways.insert(c); }
+
+    // ---- The clock -------------------------------------------------------
+    uint64_t Now() const { return m_now; }
+    void SetNow(uint64_t ms)
+    {
+        m_now = ms;
+        m_tickRepeats = 0;
+    }
+
+    // ---- What the PC side did --------------------------------------------
+    std::vector<Open> opens;
+    int closes = 0;
+    int badCloses = 0;                               // CloseHandle on a handle not open
+    std::vector<std::pair<DWORD, DWORD>> queueSizes; // SetupComm
+    std::vector<std::string> builtStrings;           // BuildCommDCBA input
+    std::vector<Line> lines;                         // SetCommState
+    std::vector<COMMTIMEOUTS> timeouts;              // SetCommTimeouts
+    std::vector<DWORD> purges;                       // PurgeComm flags
+    std::vector<Write> writes;
+    std::vector<Read> reads;
+    std::vector<WORD> propertyBlockSizes; // wPacketLength handed to GetCommProperties
+    bool dtr = false, rts = false;
+    bool rtsEverRaised = false;
+    DWORD priorityClass = NORMAL_PRIORITY_CLASS;
+    std::vector<std::string> trace; // every call in order, readable
+
+    int OpenHandles() const { return static_cast<int>(m_handles.size()); }
+    DWORD LineBaud() const { return m_dcb.BaudRate; }
+    Bytes Written() const;                    // every byte written, in order
+    std::vector<Bytes> WrittenFrames() const; // one entry per WriteFile
+    std::vector<DWORD> ReadTimeouts() const;  // ReadTotalTimeoutConstant of each SetCommTimeouts
+    std::vector<DWORD> Bauds() const;         // baud rate of each SetCommState
+    std::string Trace() const;
+    size_t PendingInput() const { return m_input.size(); }
+    // Puts bytes on the line from the transceiver's side, arriving after delay.
+    void Send(const Bytes& bytes, DWORD delay = 0);
+
+    // ---- Called through the comm API table (public for the table only) --
+    HANDLE DoCreateFile(const char* name, DWORD access, DWORD share, DWORD disposition, DWORD flags);
+    BOOL DoSetupComm(HANDLE h, DWORD in, DWORD out);
+    BOOL DoGetCommState(HANDLE h, DCB* dcb);
+    BOOL DoBuildCommDCB(const char* text, DCB* dcb);
+    BOOL DoSetCommState(HANDLE h, const DCB* dcb);
+    BOOL DoEscapeCommFunction(HANDLE h, DWORD func);
+    BOOL DoGetCommTimeouts(HANDLE h, COMMTIMEOUTS* t);
+    BOOL DoSetCommTimeouts(HANDLE h, const COMMTIMEOUTS* t);
+    BOOL DoPurgeComm(HANDLE h, DWORD flags);
+    BOOL DoReadFile(HANDLE h, void* buffer, DWORD n, DWORD* read);
+    BOOL DoWriteFile(HANDLE h, const void* data, DWORD n, DWORD* written);
+    BOOL DoCloseHandle(HANDLE h);
+    BOOL DoGetCommProperties(HANDLE h, COMMPROP* prop);
+    DWORD DoGetTickCount();
+    DWORD DoGetPriorityClass(HANDLE process);
+    BOOL DoSetPriorityClass(HANDLE process, DWORD cls);
+
+private:
+    struct Pending {
+        uint64_t arrival;
+        unsigned char byte;
+    };
+
+    bool Fails(Call c);
+    bool Known(HANDLE h);
+    void Note(const std::string& text);
+    void Hear(const Bytes& chunk);
+    void Respond(Command cmd, const Bytes& normal, DWORD lastByteGap = 0);
+    DWORD ProgrammingBaud() const;
+
+    const CommApi* m_previous = nullptr;
+    uint64_t m_now = 1000000;
+    int m_tickRepeats = 0;
+    std::map<Call, int> m_failIn;
+    std::set<Call> m_failAlways;
+    std::set<HANDLE> m_handles;
+    std::map<HANDLE, std::string> m_handleNames;
+    uintptr_t m_nextHandle = 0x1000;
+    DCB m_dcb = {};
+    COMMTIMEOUTS m_timeouts = {};
+    std::deque<Pending> m_input;
+    std::map<Command, std::deque<Reply>> m_script;
+    bool m_programming = false;
+    bool m_awaitingSwitch = false;
+    bool m_awaitingRecord = false;
+    Bytes m_recordIn;
+    bool m_hungUp = false;
+};

@@ -1,0 +1,442 @@
+// The connection sessions: their boxes through the message-box seam, retry
+// (the request goes out again from its first byte) and cancel (programming
+// mode ended, port closed), and how each ends on bad input from the line.
+#include "framework/Wnd.h"
+#include "link/RadioCom.h"
+#include "tests/unit/link/FakeTransceiver.h"
+#include "tests/unit/link/ScriptedBoxes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+using Bytes = FakeTransceiver::Bytes;
+using Command = FakeTransceiver::Command;
+using Fault = FakeTransceiver::Fault;
+using Kind = FakeTransceiver::Kind;
+using Call = FakeTransceiver::Call;
+
+namespace {
+
+Bytes B(const char* s)
+{
+    return Bytes(s, s + std::strlen(s));
+}
+
+const Bytes kUrk = {0x55, 0x52, 0x4B}, kUrcb = {0x55, 0x52, 0xCB}, kUwcb = {0x55, 0x57, 0xCB};
+const Bytes kAck = {0x06}, kNak = {0x15}, kEnd = {0x45}, kStx = {0x02}, kP = {0x50};
+constexpr unsigned kRetryBox = MB_RETRYCANCEL | MB_ICONERROR; // 0x15
+
+class SessionTest : public ::testing::Test {
+protected:
+    FakeTransceiver fake; // before the link: it closes through the fake
+    ScriptedBoxes boxes;
+    CRadioCom radio;
+
+    // Open and in programming mode with a new transceiver; records start here.
+    void Connect()
+    {
+        ASSERT_EQ(radio.OpenCommunicationPort(nullptr, "43", "6"), 0);
+        ASSERT_EQ(radio.BeginConnectionSession(nullptr, "44", "6"), 0) << fake.Trace();
+        fake.writes.clear();
+        fake.timeouts.clear();
+    }
+    void ExpectClosedAfterEnd()
+    {
+        EXPECT_EQ(radio.IsPortOpen(), 0);
+        EXPECT_EQ(fake.OpenHandles(), 0);
+        ASSERT_FALSE(fake.writes.empty());
+        EXPECT_EQ(fake.writes.back().bytes, kEnd);
+    }
+};
+
+// The request sessions share one loop; each row is one of them.
+struct RequestSession {
+    const char* name;
+    Command command;
+    Bytes request;
+    size_t size;
+    std::function<int(CRadioCom&, unsigned char*)> run;
+};
+
+const RequestSession kRequestSessions[] = {
+    {"identity", Command::Identity, kUrk, 32,
+     [](CRadioCom& r, unsigned char* b) { return r.MarriskEsnReadSession(nullptr, "44", "6", b); }},
+    {"model name", Command::ModelName, kStx, 8,
+     [](CRadioCom& r, unsigned char* b) { return r.ModelNameRequestSession(nullptr, "44", "6", b); }},
+    {"version", Command::Version, kP, 10,
+     [](CRadioCom& r, unsigned char* b) { return r.VersionRequestSession(nullptr, "44", "6", b); }},
+    {"option record", Command::RecordRead, kUrcb, 50,
+     [](CRadioCom& r, unsigned char* b) { return r.OptionInfoRequestSession(nullptr, "44", "6", b, 50); }},
+};
+
+// ---- Opening -------------------------------------------------------------------
+
+TEST_F(SessionTest, OpeningShowsOneOkBoxWhenThePortCannotBeUsed)
+{
+    const struct {
+        const char* what;
+        std::function<void(FakeTransceiver&)> arrange;
+        int result;
+    } cases[] = {
+        {"present", [](FakeTransceiver&) {}, 0},
+        {"missing", [](FakeTransceiver& f) { f.missingPorts.insert("COM4"); }, 1},
+        {"fails its configuration", [](FakeTransceiver& f) { f.FailCall(Call::SetCommTimeouts); }, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeTransceiver local;
+        ScriptedBoxes user;
+        user.answers = {IDRETRY}; // an OK box has no retry
+        CRadioCom link;
+        link.SetPortNumber(4);
+        c.arrange(local);
+        EXPECT_EQ(link.OpenCommunicationPort(nullptr, "text 43", "text 6"), c.result);
+        EXPECT_EQ(link.IsPortOpen(), c.result == 0 ? 1 : 0);
+        EXPECT_EQ(local.OpenHandles(), c.result == 0 ? 1 : 0);
+        EXPECT_EQ(local.opens.size(), 1u);
+        if (c.result == 0) {
+            EXPECT_TRUE(user.shown.empty());
+        } else {
+            ASSERT_EQ(user.shown.size(), 1u);
+            EXPECT_EQ(user.shown[0].text, "text 43");
+            EXPECT_EQ(user.shown[0].caption, "text 6");
+            EXPECT_EQ(user.shown[0].type, static_cast<unsigned>(MB_OK | MB_ICONERROR));
+        }
+        link.SetPortOpen(0);
+    }
+}
+
+TEST_F(SessionTest, BoxesAreOwnedByTheParentWindow)
+{
+    fake.kind = Kind::None;
+    fake.missingPorts.insert("COM1");
+    CWnd parent;
+    parent.m_hWnd = reinterpret_cast<HWND>(0x1234);
+    radio.OpenCommunicationPort(&parent, "43", "6");
+    fake.missingPorts.clear();
+    radio.OpenCommunicationPort(&parent, "43", "6");
+    radio.BeginConnectionSession(&parent, "44", "6");
+    parent.m_hWnd = nullptr;
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[0].owner, reinterpret_cast<void*>(0x1234));
+    EXPECT_EQ(boxes.shown[1].owner, reinterpret_cast<void*>(0x1234));
+}
+
+// ---- Entering programming mode -------------------------------------------------
+
+// Cancel, or a box that could not be shown (0): the handshake, the whole scan,
+// one box, then "E" with the restored time-out and the port closed.
+TEST_F(SessionTest, BeginWithoutATransceiverEndsOnCancel)
+{
+    for (int answer : {IDCANCEL, 0}) {
+        SCOPED_TRACE(answer);
+        fake.kind = Kind::None;
+        boxes.shown.clear();
+        boxes.answers = {answer};
+        ASSERT_EQ(radio.OpenCommunicationPort(nullptr, "43", "6"), 0);
+        fake.writes.clear();
+        const uint64_t t0 = fake.Now();
+        EXPECT_EQ(radio.BeginConnectionSession(nullptr, "text 44", "text 6"), 1);
+        EXPECT_EQ(fake.Now() - t0, 100u + 764u + 1000u);
+
+        std::vector<Bytes> frames{B("FLFM96K")};
+        frames.insert(frames.end(), 7, B("PROGRAM"));
+        frames.push_back(kEnd);
+        EXPECT_EQ(fake.WrittenFrames(), frames);
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].text, "text 44");
+        EXPECT_EQ(boxes.shown[0].caption, "text 6");
+        EXPECT_EQ(boxes.shown[0].type, kRetryBox);
+        ExpectClosedAfterEnd();
+    }
+}
+
+TEST_F(SessionTest, BeginRetryTriesTheOldHandshakeAgainThenTheScan)
+{
+    fake.kind = Kind::None;
+    boxes.answers = {IDRETRY};
+    // The user plugs in a transceiver that answers only at 38400.
+    boxes.onShow = [this](const ScriptedBoxes::Box&) {
+        fake.kind = Kind::New;
+        fake.scanBaud = 38400;
+    };
+    ASSERT_EQ(radio.OpenCommunicationPort(nullptr, "43", "6"), 0);
+    EXPECT_EQ(radio.BeginConnectionSession(nullptr, "44", "6"), 0);
+
+    std::vector<Bytes> frames{B("FLFM96K")};
+    frames.insert(frames.end(), 7, B("PROGRAM"));
+    frames.push_back(B("FLFM96K"));
+    frames.insert(frames.end(), 3, B("PROGRAM"));
+    EXPECT_EQ(fake.WrittenFrames(), frames);
+    EXPECT_EQ(fake.writes[8].baud, 9600u);
+    EXPECT_EQ(fake.writes.back().baud, 38400u);
+    EXPECT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(radio.GetSettings(), "19200,N,8,2");
+    EXPECT_TRUE(fake.InProgrammingMode());
+}
+
+TEST_F(SessionTest, BeginWithAnOldTransceiverSkipsTheScan)
+{
+    fake.kind = Kind::Old;
+    ASSERT_EQ(radio.OpenCommunicationPort(nullptr, "43", "6"), 0);
+    EXPECT_EQ(radio.BeginConnectionSession(nullptr, "44", "6"), 0);
+    EXPECT_EQ(fake.WrittenFrames(), std::vector<Bytes>{B("FLFM96K")});
+    EXPECT_EQ(radio.GetSettings(), "9600,N,8,2");
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+// ---- Request sessions ----------------------------------------------------------
+
+TEST_F(SessionTest, RequestSessionsRetryFromTheFirstByte)
+{
+    for (const RequestSession& s : kRequestSessions) {
+        SCOPED_TRACE(s.name);
+        Connect();
+        boxes.shown.clear();
+        boxes.answers = {IDRETRY};
+        fake.Script(s.command, FakeTransceiver::Answer(Fault::Silence));
+        unsigned char buffer[64] = {};
+        EXPECT_EQ(s.run(radio, buffer), 0);
+        EXPECT_EQ(fake.WrittenFrames(), (std::vector<Bytes>{s.request, s.request, kAck}));
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].type, kRetryBox);
+        EXPECT_EQ(radio.IsPortOpen(), 1);
+        radio.EndConnectionSession();
+    }
+}
+
+TEST_F(SessionTest, RequestSessionsEndTheConnectionOnCancel)
+{
+    for (int answer : {IDCANCEL, 0}) {
+        for (const RequestSession& s : kRequestSessions) {
+            SCOPED_TRACE(std::string(s.name) + " answer " + std::to_string(answer));
+            Connect();
+            boxes.shown.clear();
+            boxes.answers = {answer};
+            fake.Script(s.command, FakeTransceiver::Answer(Fault::Silence));
+            unsigned char buffer[64] = {};
+            EXPECT_EQ(s.run(radio, buffer), 1);
+            EXPECT_EQ(fake.WrittenFrames(), (std::vector<Bytes>{s.request, kEnd}));
+            EXPECT_EQ(fake.writes.back().baud, 19200u);
+            EXPECT_EQ(boxes.shown.size(), 1u);
+            ExpectClosedAfterEnd();
+            EXPECT_FALSE(fake.InProgrammingMode());
+        }
+    }
+}
+
+// Bad input from the line: each ends its step with a failure, and nothing but
+// the cancel's "E" follows it on the line.
+TEST_F(SessionTest, BadInputEndsTheStepAndNothingFurtherIsWritten)
+{
+    struct Case {
+        size_t session; // index into kRequestSessions
+        Command command;
+        Fault fault;
+        std::vector<Bytes> written; // before the "E"
+    };
+    const Case cases[] = {
+        {0, Command::Identity, Fault::Silence, {kUrk}},
+        {0, Command::Identity, Fault::Garbage, {kUrk}},
+        {0, Command::Identity, Fault::Short, {kUrk}},
+        {0, Command::Identity, Fault::WrongLead, {kUrk}},
+        {0, Command::Identity, Fault::WrongCheck, {kUrk, kNak}},
+        {0, Command::Identity, Fault::HangUp, {kUrk}},
+        {0, Command::Ack, Fault::Silence, {kUrk, kAck}},
+        {0, Command::Ack, Fault::Garbage, {kUrk, kAck}},
+        {1, Command::ModelName, Fault::Silence, {kStx}},
+        {1, Command::ModelName, Fault::Garbage, {kStx}},
+        {1, Command::ModelName, Fault::Short, {kStx}},
+        {1, Command::ModelName, Fault::HangUp, {kStx}},
+        {1, Command::Ack, Fault::Garbage, {kStx, kAck}},
+        {2, Command::Version, Fault::Silence, {kP}},
+        {2, Command::Version, Fault::Garbage, {kP}},
+        {2, Command::Version, Fault::Short, {kP}},
+        {2, Command::Version, Fault::HangUp, {kP}},
+        {2, Command::Ack, Fault::Silence, {kP, kAck}},
+        {3, Command::RecordRead, Fault::Silence, {kUrcb}},
+        {3, Command::RecordRead, Fault::Garbage, {kUrcb}},
+        {3, Command::RecordRead, Fault::Short, {kUrcb}}, // 49 of 50 bytes
+        {3, Command::RecordRead, Fault::WrongLead, {kUrcb}},
+        {3, Command::RecordRead, Fault::HangUp, {kUrcb}},
+        {3, Command::Ack, Fault::Garbage, {kUrcb, kAck}},
+    };
+    for (const Case& c : cases) {
+        const RequestSession& s = kRequestSessions[c.session];
+        SCOPED_TRACE(std::string(s.name) + " fault " + std::to_string(static_cast<int>(c.fault)) +
+                     (c.command == Command::Ack ? " in the closing ACK" : ""));
+        FakeTransceiver local;
+        ScriptedBoxes user;
+        CRadioCom link;
+        ASSERT_EQ(link.OpenCommunicationPort(nullptr, "43", "6"), 0);
+        ASSERT_EQ(link.BeginConnectionSession(nullptr, "44", "6"), 0);
+        local.writes.clear();
+        local.Script(c.command, FakeTransceiver::Answer(c.fault));
+        unsigned char buffer[64] = {};
+        EXPECT_EQ(s.run(link, buffer), 1);
+        std::vector<Bytes> expected = c.written;
+        expected.push_back(kEnd);
+        EXPECT_EQ(local.WrittenFrames(), expected) << local.Trace();
+        EXPECT_EQ(user.shown.size(), 1u);
+        EXPECT_EQ(link.IsPortOpen(), 0);
+        EXPECT_EQ(local.OpenHandles(), 0);
+    }
+}
+
+TEST_F(SessionTest, OptionRecordSessionZeroesFiftyBytesAndRefusesASmallerBuffer)
+{
+    Connect();
+    fake.Script(Command::RecordRead, FakeTransceiver::Answer(Fault::Silence));
+    unsigned char buffer[60];
+    std::memset(buffer, 0xEE, sizeof(buffer));
+    EXPECT_EQ(radio.OptionInfoRequestSession(nullptr, "44", "6", buffer, 60), 1);
+    EXPECT_EQ(Bytes(buffer, buffer + 50), Bytes(50, 0));
+    EXPECT_EQ(Bytes(buffer + 50, buffer + 60), Bytes(10, 0xEE));
+
+    // Below 50 the record would not fit: no request, no box, connection ended.
+    Connect();
+    boxes.shown.clear();
+    std::memset(buffer, 0xEE, sizeof(buffer));
+    EXPECT_EQ(radio.OptionInfoRequestSession(nullptr, "44", "6", buffer, 49), 1);
+    EXPECT_EQ(fake.WrittenFrames(), std::vector<Bytes>{kEnd});
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(Bytes(buffer, buffer + 60), Bytes(60, 0xEE));
+    ExpectClosedAfterEnd();
+}
+
+// ---- Writing the record --------------------------------------------------------
+
+TEST_F(SessionTest, RecordWriteAcceptedStaysInProgrammingMode)
+{
+    Connect();
+    unsigned char rec[60];
+    std::memset(rec, 0x3C, sizeof(rec));
+    EXPECT_EQ(radio.OptionInformationTransmit(nullptr, "44", "6", rec, 60), CRadioCom::kSessionOk);
+    EXPECT_EQ(fake.WrittenFrames(), (std::vector<Bytes>{kUwcb, Bytes(50, 0x3C)})); // always 50 bytes
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(radio.IsPortOpen(), 1);
+    EXPECT_TRUE(fake.InProgrammingMode());
+    EXPECT_EQ(fake.record, Bytes(50, 0x3C));
+}
+
+TEST_F(SessionTest, RecordRefusedEndsTheConnectionWithoutABox)
+{
+    fake.writeAnswer = 0x15;
+    const Bytes before = fake.record;
+    Connect();
+    unsigned char rec[50] = {};
+    const int result = radio.OptionInformationTransmit(nullptr, "44", "6", rec, 50);
+    EXPECT_EQ(result, CRadioCom::kSessionRefused);
+    EXPECT_EQ(result, 6);
+    EXPECT_EQ(fake.WrittenFrames(), (std::vector<Bytes>{kUwcb, Bytes(50, 0), kEnd}));
+    EXPECT_TRUE(boxes.shown.empty());
+    ExpectClosedAfterEnd();
+    EXPECT_EQ(fake.record, before);
+}
+
+TEST_F(SessionTest, RecordWriteWithoutAnswerRetriesTheWholeFrameOrEnds)
+{
+    unsigned char rec[50];
+    for (int i = 0; i < 50; ++i) {
+        rec[i] = static_cast<unsigned char>(i);
+    }
+    const Bytes record(rec, rec + 50);
+    for (int answer : {IDRETRY, IDCANCEL, 0}) {
+        SCOPED_TRACE(answer);
+        Connect();
+        boxes.shown.clear();
+        boxes.answers = {answer};
+        fake.Script(Command::RecordWrite, FakeTransceiver::Answer(Fault::Silence));
+        const uint64_t t0 = fake.Now();
+        const int result = radio.OptionInformationTransmit(nullptr, "44", "6", rec, 50);
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].type, kRetryBox);
+        if (answer == IDRETRY) {
+            EXPECT_EQ(result, CRadioCom::kSessionOk);
+            EXPECT_EQ(fake.WrittenFrames(), (std::vector<Bytes>{kUwcb, record, kUwcb, record}));
+            EXPECT_EQ(fake.Now() - t0, 10000u);
+            radio.EndConnectionSession();
+        } else {
+            EXPECT_EQ(result, CRadioCom::kSessionFailed);
+            EXPECT_EQ(fake.WrittenFrames(), (std::vector<Bytes>{kUwcb, record, kEnd}));
+            ExpectClosedAfterEnd();
+        }
+    }
+}
+
+TEST_F(SessionTest, RecordWriteRefusesABufferShorterThanARecord)
+{
+    Connect();
+    unsigned char rec[49] = {};
+    EXPECT_EQ(radio.OptionInformationTransmit(nullptr, "44", "6", rec, 49), CRadioCom::kSessionFailed);
+    EXPECT_EQ(fake.WrittenFrames(), std::vector<Bytes>{kEnd});
+    EXPECT_TRUE(fake.recordsWritten.empty());
+    ExpectClosedAfterEnd();
+}
+
+TEST_F(SessionTest, EndingNeverShowsABox)
+{
+    Connect();
+    fake.kind = Kind::None; // the transceiver is gone
+    fake.Script(Command::End, FakeTransceiver::Answer(Fault::Silence));
+    EXPECT_EQ(radio.EndConnectionSession(), 0);
+    EXPECT_TRUE(boxes.shown.empty());
+    ExpectClosedAfterEnd();
+    EXPECT_EQ(radio.GetReadTimeout(), 1000);
+    EXPECT_EQ(radio.EndConnectionSession(), 0); // already closed: still 0
+}
+
+// The upgrade run's sequence against a transceiver that answers only at
+// 38400: every frame, at its rate, and the time the protocol itself takes.
+TEST_F(SessionTest, UpgradeSequenceByteForByte)
+{
+    fake.scanBaud = 38400;
+    radio.SetPortNumber(3);
+    radio.SetPortOpen(0);
+    const uint64_t t0 = fake.Now();
+    ASSERT_EQ(radio.OpenCommunicationPort(nullptr, "43", "6"), 0);
+    ASSERT_EQ(radio.BeginConnectionSession(nullptr, "44", "6"), 0);
+    unsigned char id[32], version[10] = {}, rec[50] = {};
+    ASSERT_EQ(radio.MarriskEsnReadSession(nullptr, "44", "6", id), 0);
+    ASSERT_EQ(radio.VersionRequestSession(nullptr, "44", "6", version), 0);
+    ASSERT_EQ(radio.OptionInfoRequestSession(nullptr, "44", "6", rec, 50), 0);
+    rec[10] = 0x7F;
+    ASSERT_EQ(radio.OptionInformationTransmit(nullptr, "44", "6", rec, 50), 0);
+    ASSERT_EQ(radio.EndConnectionSession(), 0);
+
+    EXPECT_EQ(Bytes(id, id + 32), fake.identity);
+    EXPECT_EQ(Bytes(version, version + 10), B("V2.10.0003"));
+    EXPECT_EQ(fake.recordsWritten, std::vector<Bytes>{Bytes(rec, rec + 50)});
+
+    const struct {
+        Bytes bytes;
+        DWORD baud;
+    } expected[] = {
+        {B("FLFM96K"), 9600}, {B("PROGRAM"), 9600}, {B("PROGRAM"), 19200}, {B("PROGRAM"), 38400},
+        {kUrk, 19200},        {kAck, 19200},        {kP, 19200},           {kAck, 19200},
+        {kUrcb, 19200},       {kAck, 19200},        {kUwcb, 19200},        {Bytes(rec, rec + 50), 19200},
+        {kEnd, 19200},
+    };
+    ASSERT_EQ(fake.writes.size(), sizeof(expected) / sizeof(expected[0])) << fake.Trace();
+    for (size_t i = 0; i < fake.writes.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(fake.writes[i].bytes, expected[i].bytes);
+        EXPECT_EQ(fake.writes[i].baud, expected[i].baud);
+    }
+    EXPECT_EQ(fake.opens.back().name, "COM3");
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_FALSE(fake.rtsEverRaised);
+    ExpectClosedAfterEnd();
+    // Old handshake 100 ms, two unanswered scan rates 200 ms, version wait
+    // 55 ms: with a transceiver that answers at once, nothing else.
+    EXPECT_EQ(fake.Now() - t0, 355u);
+    // Every read ran in the real-time class, which is back to normal now.
+    for (const auto& r : fake.reads) {
+        EXPECT_EQ(r.priorityClass, static_cast<DWORD>(REALTIME_PRIORITY_CLASS));
+    }
+    EXPECT_EQ(fake.priorityClass, static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
+}
+
+} // namespace
