@@ -20,6 +20,7 @@ public:
     std::set<int> enabled, checked;                  // ports as the scan left them
     int waitCursorsAfterScan = -1;
     bool portOpenAfterScan = true;
+    bool bigIcon = false, smallIcon = false;
 
     void Press(int id) { PostMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
     void Check(int port)
@@ -38,6 +39,8 @@ protected:
                 checked.insert(port);
         }
         waitCursorsAfterScan = theApp.GetWaitCursorCount();
+        bigIcon = SendMessage(WM_GETICON, ICON_BIG) != 0;
+        smallIcon = SendMessage(WM_GETICON, ICON_SMALL) != 0;
         portOpenAfterScan = theRadio.IsPortOpen() != 0;
         if (script)
             script(*this);
@@ -150,6 +153,15 @@ TEST_F(ComPortDlgTest, OkTakesTheCheckedPort)
     EXPECT_EQ(dialog.DoModal(), IDOK);
     EXPECT_EQ(theRadio.GetPortNumber(), 1);
     EXPECT_EQ(device.OpenHandles(), 0);
+}
+
+TEST_F(ComPortDlgTest, SetsTheProgramIcon)
+{
+    Present({1, 3});
+    ScriptedComPortDlg dialog;
+    dialog.DoModal();
+    EXPECT_TRUE(dialog.bigIcon);
+    EXPECT_TRUE(dialog.smallIcon);
 }
 
 TEST_F(ComPortDlgTest, OkWithNothingCheckedKeepsTheSavedPort)

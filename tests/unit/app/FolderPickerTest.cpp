@@ -27,6 +27,20 @@ public:
     int initialisedFlag = -1;
 
     void Press(int id) { PostMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+    void KeepContextHelp() { m_bKeepContextHelp = 1; }
+
+    // A right click this far below the window's top edge: did the browser
+    // get to handle it (show a menu)?
+    bool ContextMenuReachesBrowser(int below)
+    {
+        RECT frame = {};
+        ::GetWindowRect(m_hWnd, &frame);
+        contextMenusPassedOn = 0;
+        SendMessage(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(m_hWnd),
+                    MAKELPARAM(frame.left + 40, frame.top + below));
+        return contextMenusPassedOn > 0;
+    }
+    int contextMenusPassedOn = 0;
 
 protected:
     BOOL OnInitDialog() override
@@ -47,6 +61,16 @@ protected:
         if (script)
             script(*this);
         return result;
+    }
+
+    LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        // Counted, not passed on: a system menu would wait for a click.
+        if (message == WM_CONTEXTMENU) {
+            ++contextMenusPassedOn;
+            return 0;
+        }
+        return CFolderPickerDlg::DefWindowProc(message, wParam, lParam);
     }
 };
 
@@ -123,6 +147,34 @@ TEST_F(FolderPickerTest, RemovesTheContextHelpButton)
     picker.script = [](ScriptedPicker& p) { p.Press(IDCANCEL); };
     picker.Browse("Choose", folderA.c_str(), nullptr);
     EXPECT_EQ(picker.exStyleAfterInit & WS_EX_CONTEXTHELP, 0);
+}
+
+// No context menu in the client area; the caption keeps its system menu.
+TEST_F(FolderPickerTest, DropsTheClientAreaContextMenu)
+{
+    const int caption = ::GetSystemMetrics(SM_CYCAPTION);
+    struct Case {
+        bool keepContextHelp;
+        int below; // distance of the click from the window's top edge
+        bool reachesBrowser;
+    };
+    const Case cases[] = {
+        {false, caption / 2, true},   {false, caption - 1, true}, {false, caption, false},
+        {false, caption + 60, false}, {true, caption + 60, true},
+    };
+    for (const Case& c : cases) {
+        ScriptedPicker picker;
+        if (c.keepContextHelp)
+            picker.KeepContextHelp();
+        bool reached = !c.reachesBrowser;
+        picker.script = [&](ScriptedPicker& p) {
+            reached = p.ContextMenuReachesBrowser(c.below);
+            p.Press(IDCANCEL);
+        };
+        picker.Browse("Choose", folderA.c_str(), nullptr);
+        EXPECT_EQ(reached, c.reachesBrowser)
+            << "keep help " << c.keepContextHelp << ", " << c.below << " below the top";
+    }
 }
 
 // The browser runs in a single-threaded apartment, and the picker leaves the
