@@ -13,6 +13,27 @@ struct EnumState {
     std::vector<HWND> found;
 };
 
+std::vector<HWND> ChildrenOf(HWND hwnd);
+
+// A message box holds its body (static 0xFFFF), maybe its icon (static 1088
+// under Wine, 20 under Windows) and the standard buttons, nothing else: a
+// dialog of our own with an IDC_STATIC label is not one.
+bool IsMessageBoxLayout(HWND hwnd)
+{
+    HWND body = GetDlgItem(hwnd, kMessageBoxTextId);
+    if (body == nullptr || ClassOf(body) != L"Static")
+        return false;
+    for (HWND child : ChildrenOf(hwnd)) {
+        int id = ControlId(child);
+        std::wstring cls = ClassOf(child);
+        bool known = (cls == L"Static" && (id == kMessageBoxTextId || id == 1088 || id == 20)) ||
+                     (cls == L"Button" && id >= IDOK && id <= IDCONTINUE);
+        if (!known)
+            return false;
+    }
+    return true;
+}
+
 bool Matches(HWND hwnd, const WindowFilter& f)
 {
     if (f.visibleOnly && !IsWindowVisible(hwnd))
@@ -30,11 +51,8 @@ bool Matches(HWND hwnd, const WindowFilter& f)
         if (f.captionPrefix ? text.compare(0, f.caption.size(), f.caption) != 0 : text != f.caption)
             return false;
     }
-    if (f.messageBox) {
-        HWND body = GetDlgItem(hwnd, kMessageBoxTextId);
-        if (body == nullptr || ClassOf(body) != L"Static")
-            return false;
-    }
+    if (f.messageBox && !IsMessageBoxLayout(hwnd))
+        return false;
     return true;
 }
 

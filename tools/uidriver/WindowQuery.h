@@ -24,7 +24,7 @@ struct WindowFilter {
     bool captionPrefix = false; // caption must only start with it
     HWND owner = nullptr;       // non-null: owned by this window
     bool visibleOnly = true;
-    bool messageBox = false; // a dialog holding a message-box body (static 0xFFFF)
+    bool messageBox = false; // laid out as a message box: body static 0xFFFF, icon, standard buttons
     std::vector<HWND> exclude;
 };
 

@@ -420,6 +420,19 @@ class OrvelleApp:
         """The next message box the program shows (still showing)."""
         return self.drv.wait_message_box(self.pid, timeout_ms=timeout_ms)
 
+    def wait_dialog(self, caption=None, timeout=5.0):
+        """A dialog the program opened besides its main dialog and its
+        message boxes (COM port dialog, About box), described with its
+        children."""
+        def find():
+            boxes = {b.hwnd for b in self.drv.windows(pid=self.pid, cls='#32770', message_box=True)}
+            for w in self.drv.windows(pid=self.pid, cls='#32770'):
+                if w.hwnd not in boxes and w.hwnd != self.hwnd and caption in (None, w.caption):
+                    return w
+            return None
+        found = self.drv.wait_until(find, timeout=timeout, what='a dialog %r' % (caption or ''))
+        return self.drv.info(found.hwnd)
+
     def no_message_box(self):
         return not self.drv.message_boxes(self.pid)
 
