@@ -474,6 +474,22 @@ class OrvelleTestCase(unittest.TestCase):
         cls.work_root = os.path.join(build_dir(), 'e2e-work')
         os.makedirs(cls.work_root, exist_ok=True)
 
+    def _problems(self):
+        result = getattr(getattr(self, '_outcome', None), 'result', None)
+        return len(result.failures) + len(result.errors) if result is not None else 0
+
+    def setUp(self):
+        self._problems_before = self._problems()
+
+    def tearDown(self):
+        # A failed test leaves a picture of the screen as it was (the
+        # programs are still running: cleanups come after tearDown).
+        if self._problems() > self._problems_before:
+            try:
+                print('screen: %s' % self.session.screenshot('failed-' + self.id().split('.', 1)[-1]))
+            except (subprocess.SubprocessError, OSError):
+                pass
+
     def app(self, **kwargs):
         self.drv = self.session.ensure_driver()
         a = OrvelleApp(self.session, work_root=self.work_root, **kwargs)
