@@ -32,6 +32,7 @@ import ctypes
 import csv
 import io
 import os
+import select
 import signal
 import shutil
 import subprocess
@@ -169,6 +170,8 @@ class WineSession:
         number = b''
         limit = time.monotonic() + 10
         while not number.endswith(b'\n') and time.monotonic() < limit:
+            if not select.select([read_fd], [], [], max(0.0, limit - time.monotonic()))[0]:
+                break
             chunk = os.read(read_fd, 16)
             if not chunk:
                 break
