@@ -197,8 +197,8 @@ int CSerialPort::IsRs232Port()
     if (!m_open) {
         return 0;
     }
-    // Some drivers need a moment after the open before they answer the
-    // properties query; the waits are those the port dialog was tuned with.
+    // Some drivers answer the properties query reliably only a moment after
+    // the open; the short pauses give them that time.
     Delay(10);
     Delay(10);
     // The first query only learns how large a block the provider fills.
