@@ -126,18 +126,10 @@ int COptionLogic::MergeFolderOptions(unsigned char* record, const std::vector<CS
 int COptionLogic::ApplyFolderOptions(const std::vector<CString>& list, unsigned char* record,
                                      const char* version)
 {
-    std::vector<CString> selection;
-    if (SelectEntryFiles(list, record, selection) != kOptionsMerged)
-        return kNoEntry;
-    const int versionResult = CheckFileVersions(selection, version);
-    if (versionResult == kVersionRequired)
-        return kVersionRequired;
-    // Every selected file dropped out of the version step: no usable entry.
-    if (selection.empty())
-        return kNoEntry;
-    if (MergeFolderOptions(record, selection) != kOptionsMerged)
-        return kOptionTypeDiffers;
-    return versionResult;
+    return SequenceFolderSteps(
+        record, [&](unsigned char* r, std::vector<CString>& s) { return SelectEntryFiles(list, r, s); },
+        [&](std::vector<CString>& s) { return CheckFileVersions(s, version); },
+        [&](unsigned char* r, const std::vector<CString>& s) { return MergeFolderOptions(r, s); });
 }
 
 int COptionLogic::ApplyFileOptions(const CString& path, unsigned char* record, const char* version)

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "framework/CString.h"
+#include "upgrade/OptionFormat.h"
 
 #include <cstddef>
 #include <vector>
@@ -55,6 +56,26 @@ private:
 
     COptionFileAccess& m_files;
 };
+
+// The Folder mode's sequence of its three steps: select the files with an
+// entry for the record, test their versions, merge. Shared by the logic above
+// and the dialog's members of the same names.
+template <class Select, class Check, class Merge>
+int SequenceFolderSteps(unsigned char* record, Select select, Check check, Merge merge)
+{
+    std::vector<CString> selection;
+    if (select(record, selection) != kOptionsMerged)
+        return kNoEntry;
+    const int versionResult = check(selection);
+    if (versionResult == kVersionRequired) // nothing is merged
+        return kVersionRequired;
+    // Every selected file dropped out of the version step: no usable entry.
+    if (selection.empty())
+        return kNoEntry;
+    if (merge(record, selection) != kOptionsMerged)
+        return kOptionTypeDiffers;
+    return versionResult; // 0, or 8 when a newer version is recommended
+}
 
 // Pure judgements over one file's bytes, shared by both modes.
 class COptionFileView;

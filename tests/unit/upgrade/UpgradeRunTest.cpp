@@ -1,0 +1,275 @@
+// The Upgrade command and the run, in process under Wine, against the link's
+// fake transceiver with a scripted user at the message boxes: each outcome's
+// messages (body, caption, icon, owner), what was read and written, and the
+// dialog unlocked afterwards.
+#include "tests/unit/upgrade/DialogFixture.h"
+
+#include "res/resource.h"
+#include "tests/unit/link/FakeTransceiver.h"
+#include "tests/unit/link/ScriptedBoxes.h"
+#include "upgrade/OptionFormat.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+Bytes Padded(const char* text, std::size_t size)
+{
+    Bytes b(size, 0);
+    std::memcpy(b.data(), text, std::min(std::strlen(text), size));
+    return b;
+}
+
+// A sample transceiver: model QX-5100, version V1.20, option code 00000102,
+// option type 3.
+void SampleTransceiver(FakeTransceiver& fake, const char* model = "QX-5100")
+{
+    fake.kind = FakeTransceiver::Kind::New;
+    fake.identity = Padded(model, IdentityBlock::kSize);
+    fake.identity[20] = 0x42;
+    fake.version = Padded("V1.20", kVersionSize);
+    fake.record = Bytes(OptionRecord::kSize, 0x11);
+    std::memcpy(&fake.record[OptionRecord::kModelName], Padded(model, kModelNameSize).data(), kModelNameSize);
+    const unsigned char code[4] = {0x00, 0x00, 0x01, 0x02};
+    std::memcpy(&fake.record[OptionRecord::kOptionCode], code, 4);
+    std::fill(fake.record.begin() + OptionRecord::kOptionBytes, fake.record.end(), 0xFF);
+    fake.record[OptionRecord::kOptionBytes] = 0x3F;
+}
+
+bool Sent(const FakeTransceiver& fake, const Bytes& frame)
+{
+    const auto frames = fake.WrittenFrames();
+    return std::find(frames.begin(), frames.end(), frame) != frames.end();
+}
+
+const Bytes kVersionRequest = {0x50};
+const Bytes kRecordRequest = {0x55, 0x52, 0xCB};
+
+struct Box {
+    int body;
+    int caption;
+    unsigned type;
+};
+
+} // namespace
+
+class UpgradeRun : public DialogFixture {
+protected:
+    // Runs the Upgrade command; checks the dialog is unlocked afterwards.
+    void Upgrade()
+    {
+        m_dlg.OnUpgrade();
+        EXPECT_EQ(GetWindowTextString(), std::string(theLanguage.GetText(1)));
+        for (int id :
+             {IDC_MODE_GROUP, IDC_FOLDER_MODE, IDC_FILE_MODE, IDC_BROWSE, IDC_UPGRADE, IDC_PATH_EDIT})
+            EXPECT_TRUE(IsWindowEnabled(GetDlgItem(m_window, id))) << id;
+        EXPECT_EQ(AfxGetApp()->GetWaitCursorCount(), 0);
+    }
+    std::string GetWindowTextString() const
+    {
+        char text[256] = {};
+        GetWindowTextA(m_window, text, sizeof text);
+        return text;
+    }
+    void ExpectBoxes(const std::vector<Box>& expected)
+    {
+        ASSERT_EQ(m_boxes.shown.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(m_boxes.shown[i].text, std::string(theLanguage.GetText(expected[i].body)));
+            EXPECT_EQ(m_boxes.shown[i].caption, std::string(theLanguage.GetText(expected[i].caption)));
+            EXPECT_EQ(m_boxes.shown[i].type, expected[i].type);
+            EXPECT_EQ(m_boxes.shown[i].owner, m_window);
+        }
+    }
+
+    ScriptedBoxes m_boxes;
+};
+
+// Every way a run ends, from the option files and the transceiver.
+TEST_F(UpgradeRun, Outcomes)
+{
+    const Bytes kMerged = {0x3F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xF0};
+    struct Case {
+        const char* name;
+        std::function<void(UpgradeRun&, FakeTransceiver&)> setup;
+        std::vector<Box> boxes;
+        bool written;        // the record reached the transceiver and was kept
+        bool versionRead;    // the version and the record were asked for
+        const char* version; // kept in the dialog afterwards
+    };
+    const EnhEntry fits = MakeEnhEntry("00000102", 3, "0FFFFFFFFFFFFFF0");
+    const Case cases[] = {
+        {"record written",
+         [&](UpgradeRun& t, FakeTransceiver&) { t.Put("a.ENH", SampleFile({fits})); },
+         {{37, 4, MB_ICONINFORMATION}},
+         true,
+         true,
+         "V1.20"},
+        {"written with the advisory note",
+         [&](UpgradeRun& t, FakeTransceiver&) { t.Put("a.ENH", SampleFile({fits}, "V1.30", '0')); },
+         {{37, 4, MB_ICONINFORMATION}, {40, 5, MB_ICONEXCLAMATION}},
+         true,
+         true,
+         "V1.20"},
+        {"refused by the transceiver, no advisory note",
+         [&](UpgradeRun& t, FakeTransceiver& f) {
+             t.Put("a.ENH", SampleFile({fits}, "V1.30", '0'));
+             f.writeAnswer = 0x15;
+         },
+         {{38, 4, MB_ICONINFORMATION}},
+         false,
+         true,
+         "V1.20"},
+        {"strict version",
+         [&](UpgradeRun& t, FakeTransceiver&) { t.Put("a.ENH", SampleFile({fits}, "V1.30", '1')); },
+         {{39, 6, MB_ICONERROR}},
+         false,
+         true,
+         "V1.20"},
+        {"refused model",
+         [&](UpgradeRun& t, FakeTransceiver& f) {
+             SampleTransceiver(f, "QM-3260X");
+             t.Put("a.ENH", SampleFile({fits}, "V1.00", '1', "QM-3260X"));
+         },
+         {{45, 6, MB_ICONERROR}},
+         false,
+         false,
+         ""},
+        {"no option file for the model",
+         [&](UpgradeRun& t, FakeTransceiver&) {
+             t.Put("a.ENH", SampleFile({fits}, "V1.00", '1', "QX-5200"));
+         },
+         {{46, 6, MB_ICONERROR}},
+         false,
+         false,
+         ""},
+        {"no entry for the option code",
+         [&](UpgradeRun& t, FakeTransceiver&) {
+             t.Put("a.ENH", SampleFile({MakeEnhEntry("00000999", 3, "00")}));
+         },
+         {{46, 6, MB_ICONERROR}},
+         false,
+         true,
+         "V1.20"},
+        {"option type differs",
+         [&](UpgradeRun& t, FakeTransceiver&) {
+             t.Put("a.ENH", SampleFile({MakeEnhEntry("00000102", 5, "00")}));
+         },
+         {{46, 6, MB_ICONERROR}},
+         false,
+         true,
+         "V1.20"},
+        {"a ten-byte version without a zero byte",
+         [&](UpgradeRun& t, FakeTransceiver& f) {
+             t.Put("a.ENH", SampleFile({fits}));
+             f.version = Padded("V1.20-EU-X", kVersionSize);
+         },
+         {{37, 4, MB_ICONINFORMATION}},
+         true,
+         true,
+         "V1.20-EU-X"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        FakeTransceiver fake;
+        m_boxes.shown.clear();
+        SampleTransceiver(fake);
+        m_dlg.m_strVersion = "";
+        c.setup(*this, fake);
+        const Bytes before = fake.record;
+
+        Upgrade();
+        ExpectBoxes(c.boxes);
+        EXPECT_EQ(fake.record != before, c.written);
+        if (c.written) {
+            EXPECT_EQ(Bytes(fake.record.begin(), fake.record.begin() + OptionRecord::kOptionBytes),
+                      Bytes(before.begin(), before.begin() + OptionRecord::kOptionBytes));
+            EXPECT_EQ(Bytes(fake.record.begin() + OptionRecord::kOptionBytes, fake.record.end()), kMerged);
+        }
+        EXPECT_EQ(Sent(fake, kVersionRequest), c.versionRead);
+        EXPECT_EQ(Sent(fake, kRecordRequest), c.versionRead);
+        EXPECT_EQ(m_dlg.m_strVersion, c.version);
+        EXPECT_FALSE(fake.InProgrammingMode());
+        EXPECT_EQ(fake.OpenHandles(), 0);
+    }
+}
+
+TEST_F(UpgradeRun, FileModeOutcomes)
+{
+    FakeTransceiver fake;
+    SampleTransceiver(fake);
+    SetFolderMode(false);
+    m_dlg.m_strFilePath = Put("other.ENH", SampleFile({}, "V1.00", '1', "QX-5200")).c_str();
+    Upgrade();
+    ExpectBoxes({{46, 6, MB_ICONERROR}});
+
+    // A file that exists but cannot be read: its own error box only.
+    m_boxes.shown.clear();
+    const std::string locked = Put("locked.ENH", SampleFile({MakeEnhEntry("00000102", 3, "00")}));
+    m_dlg.m_strFilePath = locked.c_str();
+    HANDLE hold = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    Upgrade();
+    CloseHandle(hold);
+    ASSERT_EQ(m_boxes.shown.size(), 1u);
+    EXPECT_EQ(m_boxes.shown[0].caption, "Error");
+    EXPECT_NE(m_boxes.shown[0].text.find(locked), std::string::npos);
+    EXPECT_TRUE(fake.recordsWritten.empty());
+    EXPECT_FALSE(fake.InProgrammingMode());
+}
+
+TEST_F(UpgradeRun, AMissingLocationWarnsAndOpensBrowseLater)
+{
+    FakeTransceiver fake;
+    struct Case {
+        const char* name;
+        bool folder;
+        const char* path;
+        int body;
+    } cases[] = {
+        {"folder without option files", true, "", 35},
+        {"empty file path", false, "", 36},
+        {"missing file", false, "missing.ENH", 36},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_boxes.shown.clear();
+        SetFolderMode(c.folder);
+        m_dlg.m_strFilePath = *c.path ? Path(c.path).c_str() : "";
+        Upgrade();
+        ExpectBoxes({{c.body, 5, MB_ICONEXCLAMATION}});
+        EXPECT_TRUE(fake.opens.empty());
+        // Browse comes as a posted command, once the handler has returned.
+        MSG msg;
+        ASSERT_TRUE(PeekMessageA(&msg, m_window, WM_COMMAND, WM_COMMAND, PM_REMOVE));
+        EXPECT_EQ(LOWORD(msg.wParam), IDC_BROWSE);
+    }
+}
+
+TEST_F(UpgradeRun, LinkFailuresShowOnlyTheSessionsMessage)
+{
+    FakeTransceiver fake;
+    Put("a.ENH", SampleFile({MakeEnhEntry("00000102", 3, "00")}));
+    SampleTransceiver(fake);
+
+    // A port that does not exist: one box with OK only.
+    fake.missingPorts = {"COM1", "\\\\.\\COM1"};
+    m_dlg.m_nPortNumber = 1;
+    Upgrade();
+    ExpectBoxes({{43, 6, MB_ICONERROR}});
+
+    // A transceiver that stays silent, and Cancel at the prompt.
+    m_boxes.shown.clear();
+    fake.missingPorts.clear();
+    fake.kind = FakeTransceiver::Kind::None;
+    m_boxes.answers = {IDCANCEL};
+    Upgrade();
+    ExpectBoxes({{44, 6, MB_ICONERROR | MB_RETRYCANCEL}});
+    EXPECT_EQ(fake.OpenHandles(), 0);
+}

@@ -1,0 +1,44 @@
+#include "upgrade/DialogOptionFiles.h"
+
+#include "files/DataFile.h"
+#include "framework/WinApp.h"
+
+bool CDialogOptionFiles::ReadOptionFile(const CString& path, std::size_t limit,
+                                        std::vector<unsigned char>& bytes)
+{
+    unsigned long size = limit == kWholeFile ? MeasureFile(path) : static_cast<unsigned long>(limit);
+    if (size > kMaxOptionFileSize)
+        size = kMaxOptionFileSize;
+
+    // Zeroed, and cut to what actually arrived: a file that shrank since it
+    // was measured must not lend the logic bytes it does not hold.
+    bytes.assign(size + 1, 0);
+    unsigned long read = 0;
+    if (!m_dataFile.DataFileOpen(m_owner, bytes.data(), size, path, &read)) {
+        bytes.clear();
+        return false;
+    }
+    bytes.resize(read < size ? read : size);
+    return true;
+}
+
+unsigned long CDialogOptionFiles::MeasureFile(const CString& path)
+{
+    return m_dataFile.GetFileSize(path);
+}
+
+void CDialogOptionFiles::BeginFileStep()
+{
+    // Shown again for each file: a message dispatched by the last pause may
+    // have put another cursor up.
+    if (CWinApp* app = AfxGetApp())
+        app->BeginWaitCursor();
+}
+
+void CDialogOptionFiles::EndFileStep(bool read)
+{
+    if (read && m_pause)
+        m_pause();
+    if (CWinApp* app = AfxGetApp())
+        app->EndWaitCursor();
+}

@@ -1,0 +1,37 @@
+// The option logic's file access in the program: reads through CDataFile with
+// the dialog as the owner of every file-error box, and brackets each file of
+// a folder step with the wait cursor and the message pause.
+#pragma once
+
+#include "upgrade/OptionLogic.h"
+
+#include <functional>
+
+class CDataFile;
+class CWnd;
+
+class CDialogOptionFiles : public COptionFileAccess {
+public:
+    // Option files are small; a larger file is judged by its first bytes up
+    // to this size rather than by an allocation that may fail.
+    static constexpr unsigned long kMaxOptionFileSize = 16ul * 1024 * 1024;
+
+    CDialogOptionFiles(CDataFile& dataFile, CWnd* owner, std::function<void()> pause)
+        : m_dataFile(dataFile), m_owner(owner), m_pause(std::move(pause))
+    {
+    }
+
+    bool ReadOptionFile(const CString& path, std::size_t limit, std::vector<unsigned char>& bytes) override;
+    void BeginFileStep() override;
+    void EndFileStep(bool read) override;
+
+protected:
+    // The size a whole-file read asks for. Virtual so tests can measure a
+    // file that then changes before it is read.
+    virtual unsigned long MeasureFile(const CString& path);
+
+private:
+    CDataFile& m_dataFile;
+    CWnd* m_owner;
+    std::function<void()> m_pause;
+};
