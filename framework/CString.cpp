@@ -150,18 +150,27 @@ int CString::Replace(const char* oldText, const char* newText)
         return 0;
     if (!newText)
         newText = "";
+    const int length = GetLength();
     const int oldLength = static_cast<int>(std::strlen(oldText));
+    const char* s = m_s.c_str();
+    // One pass, character by character, so a trail byte never starts a match
+    // and the cost stays linear however many matches there are.
     std::string result;
     int count = 0;
-    int pos = 0;
-    for (int hit = Find(oldText, 0); hit >= 0; hit = Find(oldText, pos)) {
-        result.append(m_s, static_cast<size_t>(pos), static_cast<size_t>(hit - pos));
-        result += newText;
-        pos = hit + oldLength;
-        ++count;
+    int copied = 0;
+    for (int pos = 0; pos + oldLength <= length;) {
+        if (std::memcmp(s + pos, oldText, static_cast<size_t>(oldLength)) == 0) {
+            result.append(m_s, static_cast<size_t>(copied), static_cast<size_t>(pos - copied));
+            result += newText;
+            pos += oldLength;
+            copied = pos;
+            ++count;
+        } else {
+            pos += AnsiCharLength(s, pos, length);
+        }
     }
     if (count) {
-        result.append(m_s, static_cast<size_t>(pos), std::string::npos);
+        result.append(m_s, static_cast<size_t>(copied), std::string::npos);
         m_s.swap(result);
     }
     return count;

@@ -56,3 +56,13 @@ TEST(CString, BufferRoundTrip)
     EXPECT_EQ(s, "hi");
     EXPECT_EQ(s.GetLength(), 2);
 }
+
+TEST(CString, ReplaceManyMatchesStaysLinear)
+{
+    // 200,000 matches: a search restarted from the beginning for each match
+    // would take minutes here.
+    CString s(std::string(400000, 'a'));
+    EXPECT_EQ(s.Replace("aa", "b"), 200000);
+    EXPECT_EQ(s.GetLength(), 200000);
+    EXPECT_EQ(s.Find('a'), -1);
+}
