@@ -9,6 +9,7 @@ import subprocess
 import sys
 import time
 
+sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
 from harness.orvelle import OrvelleTestCase, run, same_text  # noqa: E402
 from harness.radiosim import Radiosim, native_build_dir  # noqa: E402
