@@ -259,6 +259,26 @@ TEST_F(ShellTest, EnableControlsLocksAndUnlocksEverythingARunMustNotTouch)
     }
 }
 
+TEST_F(ShellTest, MinimisedWindowPaintsItsIconAndDragsIt)
+{
+    HICON dragIcon = nullptr, icon = nullptr, smallIcon = nullptr;
+    BOOL iconic = FALSE;
+    Run([&](CScriptedUpgradeDlg& d) {
+        icon = d.m_hIcon;
+        smallIcon = reinterpret_cast<HICON>(d.SendMessage(WM_GETICON, ICON_SMALL, 0));
+        ::ShowWindow(d.m_hWnd, SW_MINIMIZE);
+        iconic = d.IsIconic();
+        ::RedrawWindow(d.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        dragIcon = reinterpret_cast<HICON>(d.SendMessage(WM_QUERYDRAGICON));
+        ::ShowWindow(d.m_hWnd, SW_RESTORE);
+        Quit(d);
+    });
+    EXPECT_NE(icon, nullptr);
+    EXPECT_EQ(smallIcon, icon);
+    EXPECT_TRUE(iconic);
+    EXPECT_EQ(dragIcon, icon);
+}
+
 class LocationTest : public ShellTest {
 protected:
     void SetUp() override
