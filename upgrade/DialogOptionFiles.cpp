@@ -3,6 +3,8 @@
 #include "files/DataFile.h"
 #include "framework/WinApp.h"
 
+#include <windows.h>
+
 bool CDialogOptionFiles::ReadOptionFile(const CString& path, std::size_t limit,
                                         std::vector<unsigned char>& bytes)
 {
@@ -27,18 +29,14 @@ unsigned long CDialogOptionFiles::MeasureFile(const CString& path)
     return m_dataFile.GetFileSize(path);
 }
 
-void CDialogOptionFiles::BeginFileStep()
-{
-    // Shown again for each file: a message dispatched by the last pause may
-    // have put another cursor up.
-    if (CWinApp* app = AfxGetApp())
-        app->BeginWaitCursor();
-}
-
 void CDialogOptionFiles::EndFileStep(bool read)
 {
-    if (read && m_pause)
-        m_pause();
+    // Each pause asks the window server several times; with nothing queued it
+    // has nothing to hand on, and nothing can have taken the wait cursor.
+    if (!read || !m_pause || HIWORD(::GetQueueStatus(QS_ALLINPUT)) == 0)
+        return;
+    m_pause();
+    // A message handled in the pause may have put another cursor up.
     if (CWinApp* app = AfxGetApp())
-        app->EndWaitCursor();
+        app->RestoreWaitCursor();
 }

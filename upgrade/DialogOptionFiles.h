@@ -1,6 +1,6 @@
 // The option logic's file access in the program: reads through CDataFile with
-// the dialog as the owner of every file-error box, and brackets each file of
-// a folder step with the wait cursor and the message pause.
+// the dialog as the owner of every file-error box, and after each file of a
+// folder step runs the message pause and puts the wait cursor back up.
 #pragma once
 
 #include "upgrade/OptionLogic.h"
@@ -22,7 +22,6 @@ public:
     }
 
     bool ReadOptionFile(const CString& path, std::size_t limit, std::vector<unsigned char>& bytes) override;
-    void BeginFileStep() override;
     void EndFileStep(bool read) override;
 
 protected:

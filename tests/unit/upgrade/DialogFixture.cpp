@@ -16,6 +16,8 @@ LRESULT CALLBACK StandInProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     if (message >= WM_APP && message < 0xC000) {
         CWinApp* app = AfxGetApp();
         DialogFixture::s_seen.push_back({message, app ? app->GetWaitCursorCount() : -1});
+        // As a window under the mouse would: its own cursor.
+        SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32512))); // IDC_ARROW
         return 0;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);

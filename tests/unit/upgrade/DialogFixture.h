@@ -17,7 +17,7 @@
 class DialogFixture : public ::testing::Test {
 public:
     // Messages the stand-in window received (WM_APP and up), with the wait
-    // cursor count at that moment.
+    // cursor count at that moment. Each one puts the arrow cursor up.
     struct Seen {
         UINT message;
         int waitCursorCount;
