@@ -1,0 +1,90 @@
+"""Benchmark (not a test): one complete upgrade against radiosim answering at
+once, from the Upgrade click to the outcome box, next to the waits the
+protocol imposes on that transceiver (a new transceiver at 9600 baud: the
+unanswered old-transceiver handshake, 100 ms, and the version request's
+pause, 55 ms).
+
+    ORVELLE_BUILD_DIR=build/win32 ORVELLE_NATIVE_BUILD_DIR=build/native \\
+        WINEPREFIX=/tmp/wp-bench python3 tests/e2e/upgrade/upgrade_bench.py [runs]
+
+One program runs `runs` upgrades in a row (default 10), so Wine's start-up is
+not counted. The click-to-box time includes the UI driver's polling; the
+link's part comes from radiosim's byte log (first byte heard to the last
+answer sent).
+"""
+
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
+from harness.orvelle import OrvelleApp, WineSession, language  # noqa: E402
+from harness.radiosim import Radiosim, native_build_dir  # noqa: E402
+from harness.ui import IDOK  # noqa: E402
+
+IMPOSED_MS = 100 + 55
+RECORD = bytearray(50)
+RECORD[10:17] = b'QX-5100'
+RECORD[22:26] = bytes.fromhex('00000102')
+RECORD[42:50] = bytes.fromhex('3fffffffffffffff')
+
+
+def main():
+    runs = int(sys.argv[1]) if len(sys.argv) > 1 else 10
+    lng = language()
+    session = WineSession()
+    session.start()
+    radio = None
+    try:
+        work = os.path.join(os.environ['ORVELLE_BUILD_DIR'], 'bench-work')
+        os.makedirs(work, exist_ok=True)
+        app = OrvelleApp(session, ini={'ComPort': '1', 'Mode': '1'}, work_root=work)
+        os.makedirs(app.data_dir, exist_ok=True)
+        subprocess.run([os.path.join(native_build_dir(), 'tools', 'enhtool', 'enhtool'), 'make', '-',
+                        os.path.join(app.data_dir, 'a.ENH')], check=True,
+                       input=b'model QX-5100\nmin-version V1.00\nentry code=00000102 type=3 mask=0fffffffffffffff\n')
+        radio = Radiosim(port=1, prefix=session.prefix, workdir=os.path.join(app.folder, 'radiosim'),
+                         model='QX-5100', version='V1.20', record=bytes(RECORD))
+        radio.start()
+        app.start_past_warnings(env=radio.wine_env(session.env))
+        drv = session.driver
+        clicks = []
+        for _ in range(runs):
+            start = time.monotonic()
+            drv.click(app.hwnd, 1006)
+            box = app.message_box(timeout_ms=30000)
+            clicks.append((time.monotonic() - start) * 1000)
+            assert box.text.replace('\r\n', '\n') == lng[37], box.text
+            drv.press(box, IDOK)
+            drv.wait_until(lambda: app.caption() == lng[1], timeout=10, what='the dialog unlocked')
+        app.close()
+        radio.stop()
+
+        # The link's part of each run: from the old-transceiver handshake
+        # heard to the radio's answer to "E".
+        links, first, ending = [], None, False
+        for line in radio.log():
+            if line.what in ('rx', 'rx-') and line.data.startswith(b'FLFM96K'):
+                first, ending = line.t, False
+            elif line.what == 'rx' and line.data == b'E':
+                ending = True
+            elif line.what == 'tx' and ending and first is not None:
+                links.append((line.t - first) * 1000)
+                first, ending = None, False
+
+        print('%d upgrades of a new transceiver at 9600 baud, radiosim answering at once' % runs)
+        print('  click to outcome box   median %7.1f ms   min %7.1f ms' % (statistics.median(clicks), min(clicks)))
+        if links:
+            print('  link (radiosim log)    median %7.1f ms   min %7.1f ms' % (statistics.median(links), min(links)))
+        print('  waits the protocol imposes      %7.1f ms' % IMPOSED_MS)
+    finally:
+        if radio is not None:
+            radio.stop()
+        session.stop()
+
+
+if __name__ == '__main__':
+    main()
