@@ -21,6 +21,7 @@ public:
     int waitCursorsAfterScan = -1;
     bool portOpenAfterScan = true;
     bool bigIcon = false, smallIcon = false;
+    bool helpConsumed = false;
 
     void Press(int id) { PostMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
     void Check(int port)
@@ -39,6 +40,8 @@ protected:
                 checked.insert(port);
         }
         waitCursorsAfterScan = theApp.GetWaitCursorCount();
+        HELPINFO help = {sizeof(HELPINFO), HELPINFO_WINDOW, IDOK, GetDlgItem(IDOK), 0, {0, 0}};
+        helpConsumed = SendMessage(WM_HELP, 0, reinterpret_cast<LPARAM>(&help)) == TRUE;
         bigIcon = SendMessage(WM_GETICON, ICON_BIG) != 0;
         smallIcon = SendMessage(WM_GETICON, ICON_SMALL) != 0;
         portOpenAfterScan = theRadio.IsPortOpen() != 0;
@@ -155,13 +158,14 @@ TEST_F(ComPortDlgTest, OkTakesTheCheckedPort)
     EXPECT_EQ(device.OpenHandles(), 0);
 }
 
-TEST_F(ComPortDlgTest, SetsTheProgramIcon)
+TEST_F(ComPortDlgTest, SetsTheProgramIconAndConsumesF1)
 {
     Present({1, 3});
     ScriptedComPortDlg dialog;
     dialog.DoModal();
     EXPECT_TRUE(dialog.bigIcon);
     EXPECT_TRUE(dialog.smallIcon);
+    EXPECT_TRUE(dialog.helpConsumed);
 }
 
 TEST_F(ComPortDlgTest, OkWithNothingCheckedKeepsTheSavedPort)
