@@ -2,27 +2,12 @@
 // transceiver: frames byte for byte, baud-rate swaps, time-outs and their
 // restoration, and the answers each step accepts. Times are virtual.
 #include "link/RadioCom.h"
-#include "tests/unit/link/FakeTransceiver.h"
+#include "tests/unit/link/FrameBytes.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
-using Bytes = FakeTransceiver::Bytes;
-using Command = FakeTransceiver::Command;
-using Fault = FakeTransceiver::Fault;
-using Kind = FakeTransceiver::Kind;
-using Call = FakeTransceiver::Call;
-
 namespace {
 
-Bytes B(const char* s)
-{
-    return Bytes(s, s + std::strlen(s));
-}
-
-const Bytes kUrk = {0x55, 0x52, 0x4B}, kUrcb = {0x55, 0x52, 0xCB}, kUwcb = {0x55, 0x57, 0xCB};
-const Bytes kAck = {0x06}, kNak = {0x15}, kEnd = {0x45}, kStx = {0x02}, kP = {0x50};
 const char* const kRates[] = {"9600", "19200", "38400", "57600", "4800", "2400", "1200"};
 
 class ProtocolTest : public ::testing::Test {

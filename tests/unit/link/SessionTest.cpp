@@ -3,7 +3,7 @@
 // mode ended, port closed), and how each ends on bad input from the line.
 #include "framework/Wnd.h"
 #include "link/RadioCom.h"
-#include "tests/unit/link/FakeTransceiver.h"
+#include "tests/unit/link/FrameBytes.h"
 #include "tests/unit/link/ScriptedBoxes.h"
 
 #include <gtest/gtest.h>
@@ -11,21 +11,8 @@
 #include <cstring>
 #include <functional>
 
-using Bytes = FakeTransceiver::Bytes;
-using Command = FakeTransceiver::Command;
-using Fault = FakeTransceiver::Fault;
-using Kind = FakeTransceiver::Kind;
-using Call = FakeTransceiver::Call;
-
 namespace {
 
-Bytes B(const char* s)
-{
-    return Bytes(s, s + std::strlen(s));
-}
-
-const Bytes kUrk = {0x55, 0x52, 0x4B}, kUrcb = {0x55, 0x52, 0xCB}, kUwcb = {0x55, 0x57, 0xCB};
-const Bytes kAck = {0x06}, kNak = {0x15}, kEnd = {0x45}, kStx = {0x02}, kP = {0x50};
 constexpr unsigned kRetryBox = MB_RETRYCANCEL | MB_ICONERROR; // 0x15
 
 class SessionTest : public ::testing::Test {
