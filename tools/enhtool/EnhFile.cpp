@@ -1,5 +1,6 @@
 #include "tools/enhtool/EnhFile.h"
 
+#include "tools/common/Hex.h"
 #include "upgrade/OptionFileView.h"
 #include "upgrade/OptionFormat.h"
 
@@ -10,17 +11,6 @@
 
 namespace {
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Exactly 2 * count hex digits into out.
 bool ParseHexBytes(const std::string& text, unsigned char* out, std::size_t count)
 {
@@ -30,11 +20,10 @@ bool ParseHexBytes(const std::string& text, unsigned char* out, std::size_t coun
     if (digits.size() != 2 * count)
         return false;
     for (std::size_t i = 0; i < count; ++i) {
-        const int hi = HexValue(digits[2 * i]);
-        const int lo = HexValue(digits[2 * i + 1]);
-        if (hi < 0 || lo < 0)
+        const int byte = tools::HexByte(digits[2 * i], digits[2 * i + 1]);
+        if (byte < 0)
             return false;
-        out[i] = static_cast<unsigned char>(hi * 16 + lo);
+        out[i] = static_cast<unsigned char>(byte);
     }
     return true;
 }

@@ -1,5 +1,7 @@
 #include "tools/radiosim/RadioConfig.h"
 
+#include "tools/common/Hex.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -35,17 +37,6 @@ std::string ToHex(const uint8_t* data, size_t n)
     return s;
 }
 
-static int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 bool ParseField(const std::string& value, uint8_t* out, size_t width, std::string& err)
 {
     std::memset(out, 0, width);
@@ -63,12 +54,12 @@ bool ParseField(const std::string& value, uint8_t* out, size_t width, std::strin
             return false;
         }
         for (size_t i = 0; i < hex.size(); i += 2) {
-            int hi = HexDigit(hex[i]), lo = HexDigit(hex[i + 1]);
-            if (hi < 0 || lo < 0) {
+            const int byte = tools::HexByte(hex[i], hex[i + 1]);
+            if (byte < 0) {
                 err = "not a hex digit";
                 return false;
             }
-            out[i / 2] = static_cast<uint8_t>(hi * 16 + lo);
+            out[i / 2] = static_cast<uint8_t>(byte);
         }
         return true;
     }

@@ -1,5 +1,7 @@
 #include "tools/uidriver/Args.h"
 
+#include "tools/common/Hex.h"
+
 #include <windows.h>
 
 #include <cwchar>
@@ -14,17 +16,6 @@ std::wstring KeyName(const char* key)
     for (const char* p = key; *p; ++p)
         name += static_cast<wchar_t>(*p);
     return name;
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 } // namespace
@@ -89,8 +80,9 @@ std::wstring PercentDecode(const std::string& raw)
 {
     std::string bytes;
     for (size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == '%' && i + 2 < raw.size() && HexDigit(raw[i + 1]) >= 0 && HexDigit(raw[i + 2]) >= 0) {
-            bytes += static_cast<char>(HexDigit(raw[i + 1]) * 16 + HexDigit(raw[i + 2]));
+        const int byte = raw[i] == '%' && i + 2 < raw.size() ? tools::HexByte(raw[i + 1], raw[i + 2]) : -1;
+        if (byte >= 0) {
+            bytes += static_cast<char>(byte);
             i += 2;
         } else {
             bytes += raw[i];
