@@ -4,6 +4,7 @@
 // operations that the table does faster.
 #include "text/DelimitedText.h"
 #include "text/LanguageTable.h"
+#include "tests/unit/text/LiteralFieldSearch.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,19 +13,6 @@
 #include <vector>
 
 namespace {
-
-// FindFieldInLine as defined: every candidate field of the whole text in turn.
-int LiteralFindFieldInLine(const CDelimitedText& t, int line, const char* name, char separator)
-{
-    int candidates = 1;
-    for (char c : t.m_text.str())
-        candidates += c == separator;
-    for (int i = 0; i < candidates; ++i) {
-        if (t.GetLineField(line, i, separator) == name)
-            return i;
-    }
-    return -1;
-}
 
 // Unquote as defined: replacements, then the sections from the last to the
 // first between the (2j-1)-th and 2j-th quote.

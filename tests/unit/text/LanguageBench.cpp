@@ -6,6 +6,7 @@
 #include "text/LanguageTable.h"
 #include "text/TextFile.h"
 
+#include "tests/unit/text/LiteralFieldSearch.h"
 #include "TextFixtures.h"
 
 #include <chrono>
@@ -46,18 +47,6 @@ void TimeParse(const char* name, const std::string& bytes)
             table.GetText(n);
     });
     std::printf("%-44s %6.1f MiB  result %d  %9.1f ms\n", name, bytes.size() / 1048576.0, result, ms);
-}
-
-int LiteralFindFieldInLine(const CDelimitedText& t, int line, const char* name, char separator)
-{
-    int candidates = 1;
-    for (char c : t.m_text.str())
-        candidates += c == separator;
-    for (int i = 0; i < candidates; ++i) {
-        if (t.GetLineField(line, i, separator) == name)
-            return i;
-    }
-    return -1;
 }
 
 } // namespace
