@@ -125,10 +125,7 @@ for target in win32 win64; do
     # its wineserver once, so test programs starting at the same moment never
     # race to start one (a lost race ends a program with "wine client error").
     scripts/wine-prefix "$build/$target/wineprefix"
-    # Wine's own background processes start with the first program and keep
-    # its output open: let them start here, not inherit a test's ctest pipe.
     WINEPREFIX="$build/$target/wineprefix" wineserver -p
-    WINEPREFIX="$build/$target/wineprefix" wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
     servers+=("$build/$target/wineprefix")
     run_ctest "$target" --test-dir "$build/$target" -j"$jobs"
     for prefix in "$build/$target/wineprefix" "$build/$target/wineprefix-e2e"; do
