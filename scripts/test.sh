@@ -95,20 +95,10 @@ if [ -z "${ORVELLE_TEST_DISPLAY:-}" ]; then
     for _ in $(seq 50); do [ -s "$displayfile" ] && break; sleep 0.1; done
     export DISPLAY=":$(cat "$displayfile")"
     rm -f "$displayfile"
+    trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true' EXIT
 else
     export DISPLAY=$ORVELLE_TEST_DISPLAY
 fi
-servers=()
-cleanup() {
-    local prefix
-    for prefix in "${servers[@]}"; do
-        WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
-    done
-    if [ -n "$xvfb_pid" ]; then
-        kill "$xvfb_pid" 2>/dev/null || true
-    fi
-}
-trap cleanup EXIT
 
 for target in win32 win64; do
     echo "== $target (under Wine, DISPLAY=$DISPLAY)"
@@ -121,12 +111,8 @@ for target in win32 win64; do
     fi
     configure_and_build "$build/$target" --toolchain "$root/$toolchain" -DCMAKE_BUILD_TYPE=Debug \
         -DORVELLE_NATIVE_BUILD_DIR="$native_tools"
-    # Create the test prefix up front (a fresh prefix takes 10-20 s) and start
-    # its wineserver once, so test programs starting at the same moment never
-    # race to start one (a lost race ends a program with "wine client error").
+    # Create the test prefix up front: a fresh prefix takes 10-20 s.
     scripts/wine-prefix "$build/$target/wineprefix"
-    WINEPREFIX="$build/$target/wineprefix" wineserver -p
-    servers+=("$build/$target/wineprefix")
     run_ctest "$target" --test-dir "$build/$target" -j"$jobs"
     for prefix in "$build/$target/wineprefix" "$build/$target/wineprefix-e2e"; do
         if [ -f "$prefix/.orvelle-ready" ]; then
