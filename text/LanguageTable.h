@@ -11,6 +11,7 @@
 
 #include "framework/CString.h"
 #include "text/DelimitedText.h"
+#include "text/TextNumbers.h"
 
 #include <memory>
 
@@ -78,7 +79,7 @@ public:
     }
 
 private:
-    static const int kTextCount = 48;
+    static const int kTextCount = TextNo::kCount;
     static const int kPathSize = 260;
 
     int FindRow(const CDelimitedText& document, int lineCount, const char* marker, CDelimitedText& row);
