@@ -87,14 +87,7 @@ Conversion ScanConversion(const char* s, int start, int length)
 // The argument cut to at most limit bytes, never inside a double-byte character.
 std::string Truncate(const char* argument, int limit)
 {
-    const int length = static_cast<int>(std::strlen(argument));
-    int pos = 0;
-    while (pos < length) {
-        const int next = pos + AnsiCharLength(argument, pos, length);
-        if (next > limit)
-            break;
-        pos = next;
-    }
+    const int pos = AnsiPrefixLength(argument, static_cast<int>(std::strlen(argument)), limit);
     return std::string(argument, static_cast<size_t>(pos));
 }
 

@@ -103,15 +103,7 @@ CString FileErrorDescription(FileErrorCause cause, const CString& path, int maxL
     if (maxLength < 0)
         maxLength = 0;
     if (text.GetLength() > maxLength) {
-        const char* s = text.GetString();
-        const int length = text.GetLength();
-        int end = 0;
-        while (end < length) {
-            const int next = end + AnsiCharLength(s, end, length);
-            if (next > maxLength)
-                break;
-            end = next;
-        }
+        const int end = AnsiPrefixLength(text.GetString(), text.GetLength(), maxLength);
         text = text.Left(end);
     }
     return text;

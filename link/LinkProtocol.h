@@ -26,7 +26,7 @@ constexpr unsigned char kLeadByte = 0x55;
 
 // Answer lengths.
 constexpr std::size_t kIdentitySize = 32;
-constexpr std::size_t kModelNameSize = 8;
+constexpr std::size_t kModelNameAnswerSize = 8; // the short model name request's answer
 constexpr std::size_t kVersionSize = 10;
 constexpr std::size_t kRecordSize = 50;
 

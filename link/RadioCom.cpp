@@ -160,7 +160,7 @@ int CRadioCom::ModelNameRequest(unsigned char* buffer)
     if (!WriteByte(STX)) {
         return kProtocolFailed;
     }
-    if (!ReadData(buffer, kModelNameSize)) {
+    if (!ReadData(buffer, kModelNameAnswerSize)) {
         return kProtocolFailed;
     }
     return AcknowledgeAndClose();

@@ -4,12 +4,14 @@
 // fields are compared as raw bytes, never as numbers. Portable: no windows.h.
 #pragma once
 
+#include "link/LinkProtocol.h"
+
 #include <cstddef>
 
 // The 50-byte option record the transceiver reads and writes whole. Bytes
 // outside the named fields are carried unchanged.
 namespace OptionRecord {
-constexpr std::size_t kSize = 50;
+constexpr std::size_t kSize = LinkProtocol::kRecordSize;
 constexpr std::size_t kModelName = 10;
 constexpr std::size_t kOptionCode = 22;
 constexpr std::size_t kOptionBytes = 42; // its high nibble is the option type
@@ -17,7 +19,7 @@ constexpr std::size_t kOptionBytes = 42; // its high nibble is the option type
 
 // The 32-byte identity block; only the model name at its start is used.
 namespace IdentityBlock {
-constexpr std::size_t kSize = 32;
+constexpr std::size_t kSize = LinkProtocol::kIdentitySize;
 constexpr std::size_t kModelName = 0;
 } // namespace IdentityBlock
 
@@ -43,7 +45,19 @@ constexpr std::size_t kModelNameSize = 12;
 constexpr std::size_t kModelDesignationSize = 7; // the leading part of the model name
 constexpr std::size_t kOptionCodeSize = 4;
 constexpr std::size_t kOptionBytesSize = 8; // the record's option bytes and an entry's mask
-constexpr std::size_t kVersionSize = 10;    // the transceiver's version answer
+constexpr std::size_t kVersionSize = LinkProtocol::kVersionSize; // the transceiver's version answer
+
+// The named fields lie inside their records.
+static_assert(OptionRecord::kModelName + kModelNameSize <= OptionRecord::kSize);
+static_assert(OptionRecord::kOptionCode + kOptionCodeSize <= OptionRecord::kSize);
+static_assert(OptionRecord::kOptionBytes + kOptionBytesSize <= OptionRecord::kSize);
+static_assert(IdentityBlock::kModelName + kModelNameSize <= IdentityBlock::kSize);
+static_assert(OptionFile::kVersionRule < OptionFile::kHeaderSize);
+static_assert(OptionEntry::kMask + kOptionBytesSize <= OptionEntry::kSize);
+
+// The option files' extension, and the pattern that finds them in a folder.
+constexpr const char* kOptionFileExtension = "ENH";
+constexpr const char* kOptionFilePattern = "*.ENH";
 
 // The option type sits in bits 4 to 7 of the first option byte (record) or
 // mask byte (entry). Type 0 marks the end of a file's entries for selection.

@@ -3,24 +3,29 @@
 // command-line flags of the same names).
 #pragma once
 
+#include "link/LinkProtocol.h"
+#include "upgrade/OptionFormat.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
 
 namespace radiosim {
 
-constexpr size_t kIdentitySize = 32;
-constexpr size_t kModelSize = 12;
-constexpr size_t kShortModelSize = 8;
-constexpr size_t kVersionSize = 10;
-constexpr size_t kRecordSize = 50;
+// The program's own sizes and offsets: both sides of the line agree by
+// construction.
+constexpr size_t kIdentitySize = LinkProtocol::kIdentitySize;
+constexpr size_t kModelSize = ::kModelNameSize;
+constexpr size_t kShortModelSize = LinkProtocol::kModelNameAnswerSize;
+constexpr size_t kVersionSize = LinkProtocol::kVersionSize;
+constexpr size_t kRecordSize = LinkProtocol::kRecordSize;
 
 // Named offsets of the option record that tests most often set.
-constexpr size_t kRecordModelOffset = 10;
-constexpr size_t kRecordCodeOffset = 22;
-constexpr size_t kRecordCodeSize = 4;
-constexpr size_t kRecordOptionsOffset = 42;
-constexpr size_t kRecordOptionsSize = 8;
+constexpr size_t kRecordModelOffset = OptionRecord::kModelName;
+constexpr size_t kRecordCodeOffset = OptionRecord::kOptionCode;
+constexpr size_t kRecordCodeSize = ::kOptionCodeSize;
+constexpr size_t kRecordOptionsOffset = OptionRecord::kOptionBytes;
+constexpr size_t kRecordOptionsSize = ::kOptionBytesSize;
 
 using Identity = std::array<uint8_t, kIdentitySize>;
 using Record = std::array<uint8_t, kRecordSize>;

@@ -85,7 +85,7 @@ TEST(RadioEngineTest, NewRadioHearsProgramOnlyAtItsRateAndAcksAfterTheSwitchTo19
     EXPECT_EQ(r.Wait(19200, 30), Bytes{ACK});
     EXPECT_EQ(r.engine.ListenBaud(), 19200u);
     EXPECT_EQ(r.Send(B("P"), 38400), Bytes{}) << "commands are heard at 19200 only";
-    EXPECT_EQ(r.Send(B("P"), 19200).size(), kVersionSize);
+    EXPECT_EQ(r.Send(B("P"), 19200).size(), radiosim::kVersionSize);
 }
 
 TEST(RadioEngineTest, HandshakeMustArriveWholeAtOneRate)
@@ -199,7 +199,7 @@ TEST(RadioEngineTest, HalfFrameIsForgottenAfterAPauseAndAStrayByteDoesNotDerailT
     Radio r(Config());
     r.EnterProgramming();
     EXPECT_EQ(r.Send({'U', 'W', 0xCB, 1, 2, 3}, 19200, kStaleFrameMs + 10), Bytes{});
-    EXPECT_EQ(r.Send({'P'}, 19200).size(), kVersionSize) << "the next command is read as a command";
+    EXPECT_EQ(r.Send({'P'}, 19200).size(), radiosim::kVersionSize) << "the next command is read as a command";
     EXPECT_EQ(r.Send({'U', 'E'}, 19200), Bytes{ACK}) << "a U followed by E is the end command";
     EXPECT_TRUE(r.engine.TakeWrites().empty());
 }
