@@ -3,6 +3,7 @@
 #include "app/Globals.h"
 #include "app/SafeFormat.h"
 #include "res/resource.h"
+#include "text/TextNumbers.h"
 
 #include <iterator>
 
@@ -20,7 +21,7 @@ int CAboutDlg::OnCreate(LPCREATESTRUCTA cs)
 {
     if (CDialog::OnCreate(cs) == -1)
         return -1;
-    SetWindowText(theLanguage.GetText(9));
+    SetWindowText(theLanguage.GetText(TextNo::kAboutCaption));
     return 0;
 }
 
@@ -33,15 +34,17 @@ BOOL CAboutDlg::OnInitDialog()
     SetIcon(icon, FALSE);
 
     static const DialogTextEntry kTexts[] = {
-        {IDC_ABOUT_NAME, 10},
-        {IDC_ABOUT_LINE1, 13},
-        {IDC_ABOUT_LINE2, 14},
-        {IDOK, 19},
+        {IDC_ABOUT_NAME, TextNo::kAboutName},
+        {IDC_ABOUT_LINE1, TextNo::kAboutLine1},
+        {IDC_ABOUT_LINE2, TextNo::kAboutLine2},
+        {IDOK, TextNo::kOkButton},
     };
     theDialogText.SetItemTexts(this, kTexts, static_cast<int>(std::size(kTexts)));
 
     // Texts 11 and 12 come from an editable file: never printf them.
-    SetDlgItemText(IDC_ABOUT_RELEASE, FormatOneString(theLanguage.GetText(12), theLanguage.GetText(3)));
-    SetDlgItemText(IDC_ABOUT_VERSION, FormatOneString(theLanguage.GetText(11), theLanguage.GetText(2)));
+    SetDlgItemText(IDC_ABOUT_RELEASE, FormatOneString(theLanguage.GetText(TextNo::kReleaseLine),
+                                                      theLanguage.GetText(TextNo::kReleaseDate)));
+    SetDlgItemText(IDC_ABOUT_VERSION, FormatOneString(theLanguage.GetText(TextNo::kVersionLine),
+                                                      theLanguage.GetText(TextNo::kVersion)));
     return TRUE;
 }

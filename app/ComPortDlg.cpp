@@ -2,6 +2,7 @@
 
 #include "app/Globals.h"
 #include "res/resource.h"
+#include "text/TextNumbers.h"
 
 #include <iterator>
 
@@ -46,11 +47,11 @@ BOOL CComPortDlg::OnInitDialog()
     SetIcon(icon, TRUE);
     SetIcon(icon, FALSE);
 
-    SetWindowText(theLanguage.GetText(32));
+    SetWindowText(theLanguage.GetText(TextNo::kComPortCaption));
     static const DialogTextEntry kTexts[] = {
-        {IDC_COMPORT_GROUP, 33},
-        {IDOK, 19},
-        {IDCANCEL, 20},
+        {IDC_COMPORT_GROUP, TextNo::kComPortGroup},
+        {IDOK, TextNo::kOkButton},
+        {IDCANCEL, TextNo::kCancelButton},
     };
     theDialogText.SetItemTexts(this, kTexts, static_cast<int>(std::size(kTexts)));
 

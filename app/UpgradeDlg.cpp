@@ -9,6 +9,12 @@
 #include "framework/PaintDC.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
+#include "text/TextNumbers.h"
+#include "upgrade/DataFileOptionFiles.h"
+#include "upgrade/OptionFormat.h"
+#include "upgrade/OptionLocation.h"
+#include "upgrade/OptionLogic.h"
+#include "upgrade/UpgradeRun.h"
 
 namespace {
 
@@ -19,15 +25,17 @@ CString Text(int number)
 
 // Language texts put on the controls, in this order.
 const CDialogText::Entry kItemTexts[] = {
-    {IDC_MODE_GROUP, 29},     {IDC_FOLDER_MODE, 30}, {IDC_FILE_MODE, 31},
-    {IDC_LOCATION_LABEL, 28}, {IDC_BROWSE, 16},      {IDC_UPGRADE, 15},
+    {IDC_MODE_GROUP, TextNo::kModeGroup}, {IDC_FOLDER_MODE, TextNo::kFolderMode},
+    {IDC_FILE_MODE, TextNo::kFileMode},   {IDC_LOCATION_LABEL, TextNo::kLocationLabel},
+    {IDC_BROWSE, TextNo::kBrowseButton},  {IDC_UPGRADE, TextNo::kUpgradeButton},
 };
 
 // Menu texts by position. The bar's two drop-downs keep their menus; Exit
 // takes the cancel command, so it ends in OnCancel like Esc and the close box.
-const CDialogText::Entry kMenuBarTexts[] = {{0, 22}, {0, 23}, {IDM_ABOUTBOX, 27}};
-const CDialogText::Entry kFileMenuTexts[] = {{IDCANCEL, 25}};
-const CDialogText::Entry kSetupMenuTexts[] = {{ID_SETUP_COMPORT, 26}};
+const CDialogText::Entry kMenuBarTexts[] = {
+    {0, TextNo::kFileMenu}, {0, TextNo::kSetupMenu}, {IDM_ABOUTBOX, TextNo::kAboutItem}};
+const CDialogText::Entry kFileMenuTexts[] = {{IDCANCEL, TextNo::kExitItem}};
+const CDialogText::Entry kSetupMenuTexts[] = {{ID_SETUP_COMPORT, TextNo::kComPortItem}};
 
 constexpr int kFileMenuPosition = 0;
 constexpr int kSetupMenuPosition = 1;
@@ -36,7 +44,6 @@ constexpr int kExitItemPosition = 0;
 // The path edit holds a full path: 260 characters.
 constexpr int kPathLimit = 260;
 
-const char kOptionFileExtension[] = "ENH";
 const char kOptionFileDescription[] = "Upgrade Option File";
 
 } // namespace
@@ -87,7 +94,7 @@ int CUpgradeDlg::OnCreate(LPCREATESTRUCTA createStruct)
 {
     if (CDialog::OnCreate(createStruct) == -1)
         return -1;
-    SetWindowText(Text(1));
+    SetWindowText(Text(TextNo::kAppTitle));
     return 0;
 }
 
@@ -101,8 +108,9 @@ BOOL CUpgradeDlg::OnInitDialog()
     LoadSettings();
     theRadio.SetPortNumber(static_cast<BYTE>(m_nPortNumber & 0xFF));
 
-    if (m_nMode == 1 && !m_DataFile.ExistPath(m_strFolderPath))
-        AppMessageBox(m_hWnd, Text(35), Text(5), MB_ICONEXCLAMATION);
+    if (m_nMode == 1 && !OptionFolderExists(m_DataFile, m_strFolderPath))
+        AppMessageBox(m_hWnd, Text(TextNo::kNoOptionFileInFolder), Text(TextNo::kCaptionWarning),
+                      MB_ICONEXCLAMATION);
 
     HMENU menu = GetMenu();
     theDialogText.SetMenuTexts(menu, kMenuBarTexts);
@@ -130,7 +138,8 @@ void CUpgradeDlg::OnOK()
 void CUpgradeDlg::OnCancel()
 {
     // Esc, the close box, system menu Close and File > Exit all end here.
-    if (AppMessageBox(m_hWnd, Text(41), Text(8), MB_YESNO | MB_ICONQUESTION) != IDYES)
+    if (AppMessageBox(m_hWnd, Text(TextNo::kExitQuestion), Text(TextNo::kCaptionExit),
+                      MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     SaveSettings();
     CDialog::OnCancel();
@@ -216,7 +225,7 @@ void CUpgradeDlg::BrowseFile()
 void CUpgradeDlg::BrowseFolder()
 {
     CFolderPickerDlg picker(this, nullptr, BIF_RETURNONLYFSDIRS);
-    if (!picker.Browse(theLanguage.GetText(34), m_strFolderPath, nullptr))
+    if (!picker.Browse(theLanguage.GetText(TextNo::kPickerPrompt), m_strFolderPath, nullptr))
         return;
     m_strFolderPath = picker.GetPath();
     m_PathEdit.SetWindowText(m_strFolderPath);
@@ -254,22 +263,127 @@ void CUpgradeDlg::EnableControls(int enable)
     ::EnableMenuItem(menu, ID_SETUP_COMPORT, MF_BYCOMMAND | state);
 
     if (enable) {
-        SetWindowText(Text(1));
+        SetWindowText(Text(TextNo::kAppTitle));
     } else {
         CString caption;
-        caption.Format("%s - %s", Text(1).GetString(), Text(47).GetString());
+        caption.Format("%s - %s", Text(TextNo::kAppTitle).GetString(), Text(TextNo::kBusy).GetString());
         SetWindowText(caption);
     }
 }
 
 int CUpgradeDlg::CheckLocation()
 {
-    if (IsDlgButtonChecked(IDC_FOLDER_MODE) == BST_CHECKED) {
-        CString pattern;
-        pattern.Format("%s\\*.%s", m_strFolderPath.GetString(), kOptionFileExtension);
-        return m_DataFile.ExistPath(pattern);
+    return ::CheckLocation(m_DataFile, IsDlgButtonChecked(IDC_FOLDER_MODE) == BST_CHECKED, m_strFolderPath,
+                           m_strFilePath);
+}
+
+// The upgrade run and the option logic: each member hands over to upgrade/
+// with the dialog's settings, its file access and itself as the owner of
+// every message.
+
+void CUpgradeDlg::OnUpgrade()
+{
+    // Declared in this order so the dialog is unlocked before the wait
+    // cursor ends, whichever way the handler is left.
+    CWaitCursor wait;
+    bool ran = false;
+    {
+        CControlLock lock(*this);
+        const bool folderMode = IsDlgButtonChecked(IDC_FOLDER_MODE) == BST_CHECKED;
+        if (CheckLocation()) {
+            if (folderMode)
+                UpgradeFromFolder();
+            else
+                UpgradeFromFile();
+            ran = true;
+        } else {
+            AppMessageBox(m_hWnd, Text(folderMode ? TextNo::kNoOptionFileInFolder : TextNo::kNoOptionFile),
+                          Text(TextNo::kCaptionWarning), MB_ICONEXCLAMATION);
+            // Posted, so the Browse dialog opens once this handler has returned.
+            PostMessage(WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED), 0);
+        }
     }
-    if (m_strFilePath.IsEmpty())
-        return 0;
-    return m_DataFile.ExistPath(m_strFilePath);
+    // A disabled control cannot take the focus: only once the dialog is
+    // unlocked does Upgrade keep it for the next run. Through the dialog
+    // manager, so the default button follows the focus.
+    if (ran)
+        SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDC_UPGRADE)), TRUE);
+}
+
+int CUpgradeDlg::UpgradeFromFolder()
+{
+    CDataFileOptionFiles files(m_DataFile, this, [this] { MessagePause(); });
+    CUpgradeRun run({theRadio, theLanguage, this, m_DataFile, files, nullptr});
+    return RunResult(run.UpgradeFromFolder(m_nPortNumber, m_strFolderPath, m_strVersion, m_OptionFileList));
+}
+
+int CUpgradeDlg::UpgradeFromFile()
+{
+    CDataFileOptionFiles files(m_DataFile, this, nullptr);
+    CUpgradeRun run({theRadio, theLanguage, this, m_DataFile, files, nullptr});
+    return RunResult(run.UpgradeFromFile(m_nPortNumber, m_strFilePath, m_strVersion));
+}
+
+int CUpgradeDlg::IsRefusedModel(const unsigned char* identity)
+{
+    return IsRefusedModelName(identity) ? 1 : 0;
+}
+
+int CUpgradeDlg::CollectOptionFiles(const unsigned char* identity)
+{
+    CDataFileOptionFiles files(m_DataFile, this, [this] { MessagePause(); });
+    COptionLogic logic(files);
+    return ::CollectOptionFiles(m_DataFile, logic, m_strFolderPath, identity, m_OptionFileList);
+}
+
+int CUpgradeDlg::ApplyOptions(unsigned char* record)
+{
+    if (IsDlgButtonChecked(IDC_FOLDER_MODE) == BST_CHECKED)
+        return ApplyFolderOptions(record);
+    return ApplyFileOptions(record);
+}
+
+int CUpgradeDlg::ApplyFolderOptions(unsigned char* record)
+{
+    return SequenceFolderSteps(
+        record, [this](unsigned char* r, std::vector<CString>& s) { return SelectEntryFiles(r, s); },
+        [this](std::vector<CString>& s) { return CheckFileVersions(s); },
+        [this](unsigned char* r, const std::vector<CString>& s) { return MergeFolderOptions(r, s); });
+}
+
+int CUpgradeDlg::SelectEntryFiles(unsigned char* record, std::vector<CString>& selection)
+{
+    CDataFileOptionFiles files(m_DataFile, this, [this] { MessagePause(); });
+    return COptionLogic(files).SelectEntryFiles(m_OptionFileList, record, selection);
+}
+
+int CUpgradeDlg::CheckFileVersions(std::vector<CString>& selection)
+{
+    CDataFileOptionFiles files(m_DataFile, this, [this] { MessagePause(); });
+    return COptionLogic(files).CheckFileVersions(selection, m_strVersion);
+}
+
+int CUpgradeDlg::MergeFolderOptions(unsigned char* record, const std::vector<CString>& selection)
+{
+    CDataFileOptionFiles files(m_DataFile, this, [this] { MessagePause(); });
+    return COptionLogic(files).MergeFolderOptions(record, selection);
+}
+
+int CUpgradeDlg::ApplyFileOptions(unsigned char* record)
+{
+    CDataFileOptionFiles files(m_DataFile, this, nullptr);
+    return COptionLogic(files).ApplyFileOptions(m_strFilePath, record, m_strVersion);
+}
+
+void CUpgradeDlg::MessagePause()
+{
+    // An Alt key press and a quit request are dropped, not handled: neither
+    // may end or redirect a run that is talking to a transceiver.
+    MSG msg;
+    ::PeekMessageA(&msg, nullptr, WM_SYSKEYDOWN, WM_SYSKEYDOWN, PM_REMOVE);
+    ::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    if (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
 }

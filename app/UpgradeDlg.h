@@ -1,9 +1,9 @@
 // CUpgradeDlg: the main dialog, the program's only top-level window.
 //
-// The shell (UpgradeDlg.cpp, UpgradeSettings.cpp) covers the dialog itself:
-// texts, mode buttons, the path edit, Browse, the lock during a run, the
-// location check, the settings and the close question. The upgrade run and
-// the option logic are members too; they live in upgrade/.
+// UpgradeDlg.cpp holds the dialog itself (texts, mode buttons, the path edit,
+// Browse, the lock during a run, the location check, the close question) and
+// the members of the upgrade run and the option logic, which hand over to
+// upgrade/; UpgradeSettings.cpp reads and writes the settings.
 #pragma once
 
 #include "app/FilterEdit.h"
@@ -18,11 +18,11 @@ public:
     explicit CUpgradeDlg(CWnd* parent = nullptr);
     ~CUpgradeDlg() override;
 
-    // The upgrade run (upgrade/).
+    // The upgrade run (CUpgradeRun).
     void OnUpgrade();
     int UpgradeFromFolder();
     int UpgradeFromFile();
-    // The option logic (upgrade/).
+    // The option logic (COptionLogic and the folder collection).
     int IsRefusedModel(const unsigned char* identity);
     int CollectOptionFiles(const unsigned char* identity);
     int ApplyOptions(unsigned char* record);

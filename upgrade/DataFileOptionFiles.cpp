@@ -1,12 +1,12 @@
-#include "upgrade/DialogOptionFiles.h"
+#include "upgrade/DataFileOptionFiles.h"
 
 #include "files/DataFile.h"
 #include "framework/WinApp.h"
 
 #include <windows.h>
 
-bool CDialogOptionFiles::ReadOptionFile(const CString& path, std::size_t limit,
-                                        std::vector<unsigned char>& bytes)
+bool CDataFileOptionFiles::ReadOptionFile(const CString& path, std::size_t limit,
+                                          std::vector<unsigned char>& bytes)
 {
     unsigned long size = limit == kWholeFile ? MeasureFile(path) : static_cast<unsigned long>(limit);
     if (size > kMaxOptionFileSize)
@@ -24,12 +24,12 @@ bool CDialogOptionFiles::ReadOptionFile(const CString& path, std::size_t limit,
     return true;
 }
 
-unsigned long CDialogOptionFiles::MeasureFile(const CString& path)
+unsigned long CDataFileOptionFiles::MeasureFile(const CString& path)
 {
     return m_dataFile.GetFileSize(path);
 }
 
-void CDialogOptionFiles::EndFileStep(bool read)
+void CDataFileOptionFiles::EndFileStep(bool read)
 {
     // Each pause asks the window server several times; with nothing queued it
     // has nothing to hand on, and nothing can have taken the wait cursor.

@@ -1,6 +1,7 @@
-// The option logic's file access in the program: reads through CDataFile with
-// the dialog as the owner of every file-error box, and after each file of a
-// folder step runs the message pause and puts the wait cursor back up.
+// The option logic's file access in the programs: reads through CDataFile with
+// an owner for every file-error box (the main dialog, or none), and after
+// each file of a folder step runs the message pause, if any, and puts the
+// wait cursor back up.
 #pragma once
 
 #include "upgrade/OptionLogic.h"
@@ -10,13 +11,13 @@
 class CDataFile;
 class CWnd;
 
-class CDialogOptionFiles : public COptionFileAccess {
+class CDataFileOptionFiles : public COptionFileAccess {
 public:
     // Option files are small; a larger file is judged by its first bytes up
     // to this size rather than by an allocation that may fail.
     static constexpr unsigned long kMaxOptionFileSize = 16ul * 1024 * 1024;
 
-    CDialogOptionFiles(CDataFile& dataFile, CWnd* owner, std::function<void()> pause)
+    CDataFileOptionFiles(CDataFile& dataFile, CWnd* owner, std::function<void()> pause)
         : m_dataFile(dataFile), m_owner(owner), m_pause(std::move(pause))
     {
     }

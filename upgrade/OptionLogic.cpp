@@ -108,8 +108,11 @@ int COptionLogic::CheckFileVersions(std::vector<CString>& selection, const char*
     return result;
 }
 
-int COptionLogic::MergeFolderOptions(unsigned char* record, const std::vector<CString>& selection)
+int COptionLogic::MergeFolderOptions(unsigned char* record, const std::vector<CString>& selection,
+                                     std::vector<CString>* mergedFiles)
 {
+    if (mergedFiles)
+        mergedFiles->clear();
     bool merged = false;
     std::vector<unsigned char> bytes;
     for (const CString& path : selection) {
@@ -117,19 +120,22 @@ int COptionLogic::MergeFolderOptions(unsigned char* record, const std::vector<CS
         if (!ReadStep(path, COptionFileAccess::kWholeFile, bytes))
             continue;
         step.SetRead(true);
-        if (MergeFirstFittingEntry(COptionFileView(bytes), record))
+        if (MergeFirstFittingEntry(COptionFileView(bytes), record)) {
             merged = true;
+            if (mergedFiles)
+                mergedFiles->push_back(path);
+        }
     }
     return merged ? kOptionsMerged : kOptionTypeDiffers;
 }
 
 int COptionLogic::ApplyFolderOptions(const std::vector<CString>& list, unsigned char* record,
-                                     const char* version)
+                                     const char* version, std::vector<CString>* merged)
 {
     return SequenceFolderSteps(
         record, [&](unsigned char* r, std::vector<CString>& s) { return SelectEntryFiles(list, r, s); },
         [&](std::vector<CString>& s) { return CheckFileVersions(s, version); },
-        [&](unsigned char* r, const std::vector<CString>& s) { return MergeFolderOptions(r, s); });
+        [&](unsigned char* r, const std::vector<CString>& s) { return MergeFolderOptions(r, s, merged); });
 }
 
 int COptionLogic::ApplyFileOptions(const CString& path, unsigned char* record, const char* version)

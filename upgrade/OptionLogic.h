@@ -44,8 +44,11 @@ public:
     int SelectEntryFiles(const std::vector<CString>& list, const unsigned char* record,
                          std::vector<CString>& selection);
     int CheckFileVersions(std::vector<CString>& selection, const char* version);
-    int MergeFolderOptions(unsigned char* record, const std::vector<CString>& selection);
-    int ApplyFolderOptions(const std::vector<CString>& list, unsigned char* record, const char* version);
+    // `merged`, when given, receives the files whose masks went into the record.
+    int MergeFolderOptions(unsigned char* record, const std::vector<CString>& selection,
+                           std::vector<CString>* merged = nullptr);
+    int ApplyFolderOptions(const std::vector<CString>& list, unsigned char* record, const char* version,
+                           std::vector<CString>* merged = nullptr);
 
     // File mode: the one file at `path`.
     int ApplyFileOptions(const CString& path, unsigned char* record, const char* version);

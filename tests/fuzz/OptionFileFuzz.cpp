@@ -3,6 +3,7 @@
 // bytes of two option files (split where the split byte says). Both modes run
 // over them; the logic must stay inside the bytes it was given, return one of
 // its codes, and change only the record's option bytes, only on 0 and 8.
+#include "tests/support/MemoryOptionFiles.h"
 #include "upgrade/OptionFormat.h"
 #include "upgrade/OptionLogic.h"
 
@@ -14,24 +15,6 @@
 #include <vector>
 
 namespace {
-
-class CFuzzFiles : public COptionFileAccess {
-public:
-    std::map<std::string, std::vector<unsigned char>> files;
-
-    bool ReadOptionFile(const CString& path, std::size_t limit, std::vector<unsigned char>& bytes) override
-    {
-        auto it = files.find(path.str());
-        if (it == files.end())
-            return false;
-        // An exact copy, so a read past the file's end is a heap overflow.
-        bytes = it->second;
-        if (limit != kWholeFile && bytes.size() > limit)
-            bytes.resize(limit);
-        bytes.shrink_to_fit();
-        return true;
-    }
-};
 
 void Check(bool condition)
 {
@@ -61,9 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::size_t rest = size - kFixed;
     const std::size_t split = rest * data[kFixed - 1] / 255;
 
-    CFuzzFiles files;
-    files.files["a.ENH"].assign(data + kFixed, data + kFixed + split);
-    files.files["b.ENH"].assign(data + kFixed + split, data + size);
+    CMemoryOptionFiles files;
+    files.Put("a.ENH", CMemoryOptionFiles::Bytes(data + kFixed, data + kFixed + split));
+    files.Put("b.ENH", CMemoryOptionFiles::Bytes(data + kFixed + split, data + size));
     COptionLogic logic(files);
 
     unsigned char identity[IdentityBlock::kSize] = {};
