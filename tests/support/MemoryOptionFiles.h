@@ -1,4 +1,4 @@
-// Option files in memory for the option logic's tests. Each path holds the
+// Option files in memory for the option logic's tests and fuzz target. Each path holds the
 // contents its successive reads return (the last repeats), so a file can
 // change, shrink or become unreadable between the steps of one run.
 #pragma once
@@ -33,6 +33,9 @@ public:
         bytes = v.bytes;
         if (limit != kWholeFile && bytes.size() > limit)
             bytes.resize(limit);
+        // An exact fit, so a read past the file's end is a heap overflow
+        // under AddressSanitizer.
+        bytes.shrink_to_fit();
         return true;
     }
     void BeginFileStep() override

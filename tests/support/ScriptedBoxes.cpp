@@ -1,12 +1,10 @@
-#include "tests/unit/link/ScriptedBoxes.h"
-
-#include <windows.h>
+#include "tests/support/ScriptedBoxes.h"
 
 namespace {
 ScriptedBoxes* g_boxes = nullptr;
 }
 
-ScriptedBoxes::ScriptedBoxes()
+ScriptedBoxes::ScriptedBoxes(int defaultAnswer) : defaultAnswer(defaultAnswer)
 {
     g_boxes = this;
     m_previous = SetAppMessageBoxFn(&ScriptedBoxes::Respond);
@@ -22,12 +20,10 @@ int ScriptedBoxes::Respond(void* owner, const char* text, const char* caption, u
 {
     ScriptedBoxes& self = *g_boxes;
     self.shown.push_back({owner, text ? text : "", caption ? caption : "", type});
-    if (self.onShow) {
+    if (self.onShow)
         self.onShow(self.shown.back());
-    }
-    if (self.answers.empty()) {
-        return IDCANCEL;
-    }
+    if (self.answers.empty())
+        return self.defaultAnswer;
     const int answer = self.answers.front();
     self.answers.pop_front();
     return answer;

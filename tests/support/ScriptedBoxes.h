@@ -1,6 +1,7 @@
 // A scripted user at the message-box seam: records every box and answers
-// from a queue (IDCANCEL once the queue is empty). One instance at a time;
-// installs itself on construction, restores the previous responder after.
+// from a queue, then with the default answer once the queue is empty. One
+// instance at a time; it installs itself on construction and puts the
+// previous responder back when it goes.
 #pragma once
 
 #include "framework/AppMessageBox.h"
@@ -18,7 +19,8 @@ public:
         unsigned type;
     };
 
-    ScriptedBoxes();
+    // IDCANCEL (2) unless told otherwise: a prompt nobody scripted gives up.
+    explicit ScriptedBoxes(int defaultAnswer = 2);
     ~ScriptedBoxes();
     ScriptedBoxes(const ScriptedBoxes&) = delete;
     ScriptedBoxes& operator=(const ScriptedBoxes&) = delete;
@@ -27,6 +29,7 @@ public:
     std::vector<Box> shown;
     // Runs as each box is shown, before it is answered.
     std::function<void(const Box&)> onShow;
+    int defaultAnswer;
 
     static int Respond(void* owner, const char* text, const char* caption, unsigned type);
 

@@ -1,58 +1,60 @@
 // A fresh folder under the temporary folder for one test, removed with all it
-// holds when the test ends.
+// holds when the test ends (read-only files included). Portable: the native
+// and the Windows builds share it.
 #pragma once
 
-#include <windows.h>
-
+#include <filesystem>
 #include <string>
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 class TempFolder {
 public:
     TempFolder()
     {
-        char base[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, base);
+        const std::filesystem::path base = std::filesystem::temp_directory_path();
         for (unsigned attempt = 0; attempt < 1000 && m_path.empty(); ++attempt) {
-            const std::string candidate = std::string(base) + "orvelle-files-" +
-                                          std::to_string(GetCurrentProcessId()) + "-" +
-                                          std::to_string(s_counter++);
-            if (CreateDirectoryA(candidate.c_str(), nullptr))
-                m_path = candidate;
+            const std::filesystem::path candidate =
+                base / ("orvelle-test-" + std::to_string(ProcessId()) + "-" + std::to_string(s_counter++));
+            std::error_code error;
+            if (std::filesystem::create_directory(candidate, error))
+                m_path = candidate.string();
         }
     }
     ~TempFolder()
     {
-        if (!m_path.empty())
-            RemoveTree(m_path);
+        if (m_path.empty())
+            return;
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(m_path, ignored))
+            std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_write,
+                                         std::filesystem::perm_options::add, ignored);
+        std::filesystem::remove_all(m_path, ignored);
     }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
-    // The folder's path, without a trailing backslash.
+    // The folder's path, without a closing separator.
     const std::string& Path() const { return m_path; }
-    std::string operator/(const std::string& name) const { return m_path + "\\" + name; }
+    std::string File(const std::string& name) const
+    {
+        return (std::filesystem::path(m_path) / name).string();
+    }
+    std::string operator/(const std::string& name) const { return File(name); }
 
 private:
-    static void RemoveTree(const std::string& folder)
+    static unsigned long ProcessId()
     {
-        WIN32_FIND_DATAA entry;
-        HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                const std::string name = entry.cFileName;
-                if (name == "." || name == "..")
-                    continue;
-                const std::string path = folder + "\\" + name;
-                if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    RemoveTree(path);
-                } else {
-                    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                    DeleteFileA(path.c_str());
-                }
-            } while (FindNextFileA(search, &entry));
-            FindClose(search);
-        }
-        RemoveDirectoryA(folder.c_str());
+#ifdef _WIN32
+        return ::GetCurrentProcessId();
+#else
+        return static_cast<unsigned long>(::getpid());
+#endif
     }
 
     static inline unsigned s_counter = 0;

@@ -1,6 +1,7 @@
 // The COM port dialog's scan, OK and Cancel, run in-process over the
 // simulated serial device (virtual clock, scripted failures).
 #include "app/ComPortDlg.h"
+#include "tests/support/ScriptedDialog.h"
 
 #include "app/Globals.h"
 #include "tests/unit/link/FakeTransceiver.h"
@@ -14,16 +15,20 @@
 
 namespace {
 
-class ScriptedComPortDlg : public CComPortDlg {
+// The script runs after the scan; without one the dialog is cancelled.
+class ScriptedComPortDlg : public CScriptedDialog<ScriptedComPortDlg, CComPortDlg> {
 public:
-    std::function<void(ScriptedComPortDlg&)> script; // after the scan; default: Cancel
-    std::set<int> enabled, checked;                  // ports as the scan left them
+    ScriptedComPortDlg()
+    {
+        script = [](ScriptedComPortDlg& d) { d.Press(IDCANCEL); };
+    }
+
+    std::set<int> enabled, checked; // ports as the scan left them
     int waitCursorsAfterScan = -1;
     bool portOpenAfterScan = true;
     bool bigIcon = false, smallIcon = false;
     bool helpConsumed = false;
 
-    void Press(int id) { PostMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
     void Check(int port)
     {
         ::CheckRadioButton(m_hWnd, PortButtonId(1), PortButtonId(kPortCount), PortButtonId(port));
@@ -32,7 +37,7 @@ public:
 protected:
     BOOL OnInitDialog() override
     {
-        const BOOL result = CComPortDlg::OnInitDialog();
+        const BOOL result = CScriptedDialog::OnInitDialog();
         for (int port = 1; port <= kPortCount; ++port) {
             if (::IsWindowEnabled(GetDlgItem(PortButtonId(port))))
                 enabled.insert(port);
@@ -45,10 +50,6 @@ protected:
         bigIcon = SendMessage(WM_GETICON, ICON_BIG) != 0;
         smallIcon = SendMessage(WM_GETICON, ICON_SMALL) != 0;
         portOpenAfterScan = theRadio.IsPortOpen() != 0;
-        if (script)
-            script(*this);
-        else
-            Press(IDCANCEL);
         return result;
     }
 };

@@ -3,6 +3,7 @@
 #include "ShellTestSupport.h"
 
 #include "res/resource.h"
+#include "text/TextNumbers.h"
 
 namespace {
 
@@ -36,10 +37,18 @@ TEST_F(ShellTest, FirstStartShowsEveryLanguageTextAndNoPlaceholder)
         Quit(d);
     });
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"caption", Text(1)},       {"control 1009", Text(29)}, {"control 1007", Text(30)},
-        {"control 1008", Text(31)}, {"control 1000", Text(28)}, {"control 3", Text(16)},
-        {"control 1006", Text(15)}, {"bar 0", Text(22)},        {"bar 1", Text(23)},
-        {"bar 2", Text(27)},        {"File 0", Text(25)},       {"Setup 0", Text(26)},
+        {"caption", Text(TextNo::kAppTitle)},
+        {"control 1009", Text(TextNo::kModeGroup)},
+        {"control 1007", Text(TextNo::kFolderMode)},
+        {"control 1008", Text(TextNo::kFileMode)},
+        {"control 1000", Text(TextNo::kLocationLabel)},
+        {"control 3", Text(TextNo::kBrowseButton)},
+        {"control 1006", Text(TextNo::kUpgradeButton)},
+        {"bar 0", Text(TextNo::kFileMenu)},
+        {"bar 1", Text(TextNo::kSetupMenu)},
+        {"bar 2", Text(TextNo::kAboutItem)},
+        {"File 0", Text(TextNo::kExitItem)},
+        {"Setup 0", Text(TextNo::kComPortItem)},
     };
     EXPECT_EQ(seen, expected);
     for (const auto& [what, text] : seen) {
@@ -56,7 +65,7 @@ TEST_F(ShellTest, FirstStartShowsEveryLanguageTextAndNoPlaceholder)
 
 TEST_F(ShellTest, FirstStartUsesTheDefaultsAndAConfirmedCloseWritesThemInOrder)
 {
-    ScriptedBoxes::Answers() = {IDYES};
+    m_boxes.answers = {IDYES};
     std::string edit;
     UINT folderChecked = 0;
     const INT_PTR result = Run([&](CScriptedUpgradeDlg& d) {
@@ -70,7 +79,7 @@ TEST_F(ShellTest, FirstStartUsesTheDefaultsAndAConfirmedCloseWritesThemInOrder)
     EXPECT_EQ(folderChecked, static_cast<UINT>(BST_CHECKED));
     EXPECT_NE(::GetFileAttributesA(dataFolder.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(theRadio.GetPortNumber(), 1);
-    ASSERT_EQ(ScriptedBoxes::Calls().size(), 1u); // the close question only: no start-up warning
+    ASSERT_EQ(m_boxes.shown.size(), 1u); // the close question only: no start-up warning
     EXPECT_EQ(ReadFile(SettingsPath()),
               "[INIT]\r\nFolder=" + dataFolder + "\r\nFile=\r\nComPort=1\r\nMode=1\r\n");
 }
@@ -95,15 +104,15 @@ TEST_F(ShellTest, EveryWayOutAsksTheCloseQuestionAndOnlyYesEndsAndSaves)
     };
     for (const Way& way : ways) {
         ::DeleteFileA(SettingsPath().c_str());
-        ScriptedBoxes::Calls().clear();
+        m_boxes.shown.clear();
         // No first: the dialog stays and nothing is written; then Yes.
-        ScriptedBoxes::Answers() = {IDNO, IDYES};
+        m_boxes.answers = {IDNO, IDYES};
         bool settingsAfterNo = true;
         const INT_PTR result = Run([&](CScriptedUpgradeDlg& d) {
             way.ask(d);
             // Until the question has been answered No; then the same way again.
             MSG msg;
-            while (ScriptedBoxes::Calls().empty() && ::GetMessageA(&msg, nullptr, 0, 0)) {
+            while (m_boxes.shown.empty() && ::GetMessageA(&msg, nullptr, 0, 0)) {
                 if (!d.PreTranslateMessage(&msg)) {
                     ::TranslateMessage(&msg);
                     ::DispatchMessageA(&msg);
@@ -114,10 +123,10 @@ TEST_F(ShellTest, EveryWayOutAsksTheCloseQuestionAndOnlyYesEndsAndSaves)
         });
         EXPECT_EQ(result, IDCANCEL) << way.name;
         EXPECT_FALSE(settingsAfterNo) << way.name;
-        ASSERT_EQ(ScriptedBoxes::Calls().size(), 2u) << way.name;
-        for (const BoxCall& box : ScriptedBoxes::Calls()) {
-            EXPECT_EQ(box.text, Text(41)) << way.name;
-            EXPECT_EQ(box.caption, Text(8)) << way.name;
+        ASSERT_EQ(m_boxes.shown.size(), 2u) << way.name;
+        for (const ScriptedBoxes::Box& box : m_boxes.shown) {
+            EXPECT_EQ(box.text, Text(TextNo::kExitQuestion)) << way.name;
+            EXPECT_EQ(box.caption, Text(TextNo::kCaptionExit)) << way.name;
             EXPECT_EQ(box.type, static_cast<unsigned>(MB_YESNO | MB_ICONQUESTION)) << way.name;
             EXPECT_NE(box.owner, nullptr) << way.name;
         }
@@ -136,7 +145,7 @@ TEST_F(ShellTest, EnterNeverClosesTheDialog)
         Quit(d);
     });
     EXPECT_TRUE(stillOpen);
-    EXPECT_TRUE(ScriptedBoxes::Calls().empty());
+    EXPECT_TRUE(m_boxes.shown.empty());
 }
 
 TEST_F(ShellTest, TypedPathIsStoredUnderTheOldModeAndShownAgainOnSwitchingBack)
@@ -246,7 +255,7 @@ TEST_F(ShellTest, EnableControlsLocksAndUnlocksEverythingARunMustNotTouch)
     EXPECT_EQ(locked.close, static_cast<UINT>(MF_GRAYED));
     EXPECT_EQ(locked.exit, static_cast<UINT>(MF_GRAYED));
     EXPECT_EQ(locked.comPort, static_cast<UINT>(MF_GRAYED));
-    EXPECT_EQ(locked.caption, Text(1) + " - " + Text(47));
+    EXPECT_EQ(locked.caption, Text(TextNo::kAppTitle) + " - " + Text(TextNo::kBusy));
     EXPECT_EQ(guarded.controls, locked.controls);
     EXPECT_EQ(guarded.caption, locked.caption);
 
@@ -255,7 +264,7 @@ TEST_F(ShellTest, EnableControlsLocksAndUnlocksEverythingARunMustNotTouch)
         EXPECT_EQ(s->close, 0u);
         EXPECT_EQ(s->exit, 0u);
         EXPECT_EQ(s->comPort, 0u);
-        EXPECT_EQ(s->caption, Text(1));
+        EXPECT_EQ(s->caption, Text(TextNo::kAppTitle));
     }
 }
 
@@ -317,21 +326,21 @@ TEST_F(LocationTest, StartUpWarningOnlyForAFolderThatDoesNotExist)
     };
     for (const Case& c : cases) {
         WriteFile(SettingsPath(), "[INIT]\r\nFolder=" + c.folder + "\r\nMode=1\r\n");
-        ScriptedBoxes::Calls().clear();
+        m_boxes.shown.clear();
         Run(Quit);
-        ASSERT_EQ(ScriptedBoxes::Calls().size(), c.warnings) << c.folder;
+        ASSERT_EQ(m_boxes.shown.size(), c.warnings) << c.folder;
         if (c.warnings) {
-            const BoxCall& box = ScriptedBoxes::Calls()[0];
-            EXPECT_EQ(box.text, Text(35));
-            EXPECT_EQ(box.caption, Text(5));
+            const ScriptedBoxes::Box& box = m_boxes.shown[0];
+            EXPECT_EQ(box.text, Text(TextNo::kNoOptionFileInFolder));
+            EXPECT_EQ(box.caption, Text(TextNo::kCaptionWarning));
             EXPECT_EQ(box.type, static_cast<unsigned>(MB_ICONEXCLAMATION));
         }
     }
     // File mode never warns about the folder.
     WriteFile(SettingsPath(), "[INIT]\r\nFolder=" + m_folder + "\\missing\r\nMode=2\r\n");
-    ScriptedBoxes::Calls().clear();
+    m_boxes.shown.clear();
     Run(Quit);
-    EXPECT_TRUE(ScriptedBoxes::Calls().empty());
+    EXPECT_TRUE(m_boxes.shown.empty());
 }
 
 TEST_F(LocationTest, CheckLocationNeedsAnOptionFileInFolderModeAndTheFileInFileMode)

@@ -5,6 +5,7 @@
 #include "app/DialogText.h"
 #include "app/FilterEdit.h"
 #include "res/resource.h"
+#include "text/TextNumbers.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ TEST_F(ShellTest, PathEditTakesAPathAndSilentlyDropsEverythingElse)
     ASSERT_EQ(texts.size(), std::size(cases));
     for (size_t i = 0; i < texts.size(); ++i)
         EXPECT_EQ(texts[i], cases[i].text) << cases[i].name;
-    EXPECT_TRUE(ScriptedBoxes::Calls().empty());
+    EXPECT_TRUE(m_boxes.shown.empty());
 }
 
 TEST_F(ShellTest, PathEditRefusesThe261stCharacterButNotTextSetByTheProgram)
@@ -126,9 +127,9 @@ TEST_F(ShellTest, SetItemTextsSkipsZeroIdsZeroTextsAndMissingControls)
     CStandIn dialog;
     const DialogTextEntry table[] = {{101, 29}, {0, 30}, {102, 0}, {999, 31}, {103, 28}};
     EXPECT_EQ(theDialogText.SetItemTexts(&dialog, table), 1);
-    EXPECT_EQ(WindowText(dialog.GetDlgItem(101)), Text(29));
+    EXPECT_EQ(WindowText(dialog.GetDlgItem(101)), Text(TextNo::kModeGroup));
     EXPECT_EQ(WindowText(dialog.GetDlgItem(102)), "old *");
-    EXPECT_EQ(WindowText(dialog.GetDlgItem(103)), Text(28));
+    EXPECT_EQ(WindowText(dialog.GetDlgItem(103)), Text(TextNo::kLocationLabel));
 }
 
 TEST_F(ShellTest, SetMenuTextsRewritesByPositionKeepingDropDowns)
@@ -143,10 +144,10 @@ TEST_F(ShellTest, SetMenuTextsRewritesByPositionKeepingDropDowns)
     const DialogTextEntry table[] = {{0, 22}, {16, 27}, {0, 0}};
     EXPECT_EQ(theDialogText.SetMenuTexts(bar, table), 1);
 
-    EXPECT_EQ(MenuText(bar, 0), Text(22));
+    EXPECT_EQ(MenuText(bar, 0), Text(TextNo::kFileMenu));
     EXPECT_EQ(::GetSubMenu(bar, 0), dropDown);
     EXPECT_EQ(MenuText(dropDown, 0), "E&xit *"); // the drop-down's own items are untouched
-    EXPECT_EQ(MenuText(bar, 1), Text(27));
+    EXPECT_EQ(MenuText(bar, 1), Text(TextNo::kAboutItem));
     EXPECT_EQ(::GetMenuItemID(bar, 1), 16u);
     EXPECT_NE(::GetMenuState(bar, 2, MF_BYPOSITION) & MF_SEPARATOR, 0u);
     ::DestroyMenu(bar);

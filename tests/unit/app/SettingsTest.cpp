@@ -112,7 +112,7 @@ TEST_F(ShellTest, ConfirmedCloseWritesBackWhatWasReadAndKeepsOtherLines)
 {
     WriteFile(SettingsPath(),
               "; kept\r\n[INIT]\r\nMode=2\r\nComPort=COM3\r\nFolder=C:\\Opt\r\n[OTHER]\r\nA=1\r\n");
-    ScriptedBoxes::Answers() = {IDYES};
+    m_boxes.answers = {IDYES};
     Run([](CScriptedUpgradeDlg& d) { d.PostMessage(WM_CLOSE); });
     // A non-numeric port is written back as the 0 it was read as.
     EXPECT_EQ(ReadFile(SettingsPath()),
@@ -128,7 +128,7 @@ TEST_F(ShellTest, PathsCutOnReadingSurviveWholeUnlessChanged)
     const std::string original = Lines({"Folder=" + folder260, "File=" + file300, "ComPort=2", "Mode=2"});
 
     WriteFile(SettingsPath(), original);
-    ScriptedBoxes::Answers() = {IDYES};
+    m_boxes.answers = {IDYES};
     Run([](CScriptedUpgradeDlg& d) {
         // Leaving the edit stores what it shows (the cut path): still unchanged.
         ::SetFocus(d.GetDlgItem(IDC_PATH_EDIT));
@@ -140,7 +140,7 @@ TEST_F(ShellTest, PathsCutOnReadingSurviveWholeUnlessChanged)
               Lines({"Folder=" + folder260, "File=" + file300, "ComPort=5", "Mode=2"}));
 
     // A path the user changed is written as it now is.
-    ScriptedBoxes::Answers() = {IDYES};
+    m_boxes.answers = {IDYES};
     Run([](CScriptedUpgradeDlg& d) {
         d.m_strFilePath = "C:\\new.ENH";
         d.PostMessage(WM_CLOSE);
@@ -153,7 +153,7 @@ TEST_F(ShellTest, NothingIsWrittenWithoutAConfirmedClose)
 {
     const std::string original = Lines({"Folder=C:\\Opt", "Mode=2"});
     WriteFile(SettingsPath(), original);
-    ScriptedBoxes::Answers() = {IDNO};
+    m_boxes.answers = {IDNO};
     Run([](CScriptedUpgradeDlg& d) {
         d.m_strFolderPath = "C:\\Changed";
         d.m_nMode = 1;

@@ -3,10 +3,6 @@
 #include <fstream>
 #include <sstream>
 
-BEGIN_MESSAGE_MAP(CScriptedUpgradeDlg, CUpgradeDlg)
-ON_MESSAGE(WM_APP, OnScript)
-END_MESSAGE_MAP()
-
 std::string ExeFolder()
 {
     char path[MAX_PATH] = {};
@@ -65,8 +61,8 @@ void ShellTest::SetUp()
     SKIP_WITHOUT_DISPLAY();
     ::DeleteFileA(SettingsPath().c_str());
     theRadio.SetPortNumber(1);
-    ScriptedBoxes::Calls().clear();
-    ScriptedBoxes::Answers().clear();
+    m_boxes.shown.clear();
+    m_boxes.answers.clear();
 }
 
 void ShellTest::TearDown()

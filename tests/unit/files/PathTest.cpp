@@ -1,7 +1,7 @@
 #include "files/DataFile.h"
 
 #include "FileTestSupport.h"
-#include "TempFolder.h"
+#include "tests/support/TempFolder.h"
 #include "files/FindHandle.h"
 #include "files/ModulePath.h"
 

@@ -4,7 +4,7 @@
 #include "framework/Wnd.h"
 #include "link/RadioCom.h"
 #include "tests/unit/link/FrameBytes.h"
-#include "tests/unit/link/ScriptedBoxes.h"
+#include "tests/support/ScriptedBoxes.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,6 @@
 #include <vector>
 
 using textfixtures::LanguageFile;
-using textfixtures::TempFolder;
 using textfixtures::WriteBytes;
 
 namespace {
@@ -57,7 +56,7 @@ TEST(ReadTextModeFile, FailsOnWhatIsNoReadableFile)
     std::vector<char> text{'x'};
     EXPECT_FALSE(ReadTextModeFile(folder.File("missing.lng").c_str(), text));
     EXPECT_TRUE(text.empty());
-    EXPECT_FALSE(ReadTextModeFile(folder.Path().string().c_str(), text)); // a folder
+    EXPECT_FALSE(ReadTextModeFile(folder.Path().c_str(), text)); // a folder
     EXPECT_FALSE(ReadTextModeFile("", text));
     EXPECT_FALSE(ReadTextModeFile(nullptr, text));
 }

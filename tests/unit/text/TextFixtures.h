@@ -2,6 +2,8 @@
 // and temporary folders that clean up after themselves.
 #pragma once
 
+#include "tests/support/TempFolder.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -56,32 +58,6 @@ struct LanguageFile {
 
 // A fresh, empty folder under the system's temporary folder, removed with
 // everything in it when the object goes.
-class TempFolder {
-public:
-    TempFolder()
-    {
-        const auto base = std::filesystem::temp_directory_path();
-        for (int i = 0;; ++i) {
-            m_path = base / ("orvelle-text-" + std::to_string(std::rand()) + "-" + std::to_string(i));
-            if (std::filesystem::create_directory(m_path))
-                break;
-        }
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const std::filesystem::path& Path() const { return m_path; }
-    std::string File(const std::string& name) const { return (m_path / name).string(); }
-
-private:
-    std::filesystem::path m_path;
-};
-
 inline void WriteBytes(const std::string& path, const std::string& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

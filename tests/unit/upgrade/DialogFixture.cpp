@@ -70,13 +70,6 @@ void DialogFixture::SetUp()
     m_dlg.m_hWnd = m_window;
     SetFolderMode(true);
 
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    std::ostringstream name;
-    name << temp << "orvelle-upgrade-" << GetCurrentProcessId() << "-"
-         << ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    m_folder = name.str();
-    CreateDirectoryA(m_folder.c_str(), nullptr);
     m_dlg.m_strFolderPath = m_folder.c_str();
 }
 
@@ -85,11 +78,6 @@ void DialogFixture::TearDown()
     m_dlg.m_hWnd = nullptr;
     if (m_window)
         DestroyWindow(m_window);
-    for (const std::string& f : m_files)
-        DeleteFileA(f.c_str());
-    for (auto it = m_folders.rbegin(); it != m_folders.rend(); ++it)
-        RemoveDirectoryA(it->c_str());
-    RemoveDirectoryA(m_folder.c_str());
     // Nothing of a test may stay queued for the next one.
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
@@ -108,7 +96,6 @@ std::string DialogFixture::Put(const std::string& name, const std::vector<unsign
     const std::string path = Path(name);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    m_files.push_back(path);
     return path;
 }
 
@@ -116,7 +103,6 @@ std::string DialogFixture::MakeFolder(const std::string& name)
 {
     const std::string path = Path(name);
     CreateDirectoryA(path.c_str(), nullptr);
-    m_folders.push_back(path);
     return path;
 }
 

@@ -6,6 +6,7 @@
 
 #include "app/Globals.h"
 #include "app/UpgradeDlg.h"
+#include "tests/support/TempFolder.h"
 #include "tools/enhtool/EnhFile.h"
 
 #include <gtest/gtest.h>
@@ -32,16 +33,13 @@ public:
     // Writes bytes as name in the temporary folder; returns the full path.
     std::string Put(const std::string& name, const std::vector<unsigned char>& bytes);
     std::string MakeFolder(const std::string& name);
-    std::string Path(const std::string& name) const { return m_folder + "\\" + name; }
+    std::string Path(const std::string& name) const { return m_temp / name; }
 
 protected:
     CUpgradeDlg m_dlg;
     HWND m_window = nullptr;
-    std::string m_folder;
-
-private:
-    std::vector<std::string> m_files;
-    std::vector<std::string> m_folders;
+    TempFolder m_temp;
+    std::string m_folder = m_temp.Path();
 };
 
 // An option file of the sample model with the given entries.

@@ -1,6 +1,6 @@
 // The option logic over files in memory: selection, version step, merge, the
 // File mode, and files that are short, unreadable or change during a run.
-#include "MemoryOptionFiles.h"
+#include "tests/support/MemoryOptionFiles.h"
 
 #include "tools/enhtool/EnhFile.h"
 #include "upgrade/OptionFormat.h"

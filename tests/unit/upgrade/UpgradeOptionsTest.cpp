@@ -5,8 +5,8 @@
 
 #include "files/DataFile.h"
 #include "res/resource.h"
-#include "tests/unit/link/ScriptedBoxes.h"
-#include "upgrade/DialogOptionFiles.h"
+#include "tests/support/ScriptedBoxes.h"
+#include "upgrade/DataFileOptionFiles.h"
 #include "upgrade/OptionFormat.h"
 
 #include <algorithm>
@@ -167,14 +167,14 @@ TEST_F(UpgradeOptions, FileModeResultsOverRealFiles)
 // read: the zeroed rest of the buffer never becomes an entry.
 TEST_F(UpgradeOptions, AFileIsJudgedByTheBytesThatArrived)
 {
-    class CShrunkFiles : public CDialogOptionFiles {
+    class CShrunkFiles : public CDataFileOptionFiles {
     public:
-        using CDialogOptionFiles::CDialogOptionFiles;
+        using CDataFileOptionFiles::CDataFileOptionFiles;
 
     protected:
         unsigned long MeasureFile(const CString& path) override
         {
-            return CDialogOptionFiles::MeasureFile(path) + 2 * OptionEntry::kSize;
+            return CDataFileOptionFiles::MeasureFile(path) + 2 * OptionEntry::kSize;
         }
     };
     const std::string headerOnly = Put("header.ENH", SampleFile({}));

@@ -3,10 +3,11 @@
 // messages (body, caption, icon, owner), what was read and written, and the
 // dialog unlocked afterwards.
 #include "tests/unit/upgrade/DialogFixture.h"
+#include "text/TextNumbers.h"
 
 #include "res/resource.h"
 #include "tests/unit/link/FakeTransceiver.h"
-#include "tests/unit/link/ScriptedBoxes.h"
+#include "tests/support/ScriptedBoxes.h"
 #include "upgrade/OptionFormat.h"
 
 #include <algorithm>
@@ -63,7 +64,7 @@ protected:
     void Upgrade()
     {
         m_dlg.OnUpgrade();
-        EXPECT_EQ(GetWindowTextString(), std::string(theLanguage.GetText(1)));
+        EXPECT_EQ(GetWindowTextString(), std::string(theLanguage.GetText(TextNo::kAppTitle)));
         for (int id :
              {IDC_MODE_GROUP, IDC_FOLDER_MODE, IDC_FILE_MODE, IDC_BROWSE, IDC_UPGRADE, IDC_PATH_EDIT})
             EXPECT_TRUE(IsWindowEnabled(GetDlgItem(m_window, id))) << id;
@@ -106,13 +107,14 @@ TEST_F(UpgradeRun, Outcomes)
     const Case cases[] = {
         {"record written",
          [&](UpgradeRun& t, FakeTransceiver&) { t.Put("a.ENH", SampleFile({fits})); },
-         {{37, 4, MB_ICONINFORMATION}},
+         {{TextNo::kRecordWritten, TextNo::kCaptionOutcome, MB_ICONINFORMATION}},
          true,
          true,
          "V1.20"},
         {"written with the advisory note",
          [&](UpgradeRun& t, FakeTransceiver&) { t.Put("a.ENH", SampleFile({fits}, "V1.30", '0')); },
-         {{37, 4, MB_ICONINFORMATION}, {40, 5, MB_ICONEXCLAMATION}},
+         {{TextNo::kRecordWritten, TextNo::kCaptionOutcome, MB_ICONINFORMATION},
+          {TextNo::kVersionRecommended, TextNo::kCaptionWarning, MB_ICONEXCLAMATION}},
          true,
          true,
          "V1.20"},
@@ -121,13 +123,13 @@ TEST_F(UpgradeRun, Outcomes)
              t.Put("a.ENH", SampleFile({fits}, "V1.30", '0'));
              f.writeAnswer = 0x15;
          },
-         {{38, 4, MB_ICONINFORMATION}},
+         {{TextNo::kRecordRefused, TextNo::kCaptionOutcome, MB_ICONINFORMATION}},
          false,
          true,
          "V1.20"},
         {"strict version",
          [&](UpgradeRun& t, FakeTransceiver&) { t.Put("a.ENH", SampleFile({fits}, "V1.30", '1')); },
-         {{39, 6, MB_ICONERROR}},
+         {{TextNo::kVersionRequired, TextNo::kCaptionError, MB_ICONERROR}},
          false,
          true,
          "V1.20"},
@@ -136,7 +138,7 @@ TEST_F(UpgradeRun, Outcomes)
              SampleTransceiver(f, "QM-3260X");
              t.Put("a.ENH", SampleFile({fits}, "V1.00", '1', "QM-3260X"));
          },
-         {{45, 6, MB_ICONERROR}},
+         {{TextNo::kRefusedModel, TextNo::kCaptionError, MB_ICONERROR}},
          false,
          false,
          ""},
@@ -144,7 +146,7 @@ TEST_F(UpgradeRun, Outcomes)
          [&](UpgradeRun& t, FakeTransceiver&) {
              t.Put("a.ENH", SampleFile({fits}, "V1.00", '1', "QX-5200"));
          },
-         {{46, 6, MB_ICONERROR}},
+         {{TextNo::kNoOptionForTransceiver, TextNo::kCaptionError, MB_ICONERROR}},
          false,
          false,
          ""},
@@ -152,7 +154,7 @@ TEST_F(UpgradeRun, Outcomes)
          [&](UpgradeRun& t, FakeTransceiver&) {
              t.Put("a.ENH", SampleFile({MakeEnhEntry("00000999", 3, "00")}));
          },
-         {{46, 6, MB_ICONERROR}},
+         {{TextNo::kNoOptionForTransceiver, TextNo::kCaptionError, MB_ICONERROR}},
          false,
          true,
          "V1.20"},
@@ -160,7 +162,7 @@ TEST_F(UpgradeRun, Outcomes)
          [&](UpgradeRun& t, FakeTransceiver&) {
              t.Put("a.ENH", SampleFile({MakeEnhEntry("00000102", 5, "00")}));
          },
-         {{46, 6, MB_ICONERROR}},
+         {{TextNo::kNoOptionForTransceiver, TextNo::kCaptionError, MB_ICONERROR}},
          false,
          true,
          "V1.20"},
@@ -169,7 +171,7 @@ TEST_F(UpgradeRun, Outcomes)
              t.Put("a.ENH", SampleFile({fits}));
              f.version = Padded("V1.20-EU-X", kVersionSize);
          },
-         {{37, 4, MB_ICONINFORMATION}},
+         {{TextNo::kRecordWritten, TextNo::kCaptionOutcome, MB_ICONINFORMATION}},
          true,
          true,
          "V1.20-EU-X"},
@@ -208,7 +210,7 @@ TEST_F(UpgradeRun, FileModeOutcomes)
     SetFolderMode(false);
     m_dlg.m_strFilePath = Put("other.ENH", SampleFile({}, "V1.00", '1', "QX-5200")).c_str();
     Upgrade();
-    ExpectBoxes({{46, 6, MB_ICONERROR}});
+    ExpectBoxes({{TextNo::kNoOptionForTransceiver, TextNo::kCaptionError, MB_ICONERROR}});
 
     // A file that exists but cannot be read: its own error box only.
     m_boxes.shown.clear();
@@ -233,9 +235,9 @@ TEST_F(UpgradeRun, AMissingLocationWarnsAndOpensBrowseLater)
         const char* path;
         int body;
     } cases[] = {
-        {"folder without option files", true, "", 35},
-        {"empty file path", false, "", 36},
-        {"missing file", false, "missing.ENH", 36},
+        {"folder without option files", true, "", TextNo::kNoOptionFileInFolder},
+        {"empty file path", false, "", TextNo::kNoOptionFile},
+        {"missing file", false, "missing.ENH", TextNo::kNoOptionFile},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -243,7 +245,7 @@ TEST_F(UpgradeRun, AMissingLocationWarnsAndOpensBrowseLater)
         SetFolderMode(c.folder);
         m_dlg.m_strFilePath = *c.path ? Path(c.path).c_str() : "";
         Upgrade();
-        ExpectBoxes({{c.body, 5, MB_ICONEXCLAMATION}});
+        ExpectBoxes({{c.body, TextNo::kCaptionWarning, MB_ICONEXCLAMATION}});
         EXPECT_TRUE(fake.opens.empty());
         // Browse comes as a posted command, once the handler has returned.
         MSG msg;
@@ -262,7 +264,7 @@ TEST_F(UpgradeRun, LinkFailuresShowOnlyTheSessionsMessage)
     fake.missingPorts = {"COM1", "\\\\.\\COM1"};
     m_dlg.m_nPortNumber = 1;
     Upgrade();
-    ExpectBoxes({{43, 6, MB_ICONERROR}});
+    ExpectBoxes({{TextNo::kPortNotOpened, TextNo::kCaptionError, MB_ICONERROR}});
 
     // A transceiver that stays silent, and Cancel at the prompt.
     m_boxes.shown.clear();
@@ -270,6 +272,6 @@ TEST_F(UpgradeRun, LinkFailuresShowOnlyTheSessionsMessage)
     fake.kind = FakeTransceiver::Kind::None;
     m_boxes.answers = {IDCANCEL};
     Upgrade();
-    ExpectBoxes({{44, 6, MB_ICONERROR | MB_RETRYCANCEL}});
+    ExpectBoxes({{TextNo::kLinkFailed, TextNo::kCaptionError, MB_ICONERROR | MB_RETRYCANCEL}});
     EXPECT_EQ(fake.OpenHandles(), 0);
 }
