@@ -1,0 +1,268 @@
+#include "app/CliArgs.h"
+
+#include "framework/Mbcs.h"
+#include "upgrade/UpgradeHistory.h"
+
+#include <cstring>
+
+namespace {
+
+// Commands as bits, so that an option can name the commands it belongs to.
+enum CommandBit : unsigned {
+    kPortsBit = 1,
+    kIdentifyBit = 2,
+    kUpgradeBit = 4,
+    kRestoreBit = 8,
+};
+constexpr unsigned kLinkCommands = kIdentifyBit | kUpgradeBit | kRestoreBit;
+
+struct CommandSpec {
+    const char* name;
+    CliCommand command;
+    unsigned bit;
+};
+
+const CommandSpec kCommands[] = {
+    {"ports", CliCommand::Ports, kPortsBit},
+    {"identify", CliCommand::Identify, kIdentifyBit},
+    {"upgrade", CliCommand::Upgrade, kUpgradeBit},
+    {"restore", CliCommand::Restore, kRestoreBit},
+};
+
+constexpr const char* kHelpOption = "--help";
+constexpr const char* kVersionOption = "--version";
+
+enum class OptionId { Port, Retries, Json, Folder, File, Entry, Record, Force, Count };
+
+struct OptionSpec {
+    const char* name;
+    OptionId id;
+    bool takesValue;
+    unsigned commands;
+};
+
+const OptionSpec kOptions[] = {
+    {"--port", OptionId::Port, true, kLinkCommands},
+    {"--retries", OptionId::Retries, true, kLinkCommands},
+    {"--json", OptionId::Json, false, kPortsBit | kLinkCommands},
+    {"--folder", OptionId::Folder, true, kUpgradeBit},
+    {"--file", OptionId::File, true, kUpgradeBit},
+    {"--entry", OptionId::Entry, true, kRestoreBit},
+    {"--record", OptionId::Record, true, kRestoreBit},
+    {"--force", OptionId::Force, false, kRestoreBit},
+};
+
+const OptionSpec* FindOption(const std::string& name)
+{
+    for (const OptionSpec& option : kOptions) {
+        if (name == option.name)
+            return &option;
+    }
+    return nullptr;
+}
+
+const char* OptionName(OptionId id)
+{
+    for (const OptionSpec& option : kOptions) {
+        if (option.id == id)
+            return option.name;
+    }
+    return "";
+}
+
+// An argument as an error message shows it: cut short (never inside a
+// double-byte character), control bytes as '?', in quotes.
+CString Shown(const std::string& argument)
+{
+    constexpr int kShownLength = 40;
+    const char* s = argument.c_str();
+    const int length = static_cast<int>(argument.size());
+    std::string shown;
+    int pos = 0;
+    while (pos < length) {
+        const int next = pos + AnsiCharLength(s, pos, length);
+        if (next > kShownLength)
+            break;
+        for (int i = pos; i < next; ++i) {
+            const unsigned char c = static_cast<unsigned char>(s[i]);
+            shown += c < 0x20 || c == 0x7F ? '?' : static_cast<char>(c);
+        }
+        pos = next;
+    }
+    return CString("'") + CString(shown) + (pos < length ? "...'" : "'");
+}
+
+bool StartsWithDashes(const std::string& argument)
+{
+    return argument.compare(0, 2, "--") == 0;
+}
+
+// Decimal digits only (no sign, no spaces) for a value from min to max.
+bool ParseNumber(const std::string& text, int min, int max, int& value)
+{
+    if (text.empty())
+        return false;
+    long long number = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        number = number * 10 + (c - '0');
+        if (number > max) // before it can grow any further
+            return false;
+    }
+    if (number < min)
+        return false;
+    value = static_cast<int>(number);
+    return true;
+}
+
+bool Fail(CString& error, const CString& reason)
+{
+    error = reason;
+    return false;
+}
+
+// Takes one option's value into args.
+bool ApplyValue(OptionId id, const std::string& value, CliArgs& args, CString& error)
+{
+    const CString name = OptionName(id);
+    CString reason;
+    switch (id) {
+    case OptionId::Port:
+        if (ParseNumber(value, kCliMinPort, kCliMaxPort, args.port))
+            return true;
+        reason.Format("%s must be a COM port number from %d to %d, not ", name.GetString(), kCliMinPort,
+                      kCliMaxPort);
+        return Fail(error, reason + Shown(value));
+    case OptionId::Retries:
+        if (ParseNumber(value, 0, kCliMaxRetries, args.retries))
+            return true;
+        reason.Format("%s must be a number from 0 to %d, not ", name.GetString(), kCliMaxRetries);
+        return Fail(error, reason + Shown(value));
+    case OptionId::Folder:
+        args.folder = CString(value);
+        return true;
+    case OptionId::File:
+        args.file = CString(value);
+        return true;
+    case OptionId::Entry:
+        if (ParseNumber(value, 1, 0x7FFFFFFF, args.entry))
+            return true;
+        return Fail(error, name + " must be a history row number from 1, not " + Shown(value));
+    case OptionId::Record:
+        if (ParseHexBytes(CString(value), args.record, OptionRecord::kSize)) {
+            args.hasRecord = true;
+            return true;
+        }
+        reason.Format("%s must be %u hex digits, not ", name.GetString(),
+                      static_cast<unsigned>(2 * OptionRecord::kSize));
+        return Fail(error, reason + Shown(value));
+    default:
+        return Fail(error, name + " takes no value");
+    }
+}
+
+} // namespace
+
+const char* CliCommandName(CliCommand command)
+{
+    for (const CommandSpec& spec : kCommands) {
+        if (spec.command == command)
+            return spec.name;
+    }
+    return command == CliCommand::Version ? "version" : "help";
+}
+
+bool ParseCliArgs(const std::vector<std::string>& arguments, CliArgs& args, CString& error)
+{
+    if (arguments.empty())
+        return Fail(error, "no command given (see orvelle-cli --help)");
+
+    CliArgs parsed;
+    const std::string& first = arguments[0];
+    if (first == kHelpOption || first == kVersionOption) {
+        if (arguments.size() > 1)
+            return Fail(error, CString(first) + " stands alone, not with " + Shown(arguments[1]));
+        parsed.command = first == kHelpOption ? CliCommand::Help : CliCommand::Version;
+        args = parsed;
+        return true;
+    }
+    const CommandSpec* command = nullptr;
+    for (const CommandSpec& spec : kCommands) {
+        if (first == spec.name)
+            command = &spec;
+    }
+    if (!command)
+        return Fail(error, "unknown command " + Shown(first) + " (see orvelle-cli --help)");
+    parsed.command = command->command;
+
+    bool seen[static_cast<int>(OptionId::Count)] = {};
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (!StartsWithDashes(argument)) {
+            return Fail(error,
+                        (argument.compare(0, 1, "-") == 0 ? "unknown option " : "unexpected argument ") +
+                            Shown(argument));
+        }
+        const std::size_t equals = argument.find('=');
+        const std::string name = argument.substr(0, equals);
+        const OptionSpec* option = FindOption(name);
+        if (!option) {
+            if (name == kHelpOption || name == kVersionOption)
+                return Fail(error, CString(name) + " stands alone, without a command");
+            return Fail(error, "unknown option " + Shown(name));
+        }
+        if (!(option->commands & command->bit))
+            return Fail(error, CString(option->name) + " is not an option of " + command->name);
+        bool& given = seen[static_cast<int>(option->id)];
+        if (given)
+            return Fail(error, CString(option->name) + " is given twice");
+        given = true;
+
+        if (!option->takesValue) {
+            if (equals != std::string::npos)
+                return Fail(error, CString(option->name) + " takes no value");
+            if (option->id == OptionId::Json)
+                parsed.json = true;
+            else
+                parsed.force = true;
+            continue;
+        }
+        // The next argument is the value unless it is an option itself: a
+        // forgotten value is then reported, not a swallowed option. A value
+        // that starts with "--" can be joined: --file=--odd.ENH.
+        std::string value;
+        if (equals != std::string::npos) {
+            value = argument.substr(equals + 1);
+        } else if (i + 1 < arguments.size() && !StartsWithDashes(arguments[i + 1])) {
+            value = arguments[++i];
+        }
+        if (value.empty())
+            return Fail(error, CString(option->name) + " needs a value");
+        if (!ApplyValue(option->id, value, parsed, error))
+            return false;
+    }
+
+    // What each command needs.
+    const auto either = [](OptionId a, OptionId b) {
+        return CString(OptionName(a)) + " or " + OptionName(b);
+    };
+    if ((command->bit & kLinkCommands) && !seen[static_cast<int>(OptionId::Port)])
+        return Fail(error, CString(command->name) + " needs " + OptionName(OptionId::Port));
+    if (parsed.command == CliCommand::Upgrade) {
+        const bool folder = seen[static_cast<int>(OptionId::Folder)];
+        if (folder == seen[static_cast<int>(OptionId::File)]) {
+            return Fail(error, CString(command->name) + " needs " + either(OptionId::Folder, OptionId::File) +
+                                   (folder ? ", not both" : ""));
+        }
+    }
+    if (parsed.command == CliCommand::Restore) {
+        const bool entry = seen[static_cast<int>(OptionId::Entry)];
+        if (entry == seen[static_cast<int>(OptionId::Record)]) {
+            return Fail(error, CString(command->name) + " needs " +
+                                   either(OptionId::Entry, OptionId::Record) + (entry ? ", not both" : ""));
+        }
+    }
+    args = parsed;
+    return true;
+}

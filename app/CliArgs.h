@@ -1,0 +1,108 @@
+// The console tool's command line: its commands, options and exit codes, and
+// the parser that turns the arguments into what the tool is to do, or into
+// the one-line reason of a usage error. Portable: no windows.h.
+#pragma once
+
+#include "framework/CString.h"
+#include "upgrade/OptionFormat.h"
+
+#include <string>
+#include <vector>
+
+enum class CliCommand { Help, Version, Ports, Identify, Upgrade, Restore };
+
+// The console tool's exit codes.
+enum CliExit : int {
+    kExitDone = 0,    // written, identified, restored (also with the version note)
+    kExitRefused = 1, // the transceiver refused the record
+    kExitUsage = 2,   // nothing was sent to any port
+    kExitPortNotOpened = 3,
+    kExitLinkFailed = 4, // no answer, or the link failed (after the retries)
+    kExitRefusedModel = 5,
+    kExitNoOption = 6,          // no option for this transceiver
+    kExitVersionRequired = 7,   // a newer transceiver version is required
+    kExitOptionFileMissing = 8, // the option file or folder is missing or unreadable
+    kExitOtherTransceiver = 9,  // restore: not the transceiver the row was read from
+};
+
+constexpr int kCliMinPort = 1;
+constexpr int kCliMaxPort = 255;
+constexpr int kCliMaxRetries = 100;
+
+struct CliArgs {
+    CliCommand command = CliCommand::Help;
+    bool json = false;
+    int port = 0;    // identify, upgrade, restore: kCliMinPort to kCliMaxPort
+    int retries = 0; // how many Retry prompts are answered with Retry
+    // upgrade: exactly one of the two is set.
+    CString folder;
+    CString file;
+    // restore: either a history row (entry >= 1) or a record (hasRecord).
+    int entry = 0;
+    bool hasRecord = false;
+    unsigned char record[OptionRecord::kSize] = {};
+    bool force = false;
+};
+
+// The command's name as typed ("help" and "version" for those two).
+const char* CliCommandName(CliCommand command);
+
+// Parses the arguments that follow the program name. False for a usage error,
+// with its reason (one line, arguments shown cut short and with control bytes
+// as '?') in `error`; `args` is then unchanged.
+bool ParseCliArgs(const std::vector<std::string>& arguments, CliArgs& args, CString& error);
+
+// What --help prints.
+constexpr const char kCliHelpText[] =
+    "Usage:\n"
+    "  orvelle-cli ports [--json]\n"
+    "  orvelle-cli identify --port N [--retries K] [--json]\n"
+    "  orvelle-cli upgrade  --port N (--folder DIR | --file PATH) [--retries K]\n"
+    "                       [--json]\n"
+    "  orvelle-cli restore  --port N (--entry K | --record HEX) [--force]\n"
+    "                       [--retries K] [--json]\n"
+    "  orvelle-cli --help | --version\n"
+    "\n"
+    "Commands:\n"
+    "  ports      COM1 to COM20: which ports open and pass the RS-232 check.\n"
+    "  identify   Reads the transceiver's identity, version and option record and\n"
+    "             prints model, identity, version, option code, option type and\n"
+    "             option bytes. Writes nothing to the transceiver.\n"
+    "  upgrade    Installs options as the Upgrade button does: from the option\n"
+    "             files of a folder (--folder) or from one option file (--file).\n"
+    "  restore    Writes back the record a transceiver had before the run of\n"
+    "             history row K (--entry), or the record given (--record). Writes\n"
+    "             nothing when the row was read from another transceiver, unless\n"
+    "             --force is given.\n"
+    "\n"
+    "Options:\n"
+    "  --port N       COM port number, 1 to 255.\n"
+    "  --retries K    Answers a failure's Retry prompt K times, 0 to 100\n"
+    "                 (default 0: the first failure is final).\n"
+    "  --json         Prints one JSON object on stdout at the end.\n"
+    "  --folder DIR   The folder of option files (.ENH).\n"
+    "  --file PATH    The option file.\n"
+    "  --entry K      Data row K of the history, 1 being the first after the header.\n"
+    "  --record HEX   The 50-byte option record as 100 hex digits.\n"
+    "  --force        Restores even to another transceiver than the row's.\n"
+    "  --help         Shows this text.\n"
+    "  --version      Shows the program's version.\n"
+    "  A value may also be joined to its option: --port=3. Each option may be\n"
+    "  given once.\n"
+    "\n"
+    "History:\n"
+    "  Every run that reads the option record appends its rows to\n"
+    "  History\\upgrades.csv beside the program; a row that cannot be written\n"
+    "  is a warning, never a failure.\n"
+    "\n"
+    "Exit codes:\n"
+    "  0  done: written, identified or restored\n"
+    "  1  the transceiver refused the record\n"
+    "  2  usage error (also --entry naming no row): nothing sent to any port\n"
+    "  3  the port could not be opened\n"
+    "  4  the transceiver did not answer or the link failed\n"
+    "  5  refused model\n"
+    "  6  no option for this transceiver\n"
+    "  7  a newer transceiver version is required\n"
+    "  8  the option file or folder is missing or unreadable\n"
+    "  9  restore refused: not the transceiver the row was read from\n";

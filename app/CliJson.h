@@ -1,0 +1,36 @@
+// The console tool's --json answer: one JSON object built member by member.
+// Strings may hold any bytes; they are read as UTF-8 (the tool converts its
+// ANSI texts first), and what is not valid UTF-8 becomes U+FFFD, so the
+// output is valid JSON whatever it is given. The output is plain ASCII (every
+// other character escaped), so it survives any console code page.
+// Portable: no windows.h.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+// A JSON string literal, quotes included.
+std::string JsonString(const std::string& utf8);
+
+class CJsonObject {
+public:
+    // Each setter adds the member, or replaces the value of a member of that
+    // name where it stands.
+    CJsonObject& String(const char* key, const std::string& utf8);
+    CJsonObject& Number(const char* key, long long value);
+    CJsonObject& Bool(const char* key, bool value);
+    CJsonObject& Null(const char* key);
+    CJsonObject& Object(const char* key, const CJsonObject& value);
+    CJsonObject& StringList(const char* key, const std::vector<std::string>& items);
+    CJsonObject& ObjectList(const char* key, const std::vector<CJsonObject>& items);
+
+    bool Has(const char* key) const;
+    // The object on one line, without a line break.
+    std::string Text() const;
+
+private:
+    CJsonObject& Set(const char* key, std::string json);
+
+    std::vector<std::pair<std::string, std::string>> m_members; // key, rendered value
+};

@@ -1,0 +1,190 @@
+// The console tool's command line: what each accepted command line asks for,
+// the reason each usage error gives, and the help text that lists it all.
+#include "app/CliArgs.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+// The parsed arguments in short: the command, then every value that is not
+// its default.
+std::string Describe(const CliArgs& args)
+{
+    std::string text = CliCommandName(args.command);
+    if (args.port)
+        text += " port=" + std::to_string(args.port);
+    if (args.retries)
+        text += " retries=" + std::to_string(args.retries);
+    if (args.json)
+        text += " json";
+    if (!args.folder.IsEmpty())
+        text += " folder=" + args.folder.str();
+    if (!args.file.IsEmpty())
+        text += " file=" + args.file.str();
+    if (args.entry)
+        text += " entry=" + std::to_string(args.entry);
+    if (args.hasRecord)
+        text += " record=" + std::to_string(args.record[0]) + ".." + std::to_string(args.record[49]);
+    if (args.force)
+        text += " force";
+    return text;
+}
+
+const std::string kRecord = "00" + std::string(96, '5') + "fF";
+
+} // namespace
+
+TEST(CliArgs, AcceptedCommandLines)
+{
+    const struct {
+        Args args;
+        const char* parsed;
+    } cases[] = {
+        {{"--help"}, "help"},
+        {{"--version"}, "version"},
+        {{"ports"}, "ports"},
+        {{"ports", "--json"}, "ports json"},
+        {{"identify", "--port", "1"}, "identify port=1"},
+        {{"identify", "--port", "255", "--retries", "100", "--json"}, "identify port=255 retries=100 json"},
+        {{"identify", "--json", "--port=3", "--retries=0"}, "identify port=3 json"},
+        {{"identify", "--port", "007"}, "identify port=7"},
+        {{"upgrade", "--port", "3", "--folder", "C:\\Data"}, "upgrade port=3 folder=C:\\Data"},
+        {{"upgrade", "--file", "C:\\a b.ENH", "--port", "3"}, "upgrade port=3 file=C:\\a b.ENH"},
+        {{"upgrade", "--port", "3", "--file=--odd.ENH"}, "upgrade port=3 file=--odd.ENH"},
+        {{"upgrade", "--port", "3", "--file=a=b.ENH"}, "upgrade port=3 file=a=b.ENH"},
+        {{"upgrade", "--port", "3", "--file", "-"}, "upgrade port=3 file=-"},
+        {{"restore", "--port", "2", "--entry", "1"}, "restore port=2 entry=1"},
+        {{"restore", "--port", "2", "--entry", "2147483647", "--force"},
+         "restore port=2 entry=2147483647 force"},
+        {{"restore", "--port", "2", "--record", kRecord}, "restore port=2 record=0..255"},
+        {{"restore", "--record=" + kRecord, "--port=2", "--retries=5", "--force", "--json"},
+         "restore port=2 retries=5 json record=0..255 force"},
+    };
+    for (const auto& c : cases) {
+        CliArgs args;
+        CString error;
+        ASSERT_TRUE(ParseCliArgs(c.args, args, error)) << c.parsed << ": " << error.str();
+        EXPECT_EQ(Describe(args), c.parsed);
+    }
+}
+
+TEST(CliArgs, RecordIsDecodedFromEitherCase)
+{
+    CliArgs args;
+    CString error;
+    ASSERT_TRUE(ParseCliArgs({"restore", "--port", "1", "--record", kRecord}, args, error));
+    EXPECT_EQ(args.record[0], 0x00);
+    EXPECT_EQ(args.record[1], 0x55);
+    EXPECT_EQ(args.record[48], 0x55);
+    EXPECT_EQ(args.record[49], 0xFF);
+}
+
+TEST(CliArgs, UsageErrorsSayWhatIsWrong)
+{
+    const std::string huge(100000, '9');
+    const struct {
+        Args args;
+        const char* error; // part of the reason
+    } cases[] = {
+        // Commands.
+        {{}, "no command given"},
+        {{""}, "unknown command ''"},
+        {{"IDENTIFY", "--port", "1"}, "unknown command 'IDENTIFY'"},
+        {{"--port", "1", "identify"}, "unknown command '--port'"},
+        {{"--help", "ports"}, "--help stands alone"},
+        {{"--version", "--json"}, "--version stands alone"},
+        {{"ports", "--help"}, "--help stands alone"},
+        {{"identify", "--port", "1", "--version"}, "--version stands alone"},
+        // Options and arguments.
+        {{"ports", "extra"}, "unexpected argument 'extra'"},
+        {{"ports", "-j"}, "unknown option '-j'"},
+        {{"ports", "--"}, "unknown option '--'"},
+        {{"ports", "--jsonx"}, "unknown option '--jsonx'"},
+        {{"ports", "--json=1"}, "--json takes no value"},
+        {{"ports", "--json", "--json"}, "--json is given twice"},
+        {{"ports", "--port", "1"}, "--port is not an option of ports"},
+        {{"identify", "--port", "1", "--folder", "x"}, "--folder is not an option of identify"},
+        {{"upgrade", "--port", "1", "--file", "x", "--force"}, "--force is not an option of upgrade"},
+        {{"restore", "--port", "1", "--entry", "1", "--file", "x"}, "--file is not an option of restore"},
+        {{"identify", "--port", "1", "--port", "1"}, "--port is given twice"},
+        {{"identify", "--port=1", "--port", "2"}, "--port is given twice"},
+        {{"restore", "--port", "1", "--entry", "1", "--force", "--force"}, "--force is given twice"},
+        // Missing values.
+        {{"identify", "--port"}, "--port needs a value"},
+        {{"identify", "--port="}, "--port needs a value"},
+        {{"identify", "--port", "--json"}, "--port needs a value"},
+        {{"identify", "--port", ""}, "--port needs a value"},
+        {{"upgrade", "--port", "1", "--file"}, "--file needs a value"},
+        {{"upgrade", "--port", "1", "--folder", "--json"}, "--folder needs a value"},
+        // Malformed values.
+        {{"identify", "--port", "0"}, "--port must be a COM port number from 1 to 255, not '0'"},
+        {{"identify", "--port", "256"}, "not '256'"},
+        {{"identify", "--port", "-1"}, "not '-1'"},
+        {{"identify", "--port", "+3"}, "not '+3'"},
+        {{"identify", "--port", " 3"}, "not ' 3'"},
+        {{"identify", "--port", "3 "}, "not '3 '"},
+        {{"identify", "--port", "0x3"}, "not '0x3'"},
+        {{"identify", "--port", "COM3"}, "not 'COM3'"},
+        {{"identify", "--port", "3.0"}, "not '3.0'"},
+        {{"identify", "--port", "4294967299"}, "not '4294967299'"},
+        {{"identify", "--port", huge}, "not '9999999999999999999999999999999999999999...'"},
+        {{"identify", "--port", "1", "--retries", "101"}, "--retries must be a number from 0 to 100"},
+        {{"identify", "--port", "1", "--retries", "-1"}, "--retries must be"},
+        {{"restore", "--port", "1", "--entry", "0"}, "--entry must be a history row number from 1, not '0'"},
+        {{"restore", "--port", "1", "--entry", "2147483648"}, "--entry must be"},
+        {{"restore", "--port", "1", "--entry", "1e3"}, "--entry must be"},
+        {{"restore", "--port", "1", "--record", kRecord.substr(1)}, "--record must be 100 hex digits"},
+        {{"restore", "--port", "1", "--record", kRecord + "0"}, "--record must be 100 hex digits"},
+        {{"restore", "--port", "1", "--record", "g" + kRecord.substr(1)}, "--record must be 100 hex digits"},
+        {{"restore", "--port", "1", "--record", "0x" + kRecord.substr(2)}, "--record must be 100 hex digits"},
+        // What each command needs.
+        {{"identify"}, "identify needs --port"},
+        {{"identify", "--json"}, "identify needs --port"},
+        {{"upgrade", "--folder", "x"}, "upgrade needs --port"},
+        {{"restore", "--entry", "1"}, "restore needs --port"},
+        {{"upgrade", "--port", "1"}, "upgrade needs --folder or --file"},
+        {{"upgrade", "--port", "1", "--folder", "x", "--file", "y"},
+         "upgrade needs --folder or --file, not both"},
+        {{"restore", "--port", "1"}, "restore needs --entry or --record"},
+        {{"restore", "--port", "1", "--force"}, "restore needs --entry or --record"},
+        {{"restore", "--port", "1", "--entry", "1", "--record", kRecord},
+         "restore needs --entry or --record, not both"},
+        // What the reason shows of an argument: a short, printable part.
+        {{"ports", "bad\r\n\x1b[2J"}, "unexpected argument 'bad???[2J'"},
+        {{"ports", huge}, "unexpected argument '9999999999999999999999999999999999999999...'"},
+    };
+    for (const auto& c : cases) {
+        CliArgs args;
+        args.port = 42;
+        CString error;
+        EXPECT_FALSE(ParseCliArgs(c.args, args, error)) << c.error;
+        EXPECT_NE(error.str().find(c.error), std::string::npos)
+            << "expected: " << c.error << "\ngot: " << error.str();
+        EXPECT_LT(error.GetLength(), 200) << c.error;
+        EXPECT_EQ(error.str().find_first_of("\r\n"), std::string::npos) << "one line: " << c.error;
+        EXPECT_EQ(args.port, 42) << "unchanged on failure: " << c.error;
+    }
+}
+
+TEST(CliArgs, HelpListsEveryCommandOptionAndExitCode)
+{
+    const std::string help = kCliHelpText;
+    for (const char* word : {"ports", "identify", "upgrade", "restore", "--port N", "--retries K", "--json",
+                             "--folder DIR", "--file PATH", "--entry K", "--record HEX", "--force", "--help",
+                             "--version", "History\\upgrades.csv"})
+        EXPECT_NE(help.find(word), std::string::npos) << word;
+    for (int code = kExitDone; code <= kExitOtherTransceiver; ++code)
+        EXPECT_NE(help.find("\n  " + std::to_string(code) + "  "), std::string::npos) << "exit code " << code;
+    // Every line fits a standard console without wrapping.
+    std::size_t start = 0;
+    while (start < help.size()) {
+        const std::size_t end = help.find('\n', start);
+        EXPECT_LE((end == std::string::npos ? help.size() : end) - start, 79u) << help.substr(start, 80);
+        start = end == std::string::npos ? help.size() : end + 1;
+    }
+}

@@ -1,0 +1,457 @@
+// The upgrade history's portable part: rows as they are written, the CSV
+// reader that takes them back (also from damaged files), and the journal's
+// rows for each way a run can go.
+#include "upgrade/OptionFormat.h"
+#include "upgrade/UpgradeHistory.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Records = std::vector<std::vector<std::string>>;
+
+Records ReadAll(const std::string& text)
+{
+    CCsvReader reader(text.data(), text.size());
+    Records records;
+    std::vector<std::string> fields;
+    while (reader.Next(&fields))
+        records.push_back(fields);
+    return records;
+}
+
+std::array<unsigned char, IdentityBlock::kSize> Identity(const char* name, std::size_t nameLength)
+{
+    std::array<unsigned char, IdentityBlock::kSize> identity{};
+    for (std::size_t i = 0; i < identity.size(); ++i)
+        identity[i] = static_cast<unsigned char>(0xA0 + i);
+    std::memcpy(identity.data() + IdentityBlock::kModelName, name, nameLength);
+    return identity;
+}
+
+} // namespace
+
+TEST(HistoryRows, HeaderAndRowAreTenCommaSeparatedColumnsEndingInCrLf)
+{
+    EXPECT_EQ(HistoryHeaderLine().str(),
+              "time,program,port,model,identity,version,record_before,record_after,sources,outcome\r\n");
+
+    HistoryRow row;
+    row.time = "2024-03-05T07:08:09";
+    row.program = History::kProgramConsole;
+    row.port = "3";
+    row.model = "QM-5200";
+    row.identity = "00ff";
+    row.version = "1.01,0";
+    row.recordBefore = "ab";
+    row.sources = "C:\\Data\\a b.ENH|C:\\Data\\\"q\".ENH";
+    row.outcome = History::Outcome::kPending;
+    EXPECT_EQ(FormatHistoryLine(row).str(), "2024-03-05T07:08:09,orvelle-cli,3,QM-5200,00ff,\"1.01,0\",ab,,"
+                                            "\"C:\\Data\\a b.ENH|C:\\Data\\\"\"q\"\".ENH\",pending\r\n");
+}
+
+TEST(HistoryRows, FieldsAreQuotedExactlyWhenTheyNeedIt)
+{
+    const struct {
+        const char* field;
+        const char* written;
+    } cases[] = {
+        {"", ""},
+        {"QM-5200", "QM-5200"},
+        {" spaced ", " spaced "},         // spaces need no quotes
+        {"\xe9\x95\xb7", "\xe9\x95\xb7"}, // nor do high bytes
+        {"a,b", "\"a,b\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"\"", "\"\"\"\""},
+        {"line\r\nbreak", "\"line\r\nbreak\""},
+        {"lf\n", "\"lf\n\""},
+        {"cr\r", "\"cr\r\""},
+        {"tab\there", "\"tab\there\""},
+        {"bell\x07", "\"bell\x07\""},
+        {"del\x7f", "\"del\x7f\""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(QuoteCsvField(c.field).str(), c.written) << c.field;
+}
+
+TEST(HistoryRows, EveryFieldComesBackThroughTheReaderUnchanged)
+{
+    const std::vector<std::string> awkward = {
+        "",
+        "plain",
+        ",",
+        "\"",
+        "\"\"",
+        "a\"b",
+        "\"quoted\"",
+        " lead and trail ",
+        "line\r\nbreak",
+        "\n",
+        "\r",
+        "x\ry\nz",
+        std::string("nul\0inside", 10),
+        "\x01\x1f\x7f\xff\x81\x5c",
+        "1.01\\,\"\r\n,",
+    };
+    for (const std::string& value : awkward) {
+        HistoryRow row;
+        row.time = "t";
+        row.version = CString(value);
+        row.sources = CString(value + "|" + value);
+        row.outcome = History::Outcome::kRead;
+        const Records records = ReadAll(FormatHistoryLine(row).str());
+        ASSERT_EQ(records.size(), 1u) << value;
+        ASSERT_EQ(records[0].size(), History::kColumnCount) << value;
+        EXPECT_EQ(records[0][History::kVersion], value);
+        EXPECT_EQ(records[0][History::kSources], value + "|" + value);
+        EXPECT_EQ(records[0][History::kOutcome], "read");
+    }
+}
+
+TEST(HistoryRows, TimeAndRestoreSourcesAsTheColumnsShowThem)
+{
+    EXPECT_EQ(FormatHistoryTime({2024, 1, 2, 3, 4, 5}).str(), "2024-01-02T03:04:05");
+    EXPECT_EQ(FormatHistoryTime({1999, 12, 31, 23, 59, 59}).str(), "1999-12-31T23:59:59");
+    EXPECT_EQ(History::RestoreRowSource(12).str(), "restore:12");
+    EXPECT_EQ(History::RestoreRecordSource().str(), "restore:record");
+}
+
+TEST(HistoryRows, ModelIsTheNameUpToItsFirstNulWithoutTrailingSpaces)
+{
+    const struct {
+        const char* name; // the identity block's 12 name bytes
+        const char* model;
+    } cases[] = {
+        {"QM-5200\0\0\0\0\0", "QM-5200"},
+        {"QM-5200     ", "QM-5200"},
+        {"QM-5200  \0\0\0", "QM-5200"},
+        {"QM-5200\0  \0\0", "QM-5200"},
+        {"QM 52 00 EU ", "QM 52 00 EU"},  // inner spaces stay
+        {"QM-5200SX-EU", "QM-5200SX-EU"}, // all twelve bytes, no terminator
+        {"\0QM-5200\0\0\0\0", ""},        // bytes after a NUL are not the name
+        {"            ", ""},
+        {"QM,\"52\"\0\0\0\0\0", "QM,\"52\""}, // quoting is the row's business
+        {"QM\r\n52\t\x7f\0\0\0\0", "QM??52??"},
+        {"\xb6\xde\xd7-1\0\0\0\0\0\0\0", "\xb6\xde\xd7-1"},
+    };
+    for (const auto& c : cases) {
+        const auto identity = Identity(c.name, kModelNameSize);
+        EXPECT_EQ(HistoryModelName(identity.data()).str(), c.model) << c.model;
+    }
+}
+
+TEST(HistoryRows, HexIsLowerCaseAndReadsBackOnlyWhenWhole)
+{
+    const unsigned char bytes[] = {0x00, 0x0f, 0xa5, 0xff};
+    EXPECT_EQ(HexLower(bytes, sizeof bytes).str(), "000fa5ff");
+
+    const struct {
+        const char* text;
+        bool parsed;
+    } cases[] = {
+        {"000fa5ff", true},   {"000FA5FF", true},  {"000Fa5fF", true},  {"000fa5f", false},
+        {"000fa5ff0", false}, {"000fa5fg", false}, {" 00fa5ff", false}, {"000fa5f ", false},
+        {"", false},          {"0x0fa5ff", false}, {"+00fa5ff", false},
+    };
+    for (const auto& c : cases) {
+        unsigned char parsed[4] = {1, 2, 3, 4};
+        EXPECT_EQ(ParseHexBytes(c.text, parsed, sizeof parsed), c.parsed) << c.text;
+        if (c.parsed)
+            EXPECT_EQ(std::memcmp(parsed, bytes, sizeof bytes), 0) << c.text;
+        else
+            EXPECT_EQ(std::memcmp(parsed, "\1\2\3\4", 4), 0) << c.text << ": changed on failure";
+    }
+}
+
+TEST(CsvReader, ReadsRecordsAsRfc4180AndDamagedTextAsFarAsItGoes)
+{
+    const struct {
+        const char* name;
+        std::string text;
+        Records records;
+    } cases[] = {
+        {"empty", "", {}},
+        {"one line", "a,b", {{"a", "b"}}},
+        {"CR LF end", "a,b\r\nc\r\n", {{"a", "b"}, {"c"}}},
+        {"LF end", "a\nb\n", {{"a"}, {"b"}}},
+        {"lone CR", "a\rb", {{"a"}, {"b"}}},
+        {"blank line is a record", "a\r\n\r\nb\r\n", {{"a"}, {""}, {"b"}}},
+        {"empty fields", ",,\r\n", {{"", "", ""}}},
+        {"trailing comma at the end", "a,", {{"a", ""}}},
+        {"quoted comma", "\"a,b\",c", {{"a,b", "c"}}},
+        {"quoted line breaks", "\"a\r\nb\nc\",d\r\ne", {{"a\r\nb\nc", "d"}, {"e"}}},
+        {"doubled quotes", "\"say \"\"hi\"\"\"", {{"say \"hi\""}}},
+        {"only a doubled quote", "\"\"\"\"", {{"\""}}},
+        {"empty quoted", "\"\",x", {{"", "x"}}},
+        {"quote inside unquoted field", "ab\"c,d", {{"ab\"c", "d"}}},
+        {"text after closing quote", "\"ab\"cd,e", {{"abcd", "e"}}},
+        {"unclosed quote runs to the end", "a,\"b,c\r\nd", {{"a", "b,c\r\nd"}}},
+        {"lone quote", "\"", {{""}}},
+        {"NUL bytes are data", std::string("a\0b,c", 5), {{std::string("a\0b", 3), "c"}}},
+        {"high bytes are data", "\x81\x5c,\xff", {{"\x81\x5c", "\xff"}}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ReadAll(c.text), c.records) << c.name;
+}
+
+TEST(CsvReader, KeepsOnlyTheFirstFieldsOfAHugeRecordButReadsPastIt)
+{
+    const std::string text = std::string(10000, ',') + "\r\nnext";
+    CCsvReader reader(text.data(), text.size());
+    std::vector<std::string> fields;
+    ASSERT_TRUE(reader.Next(&fields));
+    EXPECT_EQ(fields.size(), CCsvReader::kMaxFields);
+    ASSERT_TRUE(reader.Next(&fields));
+    EXPECT_EQ(fields, std::vector<std::string>{"next"});
+    EXPECT_FALSE(reader.Next(&fields));
+    EXPECT_TRUE(fields.empty());
+}
+
+namespace {
+
+const std::string kRecordA(100, 'a');
+const std::string kRecordB = std::string(98, '0') + "FF";
+
+std::string Line(const std::string& version, const std::string& before, const std::string& outcome)
+{
+    return "2024-01-01T00:00:00,ORVELLE,1,QM-5200," + std::string(64, '0') + "," + version + "," + before +
+           ",,C:\\x.ENH," + outcome + "\r\n";
+}
+
+} // namespace
+
+TEST(FindHistoryRow, RowKIsTheKthRecordAfterTheFirst)
+{
+    const std::string file = HistoryHeaderLine().str() + Line("1.0", kRecordA, "pending") +
+                             Line("\"multi\r\nline,version\"", kRecordB, "written") + // one row, two lines
+                             Line("2.0", "not-hex", "read") + "short,row,3,M,id,v," + kRecordA +
+                             "\r\n" +                         // columns missing at its end
+                             "\r\n" +                         // a blank line is a row
+                             Line("3.0", kRecordA, "failed"); // no final line break
+    const std::string unterminated = file.substr(0, file.size() - 2);
+
+    const struct {
+        int k;
+        bool found;
+        const char* version;
+        const char* outcome;
+        const char* error; // part of the reason
+    } cases[] = {
+        {1, true, "1.0", "pending", ""},
+        {2, true, "multi\r\nline,version", "written", ""},
+        {3, false, "", "", "row 3 holds no record"},
+        {4, true, "v", "", ""},
+        {5, false, "", "", "row 5 holds no record"},
+        {6, true, "3.0", "failed", ""},
+        {7, false, "", "", "no row 7 (it has 6)"},
+        {0, false, "", "", "no row 0"},
+        {-1, false, "", "", "no row -1"},
+        {0x7FFFFFFF, false, "", "", "(it has 6)"},
+    };
+    for (const std::string& text : {file, unterminated}) {
+        for (const auto& c : cases) {
+            HistoryRow row;
+            row.outcome = "untouched";
+            CString error;
+            EXPECT_EQ(FindHistoryRow(text.data(), text.size(), c.k, row, error), c.found) << c.k;
+            if (c.found) {
+                EXPECT_EQ(row.version.str(), c.version) << c.k;
+                EXPECT_EQ(row.outcome.str(), c.outcome) << c.k;
+                EXPECT_EQ(row.program.str(), c.k == 4 ? "row" : "ORVELLE") << c.k;
+            } else {
+                EXPECT_NE(error.str().find(c.error), std::string::npos) << c.k << ": " << error.str();
+                EXPECT_EQ(row.outcome.str(), "untouched") << c.k;
+            }
+        }
+    }
+
+    HistoryRow row;
+    CString error;
+    EXPECT_FALSE(FindHistoryRow("", 0, 1, row, error));
+    EXPECT_EQ(error.str(), "the history is empty");
+    EXPECT_FALSE(FindHistoryRow(file.data(), HistoryHeaderLine().GetLength(), 1, row, error));
+    EXPECT_TRUE(CheckHistorySize(History::kMaxFileSize, error));
+    EXPECT_FALSE(CheckHistorySize(History::kMaxFileSize + 1, error));
+    EXPECT_NE(error.str().find("larger than 64 MiB"), std::string::npos);
+}
+
+TEST(FindHistoryRow, RowMatchesTheTransceiverItWasReadFrom)
+{
+    const auto identity = Identity("QM-5200\0\0\0\0\0", kModelNameSize);
+    HistoryRow row;
+    row.model = "QM-5200";
+    row.identity = HexLower(identity.data(), identity.size());
+    EXPECT_TRUE(HistoryRowMatches(row, identity.data()));
+
+    HistoryRow upper = row;
+    for (int i = 0; i < upper.identity.GetLength(); ++i)
+        upper.identity.SetAt(i,
+                             static_cast<char>(std::toupper(static_cast<unsigned char>(upper.identity[i]))));
+    EXPECT_TRUE(HistoryRowMatches(upper, identity.data())) << "hex of either case";
+
+    auto other = identity;
+    other[IdentityBlock::kSize - 1] ^= 1;
+    EXPECT_FALSE(HistoryRowMatches(row, other.data())) << "another serial";
+    HistoryRow renamed = row;
+    renamed.model = "QM-5300";
+    EXPECT_FALSE(HistoryRowMatches(renamed, identity.data())) << "the row's model differs";
+    HistoryRow damaged = row;
+    damaged.identity = damaged.identity.Left(62);
+    EXPECT_FALSE(HistoryRowMatches(damaged, identity.data()));
+}
+
+namespace {
+
+// The history's store in memory, with a clock that ticks a second per row.
+class CMemoryStore : public CHistoryStore {
+public:
+    std::vector<std::string> lines;
+    int failuresLeft = 0;
+    int second = 0;
+
+    bool AppendLine(const CString& line, CString& error) override
+    {
+        if (failuresLeft > 0) {
+            --failuresLeft;
+            error = "C:\\app\\History\\upgrades.csv: Access is denied. (error 5)";
+            return false;
+        }
+        lines.push_back(line.str());
+        return true;
+    }
+    HistoryTime Now() override { return {2024, 5, 6, 7, 8, second++}; }
+
+    std::vector<std::string> Column(std::size_t column) const
+    {
+        std::vector<std::string> values;
+        for (const std::string& line : lines) {
+            const Records records = ReadAll(line);
+            values.push_back(records.at(0).at(column));
+        }
+        return values;
+    }
+};
+
+class HistoryJournalTest : public ::testing::Test {
+protected:
+    HistoryJournalTest()
+    {
+        for (std::size_t i = 0; i < sizeof before; ++i) {
+            before[i] = static_cast<unsigned char>(i);
+            after[i] = static_cast<unsigned char>(0xF0 ^ i);
+        }
+    }
+
+    void Read() { journal.RecordRead(identity.data(), "1.01.0", before); }
+    void Write() { journal.BeforeWrite(after, {"C:\\Data\\a.ENH", "C:\\Data\\b,c.ENH"}); }
+
+    CMemoryStore store;
+    CHistoryJournal journal{store, History::kProgramWindow, 7};
+    std::array<unsigned char, IdentityBlock::kSize> identity = Identity("QM-5200\0\0\0\0\0", kModelNameSize);
+    unsigned char before[OptionRecord::kSize];
+    unsigned char after[OptionRecord::kSize];
+};
+
+} // namespace
+
+TEST_F(HistoryJournalTest, WriteGivesAPendingRowFirstThenItsOutcome)
+{
+    using Result = CUpgradeJournal::WriteResult;
+    const struct {
+        Result result;
+        const char* outcome;
+    } cases[] = {
+        {Result::Written, "written"},
+        {Result::Refused, "refused"},
+        {Result::Failed, "failed"},
+    };
+    for (const auto& c : cases) {
+        store.lines.clear();
+        Read();
+        Write();
+        ASSERT_EQ(store.lines.size(), 1u) << "the pending row is stored before the write begins";
+        journal.WriteEnded(c.result);
+        ASSERT_EQ(store.lines.size(), 2u);
+        EXPECT_EQ(store.Column(History::kOutcome), (std::vector<std::string>{"pending", c.outcome}));
+
+        const Records rows = {ReadAll(store.lines[0])[0], ReadAll(store.lines[1])[0]};
+        for (const auto& row : rows) {
+            EXPECT_EQ(row[History::kProgram], "ORVELLE");
+            EXPECT_EQ(row[History::kPort], "7");
+            EXPECT_EQ(row[History::kModel], "QM-5200");
+            EXPECT_EQ(row[History::kIdentity], HexLower(identity.data(), identity.size()).str());
+            EXPECT_EQ(row[History::kVersion], "1.01.0");
+            EXPECT_EQ(row[History::kRecordBefore], HexLower(before, sizeof before).str());
+            EXPECT_EQ(row[History::kRecordAfter], HexLower(after, sizeof after).str());
+            EXPECT_EQ(row[History::kSources], "C:\\Data\\a.ENH|C:\\Data\\b,c.ENH");
+        }
+        // Each row has its own time.
+        EXPECT_NE(rows[0][History::kTime], rows[1][History::kTime]);
+    }
+    EXPECT_TRUE(journal.Warnings().empty());
+}
+
+TEST_F(HistoryJournalTest, RunsThatWriteNothingGiveOneRowWithoutRecordAfter)
+{
+    Read();
+    journal.NotUpgraded();
+    Read();
+    journal.Identified();
+    EXPECT_EQ(store.Column(History::kOutcome), (std::vector<std::string>{"not-upgraded", "read"}));
+    EXPECT_EQ(store.Column(History::kRecordAfter), (std::vector<std::string>{"", ""}));
+    EXPECT_EQ(store.Column(History::kSources), (std::vector<std::string>{"", ""}));
+    EXPECT_EQ(store.Column(History::kTime),
+              (std::vector<std::string>{"2024-05-06T07:08:00", "2024-05-06T07:08:01"}));
+}
+
+TEST_F(HistoryJournalTest, NothingBeforeTheRecordIsReadAndOneFinalRowPerRun)
+{
+    using Result = CUpgradeJournal::WriteResult;
+    // A run that ended before the record was read.
+    Write();
+    journal.WriteEnded(Result::Failed);
+    journal.NotUpgraded();
+    journal.Identified();
+    EXPECT_TRUE(store.lines.empty());
+
+    // A write's outcome without its pending row, a second final row, a
+    // second pending row: none of them.
+    Read();
+    journal.WriteEnded(Result::Written);
+    Write();
+    Write();
+    journal.NotUpgraded();
+    journal.WriteEnded(Result::Written);
+    journal.WriteEnded(Result::Failed);
+    journal.Identified();
+    EXPECT_EQ(store.Column(History::kOutcome), (std::vector<std::string>{"pending", "written"}));
+
+    // The next run reads again and starts afresh: no record_after carried over.
+    Read();
+    journal.Identified();
+    EXPECT_EQ(store.Column(History::kRecordAfter).back(), "");
+}
+
+TEST_F(HistoryJournalTest, StoreFailuresBecomeWarningsAndTheRunsRowsGoOn)
+{
+    store.failuresLeft = 1;
+    Read();
+    Write();
+    journal.WriteEnded(CUpgradeJournal::WriteResult::Written);
+    EXPECT_EQ(store.Column(History::kOutcome), (std::vector<std::string>{"written"}));
+    ASSERT_EQ(journal.Warnings().size(), 1u);
+    EXPECT_EQ(journal.Warnings()[0].str(),
+              "history not written: C:\\app\\History\\upgrades.csv: Access is denied. (error 5)");
+
+    store.failuresLeft = 2;
+    Read();
+    Write();
+    journal.WriteEnded(CUpgradeJournal::WriteResult::Failed);
+    EXPECT_EQ(journal.Warnings().size(), 1u) << "the same warning once";
+}

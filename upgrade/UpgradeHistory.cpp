@@ -1,0 +1,328 @@
+#include "upgrade/UpgradeHistory.h"
+
+#include "upgrade/OptionFormat.h"
+
+#include <algorithm>
+#include <utility>
+
+const char* const History::kColumnNames[History::kColumnCount] = {
+    "time",    "program",       "port",         "model",   "identity",
+    "version", "record_before", "record_after", "sources", "outcome",
+};
+
+namespace {
+
+bool IsControlByte(unsigned char c)
+{
+    return c < 0x20 || c == 0x7F;
+}
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The row's members in file order.
+constexpr CString HistoryRow::*kRowColumns[History::kColumnCount] = {
+    &HistoryRow::time,     &HistoryRow::program, &HistoryRow::port,         &HistoryRow::model,
+    &HistoryRow::identity, &HistoryRow::version, &HistoryRow::recordBefore, &HistoryRow::recordAfter,
+    &HistoryRow::sources,  &HistoryRow::outcome,
+};
+
+CString JoinFields(const std::vector<CString>& fields, const char* separator)
+{
+    CString line;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            line += separator;
+        line += fields[i];
+    }
+    return line;
+}
+
+} // namespace
+
+CString History::RestoreRowSource(int row)
+{
+    CString source;
+    source.Format("%s%d", kRestoreSourcePrefix, row);
+    return source;
+}
+
+CString History::RestoreRecordSource()
+{
+    return CString(kRestoreSourcePrefix) + "record";
+}
+
+CString FormatHistoryTime(const HistoryTime& time)
+{
+    CString text;
+    text.Format("%04d-%02d-%02dT%02d:%02d:%02d", time.year, time.month, time.day, time.hour, time.minute,
+                time.second);
+    return text;
+}
+
+CString QuoteCsvField(const CString& field)
+{
+    const std::string& bytes = field.str();
+    const bool needsQuotes = std::any_of(bytes.begin(), bytes.end(), [](char c) {
+        return c == ',' || c == '"' || IsControlByte(static_cast<unsigned char>(c));
+    });
+    if (!needsQuotes)
+        return field;
+    std::string quoted = "\"";
+    for (char c : bytes) {
+        quoted += c;
+        if (c == '"')
+            quoted += '"';
+    }
+    quoted += '"';
+    return CString(quoted);
+}
+
+CString HistoryHeaderLine()
+{
+    const std::vector<CString> names(std::begin(History::kColumnNames), std::end(History::kColumnNames));
+    return JoinFields(names, ",") + History::kLineEnd;
+}
+
+CString FormatHistoryLine(const HistoryRow& row)
+{
+    std::vector<CString> fields;
+    for (std::size_t column = 0; column < History::kColumnCount; ++column)
+        fields.push_back(QuoteCsvField(row.*kRowColumns[column]));
+    return JoinFields(fields, ",") + History::kLineEnd;
+}
+
+CString HexLower(const unsigned char* bytes, std::size_t count)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(count * 2);
+    for (std::size_t i = 0; i < count; ++i) {
+        text += kDigits[bytes[i] >> 4];
+        text += kDigits[bytes[i] & 0x0F];
+    }
+    return CString(text);
+}
+
+bool ParseHexBytes(const CString& text, unsigned char* bytes, std::size_t count)
+{
+    const std::string& digits = text.str();
+    if (digits.size() != count * 2)
+        return false;
+    std::vector<unsigned char> parsed(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const int high = HexValue(digits[2 * i]);
+        const int low = HexValue(digits[2 * i + 1]);
+        if (high < 0 || low < 0)
+            return false;
+        parsed[i] = static_cast<unsigned char>(high * 16 + low);
+    }
+    std::copy(parsed.begin(), parsed.end(), bytes);
+    return true;
+}
+
+CString HistoryModelName(const unsigned char* identity)
+{
+    const unsigned char* name = identity + IdentityBlock::kModelName;
+    std::size_t length = 0;
+    while (length < kModelNameSize && name[length] != 0)
+        ++length;
+    while (length > 0 && name[length - 1] == ' ')
+        --length;
+    std::string model(reinterpret_cast<const char*>(name), length);
+    for (char& c : model) {
+        if (IsControlByte(static_cast<unsigned char>(c)))
+            c = '?';
+    }
+    return CString(model);
+}
+
+bool HistoryRowMatches(const HistoryRow& row, const unsigned char* identity)
+{
+    unsigned char rowIdentity[IdentityBlock::kSize];
+    return row.model == HistoryModelName(identity) &&
+           ParseHexBytes(row.identity, rowIdentity, IdentityBlock::kSize) &&
+           std::equal(rowIdentity, rowIdentity + IdentityBlock::kSize, identity);
+}
+
+bool CCsvReader::Next(std::vector<std::string>* fields)
+{
+    if (fields)
+        fields->clear();
+    if (m_pos >= m_size)
+        return false;
+
+    std::size_t count = 0;
+    for (;;) {
+        // Fields past the limit are walked over, not kept.
+        const bool keep = fields && count < kMaxFields;
+        std::string field;
+        if (m_data[m_pos] == '"') {
+            ++m_pos;
+            while (m_pos < m_size) {
+                const char c = m_data[m_pos++];
+                if (c == '"') {
+                    if (m_pos < m_size && m_data[m_pos] == '"') {
+                        ++m_pos;
+                    } else {
+                        break;
+                    }
+                }
+                if (keep)
+                    field += c;
+            }
+        }
+        // An unquoted field, or what follows a closing quote.
+        while (m_pos < m_size) {
+            const char c = m_data[m_pos];
+            if (c == ',' || c == '\r' || c == '\n')
+                break;
+            if (keep)
+                field += c;
+            ++m_pos;
+        }
+        if (keep)
+            fields->push_back(std::move(field));
+        ++count;
+
+        if (m_pos >= m_size)
+            return true;
+        const char end = m_data[m_pos++];
+        if (end == ',') {
+            if (m_pos >= m_size) { // a trailing comma: one more, empty field
+                if (fields && count < kMaxFields)
+                    fields->emplace_back();
+                return true;
+            }
+            continue;
+        }
+        if (end == '\r' && m_pos < m_size && m_data[m_pos] == '\n')
+            ++m_pos;
+        return true;
+    }
+}
+
+bool CheckHistorySize(unsigned long long size, CString& error)
+{
+    if (size <= History::kMaxFileSize)
+        return true;
+    error.Format("the history is larger than %u MiB", static_cast<unsigned>(History::kMaxFileSize >> 20));
+    return false;
+}
+
+bool FindHistoryRow(const char* data, std::size_t size, int k, HistoryRow& row, CString& error)
+{
+    if (!CheckHistorySize(size, error))
+        return false;
+    if (k < 1) {
+        error.Format("there is no row %d: rows count from 1", k);
+        return false;
+    }
+    CCsvReader reader(data, size);
+    if (!reader.Next(nullptr)) {
+        error = "the history is empty";
+        return false;
+    }
+    std::vector<std::string> fields;
+    for (int read = 0; read < k; ++read) {
+        if (!reader.Next(read + 1 == k ? &fields : nullptr)) {
+            error.Format("the history has no row %d (it has %d)", k, read);
+            return false;
+        }
+    }
+
+    HistoryRow found;
+    for (std::size_t column = 0; column < History::kColumnCount && column < fields.size(); ++column)
+        found.*kRowColumns[column] = CString(fields[column]);
+    unsigned char record[OptionRecord::kSize];
+    if (!ParseHexBytes(found.recordBefore, record, sizeof record)) {
+        error.Format("row %d holds no record: its %s is not %u hex digits", k,
+                     History::kColumnNames[History::kRecordBefore],
+                     static_cast<unsigned>(2 * OptionRecord::kSize));
+        return false;
+    }
+    row = std::move(found);
+    return true;
+}
+
+CHistoryJournal::CHistoryJournal(CHistoryStore& store, const char* program, int port)
+    : m_store(store), m_program(program), m_port(port)
+{
+}
+
+void CHistoryJournal::RecordRead(const unsigned char* identity, const CString& version,
+                                 const unsigned char* record)
+{
+    m_row = HistoryRow{};
+    m_row.program = m_program;
+    m_row.port.Format("%d", m_port);
+    m_row.model = HistoryModelName(identity);
+    m_row.identity = HexLower(identity, IdentityBlock::kSize);
+    m_row.version = version;
+    m_row.recordBefore = HexLower(record, OptionRecord::kSize);
+    m_recordRead = true;
+    m_writing = false;
+}
+
+void CHistoryJournal::BeforeWrite(const unsigned char* record, const std::vector<CString>& sources)
+{
+    if (!m_recordRead || m_writing)
+        return;
+    m_row.recordAfter = HexLower(record, OptionRecord::kSize);
+    m_row.sources = JoinFields(sources, CString(History::kSourceSeparator));
+    m_writing = true;
+    Append(History::Outcome::kPending);
+}
+
+void CHistoryJournal::WriteEnded(WriteResult result)
+{
+    if (!m_recordRead || !m_writing)
+        return;
+    const char* outcome = History::Outcome::kFailed;
+    if (result == WriteResult::Written)
+        outcome = History::Outcome::kWritten;
+    else if (result == WriteResult::Refused)
+        outcome = History::Outcome::kRefused;
+    Append(outcome);
+    m_recordRead = m_writing = false;
+}
+
+void CHistoryJournal::NotUpgraded()
+{
+    if (!m_recordRead || m_writing)
+        return;
+    m_row.recordAfter.Empty();
+    m_row.sources.Empty();
+    Append(History::Outcome::kNotUpgraded);
+    m_recordRead = false;
+}
+
+void CHistoryJournal::Identified()
+{
+    if (!m_recordRead || m_writing)
+        return;
+    m_row.recordAfter.Empty();
+    m_row.sources.Empty();
+    Append(History::Outcome::kRead);
+    m_recordRead = false;
+}
+
+void CHistoryJournal::Append(const char* outcome)
+{
+    m_row.time = FormatHistoryTime(m_store.Now());
+    m_row.outcome = outcome;
+    CString error;
+    if (m_store.AppendLine(FormatHistoryLine(m_row), error))
+        return;
+    const CString warning = CString("history not written: ") + error;
+    if (std::find(m_warnings.begin(), m_warnings.end(), warning) == m_warnings.end())
+        m_warnings.push_back(warning);
+}

@@ -1,0 +1,192 @@
+// The upgrade history: one CSV row per step of every run that read the
+// transceiver's option record, appended to History\upgrades.csv in the
+// executable's folder, so that a record can be put back and anyone can tell
+// later which radio got which options. This part is portable (rows, quoting,
+// hex, reading the file back, the journal over a store); the file itself is
+// reached through CHistoryStore (see HistoryFolder.h for Windows).
+// Portable: no windows.h.
+#pragma once
+
+#include "framework/CString.h"
+#include "upgrade/UpgradeJournal.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace History {
+
+constexpr const char* kFolderName = "History";
+constexpr const char* kFileName = "upgrades.csv";
+
+// The columns in file order; the header row is their names.
+enum Column : std::size_t {
+    kTime,
+    kProgram,
+    kPort,
+    kModel,
+    kIdentity,
+    kVersion,
+    kRecordBefore,
+    kRecordAfter,
+    kSources,
+    kOutcome,
+    kColumnCount
+};
+extern const char* const kColumnNames[kColumnCount];
+
+constexpr const char* kLineEnd = "\r\n";
+
+// A restore reads the whole file: larger files are refused.
+constexpr std::size_t kMaxFileSize = std::size_t{64} << 20;
+
+// The `program` column.
+constexpr const char* kProgramWindow = "ORVELLE";
+constexpr const char* kProgramConsole = "orvelle-cli";
+
+// The `sources` column: option file paths joined by the separator, or the
+// row a restore took its record from.
+constexpr char kSourceSeparator = '|';
+constexpr const char* kRestoreSourcePrefix = "restore:";
+CString RestoreRowSource(int row); // "restore:K"
+CString RestoreRecordSource();     // "restore:record", for a record given in hex
+
+// The `outcome` column.
+namespace Outcome {
+constexpr const char* kPending = "pending";
+constexpr const char* kWritten = "written";
+constexpr const char* kRefused = "refused";
+constexpr const char* kFailed = "failed";
+constexpr const char* kNotUpgraded = "not-upgraded";
+constexpr const char* kRead = "read";
+} // namespace Outcome
+
+} // namespace History
+
+// Local wall-clock time, as the `time` column shows it.
+struct HistoryTime {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
+// "YYYY-MM-DDTHH:MM:SS". Out-of-range parts are shown as they are, never
+// wider than their own digits need.
+CString FormatHistoryTime(const HistoryTime& time);
+
+// One row as the file holds it: every column as text.
+struct HistoryRow {
+    CString time;
+    CString program;
+    CString port;
+    CString model;
+    CString identity;
+    CString version;
+    CString recordBefore;
+    CString recordAfter;
+    CString sources;
+    CString outcome;
+};
+
+// The header row and a data row, each with its CR LF.
+CString HistoryHeaderLine();
+CString FormatHistoryLine(const HistoryRow& row);
+
+// The field as RFC 4180 writes it: in double quotes, inner quotes doubled,
+// when it holds a comma, a quote, a line break or another control byte;
+// otherwise unchanged.
+CString QuoteCsvField(const CString& field);
+
+// count bytes as 2 * count lower-case hex digits.
+CString HexLower(const unsigned char* bytes, std::size_t count);
+// Exactly 2 * count hex digits of either case into count bytes; false (bytes
+// unchanged) for any other text.
+bool ParseHexBytes(const CString& text, unsigned char* bytes, std::size_t count);
+
+// The `model` column for an identity block: its name bytes up to the first
+// NUL, without trailing spaces; control bytes show as '?', so that the column
+// never carries bytes a reader could take for structure.
+CString HistoryModelName(const unsigned char* identity);
+
+// True when the row was read from the transceiver with this identity block:
+// the same model and the same identity (hex of either case).
+bool HistoryRowMatches(const HistoryRow& row, const unsigned char* identity);
+
+// Reads RFC 4180 records: fields separated by commas, records by CR LF, LF or
+// a lone CR; a field in double quotes may hold commas, doubled quotes and line
+// breaks. Damaged text is read as far as it goes and never refused: text
+// after a closing quote joins the field, an unclosed quote runs to the end.
+class CCsvReader {
+public:
+    CCsvReader(const char* data, std::size_t size) : m_data(data), m_size(size) {}
+
+    // The next record. Its first kMaxFields fields go into *fields (cleared
+    // first; null skips the record). False when no record is left; a line
+    // break at the very end does not start another one.
+    bool Next(std::vector<std::string>* fields);
+
+    static constexpr std::size_t kMaxFields = 64;
+
+private:
+    const char* m_data;
+    std::size_t m_size;
+    std::size_t m_pos = 0;
+};
+
+// False with the reason in `error` when a history file of this size is
+// larger than History::kMaxFileSize.
+bool CheckHistorySize(unsigned long long size, CString& error);
+
+// Data row k of the history file's bytes (k = 1 is the first record after the
+// file's first, its header). False with a reason in `error` when the data is
+// larger than History::kMaxFileSize, holds no row k, or row k's record_before
+// is not 100 hex digits. Columns missing from a short row are empty.
+bool FindHistoryRow(const char* data, std::size_t size, int k, HistoryRow& row, CString& error);
+
+// Where the history's rows go, and the clock they are stamped with.
+class CHistoryStore {
+public:
+    virtual ~CHistoryStore() = default;
+
+    // Appends one line (with its CR LF) to the history file and makes it
+    // durable before returning. False with "<path>: <reason>" in `error`
+    // when it could not.
+    virtual bool AppendLine(const CString& line, CString& error) = 0;
+
+    virtual HistoryTime Now() = 0;
+};
+
+// The journal that writes the history. One final row per run (written,
+// refused, failed, not-upgraded or read), preceded by a pending row when a
+// write is attempted; nothing before the record was read. A row that cannot
+// be appended leaves a warning and changes nothing else.
+class CHistoryJournal : public CUpgradeJournal {
+public:
+    // program: History::kProgramWindow or kProgramConsole; port: the COM
+    // port number of the runs it records.
+    CHistoryJournal(CHistoryStore& store, const char* program, int port);
+
+    void RecordRead(const unsigned char* identity, const CString& version,
+                    const unsigned char* record) override;
+    void BeforeWrite(const unsigned char* record, const std::vector<CString>& sources) override;
+    void WriteEnded(WriteResult result) override;
+    void NotUpgraded() override;
+    void Identified() override;
+
+    // "history not written: <path>: <reason>", each different one once.
+    const std::vector<CString>& Warnings() const { return m_warnings; }
+
+private:
+    void Append(const char* outcome);
+
+    CHistoryStore& m_store;
+    CString m_program;
+    int m_port;
+    HistoryRow m_row;
+    bool m_recordRead = false; // a run is open: its final row is still to come
+    bool m_writing = false;    // the pending row was appended (or tried)
+    std::vector<CString> m_warnings;
+};
