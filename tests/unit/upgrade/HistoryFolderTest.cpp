@@ -7,7 +7,7 @@
 #include "upgrade/OptionFormat.h"
 
 #include "tests/unit/files/FileTestSupport.h"
-#include "tests/unit/files/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
