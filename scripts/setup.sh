@@ -25,8 +25,22 @@ have clang++ || need+=(clang)
 pkg_installed libclang-rt-14-dev || need+=(libclang-rt-14-dev)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 have python3 || need+=(python3)
+# Packaging: the installer, and the Japanese locale and font its test and
+# the screenshots need.
+have makensis || need+=(nsis)
+have localedef || need+=(locales)
+pkg_installed fonts-ipafont-gothic || need+=(fonts-ipafont-gothic)
+
+# Wine maps Unix file names through the C library's locale; the Japanese
+# end-to-end test needs a real ja_JP.UTF-8.
+make_locales() {
+    if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
+        localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+    fi
+}
 
 if [ ${#need[@]} -eq 0 ]; then
+    make_locales
     exit 0
 fi
 
@@ -37,3 +51,4 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 apt-get update -q
 apt-get install -y -q --no-install-recommends "${need[@]}"
+make_locales

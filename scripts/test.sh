@@ -6,6 +6,9 @@
 #   fuzz        a short run of each libFuzzer target (clang)
 #   win32       the product target under Wine: unit and end-to-end tests
 #   win64       the 64-bit build under Wine: unit tests
+#   win32-release, win64-release
+#               the optimised programs, their packages (CPack, into
+#               build/package/) and the package tests under Wine
 # ORVELLE_BUILD_ROOT moves the build folders (default: build/ in the tree).
 # ORVELLE_FUZZ_SECONDS sets each fuzz target's run (default 20).
 set -euo pipefail
@@ -137,6 +140,13 @@ for target in win32 win64; do
             WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
         fi
     done
+
+    echo "== $target release packages"
+    configure_and_build "$build/$target-release" --toolchain "$root/$toolchain" -DCMAKE_BUILD_TYPE=Release \
+        -DORVELLE_TESTS=OFF -DORVELLE_PACKAGE_TESTS=ON -DORVELLE_NATIVE_BUILD_DIR="$build/native" \
+        -DORVELLE_PACKAGE_DIR="$build/package"
+    cmake --build "$build/$target-release" --target package
+    run_ctest "$target-release" --test-dir "$build/$target-release"
 done
 
 echo

@@ -85,11 +85,12 @@ assert len(TEXT_KEYS) == 48
 
 
 class LanguageFile:
-    """The texts of one language column of an ORVELLE.lng, by text number."""
+    """The texts of one language column of an ORVELLE.lng, by text number;
+    encoding: the code page the file is written in."""
 
-    def __init__(self, path, language='English'):
+    def __init__(self, path, language='English', encoding='cp1252'):
         with open(path, 'rb') as f:
-            content = f.read().decode('cp1252').replace('\r\n', '\n')
+            content = f.read().decode(encoding).replace('\r\n', '\n')
         rows = list(csv.reader(io.StringIO(content)))
         header = next((r for r in rows if r and r[0] == '*Language'), None)
         column = header.index(language) if header and language in header else 1

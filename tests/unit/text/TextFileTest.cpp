@@ -97,23 +97,59 @@ int StringConversions(const std::string& format)
     return count;
 }
 
-// The file the program ships: it loads, every text is written, and the two
-// format texts take exactly their one string.
+// Code page 932: a byte that starts a double-byte character (the portable
+// build and an English Windows see every byte as a character of its own).
+bool IsShiftJisLeadByte(unsigned char c)
+{
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+// An escape the table left: a backslash that starts a character.
+bool KeepsAnEscape(const std::string& text, bool shiftJis)
+{
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\')
+            return true;
+        if (shiftJis && IsShiftJisLeadByte(static_cast<unsigned char>(text[i])))
+            ++i;
+    }
+    return false;
+}
+
+struct ShippedCase {
+    const char* file;
+    const char* language; // text 0: the name in its *Language row
+    bool shiftJis;
+};
+
+// The files the program ships, each read as the program reads ORVELLE.lng
+// (asking for "English"; a translation has only its own column): it loads,
+// every text is written, and the two format texts take exactly their one
+// string.
 TEST(ShippedLanguageFile, LoadsWithEveryText)
 {
-    std::vector<char> bytes;
-    ASSERT_TRUE(ReadTextModeFile(ORVELLE_SOURCE_DIR "/res/ORVELLE.lng", bytes));
-    CLanguageTable table;
-    ASSERT_EQ(table.Parse(bytes.data(), static_cast<int>(bytes.size()) - 1, "English"), 1);
-    for (int n = 0; n < table.GetCount(); ++n) {
-        const std::string text = table.GetText(n);
-        EXPECT_FALSE(text.empty()) << "text " << n;
-        EXPECT_EQ(text.find('\r'), std::string::npos) << "text " << n;
-        EXPECT_EQ(text.find('\\'), std::string::npos) << "text " << n << " keeps an escape";
+    const ShippedCase cases[] = {
+        {"ORVELLE.lng", "English", false},
+        {"ORVELLE-de.lng", "Deutsch", false},
+        {"ORVELLE-ja.lng", "\x93\xFA\x96\x7B\x8C\xEA", true}, // "Japanese" in code page 932
+    };
+    for (const ShippedCase& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::vector<char> bytes;
+        ASSERT_TRUE(ReadTextModeFile((std::string(ORVELLE_SOURCE_DIR "/res/") + c.file).c_str(), bytes));
+        CLanguageTable table;
+        ASSERT_EQ(table.Parse(bytes.data(), static_cast<int>(bytes.size()) - 1, "English"), 1);
+        for (int n = 0; n < table.GetCount(); ++n) {
+            const std::string text = table.GetText(n);
+            EXPECT_FALSE(text.empty()) << "text " << n;
+            EXPECT_EQ(text.find('\r'), std::string::npos) << "text " << n;
+            EXPECT_FALSE(KeepsAnEscape(text, c.shiftJis)) << "text " << n << " keeps an escape";
+        }
+        EXPECT_EQ(StringConversions(table.GetText(11)), 1) << table.GetText(11);
+        EXPECT_EQ(StringConversions(table.GetText(12)), 1) << table.GetText(12);
+        EXPECT_EQ(std::string(table.GetText(1)), "Orvelle");
+        EXPECT_EQ(std::string(table.GetText(0)), c.language);
     }
-    EXPECT_EQ(StringConversions(table.GetText(11)), 1) << table.GetText(11);
-    EXPECT_EQ(StringConversions(table.GetText(12)), 1) << table.GetText(12);
-    EXPECT_EQ(std::string(table.GetText(1)), "Orvelle");
 }
 
 } // namespace

@@ -1,0 +1,208 @@
+"""The installer, as a technician uses it, in a fresh Wine prefix: a silent
+per-user install (files, Start-menu shortcut, entry in the installed-programs
+list), the installed ORVELLE.exe started from its shortcut through a whole
+upgrade against radiosim, a second install over it that keeps the settings
+and the history, and a silent uninstall that leaves only the user's files."""
+
+import os
+import re
+import subprocess
+import sys
+import zipfile
+
+sys.dont_write_bytecode = True  # keep the source tree clean
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import package  # noqa: E402
+from harness.orvelle import OrvelleTestCase, run, same_text  # noqa: E402
+from harness.radiosim import Radiosim  # noqa: E402
+from harness.ui import IDOK  # noqa: E402
+from upgrade.upgrade_test import MODEL, RECORD, enh, enhtool, merged  # noqa: E402
+
+UNINSTALL_KEY = r'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvelle'
+UNINSTALLER = 'Uninstall.exe'
+SHORTCUT = 'Orvelle.lnk'
+PORT = 1
+# What the user's own files look like after some use; none of them may be
+# touched by an installation or removed by the uninstaller.
+HISTORY = b'time,port,model,outcome\r\n2026-12-01 10:00:00,1,QX-5100,written\r\n'
+OPTION_FILE = os.path.join('Data', 'a.ENH')
+
+
+class Installer(OrvelleTestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.setup = package.package_path('setup')
+        package.fresh_prefix()
+        super().setUpClass()
+        # The installer creates a Start-menu shortcut; Wine would mirror it
+        # into the desktop's own menu of this machine.
+        cls.env = dict(cls.session.env, WINEDLLOVERRIDES=cls.session.env['WINEDLLOVERRIDES'] +
+                       ';winemenubuilder.exe=d')
+        cls.programs_dos = cls.shell_folder('LOCALAPPDATA') + r'\Programs\Orvelle'
+        cls.folder = cls.unix_path(cls.programs_dos)
+        cls.shortcut_dos = cls.shell_folder('APPDATA') + r'\Microsoft\Windows\Start Menu\Programs' + '\\' + SHORTCUT
+        cls.shortcut = cls.unix_path(cls.shortcut_dos)
+
+    # -- Windows as the installer sees it -----------------------------------
+    @classmethod
+    def wine(cls, *args, timeout=120):
+        return subprocess.run(['wine'] + list(args), env=cls.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                              stdin=subprocess.DEVNULL, timeout=timeout)
+
+    @classmethod
+    def shell_folder(cls, variable):
+        out = cls.wine('cmd', '/c', 'echo %' + variable + '%').stdout.decode().strip()
+        assert out and '%' not in out, out
+        return out
+
+    @classmethod
+    def unix_path(cls, dos):
+        return subprocess.run(['winepath', '-u', dos], env=cls.env, stdout=subprocess.PIPE, check=True,
+                              stderr=subprocess.DEVNULL, timeout=60).stdout.decode().strip()
+
+    def uninstall_entry(self):
+        """The values of the uninstall key, or None when there is none."""
+        proc = self.wine('reg', 'query', UNINSTALL_KEY)
+        if proc.returncode != 0:
+            return None
+        values = {}
+        for line in proc.stdout.decode(errors='replace').splitlines():
+            m = re.match(r'^\s+(\S+)\s+(REG_\w+)\s+(.*)$', line)
+            if m:
+                values[m.group(1)] = m.group(3).strip()
+        return values
+
+    def installed_programs(self):
+        """Names in the installed-programs list, as Wine's own uninstaller
+        lists them (it reads the same keys as Windows' Settings)."""
+        out = self.wine('uninstaller', '--list').stdout.decode(errors='replace')
+        return [line.split('|||', 1)[1].strip() for line in out.splitlines() if '|||' in line]
+
+    def files(self):
+        """Every file under the program folder, relative, sorted."""
+        found = []
+        for root, _, names in os.walk(self.folder):
+            found += [os.path.relpath(os.path.join(root, n), self.folder) for n in names]
+        return sorted(found)
+
+    def install(self):
+        proc = self.wine(self.setup, '/S')
+        self.assertEqual(proc.returncode, 0, 'silent install failed')
+
+    def uninstaller_running(self):
+        # NSIS runs its uninstaller from a copy in %TEMP%\~nsuN.tmp.
+        return any('\\~nsu' in p['path'].lower() or p['path'].lower().endswith('\\' + UNINSTALLER.lower())
+                   for p in self.drv.call('processes')['processes'])
+
+    def uninstall(self, command):
+        """Runs an uninstall command line; returns once the uninstaller (which
+        hands over to a copy of itself and returns at once) has ended."""
+        m = re.match(r'^"([^"]+)"\s*(.*)$', command)
+        self.assertEqual(self.wine(m.group(1), *m.group(2).split()).returncode, 0)
+        package.wait_for(lambda: not self.uninstaller_running() and self.uninstall_entry() is None, 120,
+                         'the uninstaller to finish')
+
+    # -- the steps ----------------------------------------------------------
+    def check_installed(self, user_files=()):
+        """The program files, the shortcut and one uninstall entry; besides
+        them only the user's files named."""
+        self.assertEqual(self.files(), sorted(package.PACKAGE_FILES + [UNINSTALLER] + list(user_files)))
+        # The same programs and files as the zip of the same target.
+        with zipfile.ZipFile(package.package_path(package.platform())) as z:
+            for name in z.namelist():
+                if not name.endswith('/'):
+                    with open(os.path.join(self.folder, name.split('/', 1)[1]), 'rb') as f:
+                        self.assertEqual(f.read(), z.read(name), name)
+        for name in package.PROGRAMS:
+            package.check_release_program(self, os.path.join(self.folder, name), package.platform())
+        self.assertTrue(os.path.isfile(self.shortcut), 'no Start-menu shortcut')
+
+        entry = self.uninstall_entry()
+        self.assertIsNotNone(entry, 'no uninstall entry')
+        uninstaller = self.programs_dos + '\\' + UNINSTALLER
+        self.assertEqual(entry.get('DisplayName'), 'Orvelle')
+        self.assertEqual(entry.get('DisplayVersion'), package.version())
+        self.assertEqual(entry.get('Publisher'), 'Orvelle developers')
+        self.assertEqual(entry.get('InstallLocation', '').lower(), self.programs_dos.lower())
+        self.assertEqual(entry.get('UninstallString', '').lower(), '"%s"' % uninstaller.lower())
+        self.assertEqual(entry.get('QuietUninstallString', '').lower(), '"%s" /s' % uninstaller.lower())
+        self.assertEqual(entry.get('DisplayIcon', '').lower(), (self.programs_dos + r'\ORVELLE.exe').lower())
+        self.assertGreater(int(entry.get('EstimatedSize', '0'), 0), 0)
+        self.assertEqual(self.installed_programs().count('Orvelle'), 1)
+
+    def upgrade_through_shortcut(self):
+        """The installed program, started from its shortcut, writes options
+        into radiosim's record."""
+        os.makedirs(os.path.join(self.folder, 'Data'), exist_ok=True)
+        subprocess.run([enhtool(), 'make', '-', os.path.join(self.folder, OPTION_FILE)], input=enh().encode(),
+                       check=True)
+        app = package.PackagedApp(self.session, self.folder, command=['wine', 'start', self.shortcut_dos])
+        self.addCleanup(app.kill)
+        app.write_ini({'ComPort': str(PORT), 'Mode': '1'})
+        radio = Radiosim(port=PORT, prefix=self.session.prefix, workdir=os.path.join(self.work_root, 'radiosim'),
+                         model=MODEL, version='V1.20', record=RECORD)
+        radio.start()
+        self.addCleanup(radio.stop)
+        app.start(env=radio.wine_env(self.env))
+        self.assertEqual(app.caption(), self.lng[1])
+        self.drv.click(app.hwnd, 1006)
+        box = app.message_box(timeout_ms=30000)
+        self.assertTrue(same_text(box.text, self.lng[37]), box.text)
+        self.assertEqual(box.caption, self.lng[4])
+        self.drv.press(box, IDOK)
+        self.drv.wait_until(lambda: app.caption() == self.lng[1] and app.enabled(1006), timeout=30,
+                            what='the dialog unlocked')
+        app.close()
+        radio.stop()
+        self.assertEqual(radio.result()['final'], merged('3fffffffffffff0f'))
+        radio.keep_artifacts('package-setup-upgrade')
+        # Settings are kept beside the program: the folder is writable.
+        self.assertEqual(app.ini('ComPort'), str(PORT))
+
+    def test_install_upgrade_reinstall_uninstall(self):
+        with open(self.setup, 'rb') as f:
+            self.assertIn(b'level="asInvoker"', f.read(), 'the installer would ask for administrator rights')
+
+        self.install()
+        self.check_installed()
+        self.upgrade_through_shortcut()
+
+        # The user's files: settings (written at the close), history, option file.
+        history = os.path.join(self.folder, 'History', 'upgrades.csv')
+        os.makedirs(os.path.dirname(history), exist_ok=True)
+        with open(history, 'wb') as f:
+            f.write(HISTORY)
+        user_files = {}
+        for name in ('ORVELLE.ini', os.path.join('History', 'upgrades.csv'), OPTION_FILE):
+            with open(os.path.join(self.folder, name), 'rb') as f:
+                user_files[name] = f.read()
+
+        self.install()  # again, over the installed copy
+        self.check_installed(user_files)
+        for name, content in user_files.items():
+            with open(os.path.join(self.folder, name), 'rb') as f:
+                self.assertEqual(f.read(), content, '%s changed by the second install' % name)
+
+        # Silent uninstall as the installed-programs list would run it.
+        self.uninstall(self.uninstall_entry()['QuietUninstallString'])
+        left = self.files()
+        temp = self.unix_path(self.shell_folder('TEMP'))
+        print('left after uninstall: %s; in %%TEMP%%: %s' % (left, sorted(os.listdir(temp))))
+        self.assertEqual(left, sorted(user_files))
+        for name, content in user_files.items():
+            with open(os.path.join(self.folder, name), 'rb') as f:
+                self.assertEqual(f.read(), content, name)
+        self.assertFalse(os.path.exists(self.shortcut), 'shortcut left behind')
+        self.assertNotIn('Orvelle', self.installed_programs())
+
+        # With nothing of the user's left, nothing at all stays behind.
+        for name in user_files:
+            os.unlink(os.path.join(self.folder, name))
+        os.rmdir(os.path.join(self.folder, 'History'))
+        self.install()
+        self.uninstall('"%s" /S' % os.path.join(self.folder, UNINSTALLER))
+        self.assertFalse(os.path.exists(self.folder), 'the program folder stayed')
+
+
+if __name__ == '__main__':
+    run()
