@@ -43,9 +43,19 @@ set(CPACK_SYSTEM_NAME ${ORVELLE_PACKAGE_PLATFORM})
 # The programs are stripped by the release link already.
 set(CPACK_STRIP_FILES OFF)
 set(CPACK_GENERATOR ZIP)
+# Where the kernel cannot execute 32-bit programs the 32-bit installer cannot
+# be tried; a 64-bit build can then make the same installer script with a
+# 64-bit stub and its own programs, for the tests only, into a folder of its
+# own (never beside the shipped packages).
+option(ORVELLE_INSTALLER_TEST_BUILD "64-bit build: also make a 64-bit installer for the tests" OFF)
+set(ORVELLE_TEST_INSTALLER_DIR ${CMAKE_BINARY_DIR}/installer-test)
+set(CPACK_NSIS_ORVELLE_TARGET x86-unicode)
 if(ORVELLE_PACKAGE_PLATFORM STREQUAL win32)
     # The installer carries the 32-bit programs, which run on every Windows.
     list(APPEND CPACK_GENERATOR NSIS)
+elseif(ORVELLE_INSTALLER_TEST_BUILD)
+    list(APPEND CPACK_GENERATOR NSIS)
+    set(CPACK_NSIS_ORVELLE_TARGET amd64-unicode)
 endif()
 
 # NSIS: our own script template (packaging/NSIS.template.in) with CPack's

@@ -125,28 +125,36 @@ for target in win32 win64; do
     [ "$target" = "$e2e_target" ] && native_tools=$build/native
     configure_and_build "$build/$target" --toolchain "$root/$toolchain" -DCMAKE_BUILD_TYPE=Debug \
         -DORVELLE_NATIVE_BUILD_DIR="$native_tools"
+    # A target whose programs this machine cannot execute is built and
+    # packaged, not run.
+    runs=1
     if [ "$target" = win32 ] && [ "$e2e_target" != win32 ]; then
-        summary+=("win32: built, not run (no 32-bit execution on this machine)")
-        continue
+        runs=0
     fi
-    # Create the test prefix up front: a fresh prefix takes 10-20 s.
-    scripts/wine-prefix "$build/$target/wineprefix"
-    # One at a time: Wine programs starting together can race to start the
-    # wineserver, and the loser ends with "wine client error". The unit tests
-    # take seconds and the end-to-end tests run one at a time anyway.
-    run_ctest "$target" --test-dir "$build/$target"
-    for prefix in "$build/$target/wineprefix" "$build/$target/wineprefix-e2e"; do
-        if [ -f "$prefix/.orvelle-ready" ]; then
-            WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
-        fi
-    done
+    if [ "$runs" -eq 1 ]; then
+        # Create the test prefix up front: a fresh prefix takes 10-20 s.
+        scripts/wine-prefix "$build/$target/wineprefix"
+        # One at a time: Wine programs starting together can race to start the
+        # wineserver, and the loser ends with "wine client error". The unit tests
+        # take seconds and the end-to-end tests run one at a time anyway.
+        run_ctest "$target" --test-dir "$build/$target"
+        for prefix in "$build/$target/wineprefix" "$build/$target/wineprefix-e2e"; do
+            if [ -f "$prefix/.orvelle-ready" ]; then
+                WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+            fi
+        done
+    else
+        summary+=("$target: built, not run (no 32-bit execution on this machine)")
+    fi
 
     echo "== $target release packages"
     configure_and_build "$build/$target-release" --toolchain "$root/$toolchain" -DCMAKE_BUILD_TYPE=Release \
         -DORVELLE_TESTS=OFF -DORVELLE_PACKAGE_TESTS=ON -DORVELLE_NATIVE_BUILD_DIR="$build/native" \
-        -DORVELLE_PACKAGE_DIR="$build/package"
+        -DORVELLE_PACKAGE_DIR="$build/package" -DORVELLE_INSTALLER_TEST_BUILD=$([ "$e2e_target" = win64 ] && echo ON || echo OFF)
     cmake --build "$build/$target-release" --target package
-    run_ctest "$target-release" --test-dir "$build/$target-release"
+    if [ "$runs" -eq 1 ]; then
+        run_ctest "$target-release" --test-dir "$build/$target-release"
+    fi
 done
 
 echo

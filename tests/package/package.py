@@ -64,6 +64,8 @@ def package_path(kind):
     """kind: win32, win64 (the zips) or setup."""
     suffix = 'setup.exe' if kind == 'setup' else kind + '.zip'
     path = os.path.join(os.environ['ORVELLE_PACKAGE_DIR'], 'Orvelle-%s-%s' % (version(), suffix))
+    if kind == 'setup' and os.environ.get('ORVELLE_SETUP_EXE'):
+        path = os.environ['ORVELLE_SETUP_EXE']  # the 64-bit test installer
     if not os.path.isfile(path):
         raise AssertionError('package not built: %s (build the package target first)' % path)
     return path
