@@ -1,6 +1,7 @@
 #include "app/UpgradeApp.h"
 
 #include "app/Globals.h"
+#include "app/StartupHardening.h"
 #include "app/UpgradeDlg.h"
 
 #include <commctrl.h>
@@ -9,6 +10,11 @@ CUpgradeApp::~CUpgradeApp() = default;
 
 BOOL CUpgradeApp::InitInstance()
 {
+    // First of all: the common controls below load libraries, and the
+    // dialog must never be ghosted.
+    HardenDllSearch();
+    DisableGhosting();
+
     // The standard controls with visual styles (the manifest asks for
     // version 6 of the common controls).
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES};

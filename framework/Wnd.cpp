@@ -231,9 +231,19 @@ LRESULT CALLBACK CWnd::StdWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM
     return result;
 }
 
+// With an input method active, Windows may create the thread's IME window
+// while the hook waits for the program's own; those windows are never ours.
+static bool IsImeWindow(HWND hWnd)
+{
+    if (::GetClassLongA(hWnd, GCL_STYLE) & CS_IME)
+        return true;
+    char name[8] = {};
+    return ::GetClassNameA(hWnd, name, sizeof(name)) > 0 && ::lstrcmpiA(name, "IME") == 0;
+}
+
 LRESULT CALLBACK CWnd::CreationHookProc(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code == HCBT_CREATEWND && g_wndBeingCreated) {
+    if (code == HCBT_CREATEWND && g_wndBeingCreated && !IsImeWindow(reinterpret_cast<HWND>(wParam))) {
         CWnd* wnd = g_wndBeingCreated;
         g_wndBeingCreated = nullptr;
         wnd->SubclassWindow(reinterpret_cast<HWND>(wParam));

@@ -93,7 +93,8 @@ protected:
     static const CMessageMap* GetThisMessageMap();
 
     // Creation hook: the next window this thread creates is bound to wnd
-    // before it receives its first message.
+    // before it receives its first message. Input-method windows, which
+    // Windows may create first, are passed over.
     static void HookWindowCreate(CWnd* wnd);
     static void UnhookWindowCreate();
 

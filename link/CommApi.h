@@ -20,6 +20,7 @@ struct CommApi {
     decltype(&::WriteFile) WriteFile;
     decltype(&::CloseHandle) CloseHandle;
     decltype(&::GetCommProperties) GetCommProperties;
+    decltype(&::ClearCommError) ClearCommError;
     decltype(&::GetTickCount) GetTickCount;
     decltype(&::GetCurrentProcess) GetCurrentProcess;
     decltype(&::GetPriorityClass) GetPriorityClass;

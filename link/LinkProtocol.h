@@ -29,11 +29,34 @@ constexpr std::size_t kIdentitySize = 32;
 constexpr std::size_t kModelNameAnswerSize = 8; // the short model name request's answer
 constexpr std::size_t kVersionSize = 10;
 constexpr std::size_t kRecordSize = 50;
+// The longest frame the PC sends: the record write with its record.
+constexpr std::size_t kLongestFrame = sizeof(kRecordWrite) + kRecordSize;
 
 // Baud rates of the "PROGRAM" scan, in the order they are tried; the last one
 // (1200 baud) is slow enough to need a longer wait for the SYN.
 constexpr const char* kScanRates[] = {"9600", "19200", "38400", "57600", "4800", "2400", "1200"};
 constexpr std::size_t kScanRateCount = sizeof(kScanRates) / sizeof(kScanRates[0]);
+
+// The rate a scan entry names, and the slowest of them: the slowest rate the
+// link ever runs at, for which the write limit is sized.
+constexpr unsigned RateOf(const char* text)
+{
+    unsigned rate = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        rate = rate * 10 + static_cast<unsigned>(*text - '0');
+    }
+    return rate;
+}
+constexpr unsigned SlowestScanRate()
+{
+    unsigned slowest = RateOf(kScanRates[0]);
+    for (const char* rate : kScanRates) {
+        slowest = RateOf(rate) < slowest ? RateOf(rate) : slowest;
+    }
+    return slowest;
+}
+constexpr unsigned kSlowestRate = SlowestScanRate();
+
 constexpr const char* kOldRate = "9600";      // old transceivers, always
 constexpr const char* kProgramRate = "19200"; // other transceivers in programming mode
 

@@ -1,6 +1,69 @@
 #include "link/SerialPort.h"
 
+#include "link/LinkProtocol.h"
+
+#include <cstdint>
+#include <initializer_list>
 #include <vector>
+
+namespace {
+
+// The write limit: long enough for the longest frame at the slowest rate the
+// link uses, with at most 12 bits a character (start, 8 data, parity, 2
+// stop), plus the driver's own latency; short enough that a stalled driver
+// cannot hold the program for ever.
+constexpr DWORD kMostBitsPerCharacter = 12;
+constexpr DWORD kWriteTimeoutPerByte =
+    (kMostBitsPerCharacter * 1000 + LinkProtocol::kSlowestRate - 1) / LinkProtocol::kSlowestRate;
+constexpr DWORD kWriteTimeoutSlack = 250;
+
+// Whether the port's write limit already lets every frame through (any frame
+// of 1 to kLongestFrame bytes; the limit grows linearly with the length, so
+// the two ends decide). No limit at all is not kept: every write must end.
+bool WriteLimitSuffices(const COMMTIMEOUTS& t)
+{
+    if (t.WriteTotalTimeoutMultiplier == 0 && t.WriteTotalTimeoutConstant == 0) {
+        return false;
+    }
+    for (uint64_t bytes : {uint64_t{1}, uint64_t{LinkProtocol::kLongestFrame}}) {
+        const uint64_t limit = t.WriteTotalTimeoutMultiplier * bytes + t.WriteTotalTimeoutConstant;
+        if (limit < kWriteTimeoutPerByte * bytes + kWriteTimeoutSlack) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A port keeps every DCB field its last user set, and BuildCommDCB changes
+// only the framing and the flow control: each field that decides whether a
+// received or sent byte passes unchanged is set here.
+void PassBytesUnchanged(DCB& dcb)
+{
+    // Binary mode, the only one Windows supports: no end-of-file byte.
+    dcb.fBinary = TRUE;
+    // Parity is checked only when the settings string asks for it, and a
+    // byte that fails the check is kept as received.
+    dcb.fParity = dcb.Parity != NOPARITY;
+    dcb.fErrorChar = FALSE;
+    // No flow control of any kind: XON and XOFF are data bytes here, and
+    // most programming cables drive neither CTS nor DSR.
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    // Zero bytes are data: the identity block and the record hold them.
+    dcb.fNull = FALSE;
+    // One line error (noise as the radio powers up) must not stop every
+    // later read and write.
+    dcb.fAbortOnError = FALSE;
+    // BuildCommDCB sets the DTR and RTS controls itself (RTS on), and RTS
+    // must never rise on the programming cable.
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+}
+
+} // namespace
 
 CSerialPort::CSerialPort() = default;
 
@@ -53,6 +116,9 @@ int CSerialPort::Open()
     }
     m_handle.Reset(h);
     m_open = 1;
+    // A driver left aborting on errors takes no other call while an error is
+    // pending, so the pending one is acknowledged before anything else.
+    ClearErrors();
 
     // The platform keeps the last settings of a device, so each open puts
     // ours in place; RTS goes off last because many cables key the radio's
@@ -108,10 +174,8 @@ int CSerialPort::ApplySettings()
     if (!Comm().BuildCommDCBA(m_settings, &dcb)) {
         return 0;
     }
-    // After the parse, not before: BuildCommDCB sets the DTR and RTS controls
-    // itself (RTS on), and RTS must never rise on the programming cable.
-    dcb.fDtrControl = DTR_CONTROL_ENABLE;
-    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    // After the parse, not before: it would undo part of it.
+    PassBytesUnchanged(dcb);
     if (!Comm().SetCommState(m_handle.Get(), &dcb)) {
         return 0;
     }
@@ -135,6 +199,12 @@ int CSerialPort::ApplyReadTimeout()
     timeouts.ReadIntervalTimeout = 0;
     timeouts.ReadTotalTimeoutMultiplier = 0;
     timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(m_readTimeout);
+    // The write limit is the port's last user's: kept where it lets every
+    // frame through, replaced where it would cut one.
+    if (!WriteLimitSuffices(timeouts)) {
+        timeouts.WriteTotalTimeoutMultiplier = kWriteTimeoutPerByte;
+        timeouts.WriteTotalTimeoutConstant = kWriteTimeoutSlack;
+    }
     return Comm().SetCommTimeouts(m_handle.Get(), &timeouts) ? 1 : 0;
 }
 
@@ -147,7 +217,11 @@ int CSerialPort::Write(const void* data, DWORD length)
     DWORD written = 0;
     // A frame only half sent is a failure: the transceiver cannot use it.
     const BOOL ok = Comm().WriteFile(m_handle.Get(), data, length, &written, nullptr);
-    return ok && written == length ? 1 : 0;
+    if (ok && written == length) {
+        return 1;
+    }
+    ClearErrors();
+    return 0;
 }
 
 int CSerialPort::WriteData(const unsigned char* data, WORD length)
@@ -181,7 +255,20 @@ int CSerialPort::ReadData(unsigned char* buffer, WORD length)
     if (raised) {
         Comm().SetPriorityClass(process, previousClass);
     }
-    return ok && read >= length ? 1 : 0;
+    if (ok && read >= length) {
+        return 1;
+    }
+    ClearErrors();
+    return 0;
+}
+
+void CSerialPort::ClearErrors()
+{
+    // Only the acknowledgement matters; a port that cannot give it fails
+    // its next call anyway.
+    DWORD errors = 0;
+    COMSTAT status = {};
+    Comm().ClearCommError(m_handle.Get(), &errors, &status);
 }
 
 int CSerialPort::PurgeInput()

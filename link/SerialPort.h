@@ -59,6 +59,9 @@ private:
     int ApplySettings();
     int ApplyReadTimeout();
     int Write(const void* data, DWORD length);
+    // Acknowledges the port's line errors, so a driver that stops on an
+    // error takes calls again.
+    void ClearErrors();
 
     CCommHandle m_handle;
     int m_open = 0;

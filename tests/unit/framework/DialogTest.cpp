@@ -281,6 +281,78 @@ TEST_F(DialogTest, NestedDialogIsOwnedByTheOuterOneWhenThatIsTheMainWindow)
     EXPECT_TRUE(outerEnabledAfterInner);
 }
 
+// Arms the creation hook directly, as a dialog does.
+class CHookArmer : public CWnd {
+public:
+    using CWnd::HookWindowCreate;
+};
+
+// Stands in for an input method: the first time the thread creates a window,
+// an IME window is created first, from inside that creation.
+struct InputMethod {
+    static InputMethod* active;
+    const char* className;
+    HHOOK hook = nullptr;
+    HWND window = nullptr;
+    bool creating = false;
+
+    explicit InputMethod(const char* imeClass) : className(imeClass)
+    {
+        active = this;
+        hook = ::SetWindowsHookExA(WH_CBT, &InputMethod::Proc, nullptr, ::GetCurrentThreadId());
+    }
+    ~InputMethod()
+    {
+        ::UnhookWindowsHookEx(hook);
+        if (window)
+            ::DestroyWindow(window);
+        active = nullptr;
+    }
+    static LRESULT CALLBACK Proc(int code, WPARAM wParam, LPARAM lParam)
+    {
+        InputMethod& self = *active;
+        if (code == HCBT_CREATEWND && !self.window && !self.creating) {
+            self.creating = true;
+            self.window = ::CreateWindowExA(0, self.className, "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                            ::GetModuleHandleA(nullptr), nullptr);
+            self.creating = false;
+        }
+        return ::CallNextHookEx(self.hook, code, wParam, lParam);
+    }
+};
+InputMethod* InputMethod::active = nullptr;
+
+TEST_F(DialogTest, InputMethodWindowsCreatedFirstAreNotTakenForTheDialog)
+{
+    WNDCLASSA imeClass = {};
+    imeClass.style = CS_IME;
+    imeClass.lpfnWndProc = ::DefWindowProcA;
+    imeClass.hInstance = ::GetModuleHandleA(nullptr);
+    imeClass.lpszClassName = "OrvelleTestInputMethod";
+    ASSERT_NE(::RegisterClassA(&imeClass), 0);
+
+    for (const char* className : {imeClass.lpszClassName, "IME"}) {
+        SCOPED_TRACE(className);
+        CProbeDlg dialog;
+        HWND window = nullptr;
+        dialog.script = [&](CProbeDlg& d) {
+            window = d.m_hWnd;
+            d.EndDialog(IDOK);
+        };
+        // The hook is armed before the input method's own hook goes in, so
+        // the input method sees the dialog's creation first.
+        CHookArmer::HookWindowCreate(&dialog);
+        InputMethod ime(className);
+        EXPECT_EQ(dialog.DoModal(), IDOK);
+        ASSERT_NE(ime.window, nullptr) << "no window of the input method's class";
+        EXPECT_NE(window, ime.window);
+        EXPECT_EQ(CWnd::FromHandlePermanent(ime.window), nullptr);
+        EXPECT_EQ(dialog.createSeen, 1);
+        EXPECT_EQ(dialog.captionAtInit, "Set at creation");
+    }
+    ::UnregisterClassA(imeClass.lpszClassName, imeClass.hInstance);
+}
+
 TEST_F(DialogTest, SubclassingIsUndoneByUnsubclass)
 {
     HWND window =

@@ -67,6 +67,10 @@ BOOL WINAPI FakeGetCommProperties(HANDLE h, LPCOMMPROP prop)
 {
     return g_fake->DoGetCommProperties(h, prop);
 }
+BOOL WINAPI FakeClearCommError(HANDLE h, LPDWORD errors, LPCOMSTAT status)
+{
+    return g_fake->DoClearCommError(h, errors, status);
+}
 DWORD WINAPI FakeGetTickCount()
 {
     return g_fake->DoGetTickCount();
@@ -85,11 +89,11 @@ BOOL WINAPI FakeSetPriorityClass(HANDLE process, DWORD cls)
 }
 
 const CommApi kFakeApi = {
-    &FakeCreateFileA,       &FakeSetupComm,          &FakeGetCommState,      &FakeBuildCommDCBA,
-    &FakeSetCommState,      &FakeEscapeCommFunction, &FakeGetCommTimeouts,   &FakeSetCommTimeouts,
-    &FakePurgeComm,         &FakeReadFile,           &FakeWriteFile,         &FakeCloseHandle,
-    &FakeGetCommProperties, &FakeGetTickCount,       &FakeGetCurrentProcess, &FakeGetPriorityClass,
-    &FakeSetPriorityClass,
+    &FakeCreateFileA,       &FakeSetupComm,          &FakeGetCommState,    &FakeBuildCommDCBA,
+    &FakeSetCommState,      &FakeEscapeCommFunction, &FakeGetCommTimeouts, &FakeSetCommTimeouts,
+    &FakePurgeComm,         &FakeReadFile,           &FakeWriteFile,       &FakeCloseHandle,
+    &FakeGetCommProperties, &FakeClearCommError,     &FakeGetTickCount,    &FakeGetCurrentProcess,
+    &FakeGetPriorityClass,  &FakeSetPriorityClass,
 };
 
 FakeTransceiver::Bytes Text(const char* s)
@@ -130,6 +134,41 @@ FakeTransceiver::Reply FakeTransceiver::Raw(Bytes bytes, DWORD delay)
     r.bytes = std::move(bytes);
     r.delay = delay;
     return r;
+}
+
+const std::vector<FakeTransceiver::PortState>& FakeTransceiver::InheritedStates()
+{
+    // A write limit of 50 ms cuts "PROGRAM" at 1200 baud (64 ms on the line).
+    static const std::vector<PortState> states = {
+        {"nothing harmful left", false, false, false, false, 0, 0, 0},
+        {"zero bytes stripped", true, false, false, false, 0, 0, 0},
+        {"aborts on error, an error left latched", false, true, false, true, 0, 0, 0},
+        {"aborts on error, noise after the open", false, true, false, false, 50, 0, 0},
+        {"DSR-sensitive, cable without DSR", false, false, true, false, 0, 0, 0},
+        {"write time-out too short for 1200 baud", false, false, false, false, 0, 0, 50},
+        {"all of these together", true, true, true, true, 50, 0, 50},
+    };
+    return states;
+}
+
+void FakeTransceiver::Inherit(const PortState& state)
+{
+    m_dcb.fNull = state.fNull;
+    m_dcb.fAbortOnError = state.fAbortOnError;
+    m_dcb.fDsrSensitivity = state.fDsrSensitivity;
+    if (state.errorLatched) {
+        m_errors |= CE_FRAME;
+    }
+    noiseAfterOpen = state.noiseAfterOpen;
+    if (state.writeMultiplier || state.writeConstant) {
+        SetWriteTimeouts(state.writeMultiplier, state.writeConstant);
+    }
+}
+
+void FakeTransceiver::SetWriteTimeouts(DWORD multiplier, DWORD constant)
+{
+    m_timeouts.WriteTotalTimeoutMultiplier = multiplier;
+    m_timeouts.WriteTotalTimeoutConstant = constant;
 }
 
 FakeTransceiver::FakeTransceiver()
@@ -262,15 +301,63 @@ std::string FakeTransceiver::Trace() const
     return out;
 }
 
+void FakeTransceiver::Queue(const Pending& p)
+{
+    // Keep the line in arrival order; equal times keep their order.
+    auto at = std::upper_bound(m_input.begin(), m_input.end(), p,
+                               [](const Pending& a, const Pending& b) { return a.arrival < b.arrival; });
+    m_input.insert(at, p);
+}
+
 void FakeTransceiver::Send(const Bytes& bytes, DWORD delay)
 {
     for (unsigned char b : bytes) {
-        const Pending p{m_now + delay, b};
-        // Keep the line in arrival order; equal times keep their order.
-        auto at = std::upper_bound(m_input.begin(), m_input.end(), p,
-                                   [](const Pending& a, const Pending& b) { return a.arrival < b.arrival; });
-        m_input.insert(at, p);
+        Queue({m_now + delay, b, false});
     }
+}
+
+void FakeTransceiver::Noise(DWORD delay)
+{
+    Note("  noise in " + std::to_string(delay) + " ms");
+    Queue({m_now + delay, 0x00, true});
+}
+
+// ---- The driver's own rules ------------------------------------------------
+
+void FakeTransceiver::LatchArrivedErrors()
+{
+    for (Pending& p : m_input) {
+        if (p.arrival > m_now) {
+            break;
+        }
+        if (p.error) {
+            m_errors |= CE_FRAME;
+            p.error = false;
+        }
+    }
+}
+
+bool FakeTransceiver::Refused()
+{
+    LatchArrivedErrors();
+    if (m_dcb.fAbortOnError && m_errors != 0) {
+        Note("  refused: line error not acknowledged");
+        SetLastError(ERROR_OPERATION_ABORTED);
+        return true;
+    }
+    return false;
+}
+
+bool FakeTransceiver::Dropped(unsigned char byte) const
+{
+    return (m_dcb.fNull && byte == 0) || (m_dcb.fDsrSensitivity && !dsrDriven);
+}
+
+DWORD FakeTransceiver::CharacterTenthBits() const
+{
+    // Start bit, data bits, parity bit, stop bits (1, 1.5 or 2).
+    const DWORD stop = m_dcb.StopBits == TWOSTOPBITS ? 20 : m_dcb.StopBits == ONE5STOPBITS ? 15 : 10;
+    return 10 + 10 * m_dcb.ByteSize + (m_dcb.Parity != NOPARITY ? 10 : 0) + stop;
 }
 
 // ---- The transceiver -------------------------------------------------------
@@ -438,13 +525,16 @@ HANDLE FakeTransceiver::DoCreateFile(const char* name, DWORD access, DWORD share
     m_input.clear();
     m_awaitingSwitch = false;
     m_awaitingRecord = false;
+    if (noiseAfterOpen) {
+        Noise(noiseAfterOpen);
+    }
     return h;
 }
 
 BOOL FakeTransceiver::DoSetupComm(HANDLE h, DWORD in, DWORD out)
 {
     Note("SetupComm " + std::to_string(in) + " " + std::to_string(out));
-    if (Fails(Call::SetupComm) || !Known(h)) {
+    if (Fails(Call::SetupComm) || !Known(h) || Refused()) {
         return FALSE;
     }
     queueSizes.emplace_back(in, out);
@@ -454,7 +544,7 @@ BOOL FakeTransceiver::DoSetupComm(HANDLE h, DWORD in, DWORD out)
 BOOL FakeTransceiver::DoGetCommState(HANDLE h, DCB* dcb)
 {
     Note("GetCommState");
-    if (Fails(Call::GetCommState) || !Known(h)) {
+    if (Fails(Call::GetCommState) || !Known(h) || Refused()) {
         return FALSE;
     }
     *dcb = m_dcb;
@@ -521,7 +611,7 @@ BOOL FakeTransceiver::DoSetCommState(HANDLE h, const DCB* dcb)
     Note("SetCommState " + std::to_string(dcb->BaudRate) + " parity " + std::to_string(dcb->Parity) +
          " bits " + std::to_string(dcb->ByteSize) + " stop " + std::to_string(dcb->StopBits) + " dtr " +
          std::to_string(dcb->fDtrControl) + " rts " + std::to_string(dcb->fRtsControl));
-    if (Fails(Call::SetCommState) || !Known(h)) {
+    if (Fails(Call::SetCommState) || !Known(h) || Refused()) {
         return FALSE;
     }
     m_dcb = *dcb;
@@ -541,7 +631,7 @@ BOOL FakeTransceiver::DoSetCommState(HANDLE h, const DCB* dcb)
 BOOL FakeTransceiver::DoEscapeCommFunction(HANDLE h, DWORD func)
 {
     Note("EscapeCommFunction " + std::to_string(func));
-    if (Fails(Call::EscapeCommFunction) || !Known(h)) {
+    if (Fails(Call::EscapeCommFunction) || !Known(h) || Refused()) {
         return FALSE;
     }
     switch (func) {
@@ -566,7 +656,7 @@ BOOL FakeTransceiver::DoEscapeCommFunction(HANDLE h, DWORD func)
 BOOL FakeTransceiver::DoGetCommTimeouts(HANDLE h, COMMTIMEOUTS* t)
 {
     Note("GetCommTimeouts");
-    if (Fails(Call::GetCommTimeouts) || !Known(h)) {
+    if (Fails(Call::GetCommTimeouts) || !Known(h) || Refused()) {
         return FALSE;
     }
     *t = m_timeouts;
@@ -576,7 +666,7 @@ BOOL FakeTransceiver::DoGetCommTimeouts(HANDLE h, COMMTIMEOUTS* t)
 BOOL FakeTransceiver::DoSetCommTimeouts(HANDLE h, const COMMTIMEOUTS* t)
 {
     Note("SetCommTimeouts read " + std::to_string(t->ReadTotalTimeoutConstant));
-    if (Fails(Call::SetCommTimeouts) || !Known(h)) {
+    if (Fails(Call::SetCommTimeouts) || !Known(h) || Refused()) {
         return FALSE;
     }
     m_timeouts = *t;
@@ -587,7 +677,7 @@ BOOL FakeTransceiver::DoSetCommTimeouts(HANDLE h, const COMMTIMEOUTS* t)
 BOOL FakeTransceiver::DoPurgeComm(HANDLE h, DWORD flags)
 {
     Note("PurgeComm " + std::to_string(flags));
-    if (Fails(Call::PurgeComm) || !Known(h)) {
+    if (Fails(Call::PurgeComm) || !Known(h) || Refused()) {
         return FALSE;
     }
     purges.push_back(flags);
@@ -604,23 +694,42 @@ BOOL FakeTransceiver::DoReadFile(HANDLE h, void* buffer, DWORD n, DWORD* read)
 {
     Note("ReadFile " + std::to_string(n) + " within " + std::to_string(m_timeouts.ReadTotalTimeoutConstant));
     *read = 0;
-    if (Fails(Call::ReadFile) || !Known(h)) {
+    if (Fails(Call::ReadFile) || !Known(h) || Refused()) {
         return FALSE;
     }
     const uint64_t start = m_now;
     const uint64_t deadline = m_now + m_timeouts.ReadTotalTimeoutConstant;
     auto* out = static_cast<unsigned char*>(buffer);
     DWORD got = 0;
+    bool aborted = false;
     while (got < n && !m_input.empty() && m_input.front().arrival <= deadline) {
-        m_now = std::max(m_now, m_input.front().arrival);
-        out[got++] = m_input.front().byte;
+        Pending& next = m_input.front();
+        m_now = std::max(m_now, next.arrival);
+        if (next.error) {
+            m_errors |= CE_FRAME;
+            next.error = false;
+            if (m_dcb.fAbortOnError) {
+                // The byte stays in the queue; the read ends at once.
+                aborted = true;
+                break;
+            }
+        }
+        const unsigned char byte = next.byte;
         m_input.pop_front();
+        if (!Dropped(byte)) {
+            out[got++] = byte;
+        }
     }
-    if (got < n) {
+    if (got < n && !aborted) {
         m_now = deadline;
     }
     *read = got;
     reads.push_back({start, n, got, m_timeouts.ReadTotalTimeoutConstant, priorityClass});
+    if (aborted) {
+        Note("  read aborted by a line error after " + std::to_string(got));
+        SetLastError(ERROR_OPERATION_ABORTED);
+        return FALSE;
+    }
     Note("  read " + std::to_string(got));
     return TRUE;
 }
@@ -631,14 +740,29 @@ BOOL FakeTransceiver::DoWriteFile(HANDLE h, const void* data, DWORD n, DWORD* wr
     const auto* bytes = static_cast<const unsigned char*>(data);
     Bytes chunk(bytes, bytes + n);
     Note("WriteFile " + Hex(chunk) + "at " + std::to_string(m_dcb.BaudRate));
-    if (Fails(Call::WriteFile) || !Known(h)) {
+    if (Fails(Call::WriteFile) || !Known(h) || Refused()) {
         return FALSE;
     }
     if (shortWrites && !chunk.empty()) {
         chunk.pop_back();
     }
+    const uint64_t start = m_now;
+    // A write that would outlast its time-out ends there with the bytes sent
+    // so far; a time-out is not an error, so the call still succeeds.
+    const uint64_t limit =
+        uint64_t{m_timeouts.WriteTotalTimeoutMultiplier} * n + m_timeouts.WriteTotalTimeoutConstant;
+    if (limit != 0 && m_dcb.BaudRate != 0) {
+        // A character takes CharacterTenthBits() * 100 / baud milliseconds.
+        const uint64_t fits = limit * m_dcb.BaudRate / (uint64_t{CharacterTenthBits()} * 100);
+        if (fits < chunk.size()) {
+            chunk.resize(static_cast<size_t>(fits));
+            m_now += limit;
+            m_tickRepeats = 0;
+            Note("  write time-out after " + std::to_string(fits) + " bytes");
+        }
+    }
     *written = static_cast<DWORD>(chunk.size());
-    writes.push_back({m_now, m_dcb.BaudRate, chunk});
+    writes.push_back({start, m_dcb.BaudRate, chunk});
     Hear(chunk);
     return TRUE;
 }
@@ -662,7 +786,7 @@ BOOL FakeTransceiver::DoGetCommProperties(HANDLE h, COMMPROP* prop)
 {
     Note("GetCommProperties");
     propertyBlockSizes.push_back(prop->wPacketLength);
-    if (Fails(Call::GetCommProperties) || !Known(h)) {
+    if (Fails(Call::GetCommProperties) || !Known(h) || Refused()) {
         return FALSE;
     }
     const WORD given = prop->wPacketLength;
@@ -679,6 +803,30 @@ BOOL FakeTransceiver::DoGetCommProperties(HANDLE h, COMMPROP* prop)
         // Provider data fills the block the caller said it has.
         std::memset(reinterpret_cast<unsigned char*>(prop) + sizeof(COMMPROP), 0x5A, providerBytes);
     }
+    return TRUE;
+}
+
+BOOL FakeTransceiver::DoClearCommError(HANDLE h, DWORD* errors, COMSTAT* status)
+{
+    Note("ClearCommError");
+    if (Fails(Call::ClearCommError) || !Known(h)) {
+        return FALSE;
+    }
+    LatchArrivedErrors();
+    ++clears;
+    if (errors) {
+        *errors = m_errors;
+    }
+    if (status) {
+        *status = COMSTAT{};
+        for (const Pending& p : m_input) {
+            if (p.arrival > m_now) {
+                break;
+            }
+            ++status->cbInQue;
+        }
+    }
+    m_errors = 0;
     return TRUE;
 }
 

@@ -5,6 +5,14 @@
 // baud rate and time), every line setting, time-out, purge, open and close,
 // and the DTR/RTS lines. Any platform call can be made to fail.
 //
+// Like a Windows port, the device keeps the state its last user left (Wine
+// starts every open clean), and its driver obeys it: with fNull it drops the
+// zero bytes it receives; with fDsrSensitivity it drops every byte while the
+// cable does not drive DSR; with fAbortOnError a line error refuses every
+// call but ClearCommError (and aborts a read in progress) until that call
+// acknowledges it; a write whose bytes take longer on the line than its write
+// time-out allows is cut there. InheritedStates() lists such states.
+//
 // The transceiver side plays the programming protocol: an old transceiver
 // hears "FLFM96K" at 9600 baud; another hears "PROGRAM" only at its scan
 // rate, answers SYN, and acknowledges once the PC has switched to 19200 baud.
@@ -83,7 +91,8 @@ public:
         WriteFile,
         CloseHandle,
         GetCommProperties,
-        GetPriorityClass
+        GetPriorityClass,
+        ClearCommError
     };
 
     struct Open {
@@ -105,6 +114,24 @@ public:
         uint64_t time; // when the read began
         DWORD requested, got, timeout, priorityClass;
     };
+
+    // A state the port's last user left behind. Inherit puts the three DCB
+    // flags as given; the latched error, the noise and the write time-outs
+    // only where set.
+    struct PortState {
+        const char* name;
+        bool fNull, fAbortOnError, fDsrSensitivity;
+        bool errorLatched;     // a line error that user never acknowledged
+        DWORD noiseAfterOpen;  // see the member of that name
+        DWORD writeMultiplier; // write time-outs, in force when either is set
+        DWORD writeConstant;
+    };
+    // Each state a previous program can leave that loses or blocks data, on
+    // its own and all together, after a first row with none of them.
+    static const std::vector<PortState>& InheritedStates();
+    void Inherit(const PortState& state);
+    // The write time-outs as the port's last user left them (0, 0: none).
+    void SetWriteTimeouts(DWORD multiplier, DWORD constant);
 
     FakeTransceiver();
     ~FakeTransceiver();
@@ -136,7 +163,13 @@ public:
     std::set<std::string> missingPorts; // CreateFileA fails for these names
     bool shortWrites = false;           // WriteFile succeeds but sends one byte fewer
     DWORD provSubType = PST_RS232;      // GetCommProperties
-    WORD providerBytes = 0;             // provider data beyond COMMPROP
+    // Programming cables carry TXD, RXD, ground and the lines the PC drives;
+    // few drive the PC's DSR input.
+    bool dsrDriven = false;
+    // A byte with a framing error arrives this long after each open (noise
+    // as the radio is powered up); 0: none.
+    DWORD noiseAfterOpen = 0;
+    WORD providerBytes = 0; // provider data beyond COMMPROP
     // The nth call of c from now fails (1: the next one).
     void FailCall(Call c, int nth = 1);
     void FailAlways(Call c) { m_failAlways.insert(c); }
@@ -161,6 +194,7 @@ public:
     std::vector<Write> writes;
     std::vector<Read> reads;
     std::vector<WORD> propertyBlockSizes; // wPacketLength handed to GetCommProperties
+    int clears = 0;                       // ClearCommError calls that succeeded
     bool dtr = false, rts = false;
     bool rtsEverRaised = false;
     DWORD priorityClass = NORMAL_PRIORITY_CLASS;
@@ -174,8 +208,12 @@ public:
     std::vector<DWORD> Bauds() const;         // baud rate of each SetCommState
     std::string Trace() const;
     size_t PendingInput() const { return m_input.size(); }
+    // CE_ flags of the line errors not yet acknowledged by ClearCommError.
+    DWORD LineErrors() const { return m_errors; }
     // Puts bytes on the line from the transceiver's side, arriving after delay.
     void Send(const Bytes& bytes, DWORD delay = 0);
+    // Puts one byte with a framing error on the line, arriving after delay.
+    void Noise(DWORD delay);
 
     // ---- Called through the comm API table (public for the table only) --
     HANDLE DoCreateFile(const char* name, DWORD access, DWORD share, DWORD disposition, DWORD flags);
@@ -191,6 +229,7 @@ public:
     BOOL DoWriteFile(HANDLE h, const void* data, DWORD n, DWORD* written);
     BOOL DoCloseHandle(HANDLE h);
     BOOL DoGetCommProperties(HANDLE h, COMMPROP* prop);
+    BOOL DoClearCommError(HANDLE h, DWORD* errors, COMSTAT* status);
     DWORD DoGetTickCount();
     DWORD DoGetPriorityClass(HANDLE process);
     BOOL DoSetPriorityClass(HANDLE process, DWORD cls);
@@ -199,10 +238,21 @@ private:
     struct Pending {
         uint64_t arrival;
         unsigned char byte;
+        bool error; // received with a framing error, not yet latched
     };
 
     bool Fails(Call c);
     bool Known(HANDLE h);
+    void Queue(const Pending& p);
+    // Latches the errors of the bytes that have arrived by now.
+    void LatchArrivedErrors();
+    // A latched error with fAbortOnError: the driver takes no call but
+    // ClearCommError.
+    bool Refused();
+    // The driver throws the byte away as it arrives (fNull, fDsrSensitivity).
+    bool Dropped(unsigned char byte) const;
+    // Tenths of a bit time per character in the current framing.
+    DWORD CharacterTenthBits() const;
     void Note(const std::string& text);
     void Hear(const Bytes& chunk);
     void Respond(Command cmd, const Bytes& normal, DWORD lastByteGap = 0);
@@ -218,6 +268,7 @@ private:
     uintptr_t m_nextHandle = 0x1000;
     DCB m_dcb = {};
     COMMTIMEOUTS m_timeouts = {};
+    DWORD m_errors = 0;
     std::deque<Pending> m_input;
     std::map<Command, std::deque<Reply>> m_script;
     bool m_programming = false;

@@ -1,5 +1,6 @@
 // CSerialPort against the simulated device: opening and its failures, line
 // settings, time-outs, purge-before-write, reads, the RS-232 check and waits.
+#include "link/LinkProtocol.h"
 #include "link/SerialPort.h"
 #include "tests/unit/link/FakeTransceiver.h"
 
@@ -339,6 +340,77 @@ TEST_F(SerialPortTest, DelayWaitsExactlyAndSurvivesTheTickCounterWrapping)
         EXPECT_EQ(fake.Now() - start, 100u);
         port.Delay(0);
         EXPECT_EQ(fake.Now() - start, 100u);
+    }
+}
+
+// A port that aborts on line errors (set so behind the program's back, or by
+// a driver that keeps doing it) takes nothing until the error is
+// acknowledged: the read or write that met it fails, the next one works.
+TEST_F(SerialPortTest, ALineErrorIsAcknowledgedAfterTheReadOrWriteItSpoilt)
+{
+    const FakeTransceiver::PortState aborting = {"aborts on error", false, true, false, false, 0, 0, 0};
+    const struct {
+        const char* what;
+        std::function<int(CSerialPort&)> spoilt;
+    } cases[] = {
+        {"read",
+         [](CSerialPort& p) {
+             unsigned char b = 0;
+             return p.ReadData(&b, 1);
+         }},
+        {"write", [](CSerialPort& p) { return p.WriteByte(0x45); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Open();
+        fake.Inherit(aborting);
+        fake.Noise(0);
+        EXPECT_EQ(c.spoilt(port), 0);
+        EXPECT_EQ(fake.LineErrors(), 0u) << fake.Trace();
+
+        ASSERT_EQ(port.WriteByte(0x50), 1) << fake.Trace();
+        fake.Send({0x33}, 5);
+        unsigned char got = 0;
+        ASSERT_EQ(port.ReadData(&got, 1), 1) << fake.Trace();
+        EXPECT_EQ(got, 0x33);
+        ASSERT_EQ(port.SetPortOpen(0), 1);
+    }
+}
+
+// The longest frame leaves at the slowest rate whatever write limit the port
+// had: a limit that would cut it is replaced, one that lets it through is kept,
+// and no limit at all becomes one, so no write can hang the program.
+TEST(SerialPortWriteLimit, TheLongestFrameGetsThroughAtTheSlowestRate)
+{
+    const struct {
+        const char* what;
+        DWORD multiplier, constant;
+        bool kept;
+    } cases[] = {
+        {"none", 0, 0, false},
+        {"50 ms", 0, 50, false},
+        {"1 ms a byte and 100 ms", 1, 100, false},
+        {"3 ms a byte and 777 ms", 3, 777, true},
+        {"one second", 0, 1000, true},
+    };
+    const Bytes frame(LinkProtocol::kLongestFrame, 0x5A);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeTransceiver fake;
+        fake.SetWriteTimeouts(c.multiplier, c.constant);
+        CSerialPort port;
+        port.SetSettings("1200,N,8,2");
+        ASSERT_EQ(port.SetPortOpen(1), 1);
+        EXPECT_EQ(port.WriteData(frame.data(), static_cast<WORD>(frame.size())), 1) << fake.Trace();
+        EXPECT_EQ(fake.Written(), frame);
+
+        ASSERT_FALSE(fake.timeouts.empty());
+        const COMMTIMEOUTS& t = fake.timeouts.back();
+        EXPECT_NE(t.WriteTotalTimeoutMultiplier + t.WriteTotalTimeoutConstant, 0u);
+        if (c.kept) {
+            EXPECT_EQ(t.WriteTotalTimeoutMultiplier, c.multiplier);
+            EXPECT_EQ(t.WriteTotalTimeoutConstant, c.constant);
+        }
     }
 }
 

@@ -426,4 +426,62 @@ TEST_F(SessionTest, UpgradeSequenceByteForByte)
     EXPECT_EQ(fake.priorityClass, static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
 }
 
+// ---- A port as its last user left it ------------------------------------------
+
+// The whole upgrade sequence from one state another program can leave a port
+// in, against a transceiver that answers only at 1200 baud and whose identity
+// and record hold zero bytes: every step succeeds without a box, the record
+// read is the transceiver's and the record written arrives intact.
+void RunWholeSession(const FakeTransceiver::PortState& state, const Bytes& identity, const Bytes& record)
+{
+    FakeTransceiver fake;
+    fake.scanBaud = 1200;
+    fake.identity = identity;
+    fake.record = record;
+    fake.Inherit(state);
+    ScriptedBoxes user; // a box would be answered Cancel
+    CRadioCom radio;
+
+    ASSERT_EQ(radio.OpenCommunicationPort(nullptr, "43", "6"), 0) << fake.Trace();
+    ASSERT_EQ(radio.BeginConnectionSession(nullptr, "44", "6"), 0) << fake.Trace();
+    unsigned char id[32] = {}, version[10] = {}, rec[50] = {};
+    ASSERT_EQ(radio.MarriskEsnReadSession(nullptr, "44", "6", id), 0) << fake.Trace();
+    ASSERT_EQ(radio.VersionRequestSession(nullptr, "44", "6", version), 0) << fake.Trace();
+    ASSERT_EQ(radio.OptionInfoRequestSession(nullptr, "44", "6", rec, 50), 0) << fake.Trace();
+    EXPECT_EQ(Bytes(id, id + 32), identity);
+    EXPECT_EQ(Bytes(rec, rec + 50), record);
+
+    rec[1] = 0x00;
+    rec[2] = 0x7F;
+    const Bytes changed(rec, rec + 50);
+    ASSERT_EQ(radio.OptionInformationTransmit(nullptr, "44", "6", rec, 50), 0) << fake.Trace();
+    EXPECT_EQ(radio.EndConnectionSession(), 0);
+
+    EXPECT_EQ(fake.recordsWritten, std::vector<Bytes>{changed});
+    EXPECT_EQ(fake.record, changed);
+    EXPECT_FALSE(fake.InProgrammingMode());
+    EXPECT_TRUE(user.shown.empty());
+    EXPECT_EQ(fake.OpenHandles(), 0);
+    EXPECT_FALSE(fake.rtsEverRaised);
+}
+
+TEST(InheritedPortState, AWholeSessionSucceedsFromEveryState)
+{
+    Bytes identity = B("TRX-4000E");
+    identity.resize(12, 0x00); // the model name, padded with zeros
+    for (unsigned char b : {0x01, 0x00, 0x00, 0x42, 0x00, 0x13, 0x11, 0x00}) {
+        identity.push_back(b);
+    }
+    identity.resize(32, 0x00);
+    Bytes record(50, 0x00);
+    record[0] = 0x07;
+    record[17] = 0x80;
+    record[49] = 0x11; // XON, as data
+
+    for (const FakeTransceiver::PortState& state : FakeTransceiver::InheritedStates()) {
+        SCOPED_TRACE(state.name);
+        RunWholeSession(state, identity, record);
+    }
+}
+
 } // namespace
