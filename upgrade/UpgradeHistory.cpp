@@ -1,5 +1,6 @@
 #include "upgrade/UpgradeHistory.h"
 
+#include "framework/Hex.h"
 #include "upgrade/OptionFormat.h"
 
 #include <algorithm>
@@ -15,17 +16,6 @@ namespace {
 bool IsControlByte(unsigned char c)
 {
     return c < 0x20 || c == 0x7F;
-}
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // The row's members in file order.
@@ -119,8 +109,8 @@ bool ParseHexBytes(const CString& text, unsigned char* bytes, std::size_t count)
         return false;
     std::vector<unsigned char> parsed(count);
     for (std::size_t i = 0; i < count; ++i) {
-        const int high = HexValue(digits[2 * i]);
-        const int low = HexValue(digits[2 * i + 1]);
+        const int high = HexDigit(digits[2 * i]);
+        const int low = HexDigit(digits[2 * i + 1]);
         if (high < 0 || low < 0)
             return false;
         parsed[i] = static_cast<unsigned char>(high * 16 + low);

@@ -1,6 +1,6 @@
 #include "tools/enhtool/EnhFile.h"
 
-#include "tools/common/Hex.h"
+#include "framework/Hex.h"
 #include "upgrade/OptionFileView.h"
 #include "upgrade/OptionFormat.h"
 
@@ -20,7 +20,7 @@ bool ParseHexBytes(const std::string& text, unsigned char* out, std::size_t coun
     if (digits.size() != 2 * count)
         return false;
     for (std::size_t i = 0; i < count; ++i) {
-        const int byte = tools::HexByte(digits[2 * i], digits[2 * i + 1]);
+        const int byte = HexByte(digits[2 * i], digits[2 * i + 1]);
         if (byte < 0)
             return false;
         out[i] = static_cast<unsigned char>(byte);

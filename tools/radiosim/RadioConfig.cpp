@@ -1,6 +1,6 @@
 #include "tools/radiosim/RadioConfig.h"
 
-#include "tools/common/Hex.h"
+#include "framework/Hex.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -54,7 +54,7 @@ bool ParseField(const std::string& value, uint8_t* out, size_t width, std::strin
             return false;
         }
         for (size_t i = 0; i < hex.size(); i += 2) {
-            const int byte = tools::HexByte(hex[i], hex[i + 1]);
+            const int byte = HexByte(hex[i], hex[i + 1]);
             if (byte < 0) {
                 err = "not a hex digit";
                 return false;

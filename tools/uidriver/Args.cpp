@@ -1,6 +1,6 @@
 #include "tools/uidriver/Args.h"
 
-#include "tools/common/Hex.h"
+#include "framework/Hex.h"
 
 #include <windows.h>
 
@@ -80,7 +80,7 @@ std::wstring PercentDecode(const std::string& raw)
 {
     std::string bytes;
     for (size_t i = 0; i < raw.size(); ++i) {
-        const int byte = raw[i] == '%' && i + 2 < raw.size() ? tools::HexByte(raw[i + 1], raw[i + 2]) : -1;
+        const int byte = raw[i] == '%' && i + 2 < raw.size() ? HexByte(raw[i + 1], raw[i + 2]) : -1;
         if (byte >= 0) {
             bytes += static_cast<char>(byte);
             i += 2;

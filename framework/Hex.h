@@ -1,9 +1,7 @@
-// Hex digits as the helper programs read them (option-file descriptions, the
-// simulator's configuration, the UI driver's escapes). Header-only and
-// portable, so native and Windows-only tools can share it without a library.
+// Hex digits as the programs and their tools read them (the upgrade history,
+// option-file descriptions, the simulator's configuration, the UI driver's
+// escapes). Header-only and portable.
 #pragma once
-
-namespace tools {
 
 // The value of one hex digit of either case, or -1.
 inline int HexDigit(char c)
@@ -24,5 +22,3 @@ inline int HexByte(char high, char low)
     const int lo = HexDigit(low);
     return hi < 0 || lo < 0 ? -1 : hi * 16 + lo;
 }
-
-} // namespace tools
