@@ -45,7 +45,6 @@ HEADER = 'time,program,port,model,identity,version,record_before,record_after,so
 WRITE_FRAME = b'UW\xcb'
 
 # Text numbers of the language file used below.
-T_CAPTION_WARNING = 5
 T_NO_OPTION_FILE_IN_FOLDER, T_NO_OPTION_FILE = 35, 36
 T_WRITTEN, T_REFUSED, T_VERSION_REQUIRED, T_VERSION_NOTE = 37, 38, 39, 40
 T_PORT_NOT_OPENED, T_LINK_FAILED, T_REFUSED_MODEL, T_NO_OPTION = 43, 44, 45, 46
