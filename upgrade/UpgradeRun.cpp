@@ -223,8 +223,8 @@ UpgradeOutcome CUpgradeRun::Restore(int portNumber, const unsigned char* record,
     unsigned char identity[IdentityBlock::kSize] = {};
     if (!ReadIdentity(identity))
         return UpgradeOutcome::LinkFailed;
-    // A record is an upgrade like any other to a model that must not be
-    // upgraded, wherever it came from.
+    // Any record written is an upgrade to a model this program must not
+    // upgrade, wherever the record came from.
     if (IsRefusedModelName(identity))
         return Stop(UpgradeOutcome::RefusedModel, TextNo::kRefusedModel);
 

@@ -161,34 +161,12 @@ CASES = {
         command='identify', json=False, exit=0, rows=['read'],
         stdout=['model: QX-5100', 'option_code: 00000102', 'option_type: 3',
                 'option_bytes: 3fffffffffffffff', 'record_before: ' + RECORD.hex(), 'outcome: identified']),
-    'upgrade_folder_written': dict(
-        args=['--folder', '{data}'], files={'a.ENH': enh()}, exit=0, outcome='written', message=T_WRITTEN,
-        rows=['pending', 'written'], record=merged('3fffffffffffff0f')),
-    'upgrade_file_written_with_version_note': dict(
-        args=['--file', '{data}\\a.ENH'], files={'a.ENH': enh(min_version='V1.30', rule='recommended')},
-        exit=0, outcome='written', message=T_WRITTEN, warnings=[T_VERSION_NOTE], rows=['pending', 'written'],
-        record=merged('3fffffffffffff0f')),
-    'upgrade_refused_by_transceiver': dict(
-        args=['--folder', '{data}'], files={'a.ENH': enh()}, radio={'write': 'nak'}, exit=1, outcome='refused',
-        message=T_REFUSED, rows=['pending', 'refused']),
-    'upgrade_port_not_opened': dict(
-        args=['--folder', '{data}'], port=7, files={'a.ENH': enh()}, exit=3, outcome='port-not-opened',
-        message=T_PORT_NOT_OPENED, rows=[], untouched=True),
-    'upgrade_link_failed_after_one_retry': dict(
-        args=['--folder', '{data}', '--retries', '1'], files={'a.ENH': enh()}, radio={'silent_after': 0},
-        exit=4, outcome='link-failed', message=T_LINK_FAILED, rows=[], attempts=2),
-    'upgrade_refused_model': dict(
-        args=['--folder', '{data}'], files={'a.ENH': enh(model='QM-3390X')}, radio={'model': 'QM-3390X'},
-        exit=5, outcome='refused-model', message=T_REFUSED_MODEL, rows=[]),
     'upgrade_folder_no_option': dict(
         args=['--folder', '{data}'], files={'a.ENH': enh(model='QX-5200')}, exit=6, outcome='no-option',
         message=T_NO_OPTION, rows=[]),
     'upgrade_file_another_model': dict(
         args=['--file', '{data}\\x.ENH'], files={'x.ENH': enh(model='QX-5200')}, exit=6, outcome='no-option',
         message=T_NO_OPTION, rows=['not-upgraded']),
-    'upgrade_version_required': dict(
-        args=['--folder', '{data}'], files={'a.ENH': enh(min_version='V1.30')}, exit=7,
-        outcome='version-required', message=T_VERSION_REQUIRED, rows=['not-upgraded']),
     'upgrade_folder_without_option_files': dict(
         args=['--folder', '{data}'], files={'notes.txt': enh()}, exit=8, outcome='file-missing',
         message=T_NO_OPTION_FILE_IN_FOLDER, rows=[], untouched=True),
@@ -203,6 +181,37 @@ CASES = {
         args=['--file', '{data}\\x.ENH'], files={'x.ENH': 'dir'}, exit=8, outcome='file-unreadable',
         message='x.ENH', rows=['not-upgraded']),
 }
+
+# Upgrade cases run in both modes: Folder mode on Data, File mode on its
+# a.ENH. extra: arguments after the mode's.
+BOTH_MODES = {'folder': ['--folder', '{data}'], 'file': ['--file', '{data}\\a.ENH']}
+UPGRADE_IN_BOTH_MODES = {
+    'written': dict(
+        files={'a.ENH': enh()}, exit=0, outcome='written', message=T_WRITTEN, rows=['pending', 'written'],
+        record=merged('3fffffffffffff0f')),
+    'written_with_version_note': dict(
+        files={'a.ENH': enh(min_version='V1.30', rule='recommended')}, exit=0, outcome='written',
+        message=T_WRITTEN, warnings=[T_VERSION_NOTE], rows=['pending', 'written'],
+        record=merged('3fffffffffffff0f')),
+    'refused_by_transceiver': dict(
+        files={'a.ENH': enh()}, radio={'write': 'nak'}, exit=1, outcome='refused', message=T_REFUSED,
+        rows=['pending', 'refused']),
+    'port_not_opened': dict(
+        port=7, files={'a.ENH': enh()}, exit=3, outcome='port-not-opened', message=T_PORT_NOT_OPENED, rows=[],
+        untouched=True),
+    'link_failed_after_one_retry': dict(
+        extra=['--retries', '1'], files={'a.ENH': enh()}, radio={'silent_after': 0}, exit=4,
+        outcome='link-failed', message=T_LINK_FAILED, rows=[], attempts=2),
+    'refused_model': dict(
+        files={'a.ENH': enh(model='QM-3390X')}, radio={'model': 'QM-3390X'}, exit=5, outcome='refused-model',
+        message=T_REFUSED_MODEL, rows=[]),
+    'version_required': dict(
+        files={'a.ENH': enh(min_version='V1.30')}, exit=7, outcome='version-required',
+        message=T_VERSION_REQUIRED, rows=['not-upgraded']),
+}
+for _name, _case in UPGRADE_IN_BOTH_MODES.items():
+    for _mode, _args in BOTH_MODES.items():
+        CASES['upgrade_%s_%s' % (_mode, _name)] = dict(_case, args=_args + _case.get('extra', []))
 
 # Arguments that are a usage error: exit 2, and nothing reaches any port.
 BAD_ARGUMENTS = [
