@@ -23,6 +23,7 @@ enum CliExit : int {
     kExitVersionRequired = 7,   // a newer transceiver version is required
     kExitOptionFileMissing = 8, // the option file or folder is missing or unreadable
     kExitOtherTransceiver = 9,  // restore: not the transceiver the row was read from
+    kExitLanguageFile = 10,     // ORVELLE.lng beside the program is missing or damaged
 };
 
 constexpr int kCliMinPort = 1;
@@ -96,13 +97,14 @@ constexpr const char kCliHelpText[] =
     "  is a warning, never a failure.\n"
     "\n"
     "Exit codes:\n"
-    "  0  done: written, identified or restored\n"
-    "  1  the transceiver refused the record\n"
-    "  2  usage error (also --entry naming no row): nothing sent to any port\n"
-    "  3  the port could not be opened\n"
-    "  4  the transceiver did not answer or the link failed\n"
-    "  5  refused model\n"
-    "  6  no option for this transceiver\n"
-    "  7  a newer transceiver version is required\n"
-    "  8  the option file or folder is missing or unreadable\n"
-    "  9  restore refused: not the transceiver the row was read from\n";
+    "   0  done: written, identified or restored\n"
+    "   1  the transceiver refused the record\n"
+    "   2  usage error (also --entry naming no row): nothing sent to any port\n"
+    "   3  the port could not be opened\n"
+    "   4  the transceiver did not answer or the link failed\n"
+    "   5  refused model\n"
+    "   6  no option for this transceiver\n"
+    "   7  a newer transceiver version is required\n"
+    "   8  the option file or folder is missing or unreadable\n"
+    "   9  restore refused: not the transceiver the row was read from\n"
+    "  10  the language file ORVELLE.lng beside the program is missing or damaged\n";

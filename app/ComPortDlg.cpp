@@ -1,6 +1,7 @@
 #include "app/ComPortDlg.h"
 
 #include "app/Globals.h"
+#include "link/PortScan.h"
 #include "res/resource.h"
 #include "text/TextNumbers.h"
 
@@ -15,9 +16,6 @@ constexpr int kPortButtons[CComPortDlg::kPortCount] = {
     IDC_COMPORT_COM11, IDC_COMPORT_COM12, IDC_COMPORT_COM13, IDC_COMPORT_COM14, IDC_COMPORT_COM15,
     IDC_COMPORT_COM16, IDC_COMPORT_COM17, IDC_COMPORT_COM18, IDC_COMPORT_COM19, IDC_COMPORT_COM20,
 };
-
-// Pause before each open, so a port closed a moment ago can settle.
-constexpr WORD kProbePause = 50;
 
 } // namespace
 
@@ -62,23 +60,14 @@ BOOL CComPortDlg::OnInitDialog()
 void CComPortDlg::ScanPorts()
 {
     CWaitCursor wait;
-    const BYTE saved = theRadio.GetPortNumber();
-    for (int port = 1; port <= kPortCount; ++port) {
+    const int saved = theRadio.GetPortNumber();
+    ::ScanPorts(theRadio, [this, saved](int port, PortState state) {
         HWND button = GetDlgItem(PortButtonId(port));
-        theRadio.SetPortNumber(static_cast<BYTE>(port));
-        theRadio.WaitProc(kProbePause);
-        if (theRadio.SetPortOpen(1)) {
-            if (!theRadio.IsRs232Port())
-                ::EnableWindow(button, FALSE);
-            else if (port == saved)
-                ::SendMessageA(button, BM_SETCHECK, BST_CHECKED, 0);
-            theRadio.SetPortOpen(0);
-        } else {
-            // Nothing to close: the link releases a port whose open failed.
+        if (state != PortState::Usable)
             ::EnableWindow(button, FALSE);
-        }
-    }
-    theRadio.SetPortNumber(saved);
+        else if (port == saved)
+            ::SendMessageA(button, BM_SETCHECK, BST_CHECKED, 0);
+    });
 }
 
 void CComPortDlg::OnOK()

@@ -4,12 +4,13 @@
 #pragma once
 
 #include "framework/Dialog.h"
+#include "link/PortScan.h"
 
 class CComPortDlg : public CDialog {
 public:
     explicit CComPortDlg(CWnd* parent = nullptr);
 
-    static constexpr int kPortCount = 20;
+    static constexpr int kPortCount = PortScan::kPortCount;
     // The radio button of a port (1..kPortCount).
     static int PortButtonId(int port);
 

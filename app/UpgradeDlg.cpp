@@ -11,6 +11,7 @@
 #include "res/resource.h"
 #include "text/TextNumbers.h"
 #include "upgrade/DataFileOptionFiles.h"
+#include "upgrade/HistoryFolder.h"
 #include "upgrade/OptionFormat.h"
 #include "upgrade/OptionLocation.h"
 #include "upgrade/OptionLogic.h"
@@ -45,6 +46,17 @@ constexpr int kExitItemPosition = 0;
 constexpr int kPathLimit = 260;
 
 const char kOptionFileDescription[] = "Upgrade Option File";
+
+// The history a run of the dialog keeps beside the program. A row that
+// cannot be written changes nothing in the run and shows nothing.
+struct DialogHistory {
+    DialogHistory(CDataFile& dataFile, int port)
+        : folder(dataFile.GetExePath()), journal(folder, History::kProgramWindow, port)
+    {
+    }
+    CHistoryFolder folder;
+    CHistoryJournal journal;
+};
 
 } // namespace
 
@@ -297,8 +309,8 @@ void CUpgradeDlg::OnUpgrade()
                 UpgradeFromFile();
             ran = true;
         } else {
-            AppMessageBox(m_hWnd, Text(folderMode ? TextNo::kNoOptionFileInFolder : TextNo::kNoOptionFile),
-                          Text(TextNo::kCaptionWarning), MB_ICONEXCLAMATION);
+            AppMessageBox(m_hWnd, Text(MissingLocationText(folderMode)), Text(TextNo::kCaptionWarning),
+                          MB_ICONEXCLAMATION);
             // Posted, so the Browse dialog opens once this handler has returned.
             PostMessage(WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED), 0);
         }
@@ -313,14 +325,16 @@ void CUpgradeDlg::OnUpgrade()
 int CUpgradeDlg::UpgradeFromFolder()
 {
     CDataFileOptionFiles files(m_DataFile, this, [this] { MessagePause(); });
-    CUpgradeRun run({theRadio, theLanguage, this, m_DataFile, files, nullptr});
+    DialogHistory history(m_DataFile, m_nPortNumber);
+    CUpgradeRun run({theRadio, theLanguage, this, m_DataFile, files, &history.journal});
     return RunResult(run.UpgradeFromFolder(m_nPortNumber, m_strFolderPath, m_strVersion, m_OptionFileList));
 }
 
 int CUpgradeDlg::UpgradeFromFile()
 {
     CDataFileOptionFiles files(m_DataFile, this, nullptr);
-    CUpgradeRun run({theRadio, theLanguage, this, m_DataFile, files, nullptr});
+    DialogHistory history(m_DataFile, m_nPortNumber);
+    CUpgradeRun run({theRadio, theLanguage, this, m_DataFile, files, &history.journal});
     return RunResult(run.UpgradeFromFile(m_nPortNumber, m_strFilePath, m_strVersion));
 }
 

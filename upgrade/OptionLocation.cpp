@@ -3,6 +3,7 @@
 #include "files/DataFile.h"
 #include "files/FindHandle.h"
 #include "framework/Mbcs.h"
+#include "text/TextNumbers.h"
 #include "upgrade/OptionFormat.h"
 #include "upgrade/OptionLogic.h"
 
@@ -70,6 +71,11 @@ int CheckLocation(CDataFile& dataFile, bool folderMode, const CString& folder, c
     if (file.IsEmpty() || HasWildcard(file))
         return 0;
     return dataFile.ExistPath(file);
+}
+
+int MissingLocationText(bool folderMode)
+{
+    return folderMode ? TextNo::kNoOptionFileInFolder : TextNo::kNoOptionFile;
 }
 
 int CollectOptionFiles(CDataFile& dataFile, COptionLogic& logic, const CString& folder,

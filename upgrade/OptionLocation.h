@@ -29,6 +29,10 @@ int OptionFolderExists(CDataFile& dataFile, const CString& folder);
 // itself; a pattern is not a file.
 int CheckLocation(CDataFile& dataFile, bool folderMode, const CString& folder, const CString& file);
 
+// The warning (a language text number) shown when CheckLocation found
+// nothing in that mode.
+int MissingLocationText(bool folderMode);
+
 // The folder collection: every option file of folder made for the identity
 // block's model goes into list, in the order the folder lists them. Non-zero
 // when at least one was found.

@@ -13,6 +13,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace {
 
 // The outcome and message of a run the option logic stopped; no message for
@@ -38,7 +40,10 @@ Stopped StopOf(int code)
 
 int RunResult(UpgradeOutcome outcome)
 {
-    return outcome == UpgradeOutcome::Written || outcome == UpgradeOutcome::WrittenVersionNote ? 0 : 1;
+    return outcome == UpgradeOutcome::Written || outcome == UpgradeOutcome::WrittenVersionNote ||
+                   outcome == UpgradeOutcome::Identified
+               ? 0
+               : 1;
 }
 
 CString CUpgradeRun::Text(int number)
@@ -92,6 +97,15 @@ bool CUpgradeRun::ReadRecord(unsigned char* record)
     return m_env.link.OptionInfoRequestSession(m_env.owner, Text(TextNo::kLinkFailed),
                                                Text(TextNo::kCaptionError), record,
                                                OptionRecord::kSize) == CRadioCom::kSessionOk;
+}
+
+bool CUpgradeRun::ReadVersionAndRecord(const unsigned char* identity, CString& version, unsigned char* record)
+{
+    if (!ReadVersion(version) || !ReadRecord(record))
+        return false;
+    if (m_env.journal)
+        m_env.journal->RecordRead(identity, version, record);
+    return true;
 }
 
 UpgradeOutcome CUpgradeRun::Stop(UpgradeOutcome outcome, int body)
@@ -164,13 +178,9 @@ UpgradeOutcome CUpgradeRun::Run(int portNumber, const CString* folder, const CSt
     if (folder && !CollectOptionFiles(m_env.dataFile, logic, *folder, identity, *list))
         return Stop(UpgradeOutcome::NoOption, TextNo::kNoOptionForTransceiver);
 
-    if (!ReadVersion(version))
-        return UpgradeOutcome::LinkFailed;
     unsigned char record[OptionRecord::kSize] = {};
-    if (!ReadRecord(record))
+    if (!ReadVersionAndRecord(identity, version, record))
         return UpgradeOutcome::LinkFailed;
-    if (m_env.journal)
-        m_env.journal->RecordRead(identity, version, record);
 
     std::vector<CString> sources;
     int code = kNoEntry;
@@ -187,4 +197,49 @@ UpgradeOutcome CUpgradeRun::Run(int portNumber, const CString* folder, const CSt
         return Stop(stopped.outcome, stopped.body);
     }
     return Write(record, sources, code == kVersionRecommended);
+}
+
+UpgradeOutcome CUpgradeRun::Identify(int portNumber, unsigned char* identity, CString& version,
+                                     unsigned char* record)
+{
+    UpgradeOutcome outcome = UpgradeOutcome::LinkFailed;
+    if (!Connect(portNumber, outcome))
+        return outcome;
+    if (!ReadIdentity(identity) || !ReadVersionAndRecord(identity, version, record))
+        return UpgradeOutcome::LinkFailed;
+    m_env.link.EndConnectionSession();
+    if (m_env.journal)
+        m_env.journal->Identified();
+    return UpgradeOutcome::Identified;
+}
+
+UpgradeOutcome CUpgradeRun::Restore(int portNumber, const unsigned char* record,
+                                    const std::vector<CString>& sources, const TransceiverCheck& check)
+{
+    UpgradeOutcome outcome = UpgradeOutcome::LinkFailed;
+    if (!Connect(portNumber, outcome))
+        return outcome;
+
+    unsigned char identity[IdentityBlock::kSize] = {};
+    if (!ReadIdentity(identity))
+        return UpgradeOutcome::LinkFailed;
+    // Any record written is an upgrade to a model this program must not
+    // upgrade, wherever the record came from.
+    if (IsRefusedModelName(identity))
+        return Stop(UpgradeOutcome::RefusedModel, TextNo::kRefusedModel);
+
+    // The record it holds now is read and journaled first: it is what puts
+    // this transceiver back should the restore itself be the mistake.
+    CString version;
+    unsigned char current[OptionRecord::kSize] = {};
+    if (!ReadVersionAndRecord(identity, version, current))
+        return UpgradeOutcome::LinkFailed;
+    if (check && !check(identity)) {
+        if (m_env.journal)
+            m_env.journal->NotUpgraded();
+        return Stop(UpgradeOutcome::OtherTransceiver, 0);
+    }
+    unsigned char restored[OptionRecord::kSize];
+    std::copy(record, record + OptionRecord::kSize, restored);
+    return Write(restored, sources, false);
 }

@@ -6,6 +6,7 @@
 
 #include "framework/CString.h"
 
+#include <functional>
 #include <vector>
 
 class CDataFile;
@@ -26,10 +27,17 @@ enum class UpgradeOutcome {
     NoOption,           // nothing for this transceiver, or File mode: another model (46)
     VersionRequired,    // an option file needs a newer transceiver version (39)
     FileUnreadable,     // File mode: the file utility has shown its own error
+    Identified,         // identify: everything read, nothing written; no message
+    OtherTransceiver,   // restore: not the transceiver the record is for; nothing
+                        // written, no message (the caller explains whose it is)
 };
 
-// 0 when the transceiver accepted the record, 1 on every other way out.
+// 0 when the run did its job (the transceiver accepted the record, or was
+// identified), 1 on every other way out.
 int RunResult(UpgradeOutcome outcome);
+
+// Whether a restore may write to the transceiver with this identity block.
+using TransceiverCheck = std::function<bool(const unsigned char* identity)>;
 
 // Everything a run uses that is not its own.
 struct UpgradeEnvironment {
@@ -52,6 +60,20 @@ public:
                                      std::vector<CString>& list);
     UpgradeOutcome UpgradeFromFile(int portNumber, const CString& file, CString& version);
 
+    // Programming mode, identity, version, record, end: identity (32 bytes),
+    // version and record (50 bytes) receive what was read. Writes nothing;
+    // any model is read, also one that must not be upgraded. Identified, or
+    // the session's outcome and message.
+    UpgradeOutcome Identify(int portNumber, unsigned char* identity, CString& version, unsigned char* record);
+
+    // Writes record (50 bytes) back to the transceiver, sources naming where
+    // it came from. The identity, version and current record are read first:
+    // a refused model is refused as by an upgrade, and a transceiver that
+    // check turns down (null: any) gets nothing (OtherTransceiver). Then the
+    // write and its outcome as in an upgrade (Written, Refused, LinkFailed).
+    UpgradeOutcome Restore(int portNumber, const unsigned char* record, const std::vector<CString>& sources,
+                           const TransceiverCheck& check);
+
 private:
     // The steps of both runs; folder or file says which.
     UpgradeOutcome Run(int portNumber, const CString* folder, const CString* file, CString& version,
@@ -65,6 +87,9 @@ private:
     bool ReadIdentity(unsigned char* identity);
     bool ReadVersion(CString& version);
     bool ReadRecord(unsigned char* record);
+    // After the identity: the version text and the option record read, and
+    // the journal told. False after the session's message.
+    bool ReadVersionAndRecord(const unsigned char* identity, CString& version, unsigned char* record);
     // Ends a connected transceiver's programming mode, then the message.
     UpgradeOutcome Stop(UpgradeOutcome outcome, int body);
     // Writes the record (the journal hears of it before the first byte goes

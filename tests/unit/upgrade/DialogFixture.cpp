@@ -1,6 +1,7 @@
 #include "tests/unit/upgrade/DialogFixture.h"
 
 #include "res/resource.h"
+#include "upgrade/UpgradeHistory.h"
 
 #include <algorithm>
 #include <fstream>
@@ -82,6 +83,10 @@ void DialogFixture::TearDown()
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
         ;
+    // Nor the history its runs kept beside the test program.
+    const CString history = m_dlg.m_DataFile.GetExePath() + History::kFolderName;
+    DeleteFileA(history + "\\" + History::kFileName);
+    RemoveDirectoryA(history);
 }
 
 void DialogFixture::SetFolderMode(bool folder)

@@ -6,9 +6,11 @@
 #include "text/TextNumbers.h"
 
 #include "res/resource.h"
+#include "tests/unit/files/FileTestSupport.h"
 #include "tests/unit/link/FakeTransceiver.h"
 #include "tests/support/ScriptedBoxes.h"
 #include "upgrade/OptionFormat.h"
+#include "upgrade/UpgradeHistory.h"
 
 #include <algorithm>
 #include <cstring>
@@ -274,4 +276,55 @@ TEST_F(UpgradeRun, LinkFailuresShowOnlyTheSessionsMessage)
     Upgrade();
     ExpectBoxes({{TextNo::kLinkFailed, TextNo::kCaptionError, MB_ICONERROR | MB_RETRYCANCEL}});
     EXPECT_EQ(fake.OpenHandles(), 0);
+}
+
+// The dialog's runs keep the history beside the program; one that cannot be
+// written changes nothing the user sees.
+TEST_F(UpgradeRun, HistoryBesideTheProgram)
+{
+    const std::string folder = m_dlg.m_DataFile.GetExePath().str() + History::kFolderName;
+    const std::string file = folder + "\\" + History::kFileName;
+    ASSERT_EQ(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES) << "the fixture removes it";
+
+    FakeTransceiver fake;
+    SampleTransceiver(fake);
+    const Bytes recordBefore = fake.record;
+    const std::string optionFile =
+        Put("a.ENH", SampleFile({MakeEnhEntry("00000102", 3, "0FFFFFFFFFFFFFF0")}));
+    m_dlg.m_nPortNumber = 1;
+    Upgrade();
+    ExpectBoxes({{TextNo::kRecordWritten, TextNo::kCaptionOutcome, MB_ICONINFORMATION}});
+
+    const std::string after = ReadWholeFile(file);
+    ASSERT_EQ(after.compare(0, HistoryHeaderLine().str().size(), HistoryHeaderLine().str()), 0);
+    CCsvReader reader(after.data() + HistoryHeaderLine().str().size(),
+                      after.size() - HistoryHeaderLine().str().size());
+    std::vector<std::string> fields;
+    for (const char* outcome : {"pending", "written"}) {
+        SCOPED_TRACE(outcome);
+        ASSERT_TRUE(reader.Next(&fields));
+        ASSERT_EQ(fields.size(), History::kColumnCount);
+        EXPECT_EQ(fields[History::kProgram], "ORVELLE");
+        EXPECT_EQ(fields[History::kPort], "1");
+        EXPECT_EQ(fields[History::kModel], "QX-5100");
+        EXPECT_EQ(fields[History::kVersion], "V1.20");
+        EXPECT_EQ(fields[History::kRecordBefore], HexLower(recordBefore.data(), recordBefore.size()).str());
+        EXPECT_EQ(fields[History::kRecordAfter], HexLower(fake.record.data(), fake.record.size()).str());
+        EXPECT_EQ(fields[History::kSources], optionFile);
+        EXPECT_EQ(fields[History::kOutcome], outcome);
+    }
+    EXPECT_FALSE(reader.Next(&fields));
+
+    // Held open by another program: the same run, the same single box.
+    {
+        HANDLE holder = CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        m_boxes.shown.clear();
+        fake.record = recordBefore;
+        Upgrade();
+        CloseHandle(holder);
+        ExpectBoxes({{TextNo::kRecordWritten, TextNo::kCaptionOutcome, MB_ICONINFORMATION}});
+        EXPECT_NE(fake.record, recordBefore);
+        EXPECT_EQ(ReadWholeFile(file), after);
+    }
 }

@@ -1,0 +1,500 @@
+#include "app/ConsoleTool.h"
+
+#include "app/CliArgs.h"
+#include "app/CliJson.h"
+#include "files/DataFile.h"
+#include "framework/AppMessageBox.h"
+#include "link/PortScan.h"
+#include "link/RadioCom.h"
+#include "text/LanguageTable.h"
+#include "text/TextNumbers.h"
+#include "upgrade/DataFileOptionFiles.h"
+#include "upgrade/HistoryFolder.h"
+#include "upgrade/OptionFormat.h"
+#include "upgrade/OptionLocation.h"
+#include "upgrade/UpgradeHistory.h"
+#include "upgrade/UpgradeRun.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <climits>
+#include <iterator>
+
+namespace {
+
+const char* const kProgram = History::kProgramConsole;
+
+// The outcome words of --json that are not an upgrade run's own.
+namespace Word {
+constexpr const char* kUsage = "usage";
+constexpr const char* kLanguageFile = "language-file";
+constexpr const char* kFileMissing = "file-missing";
+constexpr const char* kListed = "listed";
+} // namespace Word
+
+// ANSI text (language texts, paths, the transceiver's version) as UTF-8 for
+// --json. Text the code page cannot convert goes as it is; the JSON writer
+// makes what is not UTF-8 into U+FFFD.
+std::string Utf8FromAnsi(const CString& text)
+{
+    const std::string& ansi = text.str();
+    if (ansi.empty() || ansi.size() > static_cast<std::size_t>(INT_MAX))
+        return ansi;
+    const int size = static_cast<int>(ansi.size());
+    const int wideSize = MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, nullptr, 0);
+    if (wideSize <= 0)
+        return ansi;
+    std::wstring wide(static_cast<std::size_t>(wideSize), L'\0');
+    if (MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, &wide[0], wideSize) != wideSize)
+        return ansi;
+    const int utf8Size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideSize, nullptr, 0, nullptr, nullptr);
+    if (utf8Size <= 0)
+        return ansi;
+    std::string utf8(static_cast<std::size_t>(utf8Size), '\0');
+    if (WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideSize, &utf8[0], utf8Size, nullptr, nullptr) !=
+        utf8Size)
+        return ansi;
+    return utf8;
+}
+
+// The full path of a path given on the command line, as the dialog's paths
+// are: the history names the option files whole. One that cannot be made
+// whole stays as given, and the location check judges it.
+CString FullPath(const CString& path)
+{
+    char full[MAX_PATH] = {};
+    const DWORD length = GetFullPathNameA(path, MAX_PATH, full, nullptr);
+    if (length == 0 || length >= MAX_PATH)
+        return path;
+    return CString(full, static_cast<int>(length));
+}
+
+// The message-box seam while the tool runs: every box's text on stderr, a
+// Retry prompt answered Retry while the run's retries last, then Cancel;
+// every other box OK.
+class CConsoleBoxes;
+CConsoleBoxes* g_console = nullptr;
+
+class CConsoleBoxes {
+public:
+    CConsoleBoxes(std::FILE* err, int retries) : m_err(err), m_retries(retries)
+    {
+        g_console = this;
+        m_previous = SetAppMessageBoxFn(&CConsoleBoxes::Respond);
+    }
+    ~CConsoleBoxes()
+    {
+        SetAppMessageBoxFn(m_previous);
+        g_console = nullptr;
+    }
+    CConsoleBoxes(const CConsoleBoxes&) = delete;
+    CConsoleBoxes& operator=(const CConsoleBoxes&) = delete;
+
+    // The text of the last box shown; empty when none was.
+    CString LastText() const { return m_last; }
+
+private:
+    static int Respond(void*, const char* text, const char* caption, unsigned type)
+    {
+        return g_console->Answer(text ? text : "", caption ? caption : "", type);
+    }
+
+    int Answer(const char* text, const char* caption, unsigned type)
+    {
+        m_last = text;
+        if (*caption)
+            std::fprintf(m_err, "%s: %s\n", caption, text);
+        else
+            std::fprintf(m_err, "%s\n", text);
+        if ((type & MB_TYPEMASK) != MB_RETRYCANCEL)
+            return IDOK;
+        if (m_used < m_retries) {
+            ++m_used;
+            std::fprintf(m_err, "%s: retrying (%d of %d)\n", kProgram, m_used, m_retries);
+            return IDRETRY;
+        }
+        std::fprintf(m_err, "%s: no retries left (--retries %d): cancelled\n", kProgram, m_retries);
+        return IDCANCEL;
+    }
+
+    std::FILE* m_err;
+    int m_retries;
+    int m_used = 0;
+    CString m_last;
+    AppMessageBoxFn m_previous = nullptr;
+};
+
+// What the run told its journal, kept for the tool's report, and passed on
+// to the history.
+class CRunReport : public CUpgradeJournal {
+public:
+    explicit CRunReport(CUpgradeJournal& history) : m_history(history) {}
+
+    void RecordRead(const unsigned char* identity, const CString& version,
+                    const unsigned char* record) override
+    {
+        recordRead = true;
+        std::copy(identity, identity + IdentityBlock::kSize, this->identity);
+        this->version = version;
+        std::copy(record, record + OptionRecord::kSize, recordBefore);
+        m_history.RecordRead(identity, version, record);
+    }
+    void BeforeWrite(const unsigned char* record, const std::vector<CString>& sources) override
+    {
+        writeTried = true;
+        std::copy(record, record + OptionRecord::kSize, recordAfter);
+        this->sources = sources;
+        m_history.BeforeWrite(record, sources);
+    }
+    void WriteEnded(WriteResult result) override { m_history.WriteEnded(result); }
+    void NotUpgraded() override { m_history.NotUpgraded(); }
+    void Identified() override { m_history.Identified(); }
+
+    bool recordRead = false;
+    unsigned char identity[IdentityBlock::kSize] = {};
+    CString version;
+    unsigned char recordBefore[OptionRecord::kSize] = {};
+    bool writeTried = false;
+    unsigned char recordAfter[OptionRecord::kSize] = {};
+    std::vector<CString> sources;
+
+private:
+    CUpgradeJournal& m_history;
+};
+
+// How a command ended: its exit code and its word in --json.
+struct Ending {
+    CliExit exit;
+    const char* word;
+};
+
+Ending EndingOf(UpgradeOutcome outcome)
+{
+    switch (outcome) {
+    case UpgradeOutcome::Written:
+    case UpgradeOutcome::WrittenVersionNote: // the note is a warning
+        return {kExitDone, "written"};
+    case UpgradeOutcome::Refused:
+        return {kExitRefused, "refused"};
+    case UpgradeOutcome::PortNotOpened:
+        return {kExitPortNotOpened, "port-not-opened"};
+    case UpgradeOutcome::LinkFailed:
+        break;
+    case UpgradeOutcome::RefusedModel:
+        return {kExitRefusedModel, "refused-model"};
+    case UpgradeOutcome::NoOption:
+        return {kExitNoOption, "no-option"};
+    case UpgradeOutcome::VersionRequired:
+        return {kExitVersionRequired, "version-required"};
+    case UpgradeOutcome::FileUnreadable:
+        return {kExitOptionFileMissing, "file-unreadable"};
+    case UpgradeOutcome::Identified:
+        return {kExitDone, "identified"};
+    case UpgradeOutcome::OtherTransceiver:
+        return {kExitOtherTransceiver, "other-transceiver"};
+    }
+    return {kExitLinkFailed, "link-failed"};
+}
+
+const char* PortStateText(PortState state)
+{
+    switch (state) {
+    case PortState::Usable:
+        return "usable";
+    case PortState::NotRs232:
+        return "not an RS-232 port";
+    case PortState::NotOpened:
+        break;
+    }
+    return "cannot be opened";
+}
+
+// One named fact of the report: a line "name: value" on stdout, or a member
+// of the --json object.
+struct Fact {
+    const char* name;
+    CString text;
+    bool isNumber = false;
+    long long number = 0;
+};
+
+CString JoinSources(const std::vector<CString>& sources)
+{
+    CString joined;
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        if (i > 0)
+            joined += CString(History::kSourceSeparator);
+        joined += sources[i];
+    }
+    return joined;
+}
+
+class CConsoleTool {
+public:
+    CConsoleTool(const CliArgs& args, const ConsoleEnvironment& env)
+        : m_args(args), m_env(env), m_boxes(env.err, args.retries)
+    {
+    }
+
+    int Run();
+
+private:
+    Ending Ports();
+    Ending LinkCommand();
+    Ending Upgrade(CUpgradeRun& run, CDataFile& dataFile);
+    Ending Restore(CUpgradeRun& run, const HistoryRow* row);
+    Ending Fail(CliExit exit, const char* word, const CString& reason);
+    CString Text(int number) { return CString(m_texts ? m_texts->GetText(number) : ""); }
+    void Report(const Ending& ending);
+
+    const CliArgs& m_args;
+    const ConsoleEnvironment& m_env;
+    CConsoleBoxes m_boxes;
+    CLanguageTable* m_texts = nullptr;
+    CRunReport* m_report = nullptr;
+    std::vector<Fact> m_facts;
+    std::vector<CString> m_warnings;
+    CString m_message;
+    CString m_error; // the tool's own reason, in English (usage, restore refused)
+    std::vector<CJsonObject> m_ports;
+};
+
+Ending CConsoleTool::Fail(CliExit exit, const char* word, const CString& reason)
+{
+    m_error = reason;
+    std::fprintf(m_env.err, "%s: %s\n", kProgram, reason.GetString());
+    return {exit, word};
+}
+
+int CConsoleTool::Run()
+{
+    const Ending ending = m_args.command == CliCommand::Ports ? Ports() : LinkCommand();
+    Report(ending);
+    return ending.exit;
+}
+
+Ending CConsoleTool::Ports()
+{
+    CRadioCom link;
+    ScanPorts(link, [this](int port, PortState state) {
+        if (!m_args.json)
+            std::fprintf(m_env.out, "COM%d: %s\n", port, PortStateText(state));
+        m_ports.push_back(CJsonObject().Number("port", port).Bool("usable", state == PortState::Usable));
+    });
+    return {kExitDone, Word::kListed};
+}
+
+Ending CConsoleTool::LinkCommand()
+{
+    // The row is looked for before the texts are loaded and before any port
+    // is touched: a restore from no row is a usage error.
+    HistoryRow row;
+    const bool fromRow = m_args.command == CliCommand::Restore && !m_args.hasRecord;
+    if (fromRow) {
+        CString reason;
+        if (!CHistoryFolder(m_env.programFolder).ReadRow(m_args.entry, row, reason))
+            return Fail(kExitUsage, Word::kUsage, "--entry: " + reason);
+    }
+
+    CLanguageTable texts;
+    if (!m_env.openTexts || !m_env.openTexts(texts)) {
+        m_message = m_boxes.LastText();
+        return {kExitLanguageFile, Word::kLanguageFile};
+    }
+    m_texts = &texts;
+
+    CRadioCom link;
+    CDataFile dataFile;
+    CDataFileOptionFiles files(dataFile, nullptr, nullptr);
+    CHistoryFolder history(m_env.programFolder);
+    CHistoryJournal journal(history, kProgram, m_args.port);
+    CRunReport report(journal);
+    m_report = &report;
+    CUpgradeRun run({link, texts, nullptr, dataFile, files, &report});
+
+    Ending ending = {kExitLinkFailed, ""};
+    switch (m_args.command) {
+    case CliCommand::Identify: {
+        unsigned char identity[IdentityBlock::kSize] = {};
+        unsigned char record[OptionRecord::kSize] = {};
+        CString version;
+        ending = EndingOf(run.Identify(m_args.port, identity, version, record));
+        break;
+    }
+    case CliCommand::Upgrade:
+        ending = Upgrade(run, dataFile);
+        break;
+    default:
+        ending = Restore(run, fromRow ? &row : nullptr);
+        break;
+    }
+    if (m_message.IsEmpty())
+        m_message = m_boxes.LastText();
+    for (const CString& warning : journal.Warnings()) {
+        std::fprintf(m_env.err, "%s: warning: %s\n", kProgram, warning.GetString());
+        m_warnings.push_back(warning);
+    }
+
+    // What was read, and what was or was to be written.
+    if (report.recordRead) {
+        m_facts.push_back({"model", HistoryModelName(report.identity)});
+        m_facts.push_back({"identity", HexLower(report.identity, IdentityBlock::kSize)});
+        m_facts.push_back({"version", report.version});
+        if (m_args.command == CliCommand::Identify) {
+            const unsigned char* record = report.recordBefore;
+            const unsigned type = OptionType(record[OptionRecord::kOptionBytes]);
+            CString typeText;
+            typeText.Format("%u", type);
+            m_facts.push_back({"option_code", HexLower(record + OptionRecord::kOptionCode, kOptionCodeSize)});
+            m_facts.push_back({"option_type", typeText, true, type});
+            m_facts.push_back(
+                {"option_bytes", HexLower(record + OptionRecord::kOptionBytes, kOptionBytesSize)});
+        }
+        m_facts.push_back({"record_before", HexLower(report.recordBefore, OptionRecord::kSize)});
+    }
+    if (report.writeTried) {
+        m_facts.push_back({"record_after", HexLower(report.recordAfter, OptionRecord::kSize)});
+        m_facts.push_back({"sources", JoinSources(report.sources)});
+    }
+    m_report = nullptr;
+    m_texts = nullptr;
+    return ending;
+}
+
+Ending CConsoleTool::Upgrade(CUpgradeRun& run, CDataFile& dataFile)
+{
+    // The same location check as the Upgrade button's, with its warning.
+    const bool folderMode = !m_args.folder.IsEmpty();
+    const CString folder = folderMode ? FullPath(m_args.folder) : CString();
+    const CString file = folderMode ? CString() : FullPath(m_args.file);
+    if (!CheckLocation(dataFile, folderMode, folder, file)) {
+        AppMessageBox(nullptr, Text(MissingLocationText(folderMode)), Text(TextNo::kCaptionWarning),
+                      MB_ICONEXCLAMATION);
+        return {kExitOptionFileMissing, Word::kFileMissing};
+    }
+    CString version;
+    std::vector<CString> list;
+    const UpgradeOutcome outcome = folderMode ? run.UpgradeFromFolder(m_args.port, folder, version, list)
+                                              : run.UpgradeFromFile(m_args.port, file, version);
+    if (outcome == UpgradeOutcome::WrittenVersionNote) {
+        // Written: the advisory note that followed is a warning.
+        m_message = Text(TextNo::kRecordWritten);
+        m_warnings.push_back(Text(TextNo::kVersionRecommended));
+    }
+    return EndingOf(outcome);
+}
+
+Ending CConsoleTool::Restore(CUpgradeRun& run, const HistoryRow* row)
+{
+    unsigned char record[OptionRecord::kSize] = {};
+    std::vector<CString> sources;
+    TransceiverCheck check;
+    if (row) {
+        ParseHexBytes(row->recordBefore, record, OptionRecord::kSize); // checked when the row was read
+        sources.push_back(History::RestoreRowSource(m_args.entry));
+        if (!m_args.force)
+            check = [row](const unsigned char* identity) { return HistoryRowMatches(*row, identity); };
+    } else {
+        std::copy(std::begin(m_args.record), std::end(m_args.record), record);
+        sources.push_back(History::RestoreRecordSource());
+    }
+    const UpgradeOutcome outcome = run.Restore(m_args.port, record, sources, check);
+    if (outcome != UpgradeOutcome::OtherTransceiver)
+        return EndingOf(outcome);
+
+    const Ending ending = EndingOf(outcome);
+    CString reason;
+    reason.Format("restore refused: the transceiver is %s %s, but row %d was read from %s %s; nothing was "
+                  "written (--force writes it all the same)",
+                  HistoryModelName(m_report->identity).GetString(),
+                  HexLower(m_report->identity, IdentityBlock::kSize).GetString(), m_args.entry,
+                  row->model.GetString(), row->identity.GetString());
+    return Fail(ending.exit, ending.word, reason);
+}
+
+void CConsoleTool::Report(const Ending& ending)
+{
+    if (!m_args.json) {
+        for (const Fact& fact : m_facts)
+            std::fprintf(m_env.out, "%s: %s\n", fact.name, fact.text.GetString());
+        if (m_args.command != CliCommand::Ports)
+            std::fprintf(m_env.out, "outcome: %s\n", ending.word);
+        std::fflush(m_env.out);
+        return;
+    }
+    CJsonObject json;
+    json.String("command", CliCommandName(m_args.command));
+    json.Number("exit", ending.exit);
+    json.String("outcome", ending.word);
+    if (m_args.port)
+        json.Number("port", m_args.port);
+    else
+        json.Null("port");
+    json.String("message", Utf8FromAnsi(m_message));
+    for (const Fact& fact : m_facts) {
+        if (fact.isNumber)
+            json.Number(fact.name, fact.number);
+        else
+            json.String(fact.name, Utf8FromAnsi(fact.text));
+    }
+    if (m_args.command == CliCommand::Ports)
+        json.ObjectList("ports", m_ports);
+    std::vector<std::string> warnings;
+    for (const CString& warning : m_warnings)
+        warnings.push_back(Utf8FromAnsi(warning));
+    json.StringList("warnings", warnings);
+    if (!m_error.IsEmpty())
+        json.String("error", Utf8FromAnsi(m_error));
+    std::fprintf(m_env.out, "%s\n", json.Text().c_str());
+    std::fflush(m_env.out);
+}
+
+// The command a usage error's --json object names: the first argument when
+// it is one.
+const char* CommandWord(const std::vector<std::string>& arguments)
+{
+    for (CliCommand command :
+         {CliCommand::Ports, CliCommand::Identify, CliCommand::Upgrade, CliCommand::Restore}) {
+        if (!arguments.empty() && arguments[0] == CliCommandName(command))
+            return CliCommandName(command);
+    }
+    return "";
+}
+
+} // namespace
+
+int RunConsoleTool(const std::vector<std::string>& arguments, const ConsoleEnvironment& environment)
+{
+    CliArgs args;
+    CString error;
+    if (!ParseCliArgs(arguments, args, error)) {
+        std::fprintf(environment.err, "%s: %s\n", kProgram, error.GetString());
+        // A caller that asked for JSON gets it, whatever else was wrong.
+        if (std::find(arguments.begin(), arguments.end(), "--json") != arguments.end()) {
+            CJsonObject json;
+            json.String("command", CommandWord(arguments))
+                .Number("exit", kExitUsage)
+                .String("outcome", Word::kUsage)
+                .Null("port")
+                .String("message", "")
+                .StringList("warnings", {})
+                .String("error", Utf8FromAnsi(error));
+            std::fprintf(environment.out, "%s\n", json.Text().c_str());
+        }
+        std::fflush(environment.out);
+        return kExitUsage;
+    }
+    switch (args.command) {
+    case CliCommand::Help:
+        std::fputs(kCliHelpText, environment.out);
+        std::fflush(environment.out);
+        return kExitDone;
+    case CliCommand::Version:
+        std::fprintf(environment.out, "%s %s\n", kProgram, ORVELLE_VERSION);
+        std::fflush(environment.out);
+        return kExitDone;
+    default:
+        return CConsoleTool(args, environment).Run();
+    }
+}

@@ -1,0 +1,27 @@
+// orvelle-cli: the console tool's commands (ports, identify, upgrade,
+// restore) over the same link, upgrade run, history and language texts as
+// ORVELLE.exe. It never shows a window: every message box is printed on
+// stderr, and a Retry prompt is answered Retry as often as --retries allows.
+#pragma once
+
+#include "framework/CString.h"
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+class CLanguageTable;
+
+// What the tool takes from its process.
+struct ConsoleEnvironment {
+    CString programFolder; // the executable's folder, home of its History folder; empty: unknown
+    // Loads the language texts: 1 loaded, 0 after the message box that says why not.
+    std::function<int(CLanguageTable&)> openTexts;
+    std::FILE* out; // results, and the --json object
+    std::FILE* err; // messages, retries, warnings and usage errors
+};
+
+// Runs the command that the arguments (those after the program name) give;
+// returns the exit code (CliExit).
+int RunConsoleTool(const std::vector<std::string>& arguments, const ConsoleEnvironment& environment);

@@ -1,0 +1,530 @@
+"""End-to-end tests of orvelle-cli.exe and of the upgrade history: the console
+tool under Wine against radiosim on COM1, and ORVELLE.exe driven through its
+window for the history it keeps. One table of cases for the single commands
+(identify, upgrade with every exit code), the bad-argument table, and the
+runs that take several steps (restore, a hang-up during the write).
+
+Every orvelle-cli run gets a fresh folder with the program and ORVELLE.lng,
+so its History folder is its own. A case checks the exit code, the --json
+object, what was printed on stderr, the history rows appended and what the
+radio heard and keeps.
+"""
+
+import csv
+import io
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.dont_write_bytecode = True  # keep the source tree clean
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
+from harness.orvelle import (OrvelleTestCase, SOURCE_DIR, build_dir, run, same_text,  # noqa: E402
+                             windows_path)
+from harness.radiosim import Radiosim, native_build_dir  # noqa: E402
+from harness.ui import IDOK  # noqa: E402
+
+PORT = 1
+MODEL = 'QX-5100'
+VERSION = 'V1.20'
+CODE = bytes.fromhex('00000102')
+OPTIONS = bytes.fromhex('3fffffffffffffff')  # option type 3
+IDENTITY_REST = 'SN00012345'
+
+# The radio's record: recognisable carried bytes around the named fields.
+RECORD = bytearray(range(0x80, 0x80 + 50))
+RECORD[10:22] = MODEL.encode().ljust(12, b'\0')
+RECORD[22:26] = CODE
+RECORD[42:50] = OPTIONS
+RECORD = bytes(RECORD)
+
+HEADER = 'time,program,port,model,identity,version,record_before,record_after,sources,outcome'
+WRITE_FRAME = b'UW\xcb'
+
+# Text numbers of the language file used below.
+T_NO_OPTION_FILE_IN_FOLDER, T_NO_OPTION_FILE = 35, 36
+T_WRITTEN, T_REFUSED, T_VERSION_REQUIRED, T_VERSION_NOTE = 37, 38, 39, 40
+T_PORT_NOT_OPENED, T_LINK_FAILED, T_REFUSED_MODEL, T_NO_OPTION = 43, 44, 45, 46
+
+# Bytes a new radio sends before it answers a write frame: SYN and ACK of the
+# handshake, the identity (lead, 32 bytes, check) and its closing ACK, the
+# version (10) and its ACK, the record (lead, 50) and its ACK.
+BYTES_BEFORE_WRITE_ANSWER = 2 + (1 + 32 + 1 + 1) + (10 + 1) + (1 + 50 + 1)
+
+
+def enh(model=MODEL, min_version='V1.00', rule='required', entries=(('00000102', 3, '0fffffffffffff0f'),)):
+    lines = ['model "%s"' % model, 'min-version "%s"' % min_version, 'rule %s' % rule]
+    lines += ['entry code=%s type=%d mask=%s' % e for e in entries]
+    return '\n'.join(lines) + '\n'
+
+
+def merged(*masks):
+    out = bytearray(RECORD)
+    for m in masks:
+        for i, b in enumerate(bytes.fromhex(m)):
+            out[42 + i] &= b
+    return bytes(out)
+
+
+def identity_of(model=MODEL, rest=IDENTITY_REST):
+    return model.encode().ljust(12, b'\0') + rest.encode().ljust(20, b'\0')
+
+
+def project_version():
+    with open(os.path.join(SOURCE_DIR, 'CMakeLists.txt')) as f:
+        return re.search(r'project\(Orvelle VERSION ([0-9.]+)', f.read()).group(1)
+
+
+def cli_exe():
+    return os.path.join(build_dir(), 'app', 'orvelle-cli.exe')
+
+
+def enhtool():
+    return os.path.join(native_build_dir(), 'tools', 'enhtool', 'enhtool')
+
+
+def make_files(folder, files):
+    os.makedirs(folder, exist_ok=True)
+    for name, description in files.items():
+        path = os.path.join(folder, name)
+        if description == 'dir':
+            os.makedirs(path)
+        else:
+            subprocess.run([enhtool(), 'make', '-', path], input=description.encode(), check=True)
+
+
+def read_history(folder):
+    """The data rows of <folder>/History/upgrades.csv as dicts (header
+    checked); [] when there is no file."""
+    path = os.path.join(folder, 'History', 'upgrades.csv')
+    if not os.path.exists(path):
+        return []
+    with open(path, 'rb') as f:
+        text = f.read().decode('cp1252')
+    records = list(csv.reader(io.StringIO(text, newline='')))
+    assert ','.join(records[0]) == HEADER, records[0]
+    return [dict(zip(HEADER.split(','), r)) for r in records[1:]]
+
+
+class Result:
+    def __init__(self, proc, json_wanted):
+        self.rc = proc.returncode
+        self.out = proc.stdout.decode('cp1252').replace('\r\n', '\n')
+        self.err = proc.stderr.decode('cp1252').replace('\r\n', '\n')
+        self.json = json.loads(self.out) if json_wanted and self.out.strip() else None
+
+    def __repr__(self):
+        return 'exit %r\nstdout: %s\nstderr: %s' % (self.rc, self.out, self.err)
+
+
+class Cli:
+    """orvelle-cli.exe in a fresh folder of its own with ORVELLE.lng."""
+
+    def __init__(self, session, work_root, lng=True):
+        self.session = session
+        self.folder = tempfile.mkdtemp(prefix='cli-', dir=work_root)
+        self.exe = os.path.join(self.folder, 'orvelle-cli.exe')
+        shutil.copy(cli_exe(), self.exe)
+        if lng:
+            shutil.copy(os.path.join(SOURCE_DIR, 'res', 'ORVELLE.lng'), os.path.join(self.folder, 'ORVELLE.lng'))
+        self.data = os.path.join(self.folder, 'Data')
+
+    def run(self, args, radio=None, timeout=120):
+        env = radio.wine_env(self.session.env) if radio else self.session.env
+        proc = subprocess.run(['wine', self.exe] + list(args), cwd=self.folder, env=env, stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, timeout=timeout)
+        return Result(proc, '--json' in args)
+
+    def history(self):
+        return read_history(self.folder)
+
+    def cleanup(self):
+        if not os.environ.get('ORVELLE_E2E_KEEP'):
+            shutil.rmtree(self.folder, ignore_errors=True)
+
+
+# The single-command cases. args: after the command, with {data} for the
+# Windows path of the folder's Data; radio: radiosim settings over the
+# defaults; files: option files made in Data. Expected: exit code, --json
+# outcome, message (a text number, or a string the message holds), warnings
+# (text numbers), history outcomes appended, the radio's record afterwards
+# (unchanged when not given), untouched: the radio heard nothing at all.
+CASES = {
+    'identify_new_38400': dict(
+        command='identify', radio={'baud': 38400}, exit=0, outcome='identified', rows=['read'], identify=True),
+    'identify_old_transceiver': dict(
+        command='identify', radio={'kind': 'old'}, exit=0, outcome='identified', rows=['read'], identify=True),
+    'identify_plain_output': dict(
+        command='identify', json=False, exit=0, rows=['read'],
+        stdout=['model: QX-5100', 'option_code: 00000102', 'option_type: 3',
+                'option_bytes: 3fffffffffffffff', 'record_before: ' + RECORD.hex(), 'outcome: identified']),
+    'upgrade_folder_no_option': dict(
+        args=['--folder', '{data}'], files={'a.ENH': enh(model='QX-5200')}, exit=6, outcome='no-option',
+        message=T_NO_OPTION, rows=[]),
+    'upgrade_file_another_model': dict(
+        args=['--file', '{data}\\x.ENH'], files={'x.ENH': enh(model='QX-5200')}, exit=6, outcome='no-option',
+        message=T_NO_OPTION, rows=['not-upgraded']),
+    'upgrade_folder_without_option_files': dict(
+        args=['--folder', '{data}'], files={'notes.txt': enh()}, exit=8, outcome='file-missing',
+        message=T_NO_OPTION_FILE_IN_FOLDER, rows=[], untouched=True),
+    'upgrade_folder_missing': dict(
+        args=['--folder', '{data}\\gone'], files={'a.ENH': enh()}, exit=8, outcome='file-missing',
+        message=T_NO_OPTION_FILE_IN_FOLDER, rows=[], untouched=True),
+    'upgrade_file_missing': dict(
+        args=['--file', '{data}\\gone.ENH'], exit=8, outcome='file-missing', message=T_NO_OPTION_FILE, rows=[],
+        untouched=True),
+    'upgrade_file_unreadable': dict(
+        # A folder by the file's name: it exists, but cannot be read as a file.
+        args=['--file', '{data}\\x.ENH'], files={'x.ENH': 'dir'}, exit=8, outcome='file-unreadable',
+        message='x.ENH', rows=['not-upgraded']),
+}
+
+# Upgrade cases run in both modes: Folder mode on Data, File mode on its
+# a.ENH. extra: arguments after the mode's.
+BOTH_MODES = {'folder': ['--folder', '{data}'], 'file': ['--file', '{data}\\a.ENH']}
+UPGRADE_IN_BOTH_MODES = {
+    'written': dict(
+        files={'a.ENH': enh()}, exit=0, outcome='written', message=T_WRITTEN, rows=['pending', 'written'],
+        record=merged('3fffffffffffff0f')),
+    'written_with_version_note': dict(
+        files={'a.ENH': enh(min_version='V1.30', rule='recommended')}, exit=0, outcome='written',
+        message=T_WRITTEN, warnings=[T_VERSION_NOTE], rows=['pending', 'written'],
+        record=merged('3fffffffffffff0f')),
+    'refused_by_transceiver': dict(
+        files={'a.ENH': enh()}, radio={'write': 'nak'}, exit=1, outcome='refused', message=T_REFUSED,
+        rows=['pending', 'refused']),
+    'port_not_opened': dict(
+        port=7, files={'a.ENH': enh()}, exit=3, outcome='port-not-opened', message=T_PORT_NOT_OPENED, rows=[],
+        untouched=True),
+    'link_failed_after_one_retry': dict(
+        extra=['--retries', '1'], files={'a.ENH': enh()}, radio={'silent_after': 0}, exit=4,
+        outcome='link-failed', message=T_LINK_FAILED, rows=[], attempts=2),
+    'refused_model': dict(
+        files={'a.ENH': enh(model='QM-3390X')}, radio={'model': 'QM-3390X'}, exit=5, outcome='refused-model',
+        message=T_REFUSED_MODEL, rows=[]),
+    'version_required': dict(
+        files={'a.ENH': enh(min_version='V1.30')}, exit=7, outcome='version-required',
+        message=T_VERSION_REQUIRED, rows=['not-upgraded']),
+}
+for _name, _case in UPGRADE_IN_BOTH_MODES.items():
+    for _mode, _args in BOTH_MODES.items():
+        CASES['upgrade_%s_%s' % (_mode, _name)] = dict(_case, args=_args + _case.get('extra', []))
+
+# Arguments that are a usage error: exit 2, and nothing reaches any port.
+BAD_ARGUMENTS = [
+    [],
+    ['frobnicate'],
+    ['identify'],
+    ['identify', '--port', '0'],
+    ['identify', '--port', '256'],
+    ['identify', '--port', 'COM1'],
+    ['identify', '--port', '1', '--retries', '101'],
+    ['identify', '--port', '1', '--port', '1'],
+    ['identify', '--port', '1', '--folder', 'x'],
+    ['identify', '--port', '1', 'extra'],
+    ['upgrade', '--port', '1'],
+    ['upgrade', '--port', '1', '--folder', 'a', '--file', 'b'],
+    ['upgrade', '--port', '1', '--file'],
+    ['restore', '--port', '1'],
+    ['restore', '--port', '1', '--record', 'abc'],
+    ['restore', '--port', '1', '--entry', '0'],
+    ['restore', '--port', '1', '--entry', '1'],          # no history at all
+    ['restore', '--port', '1', '--entry', '2', '--json'],  # a history of one row
+    ['ports', '--port', '1'],
+    ['--help', 'identify'],
+    ['--port=' + '9' * 4000],
+    ['identify', '--port=1', '--json', '--json'],
+]
+
+
+class CliTests(OrvelleTestCase):
+    def cli(self, **kwargs):
+        c = Cli(self.session, self.work_root, **kwargs)
+        self.addCleanup(c.cleanup)
+        return c
+
+    def radio(self, folder, **settings):
+        values = dict(model=MODEL, identity_rest=IDENTITY_REST, version=VERSION, record=RECORD)
+        values.update(settings)
+        r = Radiosim(port=PORT, prefix=self.session.prefix, workdir=os.path.join(folder, 'radiosim'), **values)
+        r.start()
+        self.addCleanup(r.stop)
+        return r
+
+    def assert_message(self, res, expected):
+        message = res.json['message'] if res.json else None
+        if isinstance(expected, int):
+            text = self.lng[expected]
+            if res.json:
+                self.assertTrue(same_text(message, text), 'message %r' % message)
+            self.assertIn(text, res.err)
+        else:
+            if res.json:
+                self.assertIn(expected, message)
+            self.assertIn(expected, res.err)
+
+    def assert_rows(self, rows, outcomes, radio_record=RECORD):
+        self.assertEqual([r['outcome'] for r in rows], outcomes)
+        for r in rows:
+            self.assertEqual((r['program'], r['port'], r['model'], r['version']),
+                             ('orvelle-cli', str(PORT), MODEL, VERSION))
+            self.assertEqual(r['identity'], identity_of().hex())
+            self.assertEqual(r['record_before'], radio_record.hex())
+            self.assertRegex(r['time'], r'^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d$')
+
+    # -- one command per case -----------------------------------------------
+    def run_case(self, name, case):
+        cli = self.cli()
+        make_files(cli.data, case.get('files', {}))
+        radio = self.radio(cli.folder, **case.get('radio', {}))
+        command = case.get('command', 'upgrade')
+        args = [command, '--port', str(case.get('port', PORT))]
+        args += [a.replace('{data}', windows_path(cli.data)) for a in case.get('args', [])]
+        if case.get('json', True):
+            args.append('--json')
+        res = cli.run(args, radio)
+        radio.stop()
+        radio.keep_artifacts('cli-%s' % name)
+
+        self.assertEqual(res.rc, case['exit'], res)
+        if res.json is not None:
+            self.assertEqual(res.json['exit'], case['exit'])
+            self.assertEqual(res.json['command'], command)
+            self.assertEqual(res.json['port'], case.get('port', PORT))
+            self.assertEqual(res.json['outcome'], case['outcome'])
+            self.assertEqual(res.json['warnings'], [self.lng[n] for n in case.get('warnings', [])])
+        for n in case.get('warnings', []):
+            self.assertIn(self.lng[n], res.err)
+        if 'message' in case:
+            self.assert_message(res, case['message'])
+        elif res.json is not None:
+            self.assertEqual(res.json['message'], '')
+        for line in case.get('stdout', []):
+            self.assertIn(line, res.out.splitlines())
+
+        rows = cli.history()
+        self.assert_rows(rows, case['rows'])
+        written = case.get('record')
+        result = radio.result()
+        self.assertEqual(result['final'], written or RECORD)
+        if written:
+            self.assertEqual(rows[0]['record_after'], written.hex())
+            self.assertEqual(res.json['record_after'], written.hex())
+            self.assertEqual(rows[0]['sources'], res.json['sources'])
+            self.assertTrue(rows[0]['sources'].startswith(windows_path(cli.data) + '\\'), rows[0]['sources'])
+        if case.get('identify'):
+            j = res.json
+            self.assertEqual((j['model'], j['identity'], j['version']), (MODEL, identity_of().hex(), VERSION))
+            self.assertEqual((j['option_code'], j['option_type'], j['option_bytes']),
+                             (CODE.hex(), 3, OPTIONS.hex()))
+            self.assertEqual(j['record_before'], RECORD.hex())
+            self.assertNotIn('record_after', j)
+        heard = radio.received(heard_only=False)
+        if command == 'identify':
+            self.assertNotIn(WRITE_FRAME, heard, 'identify wrote to the radio')
+            self.assertEqual(result['written'], [])
+        if case.get('untouched'):
+            self.assertEqual(heard, b'', 'the radio heard something')
+        if 'attempts' in case:
+            self.assertEqual(heard.count(b'FLFM96K'), case['attempts'])
+            self.assertEqual(res.err.count(self.lng[T_LINK_FAILED]), case['attempts'])
+            self.assertIn('retrying (1 of 1)', res.err)
+        if res.rc != 0 and not case.get('rows'):
+            self.assertNotIn(WRITE_FRAME, heard)
+
+    # -- usage errors ---------------------------------------------------------
+    def test_bad_arguments_never_reach_a_port(self):
+        cli = self.cli()
+        radio = self.radio(cli.folder)
+        # A history of one row, for --entry 2.
+        self.assertEqual(cli.run(['identify', '--port', str(PORT)], radio).rc, 0)
+        os.rename(os.path.join(cli.folder, 'History'), os.path.join(cli.folder, 'History.kept'))
+        heard_before = radio.received(heard_only=False)
+        for args in BAD_ARGUMENTS:
+            with self.subTest(args=' '.join(args)[:60]):
+                with_history = '--entry' in args and args[-1] == '--json'
+                if with_history:
+                    os.rename(os.path.join(cli.folder, 'History.kept'), os.path.join(cli.folder, 'History'))
+                try:
+                    res = cli.run(args, radio)
+                finally:
+                    if with_history:
+                        os.rename(os.path.join(cli.folder, 'History'), os.path.join(cli.folder, 'History.kept'))
+                self.assertEqual(res.rc, 2, res)
+                self.assertRegex(res.err, r'^orvelle-cli: \S')
+                if '--json' in args:
+                    self.assertEqual((res.json['exit'], res.json['outcome']), (2, 'usage'))
+                self.assertEqual(radio.received(heard_only=False), heard_before, 'a port was used')
+        self.assertFalse(os.path.exists(os.path.join(cli.folder, 'History')))
+
+    # -- help, version, ports, the language file ------------------------------
+    def test_help_version_ports_and_language_file(self):
+        cli = self.cli()
+        res = cli.run(['--help'])
+        self.assertEqual(res.rc, 0)
+        for word in ('ports', 'identify', 'upgrade', 'restore', '--retries K', '--entry K', '--record HEX',
+                     '--force', 'History\\upgrades.csv'):
+            self.assertIn(word, res.out)
+        res = cli.run(['--version'])
+        self.assertEqual((res.rc, res.out), (0, 'orvelle-cli %s\n' % project_version()))
+
+        radio = self.radio(cli.folder)
+        res = cli.run(['ports', '--json'], radio)
+        self.assertEqual(res.rc, 0, res)
+        self.assertEqual(res.json['ports'], [{'port': n, 'usable': n == PORT} for n in range(1, 21)])
+        res = cli.run(['ports'], radio)
+        self.assertIn('COM%d: usable' % PORT, res.out.splitlines())
+        self.assertEqual(radio.received(heard_only=False), b'')
+
+        # Without its language file: the fixed message on stderr, and nothing sent.
+        bare = self.cli(lng=False)
+        res = bare.run(['identify', '--port', str(PORT), '--json'], radio)
+        self.assertEqual(res.rc, 10, res)
+        self.assertEqual(res.json['outcome'], 'language-file')
+        self.assertIn("Can't read language file", res.err)
+        self.assertEqual(radio.received(heard_only=False), b'')
+
+    # -- restore --------------------------------------------------------------
+    def test_restore_of_an_upgraded_radio_to_its_first_record(self):
+        cli = self.cli()
+        make_files(cli.data, {'a.ENH': enh()})
+        radio = self.radio(cli.folder)
+        self.assertEqual(cli.run(['upgrade', '--port', str(PORT), '--folder', windows_path(cli.data)], radio).rc, 0)
+        upgraded = merged('3fffffffffffff0f')
+        self.assertEqual(radio.result()['final'], upgraded)
+
+        res = cli.run(['restore', '--port', str(PORT), '--entry', '1', '--json'], radio)
+        self.assertEqual(res.rc, 0, res)
+        self.assertEqual((res.json['outcome'], res.json['record_before'], res.json['record_after']),
+                         ('written', upgraded.hex(), RECORD.hex()))
+        self.assert_message(res, T_WRITTEN)
+        radio.stop()
+        self.assertEqual(radio.result()['final'], RECORD, 'the radio holds its first record again')
+        rows = cli.history()
+        self.assertEqual([(r['outcome'], r['sources']) for r in rows[2:]],
+                         [('pending', 'restore:1'), ('written', 'restore:1')])
+        self.assertEqual([r['record_before'] for r in rows[2:]], [upgraded.hex()] * 2)
+
+    def test_restore_to_another_radio_is_refused_unless_forced(self):
+        cli = self.cli()
+        first = self.radio(cli.folder, identity_rest='SN00011111')
+        self.assertEqual(cli.run(['identify', '--port', str(PORT)], first).rc, 0)
+        first.stop()
+
+        other_record = merged('0000000000000000')
+        other = self.radio(cli.folder, identity_rest='SN00022222', record=other_record)
+        res = cli.run(['restore', '--port', str(PORT), '--entry', '1', '--json'], other)
+        self.assertEqual(res.rc, 9, res)
+        self.assertEqual((res.json['outcome'], res.json['message']), ('other-transceiver', ''))
+        self.assertIn('SN00022222'.encode().hex(), res.json['error'])
+        self.assertIn('restore refused', res.err)
+        self.assertNotIn(WRITE_FRAME, other.received(heard_only=False))
+        self.assertEqual(other.result()['written'], [])
+        self.assertEqual(cli.history()[-1]['outcome'], 'not-upgraded')
+
+        res = cli.run(['restore', '--port', str(PORT), '--entry', '1', '--force', '--json'], other)
+        self.assertEqual(res.rc, 0, res)
+        other.stop()
+        self.assertEqual(other.result()['final'], RECORD)
+        self.assertEqual([r['outcome'] for r in cli.history()], ['read', 'not-upgraded', 'pending', 'written'])
+
+    def test_hang_up_during_the_write_leaves_rows_that_restore_the_radio(self):
+        # radiosim counts the bytes it sends: the line drops where it would
+        # answer the write frame. The radio has taken the record by then; the
+        # program never hears so.
+        cli = self.cli()
+        make_files(cli.data, {'a.ENH': enh()})
+        radio = self.radio(cli.folder, hangup_after=BYTES_BEFORE_WRITE_ANSWER)
+        res = cli.run(['upgrade', '--port', str(PORT), '--folder', windows_path(cli.data), '--json'], radio)
+        self.assertEqual(res.rc, 4, res)
+        self.assertEqual(res.json['outcome'], 'link-failed')
+        self.assertTrue(any(l.what == 'ev' and l.data.startswith('hang-up') for l in radio.log()))
+        rows = cli.history()
+        self.assertEqual([r['outcome'] for r in rows], ['pending', 'failed'])
+        self.assertEqual({r['record_before'] for r in rows}, {RECORD.hex()})
+        self.assertEqual(radio.result()['final'], merged('3fffffffffffff0f'))
+
+        res = cli.run(['restore', '--port', str(PORT), '--entry', '2'], radio)
+        self.assertEqual(res.rc, 0, res)
+        radio.stop()
+        self.assertEqual(radio.result()['final'], RECORD)
+
+    # -- ORVELLE.exe ----------------------------------------------------------
+    def orvelle_run(self, name, prepare=None):
+        """One upgrade through ORVELLE.exe's window; returns the app."""
+        app = self.app(ini={'File': '', 'ComPort': str(PORT), 'Mode': '1'})
+        make_files(app.data_dir, {'a.ENH': enh()})
+        if prepare:
+            prepare(app.folder)
+        radio = self.radio(app.folder)
+        app.start(env=radio.wine_env(self.session.env))
+        self.drv.click(app.hwnd, 1006)
+        box = app.message_box(timeout_ms=30000)
+        self.assertTrue(same_text(box.text, self.lng[T_WRITTEN]), '%s: %r' % (name, box.text))
+        self.drv.press(box, IDOK)
+        self.drv.wait_until(lambda: app.caption() == self.lng[1] and app.enabled(1006), timeout=30,
+                            what='the dialog unlocked')
+        self.assertTrue(app.no_message_box(), '%s: a message box too many' % name)
+        self.assertEqual(app.close(), 0)
+        radio.stop()
+        self.assertEqual(radio.result()['final'], merged('3fffffffffffff0f'), name)
+        return app
+
+    def test_orvelle_exe_history_rows(self):
+        app = self.orvelle_run('history')
+        rows = read_history(app.folder)
+        self.assertEqual([r['outcome'] for r in rows], ['pending', 'written'])
+        for r in rows:
+            self.assertEqual((r['program'], r['port'], r['model'], r['version']), ('ORVELLE', str(PORT), MODEL,
+                                                                                  VERSION))
+            self.assertEqual(r['record_before'], RECORD.hex())
+            self.assertEqual(r['record_after'], merged('3fffffffffffff0f').hex())
+            self.assertEqual(r['sources'], app.windows_path('Data', 'a.ENH'))
+
+    def test_orvelle_exe_with_history_unwritable_runs_as_before(self):
+        # Wine running as root ignores read-only attributes: the History
+        # folder is made unusable by a file in its place, or by a folder in
+        # the place of upgrades.csv.
+        def history_file(folder):
+            with open(os.path.join(folder, 'History'), 'w') as f:
+                f.write('not a folder')
+
+        def csv_folder(folder):
+            os.makedirs(os.path.join(folder, 'History', 'upgrades.csv'))
+
+        for name, prepare in (('a file named History', history_file), ('a folder named upgrades.csv', csv_folder)):
+            with self.subTest(name):
+                app = self.orvelle_run(name, prepare)
+                if prepare is history_file:
+                    with open(os.path.join(app.folder, 'History')) as f:
+                        self.assertEqual(f.read(), 'not a folder')
+                else:
+                    self.assertEqual(os.listdir(os.path.join(app.folder, 'History', 'upgrades.csv')), [])
+
+    def test_cli_with_history_unwritable_warns_and_runs(self):
+        cli = self.cli()
+        with open(os.path.join(cli.folder, 'History'), 'w') as f:
+            f.write('not a folder')
+        radio = self.radio(cli.folder)
+        res = cli.run(['identify', '--port', str(PORT), '--json'], radio)
+        self.assertEqual(res.rc, 0, res)
+        self.assertEqual(len(res.json['warnings']), 1)
+        self.assertTrue(res.json['warnings'][0].startswith('history not written: '), res.json['warnings'])
+        self.assertIn('orvelle-cli: warning: history not written: ', res.err)
+
+
+def _make_test(name, case):
+    def test(self):
+        self.run_case(name, case)
+    return test
+
+
+for _name, _case in CASES.items():
+    setattr(CliTests, 'test_' + _name, _make_test(_name, _case))
+
+
+if __name__ == '__main__':
+    run()

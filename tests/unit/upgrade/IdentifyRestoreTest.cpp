@@ -1,0 +1,339 @@
+// Identify and restore, the upgrade run's other two uses of the transceiver,
+// in process under Wine against the link's fake transceiver with a scripted
+// user at the message boxes: what each reads and writes, the messages it
+// shows, the history rows it leaves (the pending row on record before the
+// first byte of the write frame), and the transceiver left out of
+// programming mode with the port closed on every way out.
+#include "upgrade/UpgradeRun.h"
+
+#include "files/DataFile.h"
+#include "link/RadioCom.h"
+#include "tests/support/MemoryOptionFiles.h"
+#include "tests/support/ScriptedBoxes.h"
+#include "tests/unit/link/FrameBytes.h"
+#include "text/LanguageTable.h"
+#include "text/TextNumbers.h"
+#include "upgrade/OptionFormat.h"
+#include "upgrade/UpgradeHistory.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr unsigned kRetryBox = MB_RETRYCANCEL | MB_ICONERROR;
+
+Bytes Padded(const char* text, std::size_t size)
+{
+    Bytes b(size, 0);
+    std::memcpy(b.data(), text, std::min(std::strlen(text), size));
+    return b;
+}
+
+// A transceiver of the given model with a recognisable record.
+void Transceiver(FakeTransceiver& fake, const char* model = "QX-5100")
+{
+    fake.kind = Kind::New;
+    fake.identity = Padded(model, IdentityBlock::kSize);
+    fake.identity[20] = 0x42;
+    fake.version = Padded("V1.20", kVersionSize);
+    fake.record.resize(OptionRecord::kSize);
+    for (std::size_t i = 0; i < fake.record.size(); ++i)
+        fake.record[i] = static_cast<unsigned char>(0x80 + i);
+}
+
+bool Contains(const Bytes& haystack, const Bytes& needle)
+{
+    return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();
+}
+
+std::string Hex(const Bytes& bytes)
+{
+    return HexLower(bytes.data(), bytes.size()).str();
+}
+
+// The history in memory: each row's fields, and whether the write frame had
+// begun to go out when the row was appended.
+class MemoryHistory : public CHistoryStore {
+public:
+    struct Row {
+        std::vector<std::string> fields;
+        bool afterWriteFrame;
+    };
+
+    explicit MemoryHistory(const FakeTransceiver& fake) : m_fake(fake) {}
+
+    bool AppendLine(const CString& line, CString&) override
+    {
+        CCsvReader reader(line.GetString(), line.str().size());
+        Row row{{}, Contains(m_fake.Written(), kUwcb)};
+        reader.Next(&row.fields);
+        rows.push_back(row);
+        return true;
+    }
+    HistoryTime Now() override { return {2026, 1, 2, 3, 4, 5}; }
+
+    std::vector<std::string> Outcomes() const
+    {
+        std::vector<std::string> outcomes;
+        for (const Row& row : rows)
+            outcomes.push_back(row.fields.at(History::kOutcome));
+        return outcomes;
+    }
+
+    std::vector<Row> rows;
+
+private:
+    const FakeTransceiver& m_fake;
+};
+
+struct Box {
+    int body;
+    unsigned type;
+};
+
+// The development language file's texts, loaded once.
+CLanguageTable& Texts()
+{
+    static CLanguageTable texts;
+    if (texts.GetText(TextNo::kAppTitle)[0] == '\0') {
+        std::ifstream in(ORVELLE_SOURCE_DIR "/res/ORVELLE.lng", std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        // As text mode delivers it: line ends without their carriage returns.
+        std::string bytes = text.str();
+        bytes.erase(std::remove(bytes.begin(), bytes.end(), '\r'), bytes.end());
+        EXPECT_EQ(texts.Parse(bytes.data(), static_cast<int>(bytes.size()), "English"), 1);
+    }
+    return texts;
+}
+
+// One run's world: a fresh transceiver, user, link and history.
+struct Bench {
+    Bench() { Transceiver(fake); }
+
+    CUpgradeRun Run() { return CUpgradeRun({link, Texts(), nullptr, dataFile, files, &journal}); }
+
+    void ExpectBoxes(const std::vector<Box>& expected) const
+    {
+        ASSERT_EQ(boxes.shown.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(boxes.shown[i].text, Texts().GetText(expected[i].body));
+            EXPECT_EQ(boxes.shown[i].type, expected[i].type);
+        }
+    }
+    // Out of programming mode, port closed.
+    void ExpectLeftAlone() const
+    {
+        EXPECT_FALSE(fake.InProgrammingMode());
+        EXPECT_EQ(fake.OpenHandles(), 0);
+        EXPECT_EQ(link.IsPortOpen(), 0);
+    }
+    bool WriteFrameSent() const { return Contains(fake.Written(), kUwcb); }
+
+    FakeTransceiver fake; // before the link: it closes through the fake
+    ScriptedBoxes boxes;
+    CRadioCom link;
+    CDataFile dataFile;
+    CMemoryOptionFiles files;
+    MemoryHistory history{fake};
+    CHistoryJournal journal{history, History::kProgramConsole, 1};
+};
+
+} // namespace
+
+TEST(RunCommands, IdentifyReadsEverythingAndWritesNothing)
+{
+    struct Case {
+        const char* name;
+        std::function<void(Bench&)> setup;
+        UpgradeOutcome outcome;
+        std::vector<Box> boxes;
+        std::vector<std::string> rows;
+    };
+    const Case cases[] = {
+        {"new transceiver at 38400",
+         [](Bench& b) { b.fake.scanBaud = 38400; },
+         UpgradeOutcome::Identified,
+         {},
+         {"read"}},
+        {"old transceiver",
+         [](Bench& b) { b.fake.kind = Kind::Old; },
+         UpgradeOutcome::Identified,
+         {},
+         {"read"}},
+        {"a model that must not be upgraded is read all the same",
+         [](Bench& b) { Transceiver(b.fake, "QM-3260X"); },
+         UpgradeOutcome::Identified,
+         {},
+         {"read"}},
+        {"record read fails after a retry",
+         [](Bench& b) {
+             b.fake.Script(Command::RecordRead, FakeTransceiver::Answer(Fault::Silence));
+             b.fake.Script(Command::RecordRead, FakeTransceiver::Answer(Fault::Short));
+             b.boxes.answers = {IDRETRY, IDCANCEL};
+         },
+         UpgradeOutcome::LinkFailed,
+         {{TextNo::kLinkFailed, kRetryBox}, {TextNo::kLinkFailed, kRetryBox}},
+         {}},
+        {"silent transceiver",
+         [](Bench& b) { b.fake.kind = Kind::None; },
+         UpgradeOutcome::LinkFailed,
+         {{TextNo::kLinkFailed, kRetryBox}},
+         {}},
+        {"no such port",
+         [](Bench& b) {
+             b.fake.missingPorts = {"COM1", "\\\\.\\COM1"};
+         },
+         UpgradeOutcome::PortNotOpened,
+         {{TextNo::kPortNotOpened, MB_OK | MB_ICONERROR}},
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bench b;
+        c.setup(b);
+
+        unsigned char identity[IdentityBlock::kSize] = {};
+        unsigned char record[OptionRecord::kSize] = {};
+        CString version = "before";
+        EXPECT_EQ(b.Run().Identify(1, identity, version, record), c.outcome);
+        b.ExpectBoxes(c.boxes);
+        EXPECT_EQ(b.history.Outcomes(), c.rows);
+        EXPECT_FALSE(b.WriteFrameSent());
+        EXPECT_TRUE(b.fake.recordsWritten.empty());
+        b.ExpectLeftAlone();
+        if (c.outcome != UpgradeOutcome::Identified)
+            continue;
+        EXPECT_EQ(Bytes(identity, identity + sizeof identity), b.fake.identity);
+        EXPECT_EQ(version, "V1.20");
+        EXPECT_EQ(Bytes(record, record + sizeof record), b.fake.record);
+        const auto& row = b.history.rows.at(0).fields;
+        EXPECT_EQ(row.at(History::kProgram), "orvelle-cli");
+        EXPECT_EQ(row.at(History::kIdentity), Hex(b.fake.identity));
+        EXPECT_EQ(row.at(History::kRecordBefore), Hex(b.fake.record));
+        EXPECT_EQ(row.at(History::kRecordAfter), "");
+    }
+}
+
+TEST(RunCommands, RestoreChecksTheTransceiverThenWritesLikeAnUpgrade)
+{
+    Bytes restored(OptionRecord::kSize);
+    for (std::size_t i = 0; i < restored.size(); ++i)
+        restored[i] = static_cast<unsigned char>(0x20 + i);
+    const auto same = [](const unsigned char*) { return true; };
+    const auto other = [](const unsigned char*) { return false; };
+
+    struct Case {
+        const char* name;
+        std::function<void(Bench&)> setup;
+        TransceiverCheck check;
+        UpgradeOutcome outcome;
+        std::vector<Box> boxes;
+        std::vector<std::string> rows;
+        bool written; // the transceiver holds the restored record afterwards
+    };
+    const Case cases[] = {
+        {"the same transceiver",
+         nullptr,
+         same,
+         UpgradeOutcome::Written,
+         {{TextNo::kRecordWritten, MB_ICONINFORMATION}},
+         {"pending", "written"},
+         true},
+        {"no check",
+         nullptr,
+         nullptr,
+         UpgradeOutcome::Written,
+         {{TextNo::kRecordWritten, MB_ICONINFORMATION}},
+         {"pending", "written"},
+         true},
+        {"another transceiver: nothing written, no message",
+         nullptr,
+         other,
+         UpgradeOutcome::OtherTransceiver,
+         {},
+         {"not-upgraded"},
+         false},
+        {"refused by the transceiver",
+         [](Bench& b) { b.fake.writeAnswer = 0x15; },
+         same,
+         UpgradeOutcome::Refused,
+         {{TextNo::kRecordRefused, MB_ICONINFORMATION}},
+         {"pending", "refused"},
+         false},
+        {"no answer to the write frame, retried, then cancelled",
+         [](Bench& b) {
+             b.fake.Script(Command::RecordWrite, FakeTransceiver::Answer(Fault::Silence));
+             b.fake.Script(Command::RecordWrite, FakeTransceiver::Answer(Fault::Silence));
+             b.boxes.answers = {IDRETRY, IDCANCEL};
+         },
+         same,
+         UpgradeOutcome::LinkFailed,
+         {{TextNo::kLinkFailed, kRetryBox}, {TextNo::kLinkFailed, kRetryBox}},
+         {"pending", "failed"},
+         false},
+        {"a model that must not be upgraded",
+         [](Bench& b) { Transceiver(b.fake, "QM-3390X"); },
+         nullptr,
+         UpgradeOutcome::RefusedModel,
+         {{TextNo::kRefusedModel, MB_ICONERROR}},
+         {},
+         false},
+        {"silent transceiver",
+         [](Bench& b) { b.fake.kind = Kind::None; },
+         same,
+         UpgradeOutcome::LinkFailed,
+         {{TextNo::kLinkFailed, kRetryBox}},
+         {},
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bench b;
+        if (c.setup)
+            c.setup(b);
+        const Bytes before = b.fake.record;
+        // The check sees the identity just read, after the record was read.
+        std::vector<Bytes> checked;
+        TransceiverCheck check;
+        if (c.check) {
+            check = [&](const unsigned char* identity) {
+                checked.push_back(Bytes(identity, identity + IdentityBlock::kSize));
+                EXPECT_TRUE(Contains(b.fake.Written(), kUrcb));
+                return c.check(identity);
+            };
+        }
+
+        EXPECT_EQ(b.Run().Restore(1, restored.data(), {History::RestoreRowSource(3)}, check), c.outcome);
+        b.ExpectBoxes(c.boxes);
+        EXPECT_EQ(b.history.Outcomes(), c.rows);
+        EXPECT_EQ(b.fake.record, c.written ? restored : before);
+        b.ExpectLeftAlone();
+        if (c.check && c.outcome != UpgradeOutcome::RefusedModel && b.fake.kind != Kind::None) {
+            ASSERT_EQ(checked.size(), 1u);
+            EXPECT_EQ(checked[0], b.fake.identity);
+        }
+        if (c.outcome == UpgradeOutcome::OtherTransceiver || c.rows.empty()) {
+            EXPECT_FALSE(b.WriteFrameSent());
+            continue;
+        }
+        // The pending row is on record before the write frame goes out, and
+        // holds what puts the transceiver back.
+        const MemoryHistory::Row& pending = b.history.rows.at(0);
+        EXPECT_FALSE(pending.afterWriteFrame);
+        EXPECT_EQ(pending.fields.at(History::kRecordBefore), Hex(before));
+        EXPECT_EQ(pending.fields.at(History::kRecordAfter), Hex(restored));
+        EXPECT_EQ(pending.fields.at(History::kSources), "restore:3");
+        EXPECT_TRUE(b.history.rows.at(1).afterWriteFrame);
+        EXPECT_EQ(b.history.rows.at(1).fields.at(History::kRecordAfter), Hex(restored));
+    }
+}
