@@ -2,6 +2,7 @@
 // console tool; the language file and the History folder are found beside
 // the executable, as ORVELLE.exe finds them.
 #include "app/ConsoleTool.h"
+#include "app/StartupHardening.h"
 #include "files/DataFile.h"
 #include "text/LanguageTable.h"
 
@@ -11,6 +12,7 @@
 
 int main(int argc, char** argv)
 {
+    HardenDllSearch();
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
     CDataFile dataFile;
     const ConsoleEnvironment environment = {

@@ -6,7 +6,7 @@
 #   cmake --build <release build> --target package    # into ORVELLE_PACKAGE_DIR
 
 # Every program the packages ship.
-set(ORVELLE_PACKAGE_PROGRAMS ORVELLE)
+set(ORVELLE_PACKAGE_PROGRAMS ORVELLE orvelle-cli)
 
 set(ORVELLE_PACKAGE_DIR "${CMAKE_BINARY_DIR}/package" CACHE PATH "Folder the packages are written to")
 option(ORVELLE_PACKAGE_TESTS "Register the package tests (build the packages first)" OFF)

@@ -23,6 +23,7 @@ from harness.orvelle import OrvelleApp, LanguageFile, SOURCE_DIR, windows_path, 
 # main dialog, 'console' with --version (it must print the version).
 PROGRAMS = {
     'ORVELLE.exe': 'dialog',
+    'orvelle-cli.exe': 'console',
 }
 
 # The language files beside the programs: ORVELLE.lng is what the program
