@@ -14,10 +14,11 @@
     if __name__ == '__main__':
         run()
 
-One WineSession per test file: the prefix ($WINEPREFIX, created by
-scripts/wine-prefix), an X display, and one uidriver serve process that keeps the wineserver alive between tests. Each
+One WineSession per test file: the prefix ($WINEPREFIX, started and stopped
+by scripts/wine-prefix), and for tests with windows an X display and one
+uidriver serve process that keeps the wineserver alive between tests. Each
 app gets a folder of its own under the build folder; a still-running program
-is killed when its test ends, and the wineserver is killed when the file ends.
+is killed when its test ends, and the wineserver is ended when the file ends.
 
 The display is a private Xvfb unless ORVELLE_E2E_DISPLAY names one (to watch
 the tests). Not $DISPLAY: ctest runs other Windows tests in parallel on it,
@@ -45,6 +46,7 @@ from .ui import Driver, DriverError, IDOK, IDYES, IDNO, IDCANCEL, VK_ESCAPE, SC_
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE_DIR = os.environ.get('ORVELLE_SOURCE_DIR') or os.path.abspath(os.path.join(HERE, '..', '..', '..'))
+SCRIPTS_DIR = os.path.join(SOURCE_DIR, 'scripts')
 
 
 def build_dir():
@@ -66,6 +68,16 @@ def artifacts_dir():
     d = os.environ.get('ORVELLE_ARTIFACTS_DIR') or os.path.join(build_dir(), 'artifacts')
     os.makedirs(d, exist_ok=True)
     return d
+
+
+def wine_prefix(verb, prefix):
+    """scripts/wine-prefix: ready, start or stop the prefix and its wineserver."""
+    subprocess.run([os.path.join(SCRIPTS_DIR, 'wine-prefix'), verb, prefix], check=True, timeout=300)
+
+
+def wine_run():
+    """scripts/wine-run: a Windows program under Wine in $WINEPREFIX."""
+    return os.path.join(SCRIPTS_DIR, 'wine-run')
 
 
 def windows_path(path):
@@ -129,7 +141,8 @@ def _die_with_parent():
 # -- one Wine session per test file -------------------------------------------
 
 class WineSession:
-    """display: an X display to use; None starts a private Xvfb."""
+    """display: an X display to use; None starts a private Xvfb when a
+    program with windows is to be driven."""
 
     def __init__(self, display=None):
         self.prefix = os.environ.get('WINEPREFIX') or os.path.join(build_dir(), 'wineprefix-e2e')
@@ -141,20 +154,21 @@ class WineSession:
         self.xvfb = None
         self.driver = None
 
-    def start(self, need_program=True):
+    def start(self, need_program=True, windows=True):
+        """need_program: ORVELLE.exe must be built (else the tests are
+        skipped); windows: the display and the UI driver are started too."""
         if need_program and not os.path.exists(exe_path()):
             raise unittest.SkipTest('ORVELLE.exe not built: %s' % exe_path())
-        subprocess.run([os.path.join(SOURCE_DIR, 'scripts', 'wine-prefix'), self.prefix], env=self.env,
-                       check=True, timeout=300)
-        if not self.env.get('DISPLAY'):
-            self._start_xvfb()
-        # Leftovers of an earlier run would hold windows and ports.
-        self.kill_wineserver()
-        self.ensure_driver()
+        # A fresh server: leftovers of an earlier run would hold windows and ports.
+        wine_prefix('start', self.prefix)
+        if windows:
+            self.ensure_driver()
         return self
 
     def ensure_driver(self):
         """(Re)starts the driver, e.g. after one was killed for not answering."""
+        if not self.env.get('DISPLAY'):
+            self._start_xvfb()
         if self.driver is None or self.driver.proc is None or self.driver.proc.poll() is not None:
             self.driver = Driver(driver_path(), self.env, preexec_fn=_die_with_parent)
             self.driver.call('processes', timeout=60)  # wineserver up
@@ -181,18 +195,13 @@ class WineSession:
             raise RuntimeError('Xvfb did not start')
         self.env['DISPLAY'] = ':' + number.decode().strip()
 
-    def kill_wineserver(self):
-        subprocess.run(['wineserver', '-k'], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                       timeout=30)
-
     def stop(self):
         if self.driver:
             self.driver.close()
             self.driver = None
         try:
-            self.kill_wineserver()
-            subprocess.run(['wineserver', '-w'], env=self.env, timeout=15)
-        except (subprocess.TimeoutExpired, OSError):
+            wine_prefix('stop', self.prefix)
+        except (subprocess.SubprocessError, OSError):
             pass
         if self.xvfb:
             self.xvfb.kill()
@@ -214,14 +223,16 @@ class WineSession:
 _session = None
 
 
-def session(need_program=True):
+def session(need_program=True, windows=True):
     """The test file's WineSession, started on first use."""
     global _session
     if _session is None:
         s = WineSession(display=os.environ.get('ORVELLE_E2E_DISPLAY'))
-        s.start(need_program)  # may raise SkipTest; nothing is kept then
+        s.start(need_program, windows)  # may raise SkipTest; nothing is kept then
         _session = s
         atexit.register(stop_session)
+    elif windows:
+        _session.ensure_driver()
     return _session
 
 
