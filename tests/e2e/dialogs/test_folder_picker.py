@@ -9,10 +9,11 @@ import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
 
+from harness.ids import Res, TextNo  # noqa: E402
 from harness.orvelle import OrvelleTestCase, run  # noqa: E402
 from harness.ui import IDOK, IDCANCEL  # noqa: E402
 
-BROWSE, EDIT = 3, 1001
+BROWSE, EDIT = Res.IDC_BROWSE, Res.IDC_PATH_EDIT
 VK_DOWN = 0x28
 WS_EX_CONTEXTHELP = 0x400
 
@@ -50,7 +51,7 @@ class FolderPicker(OrvelleTestCase):
         app = self.start()
         browser, info, tree = self.open_browser(app)
         self.session.screenshot('dialogs-folder-picker', browser.rect)
-        self.assertIn(self.lng[34], [c['text'] for c in info.children])
+        self.assertIn(self.lng[TextNo.kPickerPrompt], [c['text'] for c in info.children])
         self.assertEqual(info.exstyle & WS_EX_CONTEXTHELP, 0)
 
         # From A, the next folder of the tree is its sibling B.

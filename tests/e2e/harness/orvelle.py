@@ -1,13 +1,13 @@
 """Runs the real ORVELLE.exe under Wine for end-to-end tests.
 
+    from harness.ids import Res, TextNo
     from harness.orvelle import OrvelleTestCase, run
-    from harness.ui import IDYES
 
     class Startup(OrvelleTestCase):
         def test_no_settings_file(self):
             app = self.app()                      # fresh folder: exe + ORVELLE.lng
             app.start()                           # main dialog up, no message box
-            self.assertTrue(app.checked(1007))
+            self.assertTrue(app.checked(Res.IDC_FOLDER_MODE))
             app.close()                           # Esc, Yes at the question, process ends
             self.assertEqual(app.ini_keys(), ['Folder', 'File', 'ComPort', 'Mode'])
 
@@ -42,10 +42,10 @@ import tempfile
 import time
 import unittest
 
+from . import SOURCE_DIR
+from .ids import TextNo
 from .ui import Driver, DriverError, IDOK, IDYES, IDNO, IDCANCEL, VK_ESCAPE, SC_CLOSE  # noqa: F401
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-SOURCE_DIR = os.environ.get('ORVELLE_SOURCE_DIR') or os.path.abspath(os.path.join(HERE, '..', '..', '..'))
 SCRIPTS_DIR = os.path.join(SOURCE_DIR, 'scripts')
 
 
@@ -93,7 +93,12 @@ TEXT_KEYS = ([10000001, 10000101, 10000102, 10000103] + list(range(10000201, 100
              list(range(10003001, 10003004)) + [10003101, 10003201, 10003301] +
              list(range(10005001, 10005005)) + [10005101, 10005102] +
              list(range(10010001, 10010010)) + list(range(10020001, 10020006)))
-assert len(TEXT_KEYS) == 48
+assert len(TEXT_KEYS) == TextNo.kCount
+
+
+def text_key(number):
+    """The language file's key number of a text number."""
+    return TEXT_KEYS[number]
 
 
 class LanguageFile:

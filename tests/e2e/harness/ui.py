@@ -4,7 +4,7 @@ file, spoken to over a pipe, one JSON line per command.
     drv = Driver(driver_exe, env)
     pid = drv.start(r'C:\\x\\ORVELLE.exe', cwd=r'C:\\x')
     dlg = drv.wait_window(pid=pid, cls='#32770')
-    drv.text(dlg.hwnd, 1001)
+    drv.text(dlg.hwnd, Res.IDC_PATH_EDIT)
 
 Every call has a time-out; a driver that stops answering is killed and the
 call raises DriverError, so a hung program never hangs the test run.
