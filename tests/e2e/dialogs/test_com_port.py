@@ -9,7 +9,6 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'
 
 from harness.ids import Res, TextNo  # noqa: E402
 from harness.orvelle import OrvelleTestCase, run  # noqa: E402
-from harness.radiosim import Radiosim  # noqa: E402
 from harness.ui import IDOK, IDCANCEL  # noqa: E402
 
 PRESENT = (1, 3)
@@ -22,13 +21,8 @@ def button(port):
 class ComPortDialog(OrvelleTestCase):
     def setUp(self):
         super().setUp()
-        self.radios = []
-        for port in PRESENT:
-            radio = Radiosim(port=port, prefix=self.session.prefix,
-                             workdir=os.path.join(self.work_root, 'radiosim-com%d' % port))
-            radio.start()
-            self.addCleanup(radio.stop)
-            self.radios.append(radio)
+        self.radios = [self.radiosim(port, workdir=os.path.join(self.work_root, 'radiosim-com%d' % port))
+                       for port in PRESENT]
         # The pty shim lets the port's modem-line calls succeed on a pty.
         self.env = self.radios[0].wine_env(base=self.session.env)
 

@@ -19,6 +19,8 @@ by scripts/wine-prefix), and for tests with windows an X display and one
 uidriver serve process that keeps the wineserver alive between tests. Each
 app gets a folder of its own under the build folder; a still-running program
 is killed when its test ends, and the wineserver is ended when the file ends.
+Every test file's test cases derive from WineTestCase (programs of their
+own, e.g. the link tests) or OrvelleTestCase (ORVELLE.exe).
 
 The display is a private Xvfb unless ORVELLE_E2E_DISPLAY names one (to watch
 the tests). Not $DISPLAY: ctest runs other Windows tests in parallel on it,
@@ -44,6 +46,7 @@ import unittest
 
 from . import SOURCE_DIR
 from .ids import TextNo
+from .radiosim import Radiosim
 from .ui import Driver, DriverError, IDOK, IDYES, IDNO, IDCANCEL, VK_ESCAPE, SC_CLOSE  # noqa: F401
 
 SCRIPTS_DIR = os.path.join(SOURCE_DIR, 'scripts')
@@ -481,13 +484,18 @@ class OrvelleApp:
         return self.session.screenshot(name, self.info().rect)
 
 
-class OrvelleTestCase(unittest.TestCase):
-    """Base class: self.app(...) makes an OrvelleApp that is cleaned up when
-    the test ends; self.drv is the session's driver; self.lng the texts."""
+class WineTestCase(unittest.TestCase):
+    """Base class of every end-to-end test case: the file's WineSession
+    (self.session; self.drv its UI driver when WINDOWS), a work folder
+    (self.work_root), the development texts (self.lng) and simulated
+    transceivers (self.radiosim)."""
+
+    NEEDS_PROGRAM = True  # ORVELLE.exe must be built
+    WINDOWS = True        # an X display and the UI driver
 
     @classmethod
     def setUpClass(cls):
-        cls.session = session()
+        cls.session = session(need_program=cls.NEEDS_PROGRAM, windows=cls.WINDOWS)
         cls.drv = cls.session.driver
         cls.lng = language()
         cls.work_root = os.path.join(build_dir(), 'e2e-work')
@@ -499,15 +507,35 @@ class OrvelleTestCase(unittest.TestCase):
 
     def setUp(self):
         self._problems_before = self._problems()
+        if self.WINDOWS:  # a driver killed for not answering is replaced
+            self.drv = self.session.ensure_driver()
+
+    def failed(self):
+        """In tearDown: this test has failed."""
+        return self._problems() > self._problems_before
+
+    def radiosim(self, port, workdir=None, **settings):
+        """A simulated transceiver on COM<port> of the session's prefix,
+        started, and stopped when the test ends; settings are radiosim's."""
+        radio = Radiosim(port=port, prefix=self.session.prefix,
+                         workdir=workdir or tempfile.mkdtemp(prefix='radiosim-', dir=self.work_root), **settings)
+        radio.start()
+        self.addCleanup(radio.stop)
+        return radio
 
     def tearDown(self):
         # A failed test leaves a picture of the screen as it was (the
         # programs are still running: cleanups come after tearDown).
-        if self._problems() > self._problems_before:
+        if self.WINDOWS and self.failed():
             try:
                 print('screen: %s' % self.session.screenshot('failed-' + self.id().split('.', 1)[-1]))
             except (subprocess.SubprocessError, OSError):
                 pass
+
+
+class OrvelleTestCase(WineTestCase):
+    """Base class of the tests of ORVELLE.exe: self.app(...) makes an
+    OrvelleApp that is cleaned up when the test ends."""
 
     def app(self, **kwargs):
         self.drv = self.session.ensure_driver()

@@ -4,13 +4,12 @@ of a program test."""
 
 import os
 import sys
-import unittest
 
 sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
 
 from harness.ids import read_defines, source_path  # noqa: E402
-from harness.orvelle import run, session, windows_path  # noqa: E402
+from harness.orvelle import WineTestCase, run, windows_path  # noqa: E402
 from harness.ui import DriverError, IDOK, IDCANCEL, IDYES, IDNO, VK_RETURN, VK_ESCAPE  # noqa: E402
 
 # The test dialog's ids.
@@ -18,12 +17,14 @@ Test = read_defines(source_path('tools', 'uidriver', 'testapp', 'resource.h'))
 PATH, BROWSE, UPGRADE, FOLDER, FILE = Test.IDC_PATH, Test.IDC_BROWSE, Test.IDC_UPGRADE, Test.IDC_FOLDER, Test.IDC_FILE
 
 
-class Driver(unittest.TestCase):
+class Driver(WineTestCase):
+    NEEDS_PROGRAM = False
+
     def setUp(self):
+        super().setUp()
         testapp = os.environ.get('ORVELLE_UIDRIVER_TESTAPP')
         if not testapp or not os.path.exists(testapp):
             self.skipTest('uidriver_testapp not built')
-        self.drv = session(need_program=False).driver
         self.pid = self.drv.start(windows_path(testapp))
         self.addCleanup(self.drv.kill, self.pid)
         self.dlg = self.drv.wait_window(pid=self.pid, cls='#32770', caption='Driver Test')

@@ -13,7 +13,7 @@ sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
 from harness.ids import Res, TextNo  # noqa: E402
 from harness.orvelle import OrvelleTestCase, run, same_text  # noqa: E402
-from harness.radiosim import Radiosim, native_build_dir  # noqa: E402
+from harness.radiosim import native_build_dir  # noqa: E402
 from harness.ui import IDOK, IDCANCEL, IDRETRY  # noqa: E402
 
 PORT = 1
@@ -125,10 +125,7 @@ class UpgradeRuns(OrvelleTestCase):
                            'ComPort': str(case.get('port', PORT)), 'Mode': str(mode)})
         settings = dict(model=MODEL, version='V1.20', record=RECORD)
         settings.update(case.get('radio', {}))
-        radio = Radiosim(port=PORT, prefix=self.session.prefix,
-                         workdir=os.path.join(app.folder, 'radiosim'), **settings)
-        radio.start()
-        self.addCleanup(radio.stop)
+        radio = self.radiosim(PORT, workdir=os.path.join(app.folder, 'radiosim'), **settings)
         app.start(env=radio.wine_env(self.session.env))
 
         self.drv.click(app.hwnd, Res.IDC_UPGRADE)
