@@ -260,7 +260,7 @@ class OrvelleApp:
     def __init__(self, session, ini=None, lng=None, work_root=None):
         self.session = session
         self.drv = session.ensure_driver()
-        self.folder = tempfile.mkdtemp(prefix='orvelle-', dir=work_root)
+        self.folder = os.path.abspath(tempfile.mkdtemp(prefix='orvelle-', dir=work_root))
         self.exe = os.path.join(self.folder, 'ORVELLE.exe')
         shutil.copy(exe_path(), self.exe)
         shutil.copy(lng or os.path.join(SOURCE_DIR, 'res', 'ORVELLE.lng'), os.path.join(self.folder, 'ORVELLE.lng'))
