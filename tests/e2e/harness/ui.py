@@ -180,6 +180,11 @@ class Driver:
         """Control id of the dialog's focused control (-1: none of its own)."""
         return self.focused(hwnd)['focus_id']
 
+    def tree_selection(self, hwnd, control_id=None):
+        """The texts of a tree view's selected item and its parents, root
+        first ([] when nothing is selected)."""
+        return self.call('tree-selection', hwnd=hwnd, id=control_id)['selected']
+
     def menu(self, hwnd):
         """The window's menu bar and system menu, read from inside the
         program by the driver's hook library: {'bar': [...], 'system': [...]}."""

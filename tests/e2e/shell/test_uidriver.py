@@ -76,6 +76,8 @@ class Driver(WineTestCase):
             self.drv.wait_message_box(self.pid, timeout_ms=200)
         with self.assertRaises(DriverError):
             self.drv.call('no-such-command')
+        with self.assertRaises(DriverError):
+            self.drv.tree_selection(self.dlg.hwnd, PATH)  # an edit, not a tree view
         self.assertEqual(self.drv.text(self.dlg.hwnd), 'Driver Test')  # still answering
 
 
