@@ -132,16 +132,17 @@ for target in win32 win64; do
         runs=0
     fi
     if [ "$runs" -eq 1 ]; then
-        # Create the test prefix up front: a fresh prefix takes 10-20 s.
-        scripts/wine-prefix "$build/$target/wineprefix"
+        # Create the test prefix up front (a fresh prefix takes 10-20 s), with
+        # no server of an earlier run left in it.
+        scripts/wine-prefix start "$build/$target/wineprefix"
         # One at a time: Wine programs starting together can race to start the
         # wineserver, and the loser ends with "wine client error". The unit tests
         # take seconds and the end-to-end tests run one at a time anyway.
         run_ctest "$target" --test-dir "$build/$target"
+        # The end-to-end tests end their prefix's server themselves; a test
+        # killed on a time-out may not have.
         for prefix in "$build/$target/wineprefix" "$build/$target/wineprefix-e2e"; do
-            if [ -f "$prefix/.orvelle-ready" ]; then
-                WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
-            fi
+            scripts/wine-prefix stop "$prefix"
         done
     else
         summary+=("$target: built, not run (no 32-bit execution on this machine)")

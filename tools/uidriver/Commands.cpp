@@ -3,6 +3,7 @@
 #include "tools/uidriver/Input.h"
 #include "tools/uidriver/Json.h"
 #include "tools/uidriver/MenuProbe.h"
+#include "tools/uidriver/TreeQuery.h"
 #include "tools/uidriver/WindowQuery.h"
 
 #include <tlhelp32.h>
@@ -339,6 +340,15 @@ JsonObject CmdFocused(Session&, const Args& a)
     return o;
 }
 
+// The selected item of a tree view with its parents, root first.
+JsonObject CmdTreeSelection(Session&, const Args& a)
+{
+    JsonArray path;
+    for (const std::wstring& text : TreeSelectionPath(ArgTarget(a)))
+        path.Push(JsonString(text));
+    return Ok().Raw("selected", path.Dump());
+}
+
 JsonObject CmdClipboard(Session&, const Args& a)
 {
     if (!OpenClipboard(nullptr))
@@ -406,6 +416,7 @@ const std::map<std::wstring, Handler>& Table()
         {L"activate", CmdActivate},
         {L"focus", CmdFocus},
         {L"focused", CmdFocused},
+        {L"tree-selection", CmdTreeSelection},
         {L"clipboard", CmdClipboard},
         {L"menu", CmdMenu},
         {L"sleep", CmdSleep},

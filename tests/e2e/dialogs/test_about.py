@@ -9,11 +9,10 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
 
-from harness.orvelle import OrvelleTestCase, LanguageFile, run, SOURCE_DIR  # noqa: E402
+from harness import SOURCE_DIR  # noqa: E402
+from harness.ids import Res, TextNo  # noqa: E402
+from harness.orvelle import OrvelleTestCase, LanguageFile, run, text_key  # noqa: E402
 from harness.ui import IDOK  # noqa: E402
-
-ABOUT_COMMAND = 16
-NAME, VERSION, RELEASE, LINE1, LINE2 = 1009, 1011, 1012, 1013, 1014
 
 
 def language_file_with(path, texts):
@@ -38,7 +37,7 @@ def language_file_with(path, texts):
 
 class AboutBox(OrvelleTestCase):
     def open_box(self, app):
-        self.drv.command(app.hwnd, ABOUT_COMMAND)
+        self.drv.command(app.hwnd, Res.IDM_ABOUTBOX)
         return self.drv.wait_window(pid=app.pid, cls='#32770', owner=app.hwnd, timeout_ms=10000)
 
     def close_box(self, box):
@@ -51,14 +50,16 @@ class AboutBox(OrvelleTestCase):
         box = self.open_box(app)
         self.session.screenshot('dialogs-about', box.rect)
         info = self.drv.info(box.hwnd)
-        self.assertEqual(info.caption, self.lng[9])
-        self.assertEqual(info.child(NAME)['text'], self.lng[10])
-        self.assertEqual(info.child(LINE1)['text'], self.lng[13])
-        self.assertEqual(info.child(LINE2)['text'], self.lng[14])
-        self.assertEqual(info.child(IDOK)['text'], self.lng[19])
+        self.assertEqual(info.caption, self.lng[TextNo.kAboutCaption])
+        self.assertEqual(info.child(Res.IDC_ABOUT_NAME)['text'], self.lng[TextNo.kAboutName])
+        self.assertEqual(info.child(Res.IDC_ABOUT_LINE1)['text'], self.lng[TextNo.kAboutLine1])
+        self.assertEqual(info.child(Res.IDC_ABOUT_LINE2)['text'], self.lng[TextNo.kAboutLine2])
+        self.assertEqual(info.child(IDOK)['text'], self.lng[TextNo.kOkButton])
         # The development file's formats hold one plain %s each.
-        self.assertEqual(info.child(VERSION)['text'], self.lng[11].replace('%s', self.lng[2]))
-        self.assertEqual(info.child(RELEASE)['text'], self.lng[12].replace('%s', self.lng[3]))
+        self.assertEqual(info.child(Res.IDC_ABOUT_VERSION)['text'],
+                         self.lng[TextNo.kVersionLine].replace('%s', self.lng[TextNo.kVersion]))
+        self.assertEqual(info.child(Res.IDC_ABOUT_RELEASE)['text'],
+                         self.lng[TextNo.kReleaseLine].replace('%s', self.lng[TextNo.kReleaseDate]))
         for text in [info.caption] + [c['text'] for c in info.children]:
             self.assertFalse(text.endswith(' *'), 'placeholder left: %r' % text)
         self.assertFalse(app.enabled(), 'the main dialog is not disabled while the box is open')
@@ -70,8 +71,8 @@ class AboutBox(OrvelleTestCase):
 
     def test_hostile_formats_are_shown_as_written(self):
         lng = language_file_with(os.path.join(self.work_root, 'hostile.lng'), {
-            10001003: '%s %s %n %x',      # text 11
-            10001004: '%d 100%% %-5s|%p',  # text 12
+            text_key(TextNo.kVersionLine): '%s %s %n %x',
+            text_key(TextNo.kReleaseLine): '%d 100%% %-5s|%p',
         })
         texts = LanguageFile(lng)
         app = self.app(lng=lng)
@@ -79,8 +80,9 @@ class AboutBox(OrvelleTestCase):
         for _ in range(2):  # and again: the texts are not used up
             box = self.open_box(app)
             info = self.drv.info(box.hwnd)
-            self.assertEqual(info.child(VERSION)['text'], texts[2] + ' %s %n %x')
-            self.assertEqual(info.child(RELEASE)['text'], '%d 100% ' + texts[3].ljust(5) + '|%p')
+            self.assertEqual(info.child(Res.IDC_ABOUT_VERSION)['text'], texts[TextNo.kVersion] + ' %s %n %x')
+            self.assertEqual(info.child(Res.IDC_ABOUT_RELEASE)['text'],
+                             '%d 100% ' + texts[TextNo.kReleaseDate].ljust(5) + '|%p')
             self.close_box(box)
         self.assertTrue(app.running())
         self.assertEqual(app.close(), 0)

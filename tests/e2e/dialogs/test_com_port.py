@@ -7,29 +7,22 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
 
+from harness.ids import Res, TextNo  # noqa: E402
 from harness.orvelle import OrvelleTestCase, run  # noqa: E402
-from harness.radiosim import Radiosim  # noqa: E402
 from harness.ui import IDOK, IDCANCEL  # noqa: E402
 
-COM_PORT_COMMAND = 32773
-GROUP = 1012
 PRESENT = (1, 3)
 
 
 def button(port):
-    return 1012 + port
+    return Res.IDC_COMPORT_COM1 - 1 + port
 
 
 class ComPortDialog(OrvelleTestCase):
     def setUp(self):
         super().setUp()
-        self.radios = []
-        for port in PRESENT:
-            radio = Radiosim(port=port, prefix=self.session.prefix,
-                             workdir=os.path.join(self.work_root, 'radiosim-com%d' % port))
-            radio.start()
-            self.addCleanup(radio.stop)
-            self.radios.append(radio)
+        self.radios = [self.radiosim(port, workdir=os.path.join(self.work_root, 'radiosim-com%d' % port))
+                       for port in PRESENT]
         # The pty shim lets the port's modem-line calls succeed on a pty.
         self.env = self.radios[0].wine_env(base=self.session.env)
 
@@ -39,7 +32,7 @@ class ComPortDialog(OrvelleTestCase):
         return app
 
     def open_dialog(self, app):
-        self.drv.command(app.hwnd, COM_PORT_COMMAND)
+        self.drv.command(app.hwnd, Res.ID_SETUP_COMPORT)
         # The dialog shows once the scan (over a second) has finished.
         return self.drv.wait_window(pid=app.pid, cls='#32770', owner=app.hwnd, timeout_ms=30000)
 
@@ -59,10 +52,10 @@ class ComPortDialog(OrvelleTestCase):
         self.session.screenshot('dialogs-com-port', dialog.rect)
 
         info = self.drv.info(dialog.hwnd)
-        self.assertEqual(info.caption, self.lng[32])
-        self.assertEqual(info.child(GROUP)['text'], self.lng[33])
-        self.assertEqual(info.child(IDOK)['text'], self.lng[19])
-        self.assertEqual(info.child(IDCANCEL)['text'], self.lng[20])
+        self.assertEqual(info.caption, self.lng[TextNo.kComPortCaption])
+        self.assertEqual(info.child(Res.IDC_COMPORT_GROUP)['text'], self.lng[TextNo.kComPortGroup])
+        self.assertEqual(info.child(IDOK)['text'], self.lng[TextNo.kOkButton])
+        self.assertEqual(info.child(IDCANCEL)['text'], self.lng[TextNo.kCancelButton])
         self.assertEqual([info.child(button(p))['text'] for p in range(1, 21)],
                          ['COM%d' % p for p in range(1, 21)])
         self.assertFalse(app.enabled(), 'the main dialog is not disabled while the dialog is open')

@@ -1,23 +1,26 @@
 """Runs the real ORVELLE.exe under Wine for end-to-end tests.
 
+    from harness.ids import Res, TextNo
     from harness.orvelle import OrvelleTestCase, run
-    from harness.ui import IDYES
 
     class Startup(OrvelleTestCase):
         def test_no_settings_file(self):
             app = self.app()                      # fresh folder: exe + ORVELLE.lng
             app.start()                           # main dialog up, no message box
-            self.assertTrue(app.checked(1007))
+            self.assertTrue(app.checked(Res.IDC_FOLDER_MODE))
             app.close()                           # Esc, Yes at the question, process ends
             self.assertEqual(app.ini_keys(), ['Folder', 'File', 'ComPort', 'Mode'])
 
     if __name__ == '__main__':
         run()
 
-One WineSession per test file: the prefix ($WINEPREFIX, created by
-scripts/wine-prefix), an X display, and one uidriver serve process that keeps the wineserver alive between tests. Each
+One WineSession per test file: the prefix ($WINEPREFIX, started and stopped
+by scripts/wine-prefix), and for tests with windows an X display and one
+uidriver serve process that keeps the wineserver alive between tests. Each
 app gets a folder of its own under the build folder; a still-running program
-is killed when its test ends, and the wineserver is killed when the file ends.
+is killed when its test ends, and the wineserver is ended when the file ends.
+Every test file's test cases derive from WineTestCase (programs of their
+own, e.g. the link tests) or OrvelleTestCase (ORVELLE.exe).
 
 The display is a private Xvfb unless ORVELLE_E2E_DISPLAY names one (to watch
 the tests). Not $DISPLAY: ctest runs other Windows tests in parallel on it,
@@ -41,10 +44,12 @@ import tempfile
 import time
 import unittest
 
+from . import SOURCE_DIR
+from .ids import TextNo
+from .radiosim import Radiosim
 from .ui import Driver, DriverError, IDOK, IDYES, IDNO, IDCANCEL, VK_ESCAPE, SC_CLOSE  # noqa: F401
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-SOURCE_DIR = os.environ.get('ORVELLE_SOURCE_DIR') or os.path.abspath(os.path.join(HERE, '..', '..', '..'))
+SCRIPTS_DIR = os.path.join(SOURCE_DIR, 'scripts')
 
 
 def build_dir():
@@ -68,6 +73,16 @@ def artifacts_dir():
     return d
 
 
+def wine_prefix(verb, prefix):
+    """scripts/wine-prefix: ready, start or stop the prefix and its wineserver."""
+    subprocess.run([os.path.join(SCRIPTS_DIR, 'wine-prefix'), verb, prefix], check=True, timeout=300)
+
+
+def wine_run():
+    """scripts/wine-run: a Windows program under Wine in $WINEPREFIX."""
+    return os.path.join(SCRIPTS_DIR, 'wine-run')
+
+
 def windows_path(path):
     """The Wine path of a Linux path (drive Z: is the Linux root)."""
     return 'Z:' + os.path.abspath(path).replace('/', '\\')
@@ -81,7 +96,12 @@ TEXT_KEYS = ([10000001, 10000101, 10000102, 10000103] + list(range(10000201, 100
              list(range(10003001, 10003004)) + [10003101, 10003201, 10003301] +
              list(range(10005001, 10005005)) + [10005101, 10005102] +
              list(range(10010001, 10010010)) + list(range(10020001, 10020006)))
-assert len(TEXT_KEYS) == 48
+assert len(TEXT_KEYS) == TextNo.kCount
+
+
+def text_key(number):
+    """The language file's key number of a text number."""
+    return TEXT_KEYS[number]
 
 
 class LanguageFile:
@@ -130,7 +150,8 @@ def _die_with_parent():
 # -- one Wine session per test file -------------------------------------------
 
 class WineSession:
-    """display: an X display to use; None starts a private Xvfb."""
+    """display: an X display to use; None starts a private Xvfb when a
+    program with windows is to be driven."""
 
     def __init__(self, display=None):
         self.prefix = os.environ.get('WINEPREFIX') or os.path.join(build_dir(), 'wineprefix-e2e')
@@ -142,20 +163,21 @@ class WineSession:
         self.xvfb = None
         self.driver = None
 
-    def start(self, need_program=True):
+    def start(self, need_program=True, windows=True):
+        """need_program: ORVELLE.exe must be built (else the tests are
+        skipped); windows: the display and the UI driver are started too."""
         if need_program and not os.path.exists(exe_path()):
             raise unittest.SkipTest('ORVELLE.exe not built: %s' % exe_path())
-        subprocess.run([os.path.join(SOURCE_DIR, 'scripts', 'wine-prefix'), self.prefix], env=self.env,
-                       check=True, timeout=300)
-        if not self.env.get('DISPLAY'):
-            self._start_xvfb()
-        # Leftovers of an earlier run would hold windows and ports.
-        self.kill_wineserver()
-        self.ensure_driver()
+        # A fresh server: leftovers of an earlier run would hold windows and ports.
+        wine_prefix('start', self.prefix)
+        if windows:
+            self.ensure_driver()
         return self
 
     def ensure_driver(self):
         """(Re)starts the driver, e.g. after one was killed for not answering."""
+        if not self.env.get('DISPLAY'):
+            self._start_xvfb()
         if self.driver is None or self.driver.proc is None or self.driver.proc.poll() is not None:
             self.driver = Driver(driver_path(), self.env, preexec_fn=_die_with_parent)
             self.driver.call('processes', timeout=60)  # wineserver up
@@ -182,18 +204,13 @@ class WineSession:
             raise RuntimeError('Xvfb did not start')
         self.env['DISPLAY'] = ':' + number.decode().strip()
 
-    def kill_wineserver(self):
-        subprocess.run(['wineserver', '-k'], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                       timeout=30)
-
     def stop(self):
         if self.driver:
             self.driver.close()
             self.driver = None
         try:
-            self.kill_wineserver()
-            subprocess.run(['wineserver', '-w'], env=self.env, timeout=15)
-        except (subprocess.TimeoutExpired, OSError):
+            wine_prefix('stop', self.prefix)
+        except (subprocess.SubprocessError, OSError):
             pass
         if self.xvfb:
             self.xvfb.kill()
@@ -215,14 +232,16 @@ class WineSession:
 _session = None
 
 
-def session(need_program=True):
+def session(need_program=True, windows=True):
     """The test file's WineSession, started on first use."""
     global _session
     if _session is None:
         s = WineSession(display=os.environ.get('ORVELLE_E2E_DISPLAY'))
-        s.start(need_program)  # may raise SkipTest; nothing is kept then
+        s.start(need_program, windows)  # may raise SkipTest; nothing is kept then
         _session = s
         atexit.register(stop_session)
+    elif windows:
+        _session.ensure_driver()
     return _session
 
 
@@ -242,7 +261,7 @@ class OrvelleApp:
     def __init__(self, session, ini=None, lng=None, work_root=None):
         self.session = session
         self.drv = session.ensure_driver()
-        self.folder = tempfile.mkdtemp(prefix='orvelle-', dir=work_root)
+        self.folder = os.path.abspath(tempfile.mkdtemp(prefix='orvelle-', dir=work_root))
         self.exe = os.path.join(self.folder, 'ORVELLE.exe')
         shutil.copy(exe_path(), self.exe)
         shutil.copy(lng or os.path.join(SOURCE_DIR, 'res', 'ORVELLE.lng'), os.path.join(self.folder, 'ORVELLE.lng'))
@@ -466,13 +485,18 @@ class OrvelleApp:
         return self.session.screenshot(name, self.info().rect)
 
 
-class OrvelleTestCase(unittest.TestCase):
-    """Base class: self.app(...) makes an OrvelleApp that is cleaned up when
-    the test ends; self.drv is the session's driver; self.lng the texts."""
+class WineTestCase(unittest.TestCase):
+    """Base class of every end-to-end test case: the file's WineSession
+    (self.session; self.drv its UI driver when WINDOWS), a work folder
+    (self.work_root), the development texts (self.lng) and simulated
+    transceivers (self.radiosim)."""
+
+    NEEDS_PROGRAM = True  # ORVELLE.exe must be built
+    WINDOWS = True        # an X display and the UI driver
 
     @classmethod
     def setUpClass(cls):
-        cls.session = session()
+        cls.session = session(need_program=cls.NEEDS_PROGRAM, windows=cls.WINDOWS)
         cls.drv = cls.session.driver
         cls.lng = language()
         cls.work_root = os.path.join(build_dir(), 'e2e-work')
@@ -484,15 +508,35 @@ class OrvelleTestCase(unittest.TestCase):
 
     def setUp(self):
         self._problems_before = self._problems()
+        if self.WINDOWS:  # a driver killed for not answering is replaced
+            self.drv = self.session.ensure_driver()
+
+    def failed(self):
+        """In tearDown: this test has failed."""
+        return self._problems() > self._problems_before
+
+    def radiosim(self, port, workdir=None, **settings):
+        """A simulated transceiver on COM<port> of the session's prefix,
+        started, and stopped when the test ends; settings are radiosim's."""
+        radio = Radiosim(port=port, prefix=self.session.prefix,
+                         workdir=workdir or tempfile.mkdtemp(prefix='radiosim-', dir=self.work_root), **settings)
+        radio.start()
+        self.addCleanup(radio.stop)
+        return radio
 
     def tearDown(self):
         # A failed test leaves a picture of the screen as it was (the
         # programs are still running: cleanups come after tearDown).
-        if self._problems() > self._problems_before:
+        if self.WINDOWS and self.failed():
             try:
                 print('screen: %s' % self.session.screenshot('failed-' + self.id().split('.', 1)[-1]))
             except (subprocess.SubprocessError, OSError):
                 pass
+
+
+class OrvelleTestCase(WineTestCase):
+    """Base class of the tests of ORVELLE.exe: self.app(...) makes an
+    OrvelleApp that is cleaned up when the test ends."""
 
     def app(self, **kwargs):
         self.drv = self.session.ensure_driver()

@@ -4,7 +4,7 @@ file, spoken to over a pipe, one JSON line per command.
     drv = Driver(driver_exe, env)
     pid = drv.start(r'C:\\x\\ORVELLE.exe', cwd=r'C:\\x')
     dlg = drv.wait_window(pid=pid, cls='#32770')
-    drv.text(dlg.hwnd, 1001)
+    drv.text(dlg.hwnd, Res.IDC_PATH_EDIT)
 
 Every call has a time-out; a driver that stops answering is killed and the
 call raises DriverError, so a hung program never hangs the test run.
@@ -179,6 +179,11 @@ class Driver:
     def focus_id(self, hwnd):
         """Control id of the dialog's focused control (-1: none of its own)."""
         return self.focused(hwnd)['focus_id']
+
+    def tree_selection(self, hwnd, control_id=None):
+        """The texts of a tree view's selected item and its parents, root
+        first ([] when nothing is selected)."""
+        return self.call('tree-selection', hwnd=hwnd, id=control_id)['selected']
 
     def menu(self, hwnd):
         """The window's menu bar and system menu, read from inside the

@@ -14,10 +14,11 @@ import statistics
 import subprocess
 import sys
 
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from harness.orvelle import WineSession, wine_run  # noqa: E402
 from harness.radiosim import Radiosim  # noqa: E402
 
-SOURCE = os.environ.get("ORVELLE_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", "..", ".."))
 PORT = 3
 
 # Waits the protocol imposes when the transceiver answers at once (ms): the
@@ -35,13 +36,20 @@ STEPS = ["open", "begin", "identity", "version", "record", "write", "end"]
 def main():
     exe = sys.argv[1]
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 20
-    subprocess.run([os.path.join(SOURCE, "scripts", "wine-prefix"), os.environ["WINEPREFIX"]], check=True)
+    session = WineSession().start(need_program=False, windows=False)
+    try:
+        measure(exe, runs, session)
+    finally:
+        session.stop()
+
+
+def measure(exe, runs, session):
     print("%-16s %9s %9s %9s %9s   %s" % ("transceiver", "median", "min", "imposed", "overhead",
                                          "median per step: " + " ".join(STEPS)))
     for name, settings, imposed in RADIOS:
-        with Radiosim(PORT, **settings) as radio:
-            p = subprocess.run([os.path.join(SOURCE, "scripts", "wine-run"), exe, str(PORT), "--repeat", str(runs)],
-                               env=radio.wine_env(), stdout=subprocess.PIPE, text=True, timeout=600)
+        with Radiosim(PORT, prefix=session.prefix, **settings) as radio:
+            p = subprocess.run([wine_run(), exe, str(PORT), "--repeat", str(runs)],
+                               env=radio.wine_env(session.env), stdout=subprocess.PIPE, text=True, timeout=600)
         sessions, steps = [], {s: [] for s in STEPS}
         for line in p.stdout.splitlines():
             parts = line.split()
@@ -56,7 +64,6 @@ def main():
         print("%-16s %7.1fms %7.1fms %7dms %7.1fms   %s" % (
             name, med, min(sessions), imposed, med - imposed,
             " ".join("%.1f" % statistics.median(steps[s]) for s in STEPS)))
-    subprocess.run(["wineserver", "-k"], stderr=subprocess.DEVNULL)
 
 
 if __name__ == "__main__":

@@ -7,18 +7,17 @@ import sys
 sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
 
+from harness.ids import Res, TextNo  # noqa: E402
 from harness.orvelle import OrvelleTestCase, run, same_text  # noqa: E402
 from harness.ui import IDYES, IDNO  # noqa: E402
-
-EDIT, FILE, FOLDER = 1001, 1008, 1007
 
 
 class CloseQuestion(OrvelleTestCase):
     WAYS = ['esc', 'close', 'exit']  # Esc key, close box (SC_CLOSE), File > Exit
 
     def check_question(self, box):
-        self.assertTrue(same_text(box.text, self.lng[41]), box.text)
-        self.assertEqual(box.caption, self.lng[8])
+        self.assertTrue(same_text(box.text, self.lng[TextNo.kExitQuestion]), box.text)
+        self.assertEqual(box.caption, self.lng[TextNo.kCaptionExit])
         self.assertEqual([b['id'] for b in box.buttons], [IDYES, IDNO])
         self.assertTrue(box.icon)
 
@@ -59,7 +58,7 @@ class CloseQuestion(OrvelleTestCase):
         # The resource's own Exit command posts WM_CLOSE: the same question.
         app = self.app()
         app.start()
-        self.drv.command(app.hwnd, 32772)
+        self.drv.command(app.hwnd, Res.ID_FILE_EXIT)
         box = app.message_box()
         self.check_question(box)
         self.drv.press(box, IDNO)
@@ -70,8 +69,8 @@ class CloseQuestion(OrvelleTestCase):
         app = self.app(ini={'Mode': '1'})
         before = app.read_ini()
         app.start()
-        self.drv.click(app.hwnd, FILE)
-        self.drv.wait_until(lambda: app.checked(FILE), what='File mode')
+        self.drv.click(app.hwnd, Res.IDC_FILE_MODE)
+        self.drv.wait_until(lambda: app.checked(Res.IDC_FILE_MODE), what='File mode')
         app.kill()
         self.assertEqual(app.read_ini(), before)
 

@@ -8,10 +8,11 @@ import sys
 sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
 
+from harness.ids import Res  # noqa: E402
 from harness.orvelle import OrvelleTestCase, run  # noqa: E402
 from harness.ui import VK_RETURN, VK_CONTROL  # noqa: E402
 
-FOLDER, FILE, EDIT, BROWSE = 1007, 1008, 1001, 3
+FOLDER, FILE, EDIT, BROWSE = Res.IDC_FOLDER_MODE, Res.IDC_FILE_MODE, Res.IDC_PATH_EDIT, Res.IDC_BROWSE
 START = 'C:\\abc'
 
 

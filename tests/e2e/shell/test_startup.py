@@ -8,10 +8,11 @@ import sys
 sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
 
+from harness.ids import Res, TextNo  # noqa: E402
 from harness.orvelle import OrvelleTestCase, run, same_text  # noqa: E402
-from harness.ui import IDOK  # noqa: E402
+from harness.ui import IDOK, IDCANCEL  # noqa: E402
 
-GROUP, FOLDER, FILE, LABEL, EDIT, BROWSE, UPGRADE = 1009, 1007, 1008, 1000, 1001, 3, 1006
+FOLDER, FILE, EDIT = Res.IDC_FOLDER_MODE, Res.IDC_FILE_MODE, Res.IDC_PATH_EDIT
 
 
 class NoSettingsFile(OrvelleTestCase):
@@ -74,8 +75,8 @@ class StartupWarning(OrvelleTestCase):
         missing = app.windows_path('no such folder')
         app.write_ini({'Folder': missing, 'Mode': '1'})
         box = app.start(expect_box=True)
-        self.assertTrue(same_text(box.text, self.lng[35]), box.text)
-        self.assertEqual(box.caption, self.lng[5])
+        self.assertTrue(same_text(box.text, self.lng[TextNo.kNoOptionFileInFolder]), box.text)
+        self.assertEqual(box.caption, self.lng[TextNo.kCaptionWarning])
         self.assertEqual([b['id'] for b in box.buttons], [IDOK])
         self.assertTrue(box.icon)
         self.session.screenshot('shell-startup-warning', box.rect)
@@ -101,13 +102,20 @@ class StartupWarning(OrvelleTestCase):
 
 
 class Texts(OrvelleTestCase):
-    CONTROL_TEXTS = {GROUP: 29, FOLDER: 30, FILE: 31, LABEL: 28, BROWSE: 16, UPGRADE: 15}
+    CONTROL_TEXTS = {
+        Res.IDC_MODE_GROUP: TextNo.kModeGroup,
+        Res.IDC_FOLDER_MODE: TextNo.kFolderMode,
+        Res.IDC_FILE_MODE: TextNo.kFileMode,
+        Res.IDC_LOCATION_LABEL: TextNo.kLocationLabel,
+        Res.IDC_BROWSE: TextNo.kBrowseButton,
+        Res.IDC_UPGRADE: TextNo.kUpgradeButton,
+    }
 
     def test_every_text_from_the_language_file(self):
         app = self.app()
         app.start()
         info = app.info()
-        self.assertEqual(info.caption, self.lng[1])
+        self.assertEqual(info.caption, self.lng[TextNo.kAppTitle])
         for control_id, number in self.CONTROL_TEXTS.items():
             self.assertEqual(info.child(control_id)['text'], self.lng[number], 'control %d' % control_id)
         for child in info.children:
@@ -116,11 +124,13 @@ class Texts(OrvelleTestCase):
 
         menu = app.menu()['bar']
         self.assertEqual([(i['text'], i['id'] if 'items' not in i else None) for i in menu],
-                         [(self.lng[22], None), (self.lng[23], None), (self.lng[27], 16)])
+                         [(self.lng[TextNo.kFileMenu], None), (self.lng[TextNo.kSetupMenu], None),
+                          (self.lng[TextNo.kAboutItem], Res.IDM_ABOUTBOX)])
         file_menu, setup_menu = menu[0]['items'], menu[1]['items']
         # Exit carries the cancel command once the texts are set.
-        self.assertEqual([(i['text'], i['id']) for i in file_menu], [(self.lng[25], 2)])
-        self.assertEqual([(i['text'], i['id']) for i in setup_menu], [(self.lng[26], 32773)])
+        self.assertEqual([(i['text'], i['id']) for i in file_menu], [(self.lng[TextNo.kExitItem], IDCANCEL)])
+        self.assertEqual([(i['text'], i['id']) for i in setup_menu],
+                         [(self.lng[TextNo.kComPortItem], Res.ID_SETUP_COMPORT)])
         for item in menu + file_menu + setup_menu:
             self.assertFalse(item['text'].endswith(' *'), item)
             self.assertTrue(item['enabled'], item)
@@ -159,7 +169,7 @@ class BadSettingsFile(OrvelleTestCase):
                 app = self.app(ini={key: value, 'Mode': mode})
                 seen = app.start_past_warnings()
                 if key == 'Folder':  # it does not exist: the start-up warning
-                    self.assertEqual([c for c, _ in seen], [self.lng[5]])
+                    self.assertEqual([c for c, _ in seen], [self.lng[TextNo.kCaptionWarning]])
                 shown = app.text(EDIT)
                 self.assertTrue(value.startswith(shown), shown)
                 self.assertGreaterEqual(len(shown), 259)

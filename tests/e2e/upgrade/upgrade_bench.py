@@ -21,6 +21,7 @@ import time
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
+from harness.ids import Res, TextNo  # noqa: E402
 from harness.orvelle import OrvelleApp, WineSession, language  # noqa: E402
 from harness.radiosim import Radiosim, native_build_dir  # noqa: E402
 from harness.ui import IDOK  # noqa: E402
@@ -54,12 +55,12 @@ def main():
         clicks = []
         for _ in range(runs):
             start = time.monotonic()
-            drv.click(app.hwnd, 1006)
+            drv.click(app.hwnd, Res.IDC_UPGRADE)
             box = app.message_box(timeout_ms=30000)
             clicks.append((time.monotonic() - start) * 1000)
-            assert box.text.replace('\r\n', '\n') == lng[37], box.text
+            assert box.text.replace('\r\n', '\n') == lng[TextNo.kRecordWritten], box.text
             drv.press(box, IDOK)
-            drv.wait_until(lambda: app.caption() == lng[1], timeout=10, what='the dialog unlocked')
+            drv.wait_until(lambda: app.caption() == lng[TextNo.kAppTitle], timeout=10, what='the dialog unlocked')
         app.close()
         radio.stop()
 

@@ -11,8 +11,9 @@ import time
 
 sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
+from harness.ids import Res, TextNo  # noqa: E402
 from harness.orvelle import OrvelleTestCase, run, same_text  # noqa: E402
-from harness.radiosim import Radiosim, native_build_dir  # noqa: E402
+from harness.radiosim import native_build_dir  # noqa: E402
 from harness.ui import IDOK, IDCANCEL, IDRETRY  # noqa: E402
 
 PORT = 1
@@ -27,7 +28,9 @@ RECORD[22:26] = CODE
 RECORD[42:50] = OPTIONS
 RECORD = bytes(RECORD)
 
-CONTROLS = (1009, 1007, 1008, 3, 1006, 1001)
+CONTROLS = (Res.IDC_MODE_GROUP, Res.IDC_FOLDER_MODE, Res.IDC_FILE_MODE, Res.IDC_BROWSE, Res.IDC_UPGRADE,
+            Res.IDC_PATH_EDIT)
+OUTCOME, WARNING, ERROR = TextNo.kCaptionOutcome, TextNo.kCaptionWarning, TextNo.kCaptionError
 
 
 def enh(model=MODEL, min_version='V1.00', rule='required', entries=(('00000102', 3, '0fffffffffffff0f'),)):
@@ -48,41 +51,47 @@ def merged(*masks):
 #        answers, boxes [(body, caption)], record afterwards, extra checks)
 CASES = {
     'record_written': dict(
-        files={'a.ENH': enh()}, boxes=[(37, 4)], record=merged('3fffffffffffff0f')),
+        files={'a.ENH': enh()}, boxes=[(TextNo.kRecordWritten, OUTCOME)], record=merged('3fffffffffffff0f')),
     'written_with_version_note': dict(
-        files={'a.ENH': enh(min_version='V1.30', rule='recommended')}, boxes=[(37, 4), (40, 5)],
+        files={'a.ENH': enh(min_version='V1.30', rule='recommended')},
+        boxes=[(TextNo.kRecordWritten, OUTCOME), (TextNo.kVersionRecommended, WARNING)],
         record=merged('3fffffffffffff0f')),
     'refused_by_transceiver': dict(
         files={'a.ENH': enh(min_version='V1.30', rule='recommended')}, radio={'write': 'nak'},
-        boxes=[(38, 4)]),
+        boxes=[(TextNo.kRecordRefused, OUTCOME)]),
     'strict_version': dict(
-        files={'a.ENH': enh(min_version='V1.30')}, boxes=[(39, 6)], nothing_written=True),
+        files={'a.ENH': enh(min_version='V1.30')}, boxes=[(TextNo.kVersionRequired, ERROR)], nothing_written=True),
     'refused_model': dict(
         files={'a.ENH': enh(model='QM-3390X')}, radio={'model': 'QM-3390X'},
-        boxes=[(45, 6)], identity_only=True),
+        boxes=[(TextNo.kRefusedModel, ERROR)], identity_only=True),
     'no_file_for_model': dict(
-        files={'a.ENH': enh(model='QX-5200')}, boxes=[(46, 6)], identity_only=True),
+        files={'a.ENH': enh(model='QX-5200')}, boxes=[(TextNo.kNoOptionForTransceiver, ERROR)],
+        identity_only=True),
     'no_entry_for_code': dict(
-        files={'a.ENH': enh(entries=[('00000999', 3, '0000000000000000')])}, boxes=[(46, 6)]),
+        files={'a.ENH': enh(entries=[('00000999', 3, '0000000000000000')])},
+        boxes=[(TextNo.kNoOptionForTransceiver, ERROR)]),
     'option_type_differs': dict(
-        files={'a.ENH': enh(entries=[('00000102', 5, '0000000000000000')])}, boxes=[(46, 6)]),
+        files={'a.ENH': enh(entries=[('00000102', 5, '0000000000000000')])},
+        boxes=[(TextNo.kNoOptionForTransceiver, ERROR)]),
     'two_files_both_anded': dict(
         files={'a.ENH': enh(entries=[('00000102', 3, '0fffffff00ffffff')]),
                'b.ENH': enh(entries=[('00000102', 3, '0fffffffff0fff00')])},
-        boxes=[(37, 4)], record=merged('3fffffff00ffffff', '3fffffffff0fff00')),
+        boxes=[(TextNo.kRecordWritten, OUTCOME)], record=merged('3fffffff00ffffff', '3fffffffff0fff00')),
     'file_for_another_model': dict(
-        mode=2, files={'x.ENH': enh(model='QX-5200')}, file='x.ENH', boxes=[(46, 6)]),
+        mode=2, files={'x.ENH': enh(model='QX-5200')}, file='x.ENH',
+        boxes=[(TextNo.kNoOptionForTransceiver, ERROR)]),
     'file_unreadable': dict(
         # A folder by the file's name: it exists, but cannot be read as a file.
         mode=2, files={'x.ENH': 'dir'}, file='x.ENH', boxes=[('file-error', 'Error')]),
     'folder_without_option_files': dict(
-        files={'notes.txt': enh()}, boxes=[(35, 5)], browse=True, untouched=True),
-    'file_path_empty': dict(mode=2, file='', boxes=[(36, 5)], browse=True, untouched=True),
-    'file_path_missing': dict(mode=2, file='gone.ENH', boxes=[(36, 5)], browse=True, untouched=True),
+        files={'notes.txt': enh()}, boxes=[(TextNo.kNoOptionFileInFolder, WARNING)], browse=True, untouched=True),
+    'file_path_empty': dict(mode=2, file='', boxes=[(TextNo.kNoOptionFile, WARNING)], browse=True, untouched=True),
+    'file_path_missing': dict(
+        mode=2, file='gone.ENH', boxes=[(TextNo.kNoOptionFile, WARNING)], browse=True, untouched=True),
     'port_does_not_exist': dict(
-        files={'a.ENH': enh()}, port=7, boxes=[(43, 6)], buttons=[IDOK], untouched=True),
+        files={'a.ENH': enh()}, port=7, boxes=[(TextNo.kPortNotOpened, ERROR)], buttons=[IDOK], untouched=True),
     'silent_transceiver_cancel': dict(
-        files={'a.ENH': enh()}, radio={'silent_after': 0}, answers=[IDCANCEL], boxes=[(44, 6)],
+        files={'a.ENH': enh()}, radio={'silent_after': 0}, answers=[IDCANCEL], boxes=[(TextNo.kLinkFailed, ERROR)],
         buttons=[IDRETRY, IDCANCEL]),
 }
 
@@ -102,9 +111,9 @@ class UpgradeRuns(OrvelleTestCase):
             subprocess.run([enhtool(), 'make', '-', path], input=description.encode(), check=True)
 
     def wait_idle(self, app, timeout=60.0):
-        """The run is over once the caption is text 1 again."""
-        self.drv.wait_until(lambda: app.caption() == self.lng[1] and app.enabled(1006), timeout=timeout,
-                            what='the dialog unlocked')
+        """The run is over once the caption is the program's title again."""
+        self.drv.wait_until(lambda: app.caption() == self.lng[TextNo.kAppTitle] and app.enabled(Res.IDC_UPGRADE),
+                            timeout=timeout, what='the dialog unlocked')
 
     def run_case(self, name, case):
         mode = case.get('mode', 1)
@@ -116,13 +125,10 @@ class UpgradeRuns(OrvelleTestCase):
                            'ComPort': str(case.get('port', PORT)), 'Mode': str(mode)})
         settings = dict(model=MODEL, version='V1.20', record=RECORD)
         settings.update(case.get('radio', {}))
-        radio = Radiosim(port=PORT, prefix=self.session.prefix,
-                         workdir=os.path.join(app.folder, 'radiosim'), **settings)
-        radio.start()
-        self.addCleanup(radio.stop)
+        radio = self.radiosim(PORT, workdir=os.path.join(app.folder, 'radiosim'), **settings)
         app.start(env=radio.wine_env(self.session.env))
 
-        self.drv.click(app.hwnd, 1006)
+        self.drv.click(app.hwnd, Res.IDC_UPGRADE)
         answers = list(case.get('answers', []))
         for i, (body, caption) in enumerate(case['boxes']):
             box = app.message_box(timeout_ms=30000)

@@ -1,5 +1,7 @@
 // Browse in File mode: the platform's file-open dialog, driven from a timer
-// while it runs its own modal loop.
+// while it runs its own modal loop. The timer reads and answers the dialog
+// only once it shows a folder, its file types and its folder's contents,
+// never after a fixed time.
 #include "ShellTestSupport.h"
 
 #include "res/resource.h"
@@ -15,7 +17,8 @@ struct FileDialogScript {
     std::string fileName; // its file-name field
     std::string filter;   // its first file-type entry
     std::string choose;   // a file name to confirm; empty: cancel
-    bool seen = false;
+    bool seen = false;    // read and answered; false: never ready, cancelled
+    ULONGLONG deadline = 0;
 };
 
 FileDialogScript* g_script = nullptr;
@@ -31,12 +34,28 @@ BOOL CALLBACK FindFileDialog(HWND window, LPARAM found)
     return TRUE;
 }
 
+// The dialog is up with what the test reads: its current folder, its file
+// types, and the view of that folder's contents.
+bool FileDialogReady(HWND dialog)
+{
+    char folder[MAX_PATH * 2] = {};
+    return ::SendMessageA(dialog, CDM_GETFOLDERPATH, sizeof(folder), reinterpret_cast<LPARAM>(folder)) > 1 &&
+           ::SendMessageA(::GetDlgItem(dialog, 0x470), CB_GETCOUNT, 0, 0) > 0 && // cmb1
+           ::FindWindowExA(dialog, nullptr, "SHELLDLL_DefView", nullptr) != nullptr;
+}
+
 void CALLBACK DriveFileDialog(HWND, UINT, UINT_PTR timer, DWORD)
 {
     HWND dialog = nullptr;
     ::EnumThreadWindows(::GetCurrentThreadId(), &FindFileDialog, reinterpret_cast<LPARAM>(&dialog));
-    if (!dialog || g_script->seen)
+    if (!dialog || !FileDialogReady(dialog)) {
+        if (::GetTickCount64() >= g_script->deadline) {
+            ::KillTimer(nullptr, timer);
+            if (dialog)
+                ::PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        }
         return;
+    }
     ::KillTimer(nullptr, timer);
     g_script->seen = true;
     char text[MAX_PATH * 2] = {};
@@ -82,7 +101,8 @@ protected:
             ::SendMessageA(d.GetDlgItem(IDC_FILE_MODE), BM_CLICK, 0, 0);
             d.m_strFolderPath = folder.c_str();
             d.m_strFilePath = file.c_str();
-            ::SetTimer(nullptr, 0, 100, &DriveFileDialog);
+            script.deadline = ::GetTickCount64() + 10000;
+            ::SetTimer(nullptr, 0, 20, &DriveFileDialog);
             d.OnBrowse();
             after = {d.m_strFolderPath.str(), d.m_strFilePath.str()};
             *edit = WindowText(d.GetDlgItem(IDC_PATH_EDIT));

@@ -5,6 +5,7 @@
 #define IDM_TEST 129
 #define IDC_LABEL 1000
 #define IDC_PATH 1001
+#define IDC_BROWSE 3
 #define IDC_UPGRADE 1006
 #define IDC_FOLDER 1007
 #define IDC_FILE 1008
