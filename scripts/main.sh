@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: an upgrade of a (simulated) transceiver.
 #
-# Installs what is missing, builds the 32-bit product and the native tools,
+# Installs what is missing, builds the 32-bit product (the 64-bit one where
+# the kernel cannot execute 32-bit programs) and the native tools,
 # starts radiosim as a radio of the sample model QM-5200 on COM1 of a private
 # Wine prefix, makes sample option files for that model with enhtool in the
 # program's Data folder, and runs ORVELLE.exe from a folder of its own.
@@ -19,17 +20,24 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
 build_root=${ORVELLE_BUILD_ROOT:-$root/build}
-build=$build_root/main-win32
+export PATH="$root/scripts/wine-bin:$PATH"
+bits=32
+toolchain=$root/cmake/toolchain-i686-w64-mingw32.cmake
+setup() {
+    bash scripts/setup.sh
+}
+setup
+if ! scripts/can-run-32bit; then
+    bits=64
+    toolchain=$root/cmake/toolchain-x86_64-w64-mingw32.cmake
+fi
+build=$build_root/main-win$bits
 native=$build_root/main-native
 export WINEPREFIX=$build/wineprefix-main
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export ORVELLE_BUILD_DIR=$build
 export ORVELLE_NATIVE_BUILD_DIR=$native
 export ORVELLE_ARTIFACTS_DIR=$build/artifacts
-
-setup() {
-    bash scripts/setup.sh
-}
 
 build_tools() {
     echo "== building radiosim, the pty shim and enhtool in $native"
@@ -38,8 +46,8 @@ build_tools() {
 }
 
 build_product() {
-    echo "== building ORVELLE.exe (32-bit) in $build"
-    cmake -S "$root" -B "$build" --toolchain "$root/cmake/toolchain-i686-w64-mingw32.cmake" \
+    echo "== building ORVELLE.exe ($bits-bit) in $build"
+    cmake -S "$root" -B "$build" --toolchain "$toolchain" \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVELLE_TESTS=OFF >/dev/null
     cmake --build "$build" -j"$(nproc)" --target ORVELLE uidriver
 }
@@ -49,7 +57,6 @@ run_upgrade() {
     python3 "$root/scripts/main_upgrade.py" "$build/run"
 }
 
-setup
 build_tools
 build_product
 run_upgrade

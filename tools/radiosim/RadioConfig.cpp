@@ -180,6 +180,10 @@ bool CConfigBuilder::Set(const std::string& key, const std::string& value, std::
         (key == "silent_after"   ? m_cfg.silentAfter
          : key == "hangup_after" ? m_cfg.hangupAfter
                                  : m_cfg.garbageAt) = n;
+    } else if (key == "hangup_in_write") {
+        if (!ParseNumber(value, -1, static_cast<long>(kRecordSize) - 1, n, why))
+            return fail(why);
+        m_cfg.hangupInWrite = n;
     } else if (key == "garbage_byte") {
         if (!ParseNumber(value, 0, 255, n, why))
             return fail(why);

@@ -48,7 +48,8 @@ void CRadioEngine::Receive(const uint8_t* data, size_t n, unsigned baud, uint64_
         m_heard.clear();
         return;
     }
-    for (size_t i = 0; i < n; ++i)
+    // Bytes after a hang-up never reach the radio.
+    for (size_t i = 0; i < n && !m_hangUpDue; ++i)
         HearByte(data[i], nowMs);
 }
 
@@ -182,6 +183,13 @@ void CRadioEngine::HearByte(uint8_t b, uint64_t nowMs)
         break;
     case Frame::WriteData:
         m_data.push_back(b);
+        if (!m_hungUpInWrite && m_cfg.hangupInWrite >= 0 &&
+            m_data.size() == static_cast<size_t>(m_cfg.hangupInWrite)) {
+            m_hungUpInWrite = true;
+            m_hangUpDue = true;
+            EnterIdle();
+            break;
+        }
         if (m_data.size() == kRecordSize) {
             WrittenRecord w;
             std::copy(m_data.begin(), m_data.end(), w.record.begin());

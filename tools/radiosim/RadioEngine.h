@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <utility>
 #include <vector>
 
 namespace radiosim {
@@ -61,6 +62,9 @@ public:
 
     // Every write frame received since the last call.
     std::vector<WrittenRecord> TakeWrites();
+    // True once when the hang-up in a write frame is due: the line is to be
+    // dropped, and the half-received record was not taken.
+    bool TakeHangUp() { return std::exchange(m_hangUpDue, false); }
 
     Mode GetMode() const { return m_mode; }
     const Record& CurrentRecord() const { return m_record; }
@@ -84,6 +88,8 @@ private:
     unsigned m_badChecksLeft;
     std::deque<Output> m_out;
     std::vector<WrittenRecord> m_writes;
+    bool m_hangUpDue = false;
+    bool m_hungUpInWrite = false; // the hang-up in a write frame happens once
 };
 
 // The byte-count faults, applied to everything the radio sends.

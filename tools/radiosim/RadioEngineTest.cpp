@@ -233,6 +233,27 @@ TEST(RadioEngineTest, ResetForgetsProgrammingModeButKeepsTheRecord)
     EXPECT_EQ(Bytes(r.engine.CurrentRecord().begin(), r.engine.CurrentRecord().end()), rec);
 }
 
+TEST(RadioEngineTest, HangUpInTheRecordWriteTakesNothingAndHappensOnce)
+{
+    Radio r(Config("hangup_in_write=20"));
+    const Record before = r.engine.CurrentRecord();
+    r.EnterProgramming();
+    const Bytes rec(kRecordSize, 0x11);
+    EXPECT_EQ(r.Send(Cat({'U', 'W', 0xCB}, rec), 19200), Bytes{}) << "no answer to a frame cut short";
+    EXPECT_TRUE(r.engine.TakeHangUp());
+    EXPECT_FALSE(r.engine.TakeHangUp());
+    EXPECT_TRUE(r.engine.TakeWrites().empty());
+    EXPECT_EQ(r.engine.CurrentRecord(), before);
+    EXPECT_EQ(r.engine.GetMode(), CRadioEngine::Mode::Idle);
+
+    // The next connection writes whole.
+    r.engine.Reset();
+    r.EnterProgramming();
+    EXPECT_EQ(r.Send(Cat({'U', 'W', 0xCB}, rec), 19200), Bytes{ACK});
+    EXPECT_FALSE(r.engine.TakeHangUp());
+    EXPECT_EQ(Bytes(r.engine.CurrentRecord().begin(), r.engine.CurrentRecord().end()), rec);
+}
+
 TEST(RadioEngineTest, AnyInputAtAnyRateKeepsTheEngineSane)
 {
     // No input from the line may crash the radio or grow its buffers.

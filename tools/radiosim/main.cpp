@@ -40,7 +40,7 @@ void Usage()
                "Plays a transceiver on a pty whose slave is linked at PATH.\n"
                "Keys as in the config file: kind baud model identity_rest identity short_model\n"
                "version record record_model option_code option_bytes write delay_ms silent_after\n"
-               "hangup_after garbage_at garbage_byte bad_check prog_timeout_ms log result.\n"
+               "hangup_after hangup_in_write garbage_at garbage_byte bad_check prog_timeout_ms log result.\n"
                "Prints \"ready <slave>\" once the link is in place.\n",
                stderr);
 }
@@ -160,6 +160,9 @@ private:
             bool heard = m_engine.Hears(baud);
             m_journal.Bytes(heard ? "rx" : "rx-", baud, buf, static_cast<size_t>(n));
             m_engine.Receive(buf, static_cast<size_t>(n), baud, NowMs());
+            if (m_engine.TakeHangUp())
+                HangUp("fault: hang-up in the record write, after " + std::to_string(m_cfg.hangupInWrite) +
+                       " of its bytes");
         } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
             HangUp(n == 0 ? "end of file" : std::strerror(errno));
         }

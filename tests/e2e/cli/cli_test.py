@@ -24,6 +24,7 @@ sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
 from harness.orvelle import (OrvelleTestCase, SOURCE_DIR, build_dir, run, same_text,  # noqa: E402
                              windows_path)
+from harness.ids import Res, TextNo  # noqa: E402
 from harness.radiosim import Radiosim, native_build_dir  # noqa: E402
 from harness.ui import IDOK  # noqa: E402
 
@@ -45,9 +46,11 @@ HEADER = 'time,program,port,model,identity,version,record_before,record_after,so
 WRITE_FRAME = b'UW\xcb'
 
 # Text numbers of the language file used below.
-T_NO_OPTION_FILE_IN_FOLDER, T_NO_OPTION_FILE = 35, 36
-T_WRITTEN, T_REFUSED, T_VERSION_REQUIRED, T_VERSION_NOTE = 37, 38, 39, 40
-T_PORT_NOT_OPENED, T_LINK_FAILED, T_REFUSED_MODEL, T_NO_OPTION = 43, 44, 45, 46
+T_NO_OPTION_FILE_IN_FOLDER, T_NO_OPTION_FILE = TextNo.kNoOptionFileInFolder, TextNo.kNoOptionFile
+T_WRITTEN, T_REFUSED = TextNo.kRecordWritten, TextNo.kRecordRefused
+T_VERSION_REQUIRED, T_VERSION_NOTE = TextNo.kVersionRequired, TextNo.kVersionRecommended
+T_PORT_NOT_OPENED, T_LINK_FAILED = TextNo.kPortNotOpened, TextNo.kLinkFailed
+T_REFUSED_MODEL, T_NO_OPTION = TextNo.kRefusedModel, TextNo.kNoOptionForTransceiver
 
 # Bytes a new radio sends before it answers a write frame: SYN and ACK of the
 # handshake, the identity (lead, 32 bytes, check) and its closing ACK, the
@@ -432,25 +435,32 @@ class CliTests(OrvelleTestCase):
         self.assertEqual([r['outcome'] for r in cli.history()], ['read', 'not-upgraded', 'pending', 'written'])
 
     def test_hang_up_during_the_write_leaves_rows_that_restore_the_radio(self):
-        # radiosim counts the bytes it sends: the line drops where it would
-        # answer the write frame. The radio has taken the record by then; the
-        # program never hears so.
-        cli = self.cli()
-        make_files(cli.data, {'a.ENH': enh()})
-        radio = self.radio(cli.folder, hangup_after=BYTES_BEFORE_WRITE_ANSWER)
-        res = cli.run(['upgrade', '--port', str(PORT), '--folder', windows_path(cli.data), '--json'], radio)
-        self.assertEqual(res.rc, 4, res)
-        self.assertEqual(res.json['outcome'], 'link-failed')
-        self.assertTrue(any(l.what == 'ev' and l.data.startswith('hang-up') for l in radio.log()))
-        rows = cli.history()
-        self.assertEqual([r['outcome'] for r in rows], ['pending', 'failed'])
-        self.assertEqual({r['record_before'] for r in rows}, {RECORD.hex()})
-        self.assertEqual(radio.result()['final'], merged('3fffffffffffff0f'))
+        # (radiosim fault, the radio's record after the hang-up): the line
+        # drops in the middle of the write frame, so the radio keeps its old
+        # record; or where the radio would answer it, so it has taken the new
+        # one and the program never hears so.
+        cases = [
+            ({'hangup_in_write': 25}, RECORD),
+            ({'hangup_after': BYTES_BEFORE_WRITE_ANSWER}, merged('3fffffffffffff0f')),
+        ]
+        for fault, after_hang_up in cases:
+            with self.subTest(fault=fault):
+                cli = self.cli()
+                make_files(cli.data, {'a.ENH': enh()})
+                radio = self.radio(cli.folder, **fault)
+                res = cli.run(['upgrade', '--port', str(PORT), '--folder', windows_path(cli.data), '--json'], radio)
+                self.assertEqual(res.rc, 4, res)
+                self.assertEqual(res.json['outcome'], 'link-failed')
+                self.assertTrue(any(l.what == 'ev' and l.data.startswith('hang-up') for l in radio.log()))
+                rows = cli.history()
+                self.assertEqual([r['outcome'] for r in rows], ['pending', 'failed'])
+                self.assertEqual({r['record_before'] for r in rows}, {RECORD.hex()})
+                self.assertEqual(radio.result()['final'], after_hang_up)
 
-        res = cli.run(['restore', '--port', str(PORT), '--entry', '2'], radio)
-        self.assertEqual(res.rc, 0, res)
-        radio.stop()
-        self.assertEqual(radio.result()['final'], RECORD)
+                res = cli.run(['restore', '--port', str(PORT), '--entry', '2'], radio)
+                self.assertEqual(res.rc, 0, res)
+                radio.stop()
+                self.assertEqual(radio.result()['final'], RECORD)
 
     # -- ORVELLE.exe ----------------------------------------------------------
     def orvelle_run(self, name, prepare=None):
@@ -461,11 +471,11 @@ class CliTests(OrvelleTestCase):
             prepare(app.folder)
         radio = self.radio(app.folder)
         app.start(env=radio.wine_env(self.session.env))
-        self.drv.click(app.hwnd, 1006)
+        self.drv.click(app.hwnd, Res.IDC_UPGRADE)
         box = app.message_box(timeout_ms=30000)
         self.assertTrue(same_text(box.text, self.lng[T_WRITTEN]), '%s: %r' % (name, box.text))
         self.drv.press(box, IDOK)
-        self.drv.wait_until(lambda: app.caption() == self.lng[1] and app.enabled(1006), timeout=30,
+        self.drv.wait_until(lambda: app.caption() == self.lng[TextNo.kAppTitle] and app.enabled(Res.IDC_UPGRADE), timeout=30,
                             what='the dialog unlocked')
         self.assertTrue(app.no_message_box(), '%s: a message box too many' % name)
         self.assertEqual(app.close(), 0)
