@@ -68,19 +68,18 @@ class FirstWeek(OrvelleTestCase):
                 app.close()
 
     def test_a_folder_path_with_a_closing_backslash(self):
-        app = self.app()
-        self.put_files(app.data_dir)
-        # A drive root, as the folder browser returns it for a USB stick.
-        root = os.path.join(app.folder, 'stick')
-        self.put_files(root, ('b.ENH',))
-        drive = os.path.join(self.session.prefix, 'dosdevices', 'r:')
-        if os.path.lexists(drive):
-            os.remove(drive)
-        os.symlink(root, drive)
-        self.addCleanup(os.remove, drive)
+        # A drive root, as the folder browser returns it for a USB stick: the
+        # prefix's drive C:, with an option file of its own.
+        root = os.path.join(self.session.prefix, 'drive_c')
+        self.put_files(root, ('orvelle-root-test.ENH',))
+        self.addCleanup(os.remove, os.path.join(root, 'orvelle-root-test.ENH'))
 
-        for folder in (app.windows_path('Data') + '\\', 'R:\\'):
+        for folder in ('Data\\', 'C:\\'):
             with self.subTest(folder=folder):
+                app = self.app()
+                self.put_files(app.data_dir)
+                if folder == 'Data\\':
+                    folder = app.windows_path('Data') + '\\'
                 app.write_ini({'Folder': folder, 'ComPort': str(PORT), 'Mode': '1'})
                 radio = self.radio(app)
                 app.start(env=radio.wine_env(self.session.env))  # no start-up warning
@@ -92,9 +91,10 @@ class FirstWeek(OrvelleTestCase):
                 self.assertEqual(radio.result()['final'], merged(MASK))
 
         # A folder that does not exist still warns, with or without it.
-        for folder in (app.windows_path('missing') + '\\', app.windows_path('missing')):
-            with self.subTest(folder=folder):
-                app.write_ini({'Folder': folder, 'Mode': '1'})
+        for closing in ('\\', ''):
+            with self.subTest(closing=closing):
+                app = self.app()
+                app.write_ini({'Folder': app.windows_path('missing') + closing, 'Mode': '1'})
                 box = app.start(expect_box=True)
                 self.assertTrue(same_text(box.text, self.lng[TextNo.kNoOptionFileInFolder]), box.text)
                 self.drv.press(box, IDOK)
