@@ -50,11 +50,11 @@ struct RadioConfig {
     WriteAnswer writeAnswer = WriteAnswer::Ack;
 
     // Faults. Byte counts run over everything sent since start; -1 is off.
-    unsigned delayMs = 0;  // before each answer
-    long silentAfter = -1; // send nothing once this many bytes went out
-    long hangupAfter = -1; // hang up the line (once) when this many went out
+    unsigned delayMs = 0;    // before each answer
+    long silentAfter = -1;   // send nothing once this many bytes went out
+    long hangupAfter = -1;   // hang up the line (once) when this many went out
     long hangupInWrite = -1; // hang up (once) when this many bytes of a record write arrived
-    long garbageAt = -1;   // the byte with this index goes out as garbageByte
+    long garbageAt = -1;     // the byte with this index goes out as garbageByte
     uint8_t garbageByte = 0xA5;
     unsigned badCheck = 0; // this many identity answers carry a wrong check byte
 
