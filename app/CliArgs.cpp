@@ -16,13 +16,13 @@ enum CommandBit : unsigned {
 };
 constexpr unsigned kLinkCommands = kIdentifyBit | kUpgradeBit | kRestoreBit;
 
-struct CommandSpec {
+struct CommandForm {
     const char* name;
     CliCommand command;
     unsigned bit;
 };
 
-const CommandSpec kCommands[] = {
+const CommandForm kCommands[] = {
     {"ports", CliCommand::Ports, kPortsBit},
     {"identify", CliCommand::Identify, kIdentifyBit},
     {"upgrade", CliCommand::Upgrade, kUpgradeBit},
@@ -166,9 +166,9 @@ bool ApplyValue(OptionId id, const std::string& value, CliArgs& args, CString& e
 
 const char* CliCommandName(CliCommand command)
 {
-    for (const CommandSpec& spec : kCommands) {
-        if (spec.command == command)
-            return spec.name;
+    for (const CommandForm& form : kCommands) {
+        if (form.command == command)
+            return form.name;
     }
     return command == CliCommand::Version ? "version" : "help";
 }
@@ -187,10 +187,10 @@ bool ParseCliArgs(const std::vector<std::string>& arguments, CliArgs& args, CStr
         args = parsed;
         return true;
     }
-    const CommandSpec* command = nullptr;
-    for (const CommandSpec& spec : kCommands) {
-        if (first == spec.name)
-            command = &spec;
+    const CommandForm* command = nullptr;
+    for (const CommandForm& form : kCommands) {
+        if (first == form.name)
+            command = &form;
     }
     if (!command)
         return Fail(error, "unknown command " + Shown(first) + " (see orvelle-cli --help)");
