@@ -17,6 +17,7 @@ import zipfile
 
 sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'e2e'))
+from harness.ids import Res, TextNo  # noqa: E402
 from harness.orvelle import OrvelleApp, LanguageFile, SOURCE_DIR, windows_path, _die_with_parent  # noqa: E402
 
 # Every program the packages ship, and how a test runs it: 'dialog' to its
@@ -190,8 +191,8 @@ def check_programs_run(test, folder, session, lng):
             app = PackagedApp(session, folder, exe_name=name)
             test.addCleanup(app.kill)
             app.start()
-            test.assertEqual(app.caption(), lng[1])
-            test.assertEqual(app.text(1006), lng[15])
+            test.assertEqual(app.caption(), lng[TextNo.kAppTitle])
+            test.assertEqual(app.text(Res.IDC_UPGRADE), lng[TextNo.kUpgradeButton])
             test.assertEqual(app.close(), 0)
             test.assertEqual(app.ini_keys(), ['Folder', 'File', 'ComPort', 'Mode'])
 

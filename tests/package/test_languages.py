@@ -16,6 +16,7 @@ import unittest
 sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import package  # noqa: E402
+from harness.ids import Res, TextNo  # noqa: E402
 from harness.orvelle import OrvelleTestCase, TEXT_KEYS, run, same_text  # noqa: E402
 from harness.radiosim import Radiosim  # noqa: E402
 from harness.ui import IDOK, IDYES  # noqa: E402
@@ -25,11 +26,15 @@ PLATFORM = package.platform()
 
 # Texts that share one window's Alt+letter keys: the main dialog's controls
 # and its menu bar.
-MAIN_WINDOW_ACCELERATORS = (15, 16, 22, 23, 27, 28, 30, 31)
+MAIN_WINDOW_ACCELERATORS = (TextNo.kUpgradeButton, TextNo.kBrowseButton, TextNo.kFileMenu, TextNo.kSetupMenu,
+                            TextNo.kAboutItem, TextNo.kLocationLabel, TextNo.kFolderMode, TextNo.kFileMode)
 # Main dialog: control id -> text number; menu bar items and their menus.
-CONTROL_TEXTS = {1009: 29, 1007: 30, 1008: 31, 1000: 28, 3: 16, 1006: 15}
-MENU_TEXTS = [(22, [25]), (23, [26]), (27, None)]
-ABOUT_COMMAND, ABOUT_VERSION = 16, 1011
+CONTROL_TEXTS = {Res.IDC_MODE_GROUP: TextNo.kModeGroup, Res.IDC_FOLDER_MODE: TextNo.kFolderMode,
+                 Res.IDC_FILE_MODE: TextNo.kFileMode, Res.IDC_LOCATION_LABEL: TextNo.kLocationLabel,
+                 Res.IDC_BROWSE: TextNo.kBrowseButton, Res.IDC_UPGRADE: TextNo.kUpgradeButton}
+MENU_TEXTS = [(TextNo.kFileMenu, [TextNo.kExitItem]), (TextNo.kSetupMenu, [TextNo.kComPortItem]),
+              (TextNo.kAboutItem, None)]
+ABOUT_COMMAND, ABOUT_VERSION = Res.IDM_ABOUTBOX, Res.IDC_ABOUT_VERSION
 
 
 def source_path(shipped):
@@ -73,8 +78,8 @@ class Form(unittest.TestCase):
                         self.assertEqual(len(row), 2, row)
 
                 texts = package.language_file(source_path(shipped), encoding)
-                self.assertEqual(texts[0], languages[0][1])
-                self.assertEqual(texts[2], package.version(), 'the About box version')
+                self.assertEqual(texts[TextNo.kLanguageName], languages[0][1])
+                self.assertEqual(texts[TextNo.kVersion], package.version(), 'the About box version')
                 for n in range(len(TEXT_KEYS)):
                     english = self.english[n]
                     self.assertTrue(texts[n], 'text %d is empty' % n)
@@ -120,7 +125,7 @@ class Shown(OrvelleTestCase):
 
     def check_main_dialog(self, app, texts):
         info = app.info()
-        self.assertEqual(info.caption, texts[1])
+        self.assertEqual(info.caption, texts[TextNo.kAppTitle])
         for control, number in CONTROL_TEXTS.items():
             self.assertEqual(info.child(control)['text'], texts[number], 'control %d' % control)
         bar = app.menu()['bar']
@@ -131,8 +136,8 @@ class Shown(OrvelleTestCase):
 
     def close(self, app, texts):
         box = app.request_close()
-        self.assertTrue(same_text(box.text, texts[41]), box.text)
-        self.assertEqual(box.caption, texts[8])
+        self.assertTrue(same_text(box.text, texts[TextNo.kExitQuestion]), box.text)
+        self.assertEqual(box.caption, texts[TextNo.kCaptionExit])
         self.drv.click(box.hwnd, IDYES)
         self.assertEqual(app.wait_exit(), 0)
 
@@ -159,18 +164,18 @@ class Shown(OrvelleTestCase):
 
         # The version line: a Japanese format with the version put in.
         self.drv.command(app.hwnd, ABOUT_COMMAND)
-        about = app.wait_dialog(caption=texts[9])
-        self.assertEqual(about.child(ABOUT_VERSION)['text'], texts[11].replace('%s', texts[2]))
+        about = app.wait_dialog(caption=texts[TextNo.kAboutCaption])
+        self.assertEqual(about.child(ABOUT_VERSION)['text'], texts[TextNo.kVersionLine].replace('%s', texts[TextNo.kVersion]))
         self.drv.click(about.hwnd, IDOK)
         self.drv.wait_gone(about.hwnd)
 
-        self.drv.click(app.hwnd, 1006)
+        self.drv.click(app.hwnd, Res.IDC_UPGRADE)
         box = app.message_box(timeout_ms=30000)
         self.session.screenshot('package-outcome-japanese', box.rect)
-        self.assertTrue(same_text(box.text, texts[37]), box.text)
-        self.assertEqual(box.caption, texts[4])
+        self.assertTrue(same_text(box.text, texts[TextNo.kRecordWritten]), box.text)
+        self.assertEqual(box.caption, texts[TextNo.kCaptionOutcome])
         self.drv.press(box, IDOK)
-        self.drv.wait_until(lambda: app.caption() == texts[1] and app.enabled(1006), timeout=30,
+        self.drv.wait_until(lambda: app.caption() == texts[TextNo.kAppTitle] and app.enabled(Res.IDC_UPGRADE), timeout=30,
                             what='the dialog unlocked')
         self.close(app, texts)
         radio.stop()

@@ -13,6 +13,7 @@ import zipfile
 sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import package  # noqa: E402
+from harness.ids import Res, TextNo  # noqa: E402
 from harness.orvelle import OrvelleTestCase, run, same_text  # noqa: E402
 from harness.radiosim import Radiosim  # noqa: E402
 from harness.ui import IDOK  # noqa: E402
@@ -144,13 +145,13 @@ class Installer(OrvelleTestCase):
         radio.start()
         self.addCleanup(radio.stop)
         app.start(env=radio.wine_env(self.env))
-        self.assertEqual(app.caption(), self.lng[1])
-        self.drv.click(app.hwnd, 1006)
+        self.assertEqual(app.caption(), self.lng[TextNo.kAppTitle])
+        self.drv.click(app.hwnd, Res.IDC_UPGRADE)
         box = app.message_box(timeout_ms=30000)
-        self.assertTrue(same_text(box.text, self.lng[37]), box.text)
-        self.assertEqual(box.caption, self.lng[4])
+        self.assertTrue(same_text(box.text, self.lng[TextNo.kRecordWritten]), box.text)
+        self.assertEqual(box.caption, self.lng[TextNo.kCaptionOutcome])
         self.drv.press(box, IDOK)
-        self.drv.wait_until(lambda: app.caption() == self.lng[1] and app.enabled(1006), timeout=30,
+        self.drv.wait_until(lambda: app.caption() == self.lng[TextNo.kAppTitle] and app.enabled(Res.IDC_UPGRADE), timeout=30,
                             what='the dialog unlocked')
         app.close()
         radio.stop()
