@@ -158,6 +158,21 @@ UpgradeOutcome CUpgradeRun::UpgradeFromFile(int portNumber, const CString& file,
     return Run(portNumber, nullptr, &file, version, nullptr);
 }
 
+bool CUpgradeRun::ConnectAndIdentify(int portNumber, unsigned char* identity, UpgradeOutcome& outcome)
+{
+    if (!Connect(portNumber, outcome))
+        return false;
+    if (!ReadIdentity(identity)) {
+        outcome = UpgradeOutcome::LinkFailed;
+        return false;
+    }
+    if (IsRefusedModelName(identity)) {
+        outcome = Stop(UpgradeOutcome::RefusedModel, TextNo::kRefusedModel);
+        return false;
+    }
+    return true;
+}
+
 // Every way out after programming mode was entered has left it: a session
 // that fails has ended the connection itself; the run ends it, once and
 // before its message, wherever it stops a connected transceiver.
@@ -165,14 +180,9 @@ UpgradeOutcome CUpgradeRun::Run(int portNumber, const CString* folder, const CSt
                                 std::vector<CString>* list)
 {
     UpgradeOutcome outcome = UpgradeOutcome::LinkFailed;
-    if (!Connect(portNumber, outcome))
-        return outcome;
-
     unsigned char identity[IdentityBlock::kSize] = {};
-    if (!ReadIdentity(identity))
-        return UpgradeOutcome::LinkFailed;
-    if (IsRefusedModelName(identity))
-        return Stop(UpgradeOutcome::RefusedModel, TextNo::kRefusedModel);
+    if (!ConnectAndIdentify(portNumber, identity, outcome))
+        return outcome;
 
     COptionLogic logic(m_env.files);
     if (folder && !CollectOptionFiles(m_env.dataFile, logic, *folder, identity, *list))
@@ -216,17 +226,12 @@ UpgradeOutcome CUpgradeRun::Identify(int portNumber, unsigned char* identity, CS
 UpgradeOutcome CUpgradeRun::Restore(int portNumber, const unsigned char* record,
                                     const std::vector<CString>& sources, const TransceiverCheck& check)
 {
-    UpgradeOutcome outcome = UpgradeOutcome::LinkFailed;
-    if (!Connect(portNumber, outcome))
-        return outcome;
-
-    unsigned char identity[IdentityBlock::kSize] = {};
-    if (!ReadIdentity(identity))
-        return UpgradeOutcome::LinkFailed;
     // Any record written is an upgrade to a model this program must not
-    // upgrade, wherever the record came from.
-    if (IsRefusedModelName(identity))
-        return Stop(UpgradeOutcome::RefusedModel, TextNo::kRefusedModel);
+    // upgrade, wherever the record came from: refused as by an upgrade.
+    UpgradeOutcome outcome = UpgradeOutcome::LinkFailed;
+    unsigned char identity[IdentityBlock::kSize] = {};
+    if (!ConnectAndIdentify(portNumber, identity, outcome))
+        return outcome;
 
     // The record it holds now is read and journaled first: it is what puts
     // this transceiver back should the restore itself be the mistake.

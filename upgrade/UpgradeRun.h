@@ -81,6 +81,10 @@ private:
     // Steps 1 to 3: a closed port opened, the transceiver in programming mode.
     // False after the session's message (outcome set).
     bool Connect(int portNumber, UpgradeOutcome& outcome);
+    // Connect, then the identity block; a model this program must not
+    // upgrade is refused (its message shown, the connection ended). False
+    // with the outcome set.
+    bool ConnectAndIdentify(int portNumber, unsigned char* identity, UpgradeOutcome& outcome);
     // Zeroes buffer and reads the identity block, the version text or the
     // option record. False after the session's message; the connection has
     // ended.
