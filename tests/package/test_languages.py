@@ -20,7 +20,7 @@ from harness.ids import Res, TextNo  # noqa: E402
 from harness.orvelle import OrvelleTestCase, TEXT_KEYS, run, same_text  # noqa: E402
 from harness.radiosim import Radiosim  # noqa: E402
 from harness.ui import IDOK, IDYES  # noqa: E402
-from upgrade.upgrade_test import MODEL, RECORD, enh, enhtool, merged  # noqa: E402
+from harness.sample import MODEL, RECORD, enh, enhtool, merged  # noqa: E402
 
 PLATFORM = package.platform()
 

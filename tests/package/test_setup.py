@@ -17,7 +17,7 @@ from harness.ids import Res, TextNo  # noqa: E402
 from harness.orvelle import OrvelleTestCase, run, same_text  # noqa: E402
 from harness.radiosim import Radiosim  # noqa: E402
 from harness.ui import IDOK  # noqa: E402
-from upgrade.upgrade_test import MODEL, RECORD, enh, enhtool, merged  # noqa: E402
+from harness.sample import MODEL, RECORD, enh, enhtool, merged  # noqa: E402
 
 UNINSTALL_KEY = r'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvelle'
 UNINSTALLER = 'Uninstall.exe'

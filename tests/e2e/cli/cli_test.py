@@ -25,22 +25,12 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'
 from harness.orvelle import (OrvelleTestCase, SOURCE_DIR, build_dir, run, same_text,  # noqa: E402
                              windows_path)
 from harness.ids import Res, TextNo  # noqa: E402
-from harness.radiosim import Radiosim, native_build_dir  # noqa: E402
+from harness.radiosim import Radiosim  # noqa: E402
+from harness.sample import CODE, MODEL, OPTIONS, PORT, RECORD, enh, make_files, merged  # noqa: E402
 from harness.ui import IDOK  # noqa: E402
 
-PORT = 1
-MODEL = 'QX-5100'
 VERSION = 'V1.20'
-CODE = bytes.fromhex('00000102')
-OPTIONS = bytes.fromhex('3fffffffffffffff')  # option type 3
 IDENTITY_REST = 'SN00012345'
-
-# The radio's record: recognisable carried bytes around the named fields.
-RECORD = bytearray(range(0x80, 0x80 + 50))
-RECORD[10:22] = MODEL.encode().ljust(12, b'\0')
-RECORD[22:26] = CODE
-RECORD[42:50] = OPTIONS
-RECORD = bytes(RECORD)
 
 HEADER = 'time,program,port,model,identity,version,record_before,record_after,sources,outcome'
 WRITE_FRAME = b'UW\xcb'
@@ -58,20 +48,6 @@ T_REFUSED_MODEL, T_NO_OPTION = TextNo.kRefusedModel, TextNo.kNoOptionForTranscei
 BYTES_BEFORE_WRITE_ANSWER = 2 + (1 + 32 + 1 + 1) + (10 + 1) + (1 + 50 + 1)
 
 
-def enh(model=MODEL, min_version='V1.00', rule='required', entries=(('00000102', 3, '0fffffffffffff0f'),)):
-    lines = ['model "%s"' % model, 'min-version "%s"' % min_version, 'rule %s' % rule]
-    lines += ['entry code=%s type=%d mask=%s' % e for e in entries]
-    return '\n'.join(lines) + '\n'
-
-
-def merged(*masks):
-    out = bytearray(RECORD)
-    for m in masks:
-        for i, b in enumerate(bytes.fromhex(m)):
-            out[42 + i] &= b
-    return bytes(out)
-
-
 def identity_of(model=MODEL, rest=IDENTITY_REST):
     return model.encode().ljust(12, b'\0') + rest.encode().ljust(20, b'\0')
 
@@ -83,20 +59,6 @@ def project_version():
 
 def cli_exe():
     return os.path.join(build_dir(), 'app', 'orvelle-cli.exe')
-
-
-def enhtool():
-    return os.path.join(native_build_dir(), 'tools', 'enhtool', 'enhtool')
-
-
-def make_files(folder, files):
-    os.makedirs(folder, exist_ok=True)
-    for name, description in files.items():
-        path = os.path.join(folder, name)
-        if description == 'dir':
-            os.makedirs(path)
-        else:
-            subprocess.run([enhtool(), 'make', '-', path], input=description.encode(), check=True)
 
 
 def read_history(folder):

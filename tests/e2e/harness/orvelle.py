@@ -456,6 +456,15 @@ class OrvelleApp:
         found = self.drv.wait_until(find, timeout=timeout, what='a dialog %r' % (caption or ''))
         return self.drv.info(found.hwnd)
 
+    def other_window(self):
+        """A visible window of the program besides its main dialog and its
+        message boxes (the Browse dialog, say), or None."""
+        boxes = {b.hwnd for b in self.drv.windows(pid=self.pid, cls='#32770', message_box=True)}
+        for w in self.drv.windows(pid=self.pid):
+            if w.hwnd != self.hwnd and w.hwnd not in boxes and w.visible:
+                return w.hwnd
+        return None
+
     def no_message_box(self):
         return not self.drv.message_boxes(self.pid)
 

@@ -4,7 +4,6 @@ root always does), and a File-mode path that is a pattern."""
 
 import os
 import sys
-import time
 
 sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
@@ -12,9 +11,8 @@ from harness.ids import Res, TextNo  # noqa: E402
 from harness.orvelle import OrvelleTestCase, run, same_text  # noqa: E402
 from harness.radiosim import Radiosim  # noqa: E402
 from harness.ui import IDOK, IDCANCEL  # noqa: E402
-from upgrade_test import MODEL, PORT, RECORD, enh, enhtool, merged  # noqa: E402
+from harness.sample import MODEL, PORT, RECORD, enh, make_files, merged  # noqa: E402
 
-import subprocess  # noqa: E402
 
 VK_SPACE = 0x20
 MASK = '3fffffffffffff0f'
@@ -22,9 +20,7 @@ MASK = '3fffffffffffff0f'
 
 class FirstWeek(OrvelleTestCase):
     def put_files(self, folder, names=('a.ENH',)):
-        os.makedirs(folder, exist_ok=True)
-        for name in names:
-            subprocess.run([enhtool(), 'make', '-', os.path.join(folder, name)], input=enh().encode(), check=True)
+        make_files(folder, {name: enh() for name in names})
 
     def radio(self, app, **settings):
         values = dict(model=MODEL, version='V1.20', record=RECORD)
@@ -115,20 +111,13 @@ class FirstWeek(OrvelleTestCase):
                 self.assertEqual(box.caption, self.lng[TextNo.kCaptionWarning])
                 self.drv.press(box, IDOK)
                 # Browse opens by itself, as for a missing file.
-                picker = self.drv.wait_until(lambda: self.other_window(app), timeout=10, what='the Browse dialog')
+                picker = self.drv.wait_until(app.other_window, timeout=10, what='the Browse dialog')
                 self.drv.click(picker, IDCANCEL)
                 self.drv.wait_gone(picker)
                 self.wait_idle(app)
                 app.close()
                 radio.stop()
                 self.assertEqual(radio.received(heard_only=False), b'', 'the port was used')
-
-    def other_window(self, app):
-        boxes = {b.hwnd for b in self.drv.windows(pid=app.pid, cls='#32770', message_box=True)}
-        for w in self.drv.windows(pid=app.pid):
-            if w.hwnd != app.hwnd and w.hwnd not in boxes and w.visible:
-                return w.hwnd
-        return None
 
 
 if __name__ == '__main__':

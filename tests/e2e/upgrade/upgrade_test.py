@@ -5,7 +5,6 @@ message boxes, and what must be seen and left on the radio afterwards.
 """
 
 import os
-import subprocess
 import sys
 import time
 
@@ -13,38 +12,12 @@ sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
 from harness.ids import Res, TextNo  # noqa: E402
 from harness.orvelle import OrvelleTestCase, run, same_text  # noqa: E402
-from harness.radiosim import native_build_dir  # noqa: E402
+from harness.sample import MODEL, PORT, RECORD, enh, make_files, merged  # noqa: E402
 from harness.ui import IDOK, IDCANCEL, IDRETRY  # noqa: E402
-
-PORT = 1
-MODEL = 'QX-5100'
-CODE = bytes.fromhex('00000102')
-OPTIONS = bytes.fromhex('3fffffffffffffff')  # option type 3
-
-# The radio's record: recognisable carried bytes around the named fields.
-RECORD = bytearray(range(0x80, 0x80 + 50))
-RECORD[10:22] = MODEL.encode().ljust(12, b'\0')
-RECORD[22:26] = CODE
-RECORD[42:50] = OPTIONS
-RECORD = bytes(RECORD)
 
 CONTROLS = (Res.IDC_MODE_GROUP, Res.IDC_FOLDER_MODE, Res.IDC_FILE_MODE, Res.IDC_BROWSE, Res.IDC_UPGRADE,
             Res.IDC_PATH_EDIT)
 OUTCOME, WARNING, ERROR = TextNo.kCaptionOutcome, TextNo.kCaptionWarning, TextNo.kCaptionError
-
-
-def enh(model=MODEL, min_version='V1.00', rule='required', entries=(('00000102', 3, '0fffffffffffff0f'),)):
-    lines = ['model "%s"' % model, 'min-version "%s"' % min_version, 'rule %s' % rule]
-    lines += ['entry code=%s type=%d mask=%s' % e for e in entries]
-    return '\n'.join(lines) + '\n'
-
-
-def merged(*masks):
-    out = bytearray(RECORD)
-    for m in masks:
-        for i, b in enumerate(bytes.fromhex(m)):
-            out[42 + i] &= b
-    return bytes(out)
 
 
 # name: (mode, files {name: description | 'dir'}, file for File mode, radio settings,
@@ -96,20 +69,7 @@ CASES = {
 }
 
 
-def enhtool():
-    return os.path.join(native_build_dir(), 'tools', 'enhtool', 'enhtool')
-
-
 class UpgradeRuns(OrvelleTestCase):
-    def make_files(self, folder, files):
-        os.makedirs(folder, exist_ok=True)
-        for name, description in files.items():
-            path = os.path.join(folder, name)
-            if description == 'dir':
-                os.makedirs(path)
-                continue
-            subprocess.run([enhtool(), 'make', '-', path], input=description.encode(), check=True)
-
     def wait_idle(self, app, timeout=60.0):
         """The run is over once the caption is the program's title again."""
         self.drv.wait_until(lambda: app.caption() == self.lng[TextNo.kAppTitle] and app.enabled(Res.IDC_UPGRADE),
@@ -118,7 +78,7 @@ class UpgradeRuns(OrvelleTestCase):
     def run_case(self, name, case):
         mode = case.get('mode', 1)
         app = self.app(ini={'File': '', 'ComPort': str(case.get('port', PORT)), 'Mode': str(mode)})
-        self.make_files(app.data_dir, case.get('files', {}))
+        make_files(app.data_dir, case.get('files', {}))
         file_path = case.get('file')
         if file_path is not None:
             app.write_ini({'File': app.windows_path('Data', file_path) if file_path else '',
@@ -145,7 +105,7 @@ class UpgradeRuns(OrvelleTestCase):
 
         if case.get('browse'):
             # Browse opens by itself once the handler has returned.
-            picker = self.drv.wait_until(lambda: self.other_window(app), timeout=10, what='the Browse dialog')
+            picker = self.drv.wait_until(app.other_window, timeout=10, what='the Browse dialog')
             self.drv.click(picker, IDCANCEL)
             self.drv.wait_gone(picker)
         self.wait_idle(app)
@@ -170,13 +130,6 @@ class UpgradeRuns(OrvelleTestCase):
             self.assertNotIn(b'\x50', after, '%s: version asked for' % name)
             self.assertNotIn(b'\x55\x52\xcb', after, '%s: record asked for' % name)
         radio.keep_artifacts('upgrade-%s' % name)
-
-    def other_window(self, app):
-        boxes = {b.hwnd for b in self.drv.windows(pid=app.pid, cls='#32770', message_box=True)}
-        for w in self.drv.windows(pid=app.pid):
-            if w.hwnd != app.hwnd and w.hwnd not in boxes and w.visible:
-                return w.hwnd
-        return None
 
 
 def _make_test(name, case):

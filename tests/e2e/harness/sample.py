@@ -1,0 +1,57 @@
+"""The sample radio and its option files that the end-to-end and package
+tests share: a QX-5100 on COM1 whose record has recognisable carried bytes
+around the named fields, and option files for it made with enhtool.
+
+    from harness.sample import PORT, MODEL, RECORD, enh, make_files, merged
+
+    make_files(app.data_dir, {'a.ENH': enh()})       # one option file
+    radio.result()['final'] == merged('3fffffffffffff0f')
+"""
+
+import os
+import subprocess
+
+from .radiosim import native_build_dir
+
+PORT = 1
+MODEL = 'QX-5100'
+CODE = bytes.fromhex('00000102')
+OPTIONS = bytes.fromhex('3fffffffffffffff')  # option type 3
+
+# The radio's record: recognisable carried bytes around the named fields.
+RECORD = bytearray(range(0x80, 0x80 + 50))
+RECORD[10:22] = MODEL.encode().ljust(12, b'\0')
+RECORD[22:26] = CODE
+RECORD[42:50] = OPTIONS
+RECORD = bytes(RECORD)
+
+
+def enh(model=MODEL, min_version='V1.00', rule='required', entries=(('00000102', 3, '0fffffffffffff0f'),)):
+    """An option file's description in enhtool's language."""
+    lines = ['model "%s"' % model, 'min-version "%s"' % min_version, 'rule %s' % rule]
+    lines += ['entry code=%s type=%d mask=%s' % e for e in entries]
+    return '\n'.join(lines) + '\n'
+
+
+def merged(*masks):
+    """RECORD with the masks ANDed into its option bytes."""
+    out = bytearray(RECORD)
+    for m in masks:
+        for i, b in enumerate(bytes.fromhex(m)):
+            out[42 + i] &= b
+    return bytes(out)
+
+
+def enhtool():
+    return os.path.join(native_build_dir(), 'tools', 'enhtool', 'enhtool')
+
+
+def make_files(folder, files):
+    """files: {name: description, or 'dir' for a folder of that name}."""
+    os.makedirs(folder, exist_ok=True)
+    for name, description in files.items():
+        path = os.path.join(folder, name)
+        if description == 'dir':
+            os.makedirs(path)
+        else:
+            subprocess.run([enhtool(), 'make', '-', path], input=description.encode(), check=True)
