@@ -6,10 +6,34 @@ const CommApi& PlatformCommApi()
     // constants, and the link object is a global that may need the table
     // before or after other globals are constructed.
     static const CommApi api = {
-        &::CreateFileA,        &::SetupComm,        &::GetCommState,      &::BuildCommDCBA,  &::SetCommState,
-        &::EscapeCommFunction, &::GetCommTimeouts,  &::SetCommTimeouts,   &::PurgeComm,      &::ReadFile,
-        &::WriteFile,          &::CloseHandle,      &::GetCommProperties, &::ClearCommError, &::GetTickCount,
-        &::GetCurrentProcess,  &::GetPriorityClass, &::SetPriorityClass,
+        &::CreateFileA,
+        &::SetupComm,
+        &::GetCommState,
+        &::BuildCommDCBA,
+        &::SetCommState,
+        &::EscapeCommFunction,
+        &::GetCommTimeouts,
+        &::SetCommTimeouts,
+        &::PurgeComm,
+        &::ReadFile,
+        &::WriteFile,
+        &::CloseHandle,
+        &::GetCommProperties,
+        &::ClearCommError,
+        &::QueryPerformanceCounter,
+        &::QueryPerformanceFrequency,
+        &::GetCurrentProcess,
+        &::GetPriorityClass,
+        &::SetPriorityClass,
+        &::RegOpenKeyExA,
+        &::RegEnumValueA,
+        &::RegQueryValueExA,
+        &::RegCloseKey,
+        &::SetupDiGetClassDevsA,
+        &::SetupDiEnumDeviceInfo,
+        &::SetupDiOpenDevRegKey,
+        &::SetupDiGetDeviceRegistryPropertyA,
+        &::SetupDiDestroyDeviceInfoList,
     };
     return api;
 }

@@ -1,10 +1,14 @@
 // The Windows calls the serial link makes, gathered in one table: the comm
-// API, the tick count used for every wait and the process priority calls
-// used around reads. The program uses the platform's functions; unit tests
-// put a simulated transceiver with a virtual clock in their place.
+// API, the performance counter used for every wait, the process priority
+// calls used around reads, and the registry and device-setup calls that list
+// the machine's serial ports. The program uses the platform's functions; unit
+// tests put a simulated transceiver with a virtual clock and a virtual device
+// tree in their place.
 #pragma once
 
 #include <windows.h>
+
+#include <setupapi.h>
 
 struct CommApi {
     decltype(&::CreateFileA) CreateFileA;
@@ -21,10 +25,22 @@ struct CommApi {
     decltype(&::CloseHandle) CloseHandle;
     decltype(&::GetCommProperties) GetCommProperties;
     decltype(&::ClearCommError) ClearCommError;
-    decltype(&::GetTickCount) GetTickCount;
+    decltype(&::QueryPerformanceCounter) QueryPerformanceCounter;
+    decltype(&::QueryPerformanceFrequency) QueryPerformanceFrequency;
     decltype(&::GetCurrentProcess) GetCurrentProcess;
     decltype(&::GetPriorityClass) GetPriorityClass;
     decltype(&::SetPriorityClass) SetPriorityClass;
+    // The port list: HKLM\HARDWARE\DEVICEMAP\SERIALCOMM and the Ports
+    // device class.
+    decltype(&::RegOpenKeyExA) RegOpenKeyExA;
+    decltype(&::RegEnumValueA) RegEnumValueA;
+    decltype(&::RegQueryValueExA) RegQueryValueExA;
+    decltype(&::RegCloseKey) RegCloseKey;
+    decltype(&::SetupDiGetClassDevsA) SetupDiGetClassDevsA;
+    decltype(&::SetupDiEnumDeviceInfo) SetupDiEnumDeviceInfo;
+    decltype(&::SetupDiOpenDevRegKey) SetupDiOpenDevRegKey;
+    decltype(&::SetupDiGetDeviceRegistryPropertyA) SetupDiGetDeviceRegistryPropertyA;
+    decltype(&::SetupDiDestroyDeviceInfoList) SetupDiDestroyDeviceInfoList;
 };
 
 // The table in force.

@@ -225,7 +225,16 @@ bool CRadioCom::AskRetry(CWnd* parent, const CString& text, const CString& capti
 {
     // Only the Retry button retries: a box that could not be shown (0) must
     // not turn the loop into one that spins without the user.
-    return AppMessageBox(HwndOf(parent), text, caption, MB_RETRYCANCEL | MB_ICONERROR) == IDRETRY;
+    if (AppMessageBox(HwndOf(parent), text, caption, MB_RETRYCANCEL | MB_ICONERROR) != IDRETRY) {
+        return false;
+    }
+    // The port was closed because its device went away (a cable pulled out):
+    // the user has put it back, so it is opened again with the settings in
+    // force. If it is still missing, the step fails and asks again.
+    if (!IsPortOpen()) {
+        SetPortOpen(1);
+    }
+    return true;
 }
 
 int CRadioCom::OpenCommunicationPort(CWnd* parent, CString text, CString caption)

@@ -17,6 +17,10 @@ constexpr DWORD kWriteTimeoutPerByte =
     (kMostBitsPerCharacter * 1000 + LinkProtocol::kSlowestRate - 1) / LinkProtocol::kSlowestRate;
 constexpr DWORD kWriteTimeoutSlack = 250;
 
+// The usual software flow-control characters.
+constexpr char kXon = 0x11;
+constexpr char kXoff = 0x13;
+
 // Whether the port's write limit already lets every frame through (any frame
 // of 1 to kLongestFrame bytes; the limit grows linearly with the length, so
 // the two ends decide). No limit at all is not kept: every write must end.
@@ -36,8 +40,9 @@ bool WriteLimitSuffices(const COMMTIMEOUTS& t)
 
 // A port keeps every DCB field its last user set, and BuildCommDCB changes
 // only the framing and the flow control: each field that decides whether a
-// received or sent byte passes unchanged is set here.
-void PassBytesUnchanged(DCB& dcb)
+// received or sent byte passes unchanged is set here, and each field
+// SetCommState checks even with flow control off.
+void PassBytesUnchanged(DCB& dcb, WORD inputQueueSize)
 {
     // Binary mode, the only one Windows supports: no end-of-file byte.
     dcb.fBinary = TRUE;
@@ -61,6 +66,31 @@ void PassBytesUnchanged(DCB& dcb)
     // must never rise on the programming cable.
     dcb.fDtrControl = DTR_CONTROL_ENABLE;
     dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    // SetCommState refuses equal XON and XOFF characters, and limits beyond
+    // the input queue, whether or not software flow control is on: a port
+    // whose last user left such values could not be set up at all.
+    dcb.XonChar = kXon;
+    dcb.XoffChar = kXoff;
+    dcb.XonLim = static_cast<WORD>(inputQueueSize / 4);
+    dcb.XoffLim = static_cast<WORD>(inputQueueSize / 4);
+}
+
+// The errors with which a handle to a removed device (a USB adapter pulled
+// out) fails every call, by driver; such a handle never works again, even
+// once the device is back.
+bool DeviceGone(DWORD error)
+{
+    switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_BAD_COMMAND:
+    case ERROR_GEN_FAILURE:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_OPERATION_ABORTED:
+    case ERROR_FILE_NOT_FOUND:
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace
@@ -109,9 +139,11 @@ int CSerialPort::SetPortOpen(int open)
 
 int CSerialPort::Open()
 {
+    m_openError = ERROR_SUCCESS;
     HANDLE h = Comm().CreateFileA(DeviceName(m_portNumber), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                   OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE || h == nullptr) {
+        m_openError = ::GetLastError();
         return 0;
     }
     m_handle.Reset(h);
@@ -130,6 +162,7 @@ int CSerialPort::Open()
     }
     // A port that failed its configuration is not usable: release it at once
     // rather than leave it held and counted as open.
+    m_openError = ::GetLastError();
     Close();
     return 0;
 }
@@ -175,7 +208,7 @@ int CSerialPort::ApplySettings()
         return 0;
     }
     // After the parse, not before: it would undo part of it.
-    PassBytesUnchanged(dcb);
+    PassBytesUnchanged(dcb, m_inputQueueSize);
     if (!Comm().SetCommState(m_handle.Get(), &dcb)) {
         return 0;
     }
@@ -264,11 +297,14 @@ int CSerialPort::ReadData(unsigned char* buffer, WORD length)
 
 void CSerialPort::ClearErrors()
 {
-    // Only the acknowledgement matters; a port that cannot give it fails
-    // its next call anyway.
+    // Only the acknowledgement matters. A port that cannot give it because
+    // its device is gone is closed: its handle would fail every later call,
+    // and the next open finds the device again once it is back.
     DWORD errors = 0;
     COMSTAT status = {};
-    Comm().ClearCommError(m_handle.Get(), &errors, &status);
+    if (!Comm().ClearCommError(m_handle.Get(), &errors, &status) && DeviceGone(::GetLastError())) {
+        Close();
+    }
 }
 
 int CSerialPort::PurgeInput()
@@ -312,9 +348,25 @@ int CSerialPort::IsRs232Port()
 
 void CSerialPort::Delay(WORD milliseconds)
 {
-    // Unsigned subtraction: a wrap of the tick counter during the wait does
-    // no harm.
-    const DWORD start = Comm().GetTickCount();
-    while (static_cast<DWORD>(Comm().GetTickCount() - start) < milliseconds) {
+    // The performance counter, not the tick count: the tick moves in steps of
+    // 10 to 16 ms on Windows, so a wait on it can end up to a step early.
+    if (milliseconds == 0) {
+        return;
     }
+    LARGE_INTEGER frequency = {}, first = {}, start = {}, now = {};
+    if (!Comm().QueryPerformanceFrequency(&frequency) || frequency.QuadPart <= 0 ||
+        !Comm().QueryPerformanceCounter(&first)) {
+        return; // documented never to fail since Windows XP
+    }
+    // The first reading may lie anywhere within one step of the counter; the
+    // wait starts at the counter's next step, a known instant, so it is never
+    // short whatever the counter's resolution. The length is rounded up to
+    // whole counts for the same reason.
+    do {
+        Comm().QueryPerformanceCounter(&start);
+    } while (start.QuadPart == first.QuadPart);
+    const int64_t counts = (int64_t{milliseconds} * frequency.QuadPart + 999) / 1000;
+    do {
+        Comm().QueryPerformanceCounter(&now);
+    } while (now.QuadPart - start.QuadPart < counts);
 }

@@ -21,6 +21,9 @@ public:
     // 1 opens, 0 closes; 1 at once when already in that state.
     int SetPortOpen(int open);
     int IsPortOpen() const { return m_open; }
+    // Why the last open failed (the system's error code); ERROR_SUCCESS after
+    // one that worked.
+    DWORD GetOpenError() const { return m_openError; }
 
     int SetInputBufferSize(WORD size);
     int SetOutputBufferSize(WORD size);
@@ -46,7 +49,8 @@ public:
     // On an open port: 1 when the driver reports a true RS-232 port.
     int IsRs232Port();
 
-    // Busy wait on the tick count; does not sleep or pump messages.
+    // Busy wait on the performance counter, never shorter than asked; does
+    // not sleep or pump messages.
     void Delay(WORD milliseconds);
 
     // The device name CreateFileA gets for a port number.
@@ -60,7 +64,7 @@ private:
     int ApplyReadTimeout();
     int Write(const void* data, DWORD length);
     // Acknowledges the port's line errors, so a driver that stops on an
-    // error takes calls again.
+    // error takes calls again; closes the port when its device is gone.
     void ClearErrors();
 
     CCommHandle m_handle;
@@ -70,4 +74,5 @@ private:
     WORD m_outputQueueSize = 512;
     CString m_settings = "9600,N,8,2";
     int m_readTimeout = 1000;
+    DWORD m_openError = ERROR_SUCCESS;
 };

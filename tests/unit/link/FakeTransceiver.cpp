@@ -71,9 +71,14 @@ BOOL WINAPI FakeClearCommError(HANDLE h, LPDWORD errors, LPCOMSTAT status)
 {
     return g_fake->DoClearCommError(h, errors, status);
 }
-DWORD WINAPI FakeGetTickCount()
+BOOL WINAPI FakeQueryPerformanceCounter(LARGE_INTEGER* count)
 {
-    return g_fake->DoGetTickCount();
+    return g_fake->DoQueryPerformanceCounter(count);
+}
+BOOL WINAPI FakeQueryPerformanceFrequency(LARGE_INTEGER* frequency)
+{
+    frequency->QuadPart = FakeTransceiver::kCounterFrequency;
+    return TRUE;
 }
 HANDLE WINAPI FakeGetCurrentProcess()
 {
@@ -88,12 +93,75 @@ BOOL WINAPI FakeSetPriorityClass(HANDLE process, DWORD cls)
     return g_fake->DoSetPriorityClass(process, cls);
 }
 
+LONG WINAPI FakeRegOpenKeyExA(HKEY parent, LPCSTR name, DWORD, REGSAM, PHKEY key)
+{
+    return g_fake->DoRegOpenKey(parent, name, key);
+}
+LONG WINAPI FakeRegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD, LPDWORD type,
+                              LPBYTE data, LPDWORD dataLength)
+{
+    return g_fake->DoRegEnumValue(key, index, name, nameLength, type, data, dataLength);
+}
+LONG WINAPI FakeRegQueryValueExA(HKEY key, LPCSTR name, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD length)
+{
+    return g_fake->DoRegQueryValue(key, name, type, data, length);
+}
+LONG WINAPI FakeRegCloseKey(HKEY key)
+{
+    return g_fake->DoRegCloseKey(key);
+}
+HDEVINFO WINAPI FakeSetupDiGetClassDevsA(const GUID* cls, PCSTR, HWND, DWORD flags)
+{
+    return g_fake->DoGetClassDevs(cls, flags);
+}
+BOOL WINAPI FakeSetupDiEnumDeviceInfo(HDEVINFO set, DWORD index, PSP_DEVINFO_DATA device)
+{
+    return g_fake->DoEnumDeviceInfo(set, index, device);
+}
+HKEY WINAPI FakeSetupDiOpenDevRegKey(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD scope, DWORD, DWORD keyType,
+                                     REGSAM)
+{
+    return g_fake->DoOpenDevRegKey(set, device, scope, keyType);
+}
+BOOL WINAPI FakeSetupDiGetDeviceRegistryPropertyA(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD property,
+                                                  PDWORD type, PBYTE buffer, DWORD size, PDWORD required)
+{
+    return g_fake->DoGetDeviceProperty(set, device, property, type, buffer, size, required);
+}
+BOOL WINAPI FakeSetupDiDestroyDeviceInfoList(HDEVINFO set)
+{
+    return g_fake->DoDestroyDeviceSet(set);
+}
+
 const CommApi kFakeApi = {
-    &FakeCreateFileA,       &FakeSetupComm,          &FakeGetCommState,    &FakeBuildCommDCBA,
-    &FakeSetCommState,      &FakeEscapeCommFunction, &FakeGetCommTimeouts, &FakeSetCommTimeouts,
-    &FakePurgeComm,         &FakeReadFile,           &FakeWriteFile,       &FakeCloseHandle,
-    &FakeGetCommProperties, &FakeClearCommError,     &FakeGetTickCount,    &FakeGetCurrentProcess,
-    &FakeGetPriorityClass,  &FakeSetPriorityClass,
+    &FakeCreateFileA,
+    &FakeSetupComm,
+    &FakeGetCommState,
+    &FakeBuildCommDCBA,
+    &FakeSetCommState,
+    &FakeEscapeCommFunction,
+    &FakeGetCommTimeouts,
+    &FakeSetCommTimeouts,
+    &FakePurgeComm,
+    &FakeReadFile,
+    &FakeWriteFile,
+    &FakeCloseHandle,
+    &FakeGetCommProperties,
+    &FakeClearCommError,
+    &FakeQueryPerformanceCounter,
+    &FakeQueryPerformanceFrequency,
+    &FakeGetCurrentProcess,
+    &FakeGetPriorityClass,
+    &FakeSetPriorityClass,
+    &FakeRegOpenKeyExA,
+    &FakeRegEnumValueA,
+    &FakeRegQueryValueExA,
+    &FakeRegCloseKey,
+    &FakeSetupDiGetClassDevsA,
+    &FakeSetupDiEnumDeviceInfo,
+    &FakeSetupDiOpenDevRegKey,
+    &FakeSetupDiGetDeviceRegistryPropertyA,
+    &FakeSetupDiDestroyDeviceInfoList,
 };
 
 FakeTransceiver::Bytes Text(const char* s)
@@ -139,14 +207,17 @@ FakeTransceiver::Reply FakeTransceiver::Raw(Bytes bytes, DWORD delay)
 const std::vector<FakeTransceiver::PortState>& FakeTransceiver::InheritedStates()
 {
     // A write limit of 50 ms cuts "PROGRAM" at 1200 baud (64 ms on the line).
+    // Limits of 2048 and 1024 suit a 4096-byte queue, not the link's 512.
     static const std::vector<PortState> states = {
-        {"nothing harmful left", false, false, false, false, 0, 0, 0},
-        {"zero bytes stripped", true, false, false, false, 0, 0, 0},
-        {"aborts on error, an error left latched", false, true, false, true, 0, 0, 0},
-        {"aborts on error, noise after the open", false, true, false, false, 50, 0, 0},
-        {"DSR-sensitive, cable without DSR", false, false, true, false, 0, 0, 0},
-        {"write time-out too short for 1200 baud", false, false, false, false, 0, 0, 50},
-        {"all of these together", true, true, true, true, 50, 0, 50},
+        {"nothing harmful left", false, false, false, false, 0, 0, 0, false, 0, 0},
+        {"zero bytes stripped", true, false, false, false, 0, 0, 0, false, 0, 0},
+        {"aborts on error, an error left latched", false, true, false, true, 0, 0, 0, false, 0, 0},
+        {"aborts on error, noise after the open", false, true, false, false, 50, 0, 0, false, 0, 0},
+        {"DSR-sensitive, cable without DSR", false, false, true, false, 0, 0, 0, false, 0, 0},
+        {"write time-out too short for 1200 baud", false, false, false, false, 0, 0, 50, false, 0, 0},
+        {"XON character equal to XOFF", false, false, false, false, 0, 0, 0, true, 0, 0},
+        {"flow-control limits for a larger queue", false, false, false, false, 0, 0, 0, false, 2048, 1024},
+        {"all of these together", true, true, true, true, 50, 0, 50, true, 2048, 1024},
     };
     return states;
 }
@@ -156,6 +227,13 @@ void FakeTransceiver::Inherit(const PortState& state)
     m_dcb.fNull = state.fNull;
     m_dcb.fAbortOnError = state.fAbortOnError;
     m_dcb.fDsrSensitivity = state.fDsrSensitivity;
+    if (state.xonIsXoff) {
+        m_dcb.XonChar = m_dcb.XoffChar = 0; // a DCB its program built from zeros
+    }
+    if (state.xonLimit || state.xoffLimit) {
+        m_dcb.XonLim = state.xonLimit;
+        m_dcb.XoffLim = state.xoffLimit;
+    }
     if (state.errorLatched) {
         m_errors |= CE_FRAME;
     }
@@ -191,6 +269,10 @@ FakeTransceiver::FakeTransceiver()
     m_dcb.fBinary = 1;
     m_dcb.fDtrControl = DTR_CONTROL_ENABLE;
     m_dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    m_dcb.XonChar = 0x11;
+    m_dcb.XoffChar = 0x13;
+    m_dcb.XonLim = 64;
+    m_dcb.XoffLim = 64;
     m_timeouts.ReadIntervalTimeout = MAXDWORD;
     m_timeouts.ReadTotalTimeoutMultiplier = 7;
     m_timeouts.ReadTotalTimeoutConstant = 0;
@@ -241,6 +323,12 @@ bool FakeTransceiver::Fails(Call c)
 
 bool FakeTransceiver::Known(HANDLE h)
 {
+    const auto stale = m_staleHandles.find(h);
+    if (stale != m_staleHandles.end()) {
+        Note("  (device removed)");
+        SetLastError(stale->second);
+        return false;
+    }
     if (m_handles.count(h)) {
         return true;
     }
@@ -251,7 +339,7 @@ bool FakeTransceiver::Known(HANDLE h)
 
 void FakeTransceiver::Note(const std::string& text)
 {
-    trace.push_back(std::to_string(m_now) + " " + text);
+    trace.push_back(std::to_string(Now()) + " " + text);
 }
 
 // ---- Records ---------------------------------------------------------------
@@ -312,22 +400,40 @@ void FakeTransceiver::Queue(const Pending& p)
 void FakeTransceiver::Send(const Bytes& bytes, DWORD delay)
 {
     for (unsigned char b : bytes) {
-        Queue({m_now + delay, b, false});
+        Queue({m_nowUs + Us(delay), b, false});
     }
 }
 
 void FakeTransceiver::Noise(DWORD delay)
 {
     Note("  noise in " + std::to_string(delay) + " ms");
-    Queue({m_now + delay, 0x00, true});
+    Queue({m_nowUs + Us(delay), 0x00, true});
 }
 
 // ---- The driver's own rules ------------------------------------------------
 
+bool FakeTransceiver::ValidDcb(const DCB& d) const
+{
+    // As SetCommState documents: XON and XOFF must differ, flow control on or
+    // off; 5 data bits never with 2 stop bits, 6 to 8 never with 1.5.
+    if (d.XonChar == d.XoffChar) {
+        return false;
+    }
+    if (d.ByteSize < 5 || d.ByteSize > 8 || d.Parity > SPACEPARITY || d.StopBits > TWOSTOPBITS) {
+        return false;
+    }
+    if ((d.ByteSize == 5 && d.StopBits == TWOSTOPBITS) || (d.ByteSize > 5 && d.StopBits == ONE5STOPBITS)) {
+        return false;
+    }
+    // The serial driver refuses flow-control limits beyond its input buffer,
+    // which this one sizes as SetupComm asked.
+    return d.XonLim <= m_inputQueue && d.XoffLim <= m_inputQueue;
+}
+
 void FakeTransceiver::LatchArrivedErrors()
 {
     for (Pending& p : m_input) {
-        if (p.arrival > m_now) {
+        if (p.arrival > m_nowUs) {
             break;
         }
         if (p.error) {
@@ -369,6 +475,9 @@ DWORD FakeTransceiver::ProgrammingBaud() const
 
 void FakeTransceiver::Respond(Command cmd, const Bytes& normal, DWORD lastByteGap)
 {
+    if (onHeard) {
+        onHeard(cmd);
+    }
     Reply reply;
     reply.delay = answerDelay;
     auto it = m_script.find(cmd);
@@ -507,7 +616,7 @@ HANDLE FakeTransceiver::DoCreateFile(const char* name, DWORD access, DWORD share
     const std::string n = name ? name : "";
     Note("CreateFileA " + n);
     opens.push_back({n, access, share, disposition, flags});
-    if (Fails(Call::CreateFile) || missingPorts.count(n)) {
+    if (Fails(Call::CreateFile) || missingPorts.count(n) || m_cablePulled) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
@@ -538,6 +647,7 @@ BOOL FakeTransceiver::DoSetupComm(HANDLE h, DWORD in, DWORD out)
         return FALSE;
     }
     queueSizes.emplace_back(in, out);
+    m_inputQueue = in;
     return TRUE;
 }
 
@@ -614,8 +724,13 @@ BOOL FakeTransceiver::DoSetCommState(HANDLE h, const DCB* dcb)
     if (Fails(Call::SetCommState) || !Known(h) || Refused()) {
         return FALSE;
     }
+    if (!ValidDcb(*dcb)) {
+        Note("  refused: invalid DCB");
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
     m_dcb = *dcb;
-    lines.push_back({m_now, dcb->BaudRate, dcb->Parity, dcb->ByteSize, dcb->StopBits, dcb->fDtrControl,
+    lines.push_back({Now(), dcb->BaudRate, dcb->Parity, dcb->ByteSize, dcb->StopBits, dcb->fDtrControl,
                      dcb->fRtsControl});
     dtr = dcb->fDtrControl != DTR_CONTROL_DISABLE;
     rts = dcb->fRtsControl != RTS_CONTROL_DISABLE;
@@ -683,7 +798,7 @@ BOOL FakeTransceiver::DoPurgeComm(HANDLE h, DWORD flags)
     purges.push_back(flags);
     if (flags & PURGE_RXCLEAR) {
         // Only what has arrived is thrown away; bytes still on their way stay.
-        while (!m_input.empty() && m_input.front().arrival <= m_now) {
+        while (!m_input.empty() && m_input.front().arrival <= m_nowUs) {
             m_input.pop_front();
         }
     }
@@ -697,14 +812,14 @@ BOOL FakeTransceiver::DoReadFile(HANDLE h, void* buffer, DWORD n, DWORD* read)
     if (Fails(Call::ReadFile) || !Known(h) || Refused()) {
         return FALSE;
     }
-    const uint64_t start = m_now;
-    const uint64_t deadline = m_now + m_timeouts.ReadTotalTimeoutConstant;
+    const uint64_t start = Now();
+    const uint64_t deadline = m_nowUs + Us(m_timeouts.ReadTotalTimeoutConstant);
     auto* out = static_cast<unsigned char*>(buffer);
     DWORD got = 0;
     bool aborted = false;
     while (got < n && !m_input.empty() && m_input.front().arrival <= deadline) {
         Pending& next = m_input.front();
-        m_now = std::max(m_now, next.arrival);
+        m_nowUs = std::max(m_nowUs, next.arrival);
         if (next.error) {
             m_errors |= CE_FRAME;
             next.error = false;
@@ -721,7 +836,7 @@ BOOL FakeTransceiver::DoReadFile(HANDLE h, void* buffer, DWORD n, DWORD* read)
         }
     }
     if (got < n && !aborted) {
-        m_now = deadline;
+        m_nowUs = deadline;
     }
     *read = got;
     reads.push_back({start, n, got, m_timeouts.ReadTotalTimeoutConstant, priorityClass});
@@ -746,7 +861,7 @@ BOOL FakeTransceiver::DoWriteFile(HANDLE h, const void* data, DWORD n, DWORD* wr
     if (shortWrites && !chunk.empty()) {
         chunk.pop_back();
     }
-    const uint64_t start = m_now;
+    const uint64_t start = Now();
     // A write that would outlast its time-out ends there with the bytes sent
     // so far; a time-out is not an error, so the call still succeeds.
     const uint64_t limit =
@@ -756,7 +871,7 @@ BOOL FakeTransceiver::DoWriteFile(HANDLE h, const void* data, DWORD n, DWORD* wr
         const uint64_t fits = limit * m_dcb.BaudRate / (uint64_t{CharacterTenthBits()} * 100);
         if (fits < chunk.size()) {
             chunk.resize(static_cast<size_t>(fits));
-            m_now += limit;
+            m_nowUs += Us(limit);
             m_tickRepeats = 0;
             Note("  write time-out after " + std::to_string(fits) + " bytes");
         }
@@ -777,6 +892,7 @@ BOOL FakeTransceiver::DoCloseHandle(HANDLE h)
     }
     // The handle is gone even when the close reports failure.
     m_handles.erase(h);
+    m_staleHandles.erase(h);
     m_handleNames.erase(h);
     ++closes;
     return Fails(Call::CloseHandle) ? FALSE : TRUE;
@@ -820,7 +936,7 @@ BOOL FakeTransceiver::DoClearCommError(HANDLE h, DWORD* errors, COMSTAT* status)
     if (status) {
         *status = COMSTAT{};
         for (const Pending& p : m_input) {
-            if (p.arrival > m_now) {
+            if (p.arrival > m_nowUs) {
                 break;
             }
             ++status->cbInQue;
@@ -830,14 +946,16 @@ BOOL FakeTransceiver::DoClearCommError(HANDLE h, DWORD* errors, COMSTAT* status)
     return TRUE;
 }
 
-DWORD FakeTransceiver::DoGetTickCount()
+BOOL FakeTransceiver::DoQueryPerformanceCounter(LARGE_INTEGER* count)
 {
+    const uint64_t step = clockStepUs ? clockStepUs : 1;
     if (m_tickRepeats >= 3) {
-        ++m_now;
+        m_nowUs = (m_nowUs / step + 1) * step;
         m_tickRepeats = 0;
     }
     ++m_tickRepeats;
-    return static_cast<DWORD>(m_now);
+    count->QuadPart = static_cast<LONGLONG>(m_nowUs / step * step * (kCounterFrequency / 1000000));
+    return TRUE;
 }
 
 DWORD FakeTransceiver::DoGetPriorityClass(HANDLE process)
@@ -856,5 +974,197 @@ BOOL FakeTransceiver::DoSetPriorityClass(HANDLE process, DWORD cls)
     }
     Note("SetPriorityClass " + std::to_string(cls));
     priorityClass = cls;
+    return TRUE;
+}
+
+// ---- The cable ---------------------------------------------------------------
+
+void FakeTransceiver::PullCable(DWORD error)
+{
+    Note("  cable pulled out");
+    m_cablePulled = true;
+    for (HANDLE h : m_handles) {
+        m_staleHandles[h] = error;
+    }
+    m_input.clear();
+}
+
+// ---- The machine's serial ports -----------------------------------------------
+
+namespace {
+
+// The Ports device setup class.
+constexpr GUID kPortsClass = {0x4d36e978, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
+constexpr int kSerialCommKey = -1; // m_keys: the SERIALCOMM key, not a device's
+HDEVINFO const kDeviceSet = reinterpret_cast<HDEVINFO>(static_cast<uintptr_t>(0x7000));
+
+// A string value as the registry hands it back: without a terminating zero.
+LONG CopyValue(const std::string& value, DWORD* type, BYTE* data, DWORD* length)
+{
+    if (type) {
+        *type = REG_SZ;
+    }
+    const DWORD needed = static_cast<DWORD>(value.size());
+    if (!length) {
+        return data ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
+    }
+    if (data && *length < needed) {
+        *length = needed;
+        return ERROR_MORE_DATA;
+    }
+    if (data) {
+        std::memcpy(data, value.data(), value.size());
+    }
+    *length = needed;
+    return ERROR_SUCCESS;
+}
+
+} // namespace
+
+void FakeTransceiver::AddPort(int number, const std::string& friendlyName)
+{
+    const std::string name = "COM" + std::to_string(number);
+    serialComm.emplace_back("\\Device\\Serial" + std::to_string(serialComm.size()), name);
+    portDevices.push_back({name, friendlyName});
+}
+
+LONG FakeTransceiver::DoRegOpenKey(HKEY parent, const char* name, HKEY* key)
+{
+    Note(std::string("RegOpenKeyExA ") + (name ? name : ""));
+    if (Fails(Call::RegOpenKey)) {
+        return ERROR_ACCESS_DENIED;
+    }
+    if (parent != HKEY_LOCAL_MACHINE || !name || _stricmp(name, "HARDWARE\\DEVICEMAP\\SERIALCOMM") != 0 ||
+        serialComm.empty()) {
+        return ERROR_FILE_NOT_FOUND; // the key exists only while a port does
+    }
+    *key = reinterpret_cast<HKEY>(m_nextKey);
+    m_nextKey += 4;
+    m_keys[*key] = kSerialCommKey;
+    return ERROR_SUCCESS;
+}
+
+LONG FakeTransceiver::DoRegEnumValue(HKEY key, DWORD index, char* name, DWORD* nameLength, DWORD* type,
+                                     BYTE* data, DWORD* dataLength)
+{
+    const auto open = m_keys.find(key);
+    if (open == m_keys.end() || open->second != kSerialCommKey) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if (index >= serialComm.size()) {
+        return ERROR_NO_MORE_ITEMS;
+    }
+    const auto& value = serialComm[index];
+    // The name's length is counted without its zero, the room with it.
+    if (!name || !nameLength || *nameLength <= value.first.size()) {
+        return ERROR_MORE_DATA;
+    }
+    std::memcpy(name, value.first.c_str(), value.first.size() + 1);
+    *nameLength = static_cast<DWORD>(value.first.size());
+    return CopyValue(value.second, type, data, dataLength);
+}
+
+LONG FakeTransceiver::DoRegQueryValue(HKEY key, const char* name, DWORD* type, BYTE* data, DWORD* length)
+{
+    const auto open = m_keys.find(key);
+    if (open == m_keys.end() || open->second == kSerialCommKey) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if (!name || _stricmp(name, "PortName") != 0) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    return CopyValue(portDevices.at(static_cast<size_t>(open->second)).portName, type, data, length);
+}
+
+LONG FakeTransceiver::DoRegCloseKey(HKEY key)
+{
+    return m_keys.erase(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+HDEVINFO FakeTransceiver::DoGetClassDevs(const GUID* cls, DWORD flags)
+{
+    Note("SetupDiGetClassDevsA");
+    if (Fails(Call::SetupDiGetClassDevs)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    // Only a set of the present Ports-class devices is played.
+    if (!cls || !IsEqualGUID(*cls, kPortsClass) || !(flags & DIGCF_PRESENT)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    ++m_deviceSets;
+    return kDeviceSet;
+}
+
+BOOL FakeTransceiver::DoEnumDeviceInfo(HDEVINFO set, DWORD index, SP_DEVINFO_DATA* device)
+{
+    if (set != kDeviceSet || m_deviceSets == 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (!device || device->cbSize != sizeof(SP_DEVINFO_DATA)) {
+        SetLastError(ERROR_INVALID_USER_BUFFER);
+        return FALSE;
+    }
+    if (index >= portDevices.size()) {
+        SetLastError(ERROR_NO_MORE_ITEMS);
+        return FALSE;
+    }
+    device->DevInst = index + 1;
+    return TRUE;
+}
+
+HKEY FakeTransceiver::DoOpenDevRegKey(HDEVINFO set, SP_DEVINFO_DATA* device, DWORD scope, DWORD keyType)
+{
+    HKEY const failed = reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE);
+    if (set != kDeviceSet || !device || device->DevInst == 0 || device->DevInst > portDevices.size()) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return failed;
+    }
+    if (scope != DICS_FLAG_GLOBAL || keyType != DIREG_DEV) {
+        SetLastError(ERROR_KEY_DOES_NOT_EXIST); // only the hardware key holds PortName
+        return failed;
+    }
+    HKEY key = reinterpret_cast<HKEY>(m_nextKey);
+    m_nextKey += 4;
+    m_keys[key] = static_cast<int>(device->DevInst - 1);
+    return key;
+}
+
+BOOL FakeTransceiver::DoGetDeviceProperty(HDEVINFO set, SP_DEVINFO_DATA* device, DWORD property, DWORD* type,
+                                          BYTE* buffer, DWORD size, DWORD* required)
+{
+    if (set != kDeviceSet || !device || device->DevInst == 0 || device->DevInst > portDevices.size()) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const std::string& friendly = portDevices[device->DevInst - 1].friendlyName;
+    if (property != SPDRP_FRIENDLYNAME || friendly.empty()) {
+        SetLastError(ERROR_INVALID_DATA); // the device has no such property
+        return FALSE;
+    }
+    const DWORD needed = static_cast<DWORD>(friendly.size() + 1);
+    if (required) {
+        *required = needed;
+    }
+    if (type) {
+        *type = REG_SZ;
+    }
+    if (!buffer || size < needed) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    std::memcpy(buffer, friendly.c_str(), needed);
+    return TRUE;
+}
+
+BOOL FakeTransceiver::DoDestroyDeviceSet(HDEVINFO set)
+{
+    if (set != kDeviceSet || m_deviceSets == 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    --m_deviceSets;
     return TRUE;
 }

@@ -11,7 +11,14 @@
 // cable does not drive DSR; with fAbortOnError a line error refuses every
 // call but ClearCommError (and aborts a read in progress) until that call
 // acknowledges it; a write whose bytes take longer on the line than its write
-// time-out allows is cut there. InheritedStates() lists such states.
+// time-out allows is cut there; SetCommState refuses a DCB that breaks the
+// rules Windows documents and enforces even for unused fields (equal XON and
+// XOFF characters, flow-control limits beyond the input queue, impossible
+// framing). InheritedStates() lists such states.
+//
+// The cable can be pulled out and put back: a handle opened before the pull
+// fails every call with the driver's error for ever, as on Windows, while a
+// new open works once the cable is back.
 //
 // The transceiver side plays the programming protocol: an old transceiver
 // hears "FLFM96K" at 9600 baud; another hears "PROGRAM" only at its scan
@@ -20,11 +27,19 @@
 // name, version and option record, and stores records written to it. Each
 // answer can be replaced, once per scripted reply, by a fault or raw bytes.
 //
-// The clock: a read that finds too few bytes advances it by the read time-out
-// (or to the arrival of the last byte it needed); GetTickCount returns the
-// clock and moves it on by 1 ms once the same value has been read three times
-// in a row with no other call between, so a busy wait costs exactly its length
-// (and a zero wait nothing).
+// The clock, kept in microseconds: a read that finds too few bytes advances it
+// by the read time-out (or to the arrival of the last byte it needed). The
+// performance counter (10 MHz, as on Windows 10) shows it in steps of
+// clockStepUs (1 us): each time the counter has been read three times in a row
+// with no other call between, the clock moves on to the next step, so a busy
+// wait costs its length to the microsecond (and a zero wait nothing). A step
+// of 15.6 ms plays a counter as coarse as Windows' tick count, which moves
+// only at each timer interrupt.
+//
+// The machine's serial ports: the values under SERIALCOMM and the devices of
+// the Ports class with their port names and friendly names, read through the
+// registry and device-setup calls. The registry hands string values back
+// without a terminating zero (Windows does not promise one).
 //
 // One instance at a time; it installs itself on construction and restores the
 // previous table on destruction. Destroy link objects before the fake.
@@ -92,7 +107,9 @@ public:
         CloseHandle,
         GetCommProperties,
         GetPriorityClass,
-        ClearCommError
+        ClearCommError,
+        RegOpenKey,
+        SetupDiGetClassDevs
     };
 
     struct Open {
@@ -116,8 +133,8 @@ public:
     };
 
     // A state the port's last user left behind. Inherit puts the three DCB
-    // flags as given; the latched error, the noise and the write time-outs
-    // only where set.
+    // flags as given; the latched error, the noise, the write time-outs and
+    // the flow-control characters and limits only where set.
     struct PortState {
         const char* name;
         bool fNull, fAbortOnError, fDsrSensitivity;
@@ -125,6 +142,8 @@ public:
         DWORD noiseAfterOpen;  // see the member of that name
         DWORD writeMultiplier; // write time-outs, in force when either is set
         DWORD writeConstant;
+        bool xonIsXoff;           // XonChar equal to XoffChar, flow control off
+        WORD xonLimit, xoffLimit; // in force when either is set
     };
     // Each state a previous program can leave that loses or blocks data, on
     // its own and all together, after a first row with none of them.
@@ -174,11 +193,35 @@ public:
     void FailCall(Call c, int nth = 1);
     void FailAlways(Call c) { m_failAlways.insert(c); }
 
+    // The cable pulled out: every call on a handle open now fails with
+    // error from here on; opens fail as for a missing port until PlugCable.
+    void PullCable(DWORD error);
+    void PlugCable() { m_cablePulled = false; }
+    // Called with each command the transceiver hears, before it answers.
+    std::function<void(Command)> onHeard;
+
+    // ---- The machine's serial ports --------------------------------------
+    struct PortDevice {
+        std::string portName;     // the device key's PortName value
+        std::string friendlyName; // empty: the device has none
+    };
+    // Values under SERIALCOMM: value name, data (the port name).
+    std::vector<std::pair<std::string, std::string>> serialComm;
+    std::vector<PortDevice> portDevices; // present devices of the Ports class
+    // Both: the port present as COMn with that friendly name ("" for none).
+    void AddPort(int number, const std::string& friendlyName = "");
+    // Registry keys and device information sets not closed yet.
+    int OpenKeys() const { return static_cast<int>(m_keys.size()) + m_deviceSets; }
+
     // ---- The clock -------------------------------------------------------
-    uint64_t Now() const { return m_now; }
-    void SetNow(uint64_t ms)
+    static constexpr LONGLONG kCounterFrequency = 10000000;
+    uint64_t clockStepUs = 1; // the counter's resolution
+    uint64_t Now() const { return m_nowUs / 1000; }
+    uint64_t NowUs() const { return m_nowUs; }
+    void SetNow(uint64_t ms) { SetNowUs(Us(ms)); }
+    void SetNowUs(uint64_t us)
     {
-        m_now = ms;
+        m_nowUs = us;
         m_tickRepeats = 0;
     }
 
@@ -230,13 +273,26 @@ public:
     BOOL DoCloseHandle(HANDLE h);
     BOOL DoGetCommProperties(HANDLE h, COMMPROP* prop);
     BOOL DoClearCommError(HANDLE h, DWORD* errors, COMSTAT* status);
-    DWORD DoGetTickCount();
+    BOOL DoQueryPerformanceCounter(LARGE_INTEGER* count);
+    LONG DoRegOpenKey(HKEY parent, const char* name, HKEY* key);
+    LONG DoRegEnumValue(HKEY key, DWORD index, char* name, DWORD* nameLength, DWORD* type, BYTE* data,
+                        DWORD* dataLength);
+    LONG DoRegQueryValue(HKEY key, const char* name, DWORD* type, BYTE* data, DWORD* length);
+    LONG DoRegCloseKey(HKEY key);
+    HDEVINFO DoGetClassDevs(const GUID* cls, DWORD flags);
+    BOOL DoEnumDeviceInfo(HDEVINFO set, DWORD index, SP_DEVINFO_DATA* device);
+    HKEY DoOpenDevRegKey(HDEVINFO set, SP_DEVINFO_DATA* device, DWORD scope, DWORD keyType);
+    BOOL DoGetDeviceProperty(HDEVINFO set, SP_DEVINFO_DATA* device, DWORD property, DWORD* type, BYTE* buffer,
+                             DWORD size, DWORD* required);
+    BOOL DoDestroyDeviceSet(HDEVINFO set);
     DWORD DoGetPriorityClass(HANDLE process);
     BOOL DoSetPriorityClass(HANDLE process, DWORD cls);
 
 private:
+    static constexpr uint64_t Us(uint64_t ms) { return ms * 1000; }
+
     struct Pending {
-        uint64_t arrival;
+        uint64_t arrival; // microseconds
         unsigned char byte;
         bool error; // received with a framing error, not yet latched
     };
@@ -251,6 +307,8 @@ private:
     bool Refused();
     // The driver throws the byte away as it arrives (fNull, fDsrSensitivity).
     bool Dropped(unsigned char byte) const;
+    // SetCommState's checks of a DCB.
+    bool ValidDcb(const DCB& d) const;
     // Tenths of a bit time per character in the current framing.
     DWORD CharacterTenthBits() const;
     void Note(const std::string& text);
@@ -259,7 +317,7 @@ private:
     DWORD ProgrammingBaud() const;
 
     const CommApi* m_previous = nullptr;
-    uint64_t m_now = 1000000;
+    uint64_t m_nowUs = Us(1000000);
     int m_tickRepeats = 0;
     std::map<Call, int> m_failIn;
     std::set<Call> m_failAlways;
@@ -269,6 +327,7 @@ private:
     DCB m_dcb = {};
     COMMTIMEOUTS m_timeouts = {};
     DWORD m_errors = 0;
+    DWORD m_inputQueue = 4096; // the driver's buffer until SetupComm sizes it
     std::deque<Pending> m_input;
     std::map<Command, std::deque<Reply>> m_script;
     bool m_programming = false;
@@ -276,4 +335,11 @@ private:
     bool m_awaitingRecord = false;
     Bytes m_recordIn;
     bool m_hungUp = false;
+    bool m_cablePulled = false;
+    DWORD m_pullError = 0;
+    std::map<HANDLE, DWORD> m_staleHandles; // opened before a pull: its error
+    // Open registry keys: the SERIALCOMM key, or a device key (its device).
+    std::map<HKEY, int> m_keys;
+    uintptr_t m_nextKey = 0x5000;
+    int m_deviceSets = 0;
 };

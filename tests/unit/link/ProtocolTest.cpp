@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+
 namespace {
 
 const char* const kRates[] = {"9600", "19200", "38400", "57600", "4800", "2400", "1200"};
@@ -320,6 +323,40 @@ TEST_F(ProtocolTest, RecordWriteSendsCommandAndRecordAndReadsTheAnswer)
         fake.recordsWritten.clear();
         radio.ProgEnd();
         ASSERT_EQ(radio.SetPortOpen(0), 1);
+    }
+}
+
+// ---- Waits ---------------------------------------------------------------------
+
+// Every wait of the protocol lasts at least its length with a clock as coarse
+// as Windows' tick count (15.6 ms a step), wherever within a step it starts.
+TEST_F(ProtocolTest, NoWaitEndsBeforeItsTime)
+{
+    using LinkProtocol::kModelNameWait;
+    using LinkProtocol::kVersionWait;
+    unsigned char answer[16] = {};
+    const struct {
+        const char* what;
+        std::function<void()> wait;
+        uint64_t atLeastMs;
+    } cases[] = {
+        {"a port probe's pause", [&] { radio.WaitProc(50); }, 50},
+        {"one pause of the RS-232 check", [&] { radio.Delay(10); }, 10},
+        {"the RS-232 check", [&] { radio.IsRs232Port(); }, 50},
+        {"the model name request", [&] { radio.ModelNameRequest(answer); }, kModelNameWait},
+        {"the version request", [&] { radio.VersionRequest(answer); }, kVersionWait},
+    };
+    constexpr uint64_t kTick = 15600;
+    Program();
+    fake.clockStepUs = kTick;
+    for (const auto& c : cases) {
+        for (uint64_t phase = 0; phase < kTick; phase += kTick / 12) {
+            SCOPED_TRACE(std::string(c.what) + ", " + std::to_string(phase) + " us into a step");
+            fake.SetNowUs((fake.NowUs() / kTick + 1) * kTick + phase);
+            const uint64_t start = fake.NowUs();
+            c.wait();
+            EXPECT_GE(fake.NowUs() - start, c.atLeastMs * 1000);
+        }
     }
 }
 

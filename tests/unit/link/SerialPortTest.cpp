@@ -348,7 +348,8 @@ TEST_F(SerialPortTest, DelayWaitsExactlyAndSurvivesTheTickCounterWrapping)
 // acknowledged: the read or write that met it fails, the next one works.
 TEST_F(SerialPortTest, ALineErrorIsAcknowledgedAfterTheReadOrWriteItSpoilt)
 {
-    const FakeTransceiver::PortState aborting = {"aborts on error", false, true, false, false, 0, 0, 0};
+    const FakeTransceiver::PortState aborting = {
+        "aborts on error", false, true, false, false, 0, 0, 0, false, 0, 0};
     const struct {
         const char* what;
         std::function<int(CSerialPort&)> spoilt;

@@ -1,0 +1,31 @@
+// The serial ports Windows knows, listed without opening any: the port names
+// under HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, each with its device's friendly
+// name from the Ports device class where Windows has one. Every platform
+// call goes through the comm API table (link/CommApi.h).
+#pragma once
+
+#include "framework/CString.h"
+
+#include <windows.h>
+
+#include <vector>
+
+struct SerialPortEntry {
+    BYTE number = 0;      // 1 to 255
+    CString friendlyName; // e.g. "USB Serial Port (COM23)"; empty when none
+};
+
+namespace PortList {
+// Port numbers are a byte: COM1 to COM255.
+constexpr int kLowestPort = 1;
+constexpr int kHighestPort = 255;
+} // namespace PortList
+
+// The number of a port name "COMn" (any case, n 1 to 255 without leading
+// zeros); 0 for any other name.
+BYTE PortNumberOfName(const char* name);
+
+// Every present port, in port order, each once. Names other than COM1 to
+// COM255 are left out; a port whose device has no friendly name has an empty
+// one. Empty when the machine has no serial ports or the list cannot be read.
+std::vector<SerialPortEntry> ListSerialPorts();
