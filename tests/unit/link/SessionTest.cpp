@@ -433,6 +433,56 @@ TEST_F(SessionTest, UpgradeSequenceByteForByte)
 // drivers fail it with different errors: on each, the link lets the handle
 // go, Retry opens the port again with the settings in force, and the run goes
 // on to write the right record.
+void RunWithTheCablePulled(DWORD error, Command pulledAt)
+{
+    FakeTransceiver fake;
+    ScriptedBoxes user;
+    user.answers = {IDRETRY};
+    bool pulled = false;
+    fake.onHeard = [&](Command heard) {
+        if (heard == pulledAt && !pulled) {
+            pulled = true;
+            fake.PullCable(error);
+        }
+    };
+    user.onShow = [&](const ScriptedBoxes::Box&) { fake.PlugCable(); };
+    CRadioCom radio;
+    radio.SetPortNumber(23);
+
+    ASSERT_EQ(radio.OpenCommunicationPort(nullptr, "43", "6"), 0);
+    ASSERT_EQ(radio.BeginConnectionSession(nullptr, "44", "6"), 0);
+    unsigned char id[32] = {}, version[10] = {}, rec[50] = {};
+    ASSERT_EQ(radio.MarriskEsnReadSession(nullptr, "44", "6", id), 0) << fake.Trace();
+    ASSERT_EQ(radio.VersionRequestSession(nullptr, "44", "6", version), 0) << fake.Trace();
+    ASSERT_EQ(radio.OptionInfoRequestSession(nullptr, "44", "6", rec, 50), 0) << fake.Trace();
+    EXPECT_EQ(Bytes(id, id + 32), fake.identity);
+    EXPECT_EQ(Bytes(version, version + 10), B("V2.10.0003"));
+    EXPECT_EQ(Bytes(rec, rec + 50), fake.record);
+    rec[7] = 0x5A;
+    const Bytes changed(rec, rec + 50);
+    ASSERT_EQ(radio.OptionInformationTransmit(nullptr, "44", "6", rec, 50), 0) << fake.Trace();
+    ASSERT_EQ(radio.EndConnectionSession(), 0);
+
+    EXPECT_TRUE(pulled);
+    ASSERT_EQ(user.shown.size(), 1u);
+    EXPECT_EQ(user.shown[0].type, kRetryBox);
+    EXPECT_EQ(fake.record, changed);
+    ASSERT_FALSE(fake.recordsWritten.empty());
+    for (const Bytes& written : fake.recordsWritten) {
+        EXPECT_EQ(written, changed);
+    }
+    EXPECT_FALSE(fake.InProgrammingMode());
+    // The same port opened again once the dead handle was let go; the
+    // transceiver answers only at the programming rate, so the settings in
+    // force came back with it.
+    ASSERT_EQ(fake.opens.size(), 2u);
+    EXPECT_EQ(fake.opens[1].name, "\\\\.\\COM23");
+    EXPECT_EQ(fake.closes, 2);
+    EXPECT_EQ(fake.badCloses, 0);
+    EXPECT_EQ(fake.OpenHandles(), 0);
+    EXPECT_FALSE(fake.rtsEverRaised);
+}
+
 TEST(CablePulled, RetryWithTheCableBackCompletesTheUpgrade)
 {
     const struct {
@@ -446,52 +496,7 @@ TEST(CablePulled, RetryWithTheCableBackCompletesTheUpgrade)
     for (const auto& c : cases) {
         SCOPED_TRACE("error " + std::to_string(c.error) + " at command " +
                      std::to_string(static_cast<int>(c.pulledAt)));
-        FakeTransceiver fake;
-        ScriptedBoxes user;
-        user.answers = {IDRETRY};
-        bool pulled = false;
-        fake.onHeard = [&](Command heard) {
-            if (heard == c.pulledAt && !pulled) {
-                pulled = true;
-                fake.PullCable(c.error);
-            }
-        };
-        user.onShow = [&](const ScriptedBoxes::Box&) { fake.PlugCable(); };
-        CRadioCom radio;
-        radio.SetPortNumber(23);
-
-        ASSERT_EQ(radio.OpenCommunicationPort(nullptr, "43", "6"), 0);
-        ASSERT_EQ(radio.BeginConnectionSession(nullptr, "44", "6"), 0);
-        unsigned char id[32] = {}, version[10] = {}, rec[50] = {};
-        ASSERT_EQ(radio.MarriskEsnReadSession(nullptr, "44", "6", id), 0) << fake.Trace();
-        ASSERT_EQ(radio.VersionRequestSession(nullptr, "44", "6", version), 0) << fake.Trace();
-        ASSERT_EQ(radio.OptionInfoRequestSession(nullptr, "44", "6", rec, 50), 0) << fake.Trace();
-        EXPECT_EQ(Bytes(id, id + 32), fake.identity);
-        EXPECT_EQ(Bytes(version, version + 10), B("V2.10.0003"));
-        EXPECT_EQ(Bytes(rec, rec + 50), fake.record);
-        rec[7] = 0x5A;
-        const Bytes changed(rec, rec + 50);
-        ASSERT_EQ(radio.OptionInformationTransmit(nullptr, "44", "6", rec, 50), 0) << fake.Trace();
-        ASSERT_EQ(radio.EndConnectionSession(), 0);
-
-        EXPECT_TRUE(pulled);
-        ASSERT_EQ(user.shown.size(), 1u);
-        EXPECT_EQ(user.shown[0].type, kRetryBox);
-        EXPECT_EQ(fake.record, changed);
-        ASSERT_FALSE(fake.recordsWritten.empty());
-        for (const Bytes& written : fake.recordsWritten) {
-            EXPECT_EQ(written, changed);
-        }
-        EXPECT_FALSE(fake.InProgrammingMode());
-        // The same port opened again once the dead handle was let go; the
-        // transceiver answers only at the programming rate, so the settings in
-        // force came back with it.
-        ASSERT_EQ(fake.opens.size(), 2u);
-        EXPECT_EQ(fake.opens[1].name, "\\\\.\\COM23");
-        EXPECT_EQ(fake.closes, 2);
-        EXPECT_EQ(fake.badCloses, 0);
-        EXPECT_EQ(fake.OpenHandles(), 0);
-        EXPECT_FALSE(fake.rtsEverRaised);
+        RunWithTheCablePulled(c.error, c.pulledAt);
     }
 }
 
