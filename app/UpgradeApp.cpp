@@ -1,7 +1,7 @@
 #include "app/UpgradeApp.h"
 
 #include "app/Globals.h"
-#include "app/StartupHardening.h"
+#include "framework/StartupHardening.h"
 #include "app/UpgradeDlg.h"
 
 #include <commctrl.h>

@@ -10,12 +10,14 @@
 #include "framework/WinApp.h"
 #include "res/resource.h"
 #include "text/TextNumbers.h"
-#include "upgrade/DataFileOptionFiles.h"
 #include "upgrade/HistoryFolder.h"
 #include "upgrade/OptionFormat.h"
 #include "upgrade/OptionLocation.h"
 #include "upgrade/OptionLogic.h"
 #include "upgrade/UpgradeRun.h"
+
+#include <functional>
+#include <utility>
 
 namespace {
 
@@ -298,54 +300,68 @@ void CUpgradeDlg::OnUpgrade()
     // Declared in this order so the dialog is unlocked before the wait
     // cursor ends, whichever way the handler is left.
     CWaitCursor wait;
-    bool ran = false;
+    m_browseAfterRun = false;
     {
         CControlLock lock(*this);
-        const bool folderMode = IsDlgButtonChecked(IDC_FOLDER_MODE) == BST_CHECKED;
-        if (CheckLocation()) {
-            if (folderMode)
-                UpgradeFromFolder();
-            else
-                UpgradeFromFile();
-            ran = true;
-        } else {
-            AppMessageBox(m_hWnd, Text(MissingLocationText(folderMode)), Text(TextNo::kCaptionWarning),
-                          MB_ICONEXCLAMATION);
-            // Posted, so the Browse dialog opens once this handler has returned.
-            PostMessage(WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED), 0);
-        }
+        if (IsDlgButtonChecked(IDC_FOLDER_MODE) == BST_CHECKED)
+            UpgradeFromFolder();
+        else
+            UpgradeFromFile();
+    }
+    if (m_browseAfterRun) {
+        // Posted, so the Browse dialog opens once this handler has returned.
+        PostMessage(WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED), 0);
+        return;
     }
     // A disabled control cannot take the focus: only once the dialog is
     // unlocked does Upgrade keep it for the next run. Through the dialog
     // manager, so the default button follows the focus.
-    if (ran)
-        SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDC_UPGRADE)), TRUE);
+    SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDC_UPGRADE)), TRUE);
+}
+
+int CUpgradeDlg::TakeResult(const UpgradeResult& result)
+{
+    m_browseAfterRun = result.outcome == UpgradeOutcome::LocationMissing;
+    if (result.recordRead)
+        m_strVersion = result.version;
+    if (result.optionFilesCollected)
+        m_OptionFileList = result.optionFiles;
+    return RunResult(result.outcome);
+}
+
+CDataFileOptionFiles CUpgradeDlg::OptionFiles(bool folderMode)
+{
+    std::function<void()> pause;
+    if (folderMode) {
+        pause = [this] {
+            MessagePause();
+            // A message handled in the pause may have put another cursor up.
+            if (CWinApp* app = AfxGetApp())
+                app->RestoreWaitCursor();
+        };
+    }
+    return CDataFileOptionFiles(m_DataFile, this, std::move(pause));
 }
 
 int CUpgradeDlg::UpgradeFromFolder()
 {
-    CDataFileOptionFiles files(m_DataFile, this, [this] { MessagePause(); });
+    CDataFileOptionFiles files = OptionFiles(true);
     DialogHistory history(m_DataFile, m_nPortNumber);
     CUpgradeRun run({theRadio, theLanguage, this, m_DataFile, files, &history.journal});
-    return RunResult(run.UpgradeFromFolder(m_nPortNumber, m_strFolderPath, m_strVersion, m_OptionFileList));
+    return TakeResult(run.UpgradeFromFolder(m_nPortNumber, m_strFolderPath));
 }
 
 int CUpgradeDlg::UpgradeFromFile()
 {
-    CDataFileOptionFiles files(m_DataFile, this, nullptr);
+    CDataFileOptionFiles files = OptionFiles(false);
     DialogHistory history(m_DataFile, m_nPortNumber);
     CUpgradeRun run({theRadio, theLanguage, this, m_DataFile, files, &history.journal});
-    return RunResult(run.UpgradeFromFile(m_nPortNumber, m_strFilePath, m_strVersion));
-}
-
-int CUpgradeDlg::IsRefusedModel(const unsigned char* identity)
-{
-    return IsRefusedModelName(identity) ? 1 : 0;
+    return TakeResult(run.UpgradeFromFile(m_nPortNumber, m_strFilePath));
 }
 
 int CUpgradeDlg::CollectOptionFiles(const unsigned char* identity)
 {
-    CDataFileOptionFiles files(m_DataFile, this, [this] { MessagePause(); });
+    CDataFileOptionFiles files = OptionFiles(true);
     COptionLogic logic(files);
     return ::CollectOptionFiles(m_DataFile, logic, m_strFolderPath, identity, m_OptionFileList);
 }
@@ -359,33 +375,13 @@ int CUpgradeDlg::ApplyOptions(unsigned char* record)
 
 int CUpgradeDlg::ApplyFolderOptions(unsigned char* record)
 {
-    return SequenceFolderSteps(
-        record, [this](unsigned char* r, std::vector<CString>& s) { return SelectEntryFiles(r, s); },
-        [this](std::vector<CString>& s) { return CheckFileVersions(s); },
-        [this](unsigned char* r, const std::vector<CString>& s) { return MergeFolderOptions(r, s); });
-}
-
-int CUpgradeDlg::SelectEntryFiles(unsigned char* record, std::vector<CString>& selection)
-{
-    CDataFileOptionFiles files(m_DataFile, this, [this] { MessagePause(); });
-    return COptionLogic(files).SelectEntryFiles(m_OptionFileList, record, selection);
-}
-
-int CUpgradeDlg::CheckFileVersions(std::vector<CString>& selection)
-{
-    CDataFileOptionFiles files(m_DataFile, this, [this] { MessagePause(); });
-    return COptionLogic(files).CheckFileVersions(selection, m_strVersion);
-}
-
-int CUpgradeDlg::MergeFolderOptions(unsigned char* record, const std::vector<CString>& selection)
-{
-    CDataFileOptionFiles files(m_DataFile, this, [this] { MessagePause(); });
-    return COptionLogic(files).MergeFolderOptions(record, selection);
+    CDataFileOptionFiles files = OptionFiles(true);
+    return COptionLogic(files).ApplyFolderOptions(m_OptionFileList, record, m_strVersion);
 }
 
 int CUpgradeDlg::ApplyFileOptions(unsigned char* record)
 {
-    CDataFileOptionFiles files(m_DataFile, this, nullptr);
+    CDataFileOptionFiles files = OptionFiles(false);
     return COptionLogic(files).ApplyFileOptions(m_strFilePath, record, m_strVersion);
 }
 

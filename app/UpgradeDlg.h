@@ -10,28 +10,33 @@
 #include "files/DataFile.h"
 #include "framework/CString.h"
 #include "framework/Dialog.h"
+#include "upgrade/DataFileOptionFiles.h"
 
 #include <vector>
+
+struct UpgradeResult;
 
 class CUpgradeDlg : public CDialog {
 public:
     explicit CUpgradeDlg(CWnd* parent = nullptr);
     ~CUpgradeDlg() override;
 
-    // The upgrade run (CUpgradeRun).
+    // The upgrade run (CUpgradeRun). Each run returns 0 when the transceiver
+    // accepted the record, 1 on every other way out; the dialog keeps the
+    // version read and the folder's option files from its result.
     void OnUpgrade();
     int UpgradeFromFolder();
     int UpgradeFromFile();
-    // The option logic (COptionLogic and the folder collection).
-    int IsRefusedModel(const unsigned char* identity);
+    // The option logic (COptionLogic and the folder collection) over the
+    // dialog's folder, file and version.
     int CollectOptionFiles(const unsigned char* identity);
     int ApplyOptions(unsigned char* record);
     int ApplyFolderOptions(unsigned char* record);
-    int SelectEntryFiles(unsigned char* record, std::vector<CString>& selection);
-    int CheckFileVersions(std::vector<CString>& selection);
-    int MergeFolderOptions(unsigned char* record, const std::vector<CString>& selection);
     int ApplyFileOptions(unsigned char* record);
     void MessagePause();
+    // The option files as the dialog's runs read them: file errors owned by
+    // the dialog, and in Folder mode a message pause after each file.
+    CDataFileOptionFiles OptionFiles(bool folderMode);
 
     // Locks (0) or unlocks (1) the dialog for a run: close box and system
     // menu Close, the six controls, Exit and COM port, the busy caption.
@@ -95,6 +100,12 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // What the dialog keeps of a run; 0 or 1 as the runs return.
+    int TakeResult(const UpgradeResult& result);
+    // The run's step that reports a missing location: Browse, once the
+    // Upgrade command has returned.
+    bool m_browseAfterRun = false;
+
     // The settings file's full path; empty when the executable's folder is
     // unknown (then nothing is read or written).
     CString SettingsFilePath();

@@ -8,7 +8,6 @@
 #include "files/FileError.h"
 #include "files/FileHandle.h"
 #include "framework/AppMessageBox.h"
-#include "framework/Wnd.h"
 
 #include <windows.h>
 
@@ -19,7 +18,7 @@ constexpr char kErrorCaption[] = "Error";
 void ShowFileError(CWnd* owner, FileErrorCause cause, const CString& path)
 {
     const CString text = FileErrorDescription(cause, path);
-    AppMessageBox(HwndOf(owner), text, kErrorCaption, MB_OK | MB_ICONERROR);
+    OwnedMessageBox(owner, text, kErrorCaption, MB_OK | MB_ICONERROR);
 }
 
 void ShowLastFileError(CWnd* owner, const CString& path)

@@ -11,6 +11,13 @@ using AppMessageBoxFn = int (*)(void* owner, const char* text, const char* capti
 
 int AppMessageBox(void* owner, const char* text, const char* caption, unsigned type);
 
+class CWnd;
+
+// The same box owned by a window object of the framework (its window, or
+// none for nullptr). Layers that only hand an owner on take it as an opaque
+// CWnd* and need not know the window classes. Windows only.
+int OwnedMessageBox(const CWnd* owner, const char* text, const char* caption, unsigned type);
+
 // Test seam: replaces the responder and returns the previous one; nullptr
 // restores the platform's message box.
 AppMessageBoxFn SetAppMessageBoxFn(AppMessageBoxFn fn);

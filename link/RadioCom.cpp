@@ -1,7 +1,6 @@
 #include "link/RadioCom.h"
 
 #include "framework/AppMessageBox.h"
-#include "framework/Wnd.h"
 
 #include <cstring>
 
@@ -225,7 +224,7 @@ bool CRadioCom::AskRetry(CWnd* parent, const CString& text, const CString& capti
 {
     // Only the Retry button retries: a box that could not be shown (0) must
     // not turn the loop into one that spins without the user.
-    if (AppMessageBox(HwndOf(parent), text, caption, MB_RETRYCANCEL | MB_ICONERROR) != IDRETRY) {
+    if (OwnedMessageBox(parent, text, caption, MB_RETRYCANCEL | MB_ICONERROR) != IDRETRY) {
         return false;
     }
     // The port was closed because its device went away (a cable pulled out):
@@ -244,7 +243,7 @@ int CRadioCom::OpenCommunicationPort(CWnd* parent, CString text, CString caption
     if (SetPortOpen(1)) {
         return kSessionOk;
     }
-    AppMessageBox(HwndOf(parent), text, caption, MB_OK | MB_ICONERROR);
+    OwnedMessageBox(parent, text, caption, MB_OK | MB_ICONERROR);
     return kSessionFailed;
 }
 

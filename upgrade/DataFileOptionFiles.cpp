@@ -1,7 +1,6 @@
 #include "upgrade/DataFileOptionFiles.h"
 
 #include "files/DataFile.h"
-#include "framework/WinApp.h"
 
 #include <windows.h>
 
@@ -36,7 +35,4 @@ void CDataFileOptionFiles::EndFileStep(bool read)
     if (!read || !m_pause || HIWORD(::GetQueueStatus(QS_ALLINPUT)) == 0)
         return;
     m_pause();
-    // A message handled in the pause may have put another cursor up.
-    if (CWinApp* app = AfxGetApp())
-        app->RestoreWaitCursor();
 }

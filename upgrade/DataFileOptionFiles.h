@@ -1,7 +1,7 @@
 // The option logic's file access in the programs: reads through CDataFile with
 // an owner for every file-error box (the main dialog, or none), and after
-// each file of a folder step runs the message pause, if any, and puts the
-// wait cursor back up.
+// each file of a folder step runs the caller's pause, if any (the main
+// dialog lets its messages through there).
 #pragma once
 
 #include "upgrade/OptionLogic.h"

@@ -2,6 +2,7 @@
 
 #include "framework/Hex.h"
 #include "upgrade/OptionFormat.h"
+#include "upgrade/UpgradeResult.h"
 
 #include <algorithm>
 #include <utility>
@@ -80,6 +81,11 @@ CString HistoryHeaderLine()
 {
     const std::vector<CString> names(std::begin(History::kColumnNames), std::end(History::kColumnNames));
     return JoinFields(names, ",") + History::kLineEnd;
+}
+
+CString JoinHistorySources(const std::vector<CString>& sources)
+{
+    return JoinFields(sources, CString(History::kSourceSeparator));
 }
 
 CString FormatHistoryLine(const HistoryRow& row)
@@ -248,26 +254,25 @@ CHistoryJournal::CHistoryJournal(CHistoryStore& store, const char* program, int 
 {
 }
 
-void CHistoryJournal::RecordRead(const unsigned char* identity, const CString& version,
-                                 const unsigned char* record)
+void CHistoryJournal::RecordRead(const UpgradeResult& result)
 {
     m_row = HistoryRow{};
     m_row.program = m_program;
     m_row.port.Format("%d", m_port);
-    m_row.model = HistoryModelName(identity);
-    m_row.identity = HexLower(identity, IdentityBlock::kSize);
-    m_row.version = version;
-    m_row.recordBefore = HexLower(record, OptionRecord::kSize);
+    m_row.model = HistoryModelName(result.identity.data());
+    m_row.identity = HexLower(result.identity.data(), result.identity.size());
+    m_row.version = result.version;
+    m_row.recordBefore = HexLower(result.recordBefore.data(), result.recordBefore.size());
     m_recordRead = true;
     m_writing = false;
 }
 
-void CHistoryJournal::BeforeWrite(const unsigned char* record, const std::vector<CString>& sources)
+void CHistoryJournal::BeforeWrite(const UpgradeResult& result)
 {
     if (!m_recordRead || m_writing)
         return;
-    m_row.recordAfter = HexLower(record, OptionRecord::kSize);
-    m_row.sources = JoinFields(sources, CString(History::kSourceSeparator));
+    m_row.recordAfter = HexLower(result.recordAfter.data(), result.recordAfter.size());
+    m_row.sources = JoinHistorySources(result.sources);
     m_writing = true;
     Append(History::Outcome::kPending);
 }

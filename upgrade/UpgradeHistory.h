@@ -91,6 +91,9 @@ struct HistoryRow {
     CString outcome;
 };
 
+// The `sources` column of a run's sources.
+CString JoinHistorySources(const std::vector<CString>& sources);
+
 // The header row and a data row, each with its CR LF.
 CString HistoryHeaderLine();
 CString FormatHistoryLine(const HistoryRow& row);
@@ -169,9 +172,8 @@ public:
     // port number of the runs it records.
     CHistoryJournal(CHistoryStore& store, const char* program, int port);
 
-    void RecordRead(const unsigned char* identity, const CString& version,
-                    const unsigned char* record) override;
-    void BeforeWrite(const unsigned char* record, const std::vector<CString>& sources) override;
+    void RecordRead(const UpgradeResult& result) override;
+    void BeforeWrite(const UpgradeResult& result) override;
     void WriteEnded(WriteResult result) override;
     void NotUpgraded() override;
     void Identified() override;

@@ -2,7 +2,6 @@
 
 #include "files/DataFile.h"
 #include "framework/AppMessageBox.h"
-#include "framework/Wnd.h"
 #include "link/RadioCom.h"
 #include "text/LanguageTable.h"
 #include "text/TextNumbers.h"
@@ -14,6 +13,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -53,10 +53,10 @@ CString CUpgradeRun::Text(int number)
 
 void CUpgradeRun::Show(int body, int caption, unsigned type)
 {
-    AppMessageBox(HwndOf(m_env.owner), Text(body), Text(caption), type);
+    OwnedMessageBox(m_env.owner, Text(body), Text(caption), type);
 }
 
-bool CUpgradeRun::Connect(int portNumber, UpgradeOutcome& outcome)
+bool CUpgradeRun::Connect(int portNumber, UpgradeResult& result)
 {
     CRadioCom& link = m_env.link;
     const CString caption = Text(TextNo::kCaptionError);
@@ -65,62 +65,76 @@ bool CUpgradeRun::Connect(int portNumber, UpgradeOutcome& outcome)
     link.SetPortOpen(0);
     if (link.OpenCommunicationPort(m_env.owner, Text(TextNo::kPortNotOpened), caption) !=
         CRadioCom::kSessionOk) {
-        outcome = UpgradeOutcome::PortNotOpened;
+        result.outcome = UpgradeOutcome::PortNotOpened;
         return false;
     }
     if (link.BeginConnectionSession(m_env.owner, Text(TextNo::kLinkFailed), caption) !=
         CRadioCom::kSessionOk) {
-        outcome = UpgradeOutcome::LinkFailed;
+        result.outcome = UpgradeOutcome::LinkFailed;
         return false;
     }
     return true;
 }
 
-bool CUpgradeRun::ReadIdentity(unsigned char* identity)
+bool CUpgradeRun::ReadIdentity(UpgradeResult& result)
 {
-    return m_env.link.MarriskEsnReadSession(m_env.owner, Text(TextNo::kLinkFailed),
-                                            Text(TextNo::kCaptionError), identity) == CRadioCom::kSessionOk;
+    unsigned char identity[IdentityBlock::kSize] = {};
+    if (m_env.link.MarriskEsnReadSession(m_env.owner, Text(TextNo::kLinkFailed), Text(TextNo::kCaptionError),
+                                         identity) != CRadioCom::kSessionOk)
+        return false;
+    std::copy(std::begin(identity), std::end(identity), result.identity.begin());
+    result.identityRead = true;
+    return true;
 }
 
-bool CUpgradeRun::ReadVersion(CString& version)
+bool CUpgradeRun::ReadVersion(UpgradeResult& result)
 {
     unsigned char answer[kVersionSize] = {};
     if (m_env.link.VersionRequestSession(m_env.owner, Text(TextNo::kLinkFailed), Text(TextNo::kCaptionError),
                                          answer) != CRadioCom::kSessionOk)
         return false;
-    version = CString(reinterpret_cast<const char*>(answer), static_cast<int>(VersionTextLength(answer)));
+    result.version =
+        CString(reinterpret_cast<const char*>(answer), static_cast<int>(VersionTextLength(answer)));
     return true;
 }
 
-bool CUpgradeRun::ReadRecord(unsigned char* record)
+bool CUpgradeRun::ReadRecord(UpgradeResult& result)
 {
-    return m_env.link.OptionInfoRequestSession(m_env.owner, Text(TextNo::kLinkFailed),
-                                               Text(TextNo::kCaptionError), record,
-                                               OptionRecord::kSize) == CRadioCom::kSessionOk;
-}
-
-bool CUpgradeRun::ReadVersionAndRecord(const unsigned char* identity, CString& version, unsigned char* record)
-{
-    if (!ReadVersion(version) || !ReadRecord(record))
+    unsigned char record[OptionRecord::kSize] = {};
+    if (m_env.link.OptionInfoRequestSession(m_env.owner, Text(TextNo::kLinkFailed),
+                                            Text(TextNo::kCaptionError), record,
+                                            OptionRecord::kSize) != CRadioCom::kSessionOk)
         return false;
-    if (m_env.journal)
-        m_env.journal->RecordRead(identity, version, record);
+    std::copy(std::begin(record), std::end(record), result.recordBefore.begin());
     return true;
 }
 
-UpgradeOutcome CUpgradeRun::Stop(UpgradeOutcome outcome, int body)
+bool CUpgradeRun::ReadVersionAndRecord(UpgradeResult& result)
+{
+    if (!ReadVersion(result) || !ReadRecord(result))
+        return false;
+    result.recordRead = true;
+    if (m_env.journal)
+        m_env.journal->RecordRead(result);
+    return true;
+}
+
+void CUpgradeRun::Stop(UpgradeResult& result, UpgradeOutcome outcome, int body)
 {
     m_env.link.EndConnectionSession();
     if (body)
         Show(body, TextNo::kCaptionError, MB_ICONERROR);
-    return outcome;
+    result.outcome = outcome;
 }
 
-UpgradeOutcome CUpgradeRun::Write(unsigned char* record, const std::vector<CString>& sources,
-                                  bool versionNote)
+void CUpgradeRun::Write(UpgradeResult& result, bool versionNote)
 {
+    result.writeTried = true;
     if (m_env.journal)
-        m_env.journal->BeforeWrite(record, sources);
+        m_env.journal->BeforeWrite(result);
+    // The session takes a buffer it may change; the result keeps what was sent.
+    unsigned char record[OptionRecord::kSize];
+    std::copy(result.recordAfter.begin(), result.recordAfter.end(), record);
     const int written = m_env.link.OptionInformationTransmit(
         m_env.owner, Text(TextNo::kLinkFailed), Text(TextNo::kCaptionError), record, OptionRecord::kSize);
     switch (written) {
@@ -129,45 +143,48 @@ UpgradeOutcome CUpgradeRun::Write(unsigned char* record, const std::vector<CStri
             m_env.journal->WriteEnded(CUpgradeJournal::WriteResult::Written);
         m_env.link.EndConnectionSession();
         Show(TextNo::kRecordWritten, TextNo::kCaptionOutcome, MB_ICONINFORMATION);
+        result.outcome = UpgradeOutcome::Written;
         if (!versionNote)
-            return UpgradeOutcome::Written;
+            return;
         Show(TextNo::kVersionRecommended, TextNo::kCaptionWarning, MB_ICONEXCLAMATION);
-        return UpgradeOutcome::WrittenVersionNote;
+        result.outcome = UpgradeOutcome::WrittenVersionNote;
+        return;
     case CRadioCom::kSessionRefused:
         // A refusal is the transceiver's answer, not a failure of the link;
         // the session has ended the connection.
         if (m_env.journal)
             m_env.journal->WriteEnded(CUpgradeJournal::WriteResult::Refused);
         Show(TextNo::kRecordRefused, TextNo::kCaptionOutcome, MB_ICONINFORMATION);
-        return UpgradeOutcome::Refused;
+        result.outcome = UpgradeOutcome::Refused;
+        return;
     default: // the user gave up at the session's prompt; the connection has ended
         if (m_env.journal)
             m_env.journal->WriteEnded(CUpgradeJournal::WriteResult::Failed);
-        return UpgradeOutcome::LinkFailed;
+        result.outcome = UpgradeOutcome::LinkFailed;
+        return;
     }
 }
 
-UpgradeOutcome CUpgradeRun::UpgradeFromFolder(int portNumber, const CString& folder, CString& version,
-                                              std::vector<CString>& list)
+UpgradeResult CUpgradeRun::UpgradeFromFolder(int portNumber, const CString& folder)
 {
-    return Run(portNumber, &folder, nullptr, version, &list);
+    return Run(portNumber, &folder, nullptr);
 }
 
-UpgradeOutcome CUpgradeRun::UpgradeFromFile(int portNumber, const CString& file, CString& version)
+UpgradeResult CUpgradeRun::UpgradeFromFile(int portNumber, const CString& file)
 {
-    return Run(portNumber, nullptr, &file, version, nullptr);
+    return Run(portNumber, nullptr, &file);
 }
 
-bool CUpgradeRun::ConnectAndIdentify(int portNumber, unsigned char* identity, UpgradeOutcome& outcome)
+bool CUpgradeRun::ConnectAndIdentify(int portNumber, UpgradeResult& result)
 {
-    if (!Connect(portNumber, outcome))
+    if (!Connect(portNumber, result))
         return false;
-    if (!ReadIdentity(identity)) {
-        outcome = UpgradeOutcome::LinkFailed;
+    if (!ReadIdentity(result)) {
+        result.outcome = UpgradeOutcome::LinkFailed;
         return false;
     }
-    if (IsRefusedModelName(identity)) {
-        outcome = Stop(UpgradeOutcome::RefusedModel, TextNo::kRefusedModel);
+    if (IsRefusedModelName(result.identity.data())) {
+        Stop(result, UpgradeOutcome::RefusedModel, TextNo::kRefusedModel);
         return false;
     }
     return true;
@@ -176,75 +193,95 @@ bool CUpgradeRun::ConnectAndIdentify(int portNumber, unsigned char* identity, Up
 // Every way out after programming mode was entered has left it: a session
 // that fails has ended the connection itself; the run ends it, once and
 // before its message, wherever it stops a connected transceiver.
-UpgradeOutcome CUpgradeRun::Run(int portNumber, const CString* folder, const CString* file, CString& version,
-                                std::vector<CString>* list)
+UpgradeResult CUpgradeRun::Run(int portNumber, const CString* folder, const CString* file)
 {
-    UpgradeOutcome outcome = UpgradeOutcome::LinkFailed;
-    unsigned char identity[IdentityBlock::kSize] = {};
-    if (!ConnectAndIdentify(portNumber, identity, outcome))
-        return outcome;
+    UpgradeResult result;
+    const bool folderMode = folder != nullptr;
+    if (!CheckLocation(m_env.dataFile, folderMode, folderMode ? *folder : CString(),
+                       folderMode ? CString() : *file)) {
+        Show(MissingLocationText(folderMode), TextNo::kCaptionWarning, MB_ICONEXCLAMATION);
+        result.outcome = UpgradeOutcome::LocationMissing;
+        return result;
+    }
+    if (!ConnectAndIdentify(portNumber, result))
+        return result;
 
     COptionLogic logic(m_env.files);
-    if (folder && !CollectOptionFiles(m_env.dataFile, logic, *folder, identity, *list))
-        return Stop(UpgradeOutcome::NoOption, TextNo::kNoOptionForTransceiver);
+    if (folderMode) {
+        result.optionFilesCollected = true;
+        if (!CollectOptionFiles(m_env.dataFile, logic, *folder, result.identity.data(), result.optionFiles)) {
+            Stop(result, UpgradeOutcome::NoOption, TextNo::kNoOptionForTransceiver);
+            return result;
+        }
+    }
 
-    unsigned char record[OptionRecord::kSize] = {};
-    if (!ReadVersionAndRecord(identity, version, record))
-        return UpgradeOutcome::LinkFailed;
+    if (!ReadVersionAndRecord(result)) {
+        result.outcome = UpgradeOutcome::LinkFailed;
+        return result;
+    }
 
+    unsigned char record[OptionRecord::kSize];
+    std::copy(result.recordBefore.begin(), result.recordBefore.end(), record);
     std::vector<CString> sources;
     int code = kNoEntry;
-    if (folder) {
-        code = logic.ApplyFolderOptions(*list, record, version, &sources);
+    if (folderMode) {
+        code = logic.ApplyFolderOptions(result.optionFiles, record, result.version, &sources);
     } else {
-        code = logic.ApplyFileOptions(*file, record, version);
+        code = logic.ApplyFileOptions(*file, record, result.version);
         sources.push_back(*file);
     }
     if (code != kOptionsMerged && code != kVersionRecommended) {
         if (m_env.journal)
             m_env.journal->NotUpgraded();
         const Stopped stopped = StopOf(code);
-        return Stop(stopped.outcome, stopped.body);
+        Stop(result, stopped.outcome, stopped.body);
+        return result;
     }
-    return Write(record, sources, code == kVersionRecommended);
+    std::copy(std::begin(record), std::end(record), result.recordAfter.begin());
+    result.sources = std::move(sources);
+    Write(result, code == kVersionRecommended);
+    return result;
 }
 
-UpgradeOutcome CUpgradeRun::Identify(int portNumber, unsigned char* identity, CString& version,
-                                     unsigned char* record)
+UpgradeResult CUpgradeRun::Identify(int portNumber)
 {
-    UpgradeOutcome outcome = UpgradeOutcome::LinkFailed;
-    if (!Connect(portNumber, outcome))
-        return outcome;
-    if (!ReadIdentity(identity) || !ReadVersionAndRecord(identity, version, record))
-        return UpgradeOutcome::LinkFailed;
+    UpgradeResult result;
+    if (!Connect(portNumber, result))
+        return result;
+    if (!ReadIdentity(result) || !ReadVersionAndRecord(result)) {
+        result.outcome = UpgradeOutcome::LinkFailed;
+        return result;
+    }
     m_env.link.EndConnectionSession();
     if (m_env.journal)
         m_env.journal->Identified();
-    return UpgradeOutcome::Identified;
+    result.outcome = UpgradeOutcome::Identified;
+    return result;
 }
 
-UpgradeOutcome CUpgradeRun::Restore(int portNumber, const unsigned char* record,
-                                    const std::vector<CString>& sources, const TransceiverCheck& check)
+UpgradeResult CUpgradeRun::Restore(int portNumber, const unsigned char* record,
+                                   const std::vector<CString>& sources, const TransceiverCheck& check)
 {
     // Any record written is an upgrade to a model this program must not
     // upgrade, wherever the record came from: refused as by an upgrade.
-    UpgradeOutcome outcome = UpgradeOutcome::LinkFailed;
-    unsigned char identity[IdentityBlock::kSize] = {};
-    if (!ConnectAndIdentify(portNumber, identity, outcome))
-        return outcome;
+    UpgradeResult result;
+    if (!ConnectAndIdentify(portNumber, result))
+        return result;
 
     // The record it holds now is read and journaled first: it is what puts
     // this transceiver back should the restore itself be the mistake.
-    CString version;
-    unsigned char current[OptionRecord::kSize] = {};
-    if (!ReadVersionAndRecord(identity, version, current))
-        return UpgradeOutcome::LinkFailed;
-    if (check && !check(identity)) {
+    if (!ReadVersionAndRecord(result)) {
+        result.outcome = UpgradeOutcome::LinkFailed;
+        return result;
+    }
+    if (check && !check(result.identity.data())) {
         if (m_env.journal)
             m_env.journal->NotUpgraded();
-        return Stop(UpgradeOutcome::OtherTransceiver, 0);
+        Stop(result, UpgradeOutcome::OtherTransceiver, 0);
+        return result;
     }
-    unsigned char restored[OptionRecord::kSize];
-    std::copy(record, record + OptionRecord::kSize, restored);
-    return Write(restored, sources, false);
+    std::copy(record, record + OptionRecord::kSize, result.recordAfter.begin());
+    result.sources = sources;
+    Write(result, false);
+    return result;
 }

@@ -2,8 +2,8 @@
 // at NUL bytes), and the JSON writer over every argument and reason. Accepted
 // lists must satisfy the grammar; every reason is one short line; every JSON
 // string is plain ASCII and well formed.
-#include "app/CliArgs.h"
-#include "app/CliJson.h"
+#include "cli/CliArgs.h"
+#include "cli/CliJson.h"
 
 #include <cstdint>
 #include <cstdlib>

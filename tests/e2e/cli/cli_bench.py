@@ -65,7 +65,7 @@ def main():
     subprocess.run([os.path.join(SOURCE_DIR, 'scripts', 'wine-prefix'), env['WINEPREFIX']], env=env, check=True)
     folder = tempfile.mkdtemp(prefix='cli-bench-')
     exe = os.path.join(folder, 'orvelle-cli.exe')
-    shutil.copy(os.path.join(build, 'app', 'orvelle-cli.exe'), exe)
+    shutil.copy(os.path.join(build, 'cli', 'orvelle-cli.exe'), exe)
     shutil.copy(os.path.join(SOURCE_DIR, 'res', 'ORVELLE.lng'), folder)
     # The wineserver and Wine's own background programs kept running, as on
     # a desktop; started without our pipes, which they would hold open.

@@ -58,7 +58,7 @@ def project_version():
 
 
 def cli_exe():
-    return os.path.join(build_dir(), 'app', 'orvelle-cli.exe')
+    return os.path.join(build_dir(), 'cli', 'orvelle-cli.exe')
 
 
 def read_history(folder):

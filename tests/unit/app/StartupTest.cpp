@@ -3,7 +3,7 @@
 // Windows lacks them, and a hardened search no longer loads a library planted
 // beside the program by its bare name.
 #include "app/Globals.h"
-#include "app/StartupHardening.h"
+#include "framework/StartupHardening.h"
 #include "framework/AppMessageBox.h"
 #include "framework/Dialog.h"
 #include "framework/WinApp.h"

@@ -7,6 +7,7 @@
 #include "upgrade/OptionFormat.h"
 
 #include "tests/unit/files/FileTestSupport.h"
+#include "tests/support/RunResults.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -270,8 +271,8 @@ TEST_F(HistoryFolderTest, JournalRowsAreReadBackForARestore)
     unsigned char after[OptionRecord::kSize] = {0xA1, 0xB2};
     CHistoryFolder folder(temp.Path().c_str(), FixedTime);
     CHistoryJournal journal(folder, History::kProgramConsole, 4);
-    journal.RecordRead(identity, "1.01, \"beta\"", before);
-    journal.BeforeWrite(after, {History::RestoreRowSource(1)});
+    journal.RecordRead(ResultOf(identity, "1.01, \"beta\"", before));
+    journal.BeforeWrite(ResultOf(identity, "1.01, \"beta\"", before, after, {History::RestoreRowSource(1)}));
     journal.WriteEnded(CUpgradeJournal::WriteResult::Written);
     EXPECT_TRUE(journal.Warnings().empty());
 

@@ -202,10 +202,8 @@ TEST(RunCommands, IdentifyReadsEverythingAndWritesNothing)
         Bench b;
         c.setup(b);
 
-        unsigned char identity[IdentityBlock::kSize] = {};
-        unsigned char record[OptionRecord::kSize] = {};
-        CString version = "before";
-        EXPECT_EQ(b.Run().Identify(1, identity, version, record), c.outcome);
+        const UpgradeResult result = b.Run().Identify(1);
+        EXPECT_EQ(result.outcome, c.outcome);
         b.ExpectBoxes(c.boxes);
         EXPECT_EQ(b.history.Outcomes(), c.rows);
         EXPECT_FALSE(b.WriteFrameSent());
@@ -213,9 +211,9 @@ TEST(RunCommands, IdentifyReadsEverythingAndWritesNothing)
         b.ExpectLeftAlone();
         if (c.outcome != UpgradeOutcome::Identified)
             continue;
-        EXPECT_EQ(Bytes(identity, identity + sizeof identity), b.fake.identity);
-        EXPECT_EQ(version, "V1.20");
-        EXPECT_EQ(Bytes(record, record + sizeof record), b.fake.record);
+        EXPECT_EQ(Bytes(result.identity.begin(), result.identity.end()), b.fake.identity);
+        EXPECT_EQ(result.version, "V1.20");
+        EXPECT_EQ(Bytes(result.recordBefore.begin(), result.recordBefore.end()), b.fake.record);
         const auto& row = b.history.rows.at(0).fields;
         EXPECT_EQ(row.at(History::kProgram), "orvelle-cli");
         EXPECT_EQ(row.at(History::kIdentity), Hex(b.fake.identity));
@@ -313,7 +311,8 @@ TEST(RunCommands, RestoreChecksTheTransceiverThenWritesLikeAnUpgrade)
             };
         }
 
-        EXPECT_EQ(b.Run().Restore(1, restored.data(), {History::RestoreRowSource(3)}, check), c.outcome);
+        EXPECT_EQ(b.Run().Restore(1, restored.data(), {History::RestoreRowSource(3)}, check).outcome,
+                  c.outcome);
         b.ExpectBoxes(c.boxes);
         EXPECT_EQ(b.history.Outcomes(), c.rows);
         EXPECT_EQ(b.fake.record, c.written ? restored : before);

@@ -3,6 +3,7 @@
 // rows for each way a run can go.
 #include "upgrade/OptionFormat.h"
 #include "upgrade/UpgradeHistory.h"
+#include "tests/support/RunResults.h"
 
 #include <gtest/gtest.h>
 
@@ -348,8 +349,12 @@ protected:
         }
     }
 
-    void Read() { journal.RecordRead(identity.data(), "1.01.0", before); }
-    void Write() { journal.BeforeWrite(after, {"C:\\Data\\a.ENH", "C:\\Data\\b,c.ENH"}); }
+    void Read() { journal.RecordRead(ResultOf(identity.data(), "1.01.0", before)); }
+    void Write()
+    {
+        journal.BeforeWrite(
+            ResultOf(identity.data(), "1.01.0", before, after, {"C:\\Data\\a.ENH", "C:\\Data\\b,c.ENH"}));
+    }
 
     CMemoryStore store;
     CHistoryJournal journal{store, History::kProgramWindow, 7};

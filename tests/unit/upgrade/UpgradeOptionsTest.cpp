@@ -213,7 +213,9 @@ TEST_F(UpgradeOptions, EachFileReadInAFolderStepLetsOneMessageThroughAndKeepsThe
     m_dlg.m_OptionFileList = {a.c_str(), missing.c_str(), b.c_str()};
     {
         CWaitCursor wait; // as the Upgrade command holds it
-        EXPECT_EQ(m_dlg.SelectEntryFiles(record.data(), selection), kOptionsMerged);
+        CDataFileOptionFiles files = m_dlg.OptionFiles(true);
+        EXPECT_EQ(COptionLogic(files).SelectEntryFiles(m_dlg.m_OptionFileList, record.data(), selection),
+                  kOptionsMerged);
         // The last message handled put the arrow up; the step put the wait cursor back.
         EXPECT_EQ(GetCursor(), waitCursor);
     }

@@ -1,6 +1,6 @@
 // The console tool's JSON answer: escaping, U+FFFD for what is not UTF-8,
 // and the object's members in the order they were first set.
-#include "app/CliJson.h"
+#include "cli/CliJson.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/CliJson.h"
+#include "cli/CliJson.h"
 
 #include <cstdio>
 

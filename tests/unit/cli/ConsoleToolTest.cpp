@@ -1,9 +1,9 @@
 // The console tool in process under Wine, over the link's fake transceiver:
 // the Retry budget of --retries spent over the whole run, and the --json
 // object carrying the transceiver's ANSI text as UTF-8.
-#include "app/ConsoleTool.h"
+#include "cli/ConsoleTool.h"
 
-#include "app/CliArgs.h"
+#include "cli/CliArgs.h"
 #include "tests/support/TempFolder.h"
 #include "tests/unit/link/FakeTransceiver.h"
 #include "text/LanguageTable.h"

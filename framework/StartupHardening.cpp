@@ -1,4 +1,4 @@
-#include "app/StartupHardening.h"
+#include "framework/StartupHardening.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // orvelle-cli's entry point: a console program. Everything happens in the
 // console tool; the language file and the History folder are found beside
 // the executable, as ORVELLE.exe finds them.
-#include "app/ConsoleTool.h"
-#include "app/StartupHardening.h"
+#include "cli/ConsoleTool.h"
+#include "framework/StartupHardening.h"
 #include "files/DataFile.h"
 #include "text/LanguageTable.h"
 

@@ -1,4 +1,4 @@
-#include "app/CliArgs.h"
+#include "cli/CliArgs.h"
 
 #include "framework/Mbcs.h"
 #include "upgrade/UpgradeHistory.h"

@@ -1,7 +1,7 @@
-#include "app/ConsoleTool.h"
+#include "cli/ConsoleTool.h"
 
-#include "app/CliArgs.h"
-#include "app/CliJson.h"
+#include "cli/CliArgs.h"
+#include "cli/CliJson.h"
 #include "files/DataFile.h"
 #include "framework/AppMessageBox.h"
 #include "link/PortScan.h"
@@ -11,7 +11,6 @@
 #include "upgrade/DataFileOptionFiles.h"
 #include "upgrade/HistoryFolder.h"
 #include "upgrade/OptionFormat.h"
-#include "upgrade/OptionLocation.h"
 #include "upgrade/UpgradeHistory.h"
 #include "upgrade/UpgradeRun.h"
 
@@ -125,44 +124,6 @@ private:
     AppMessageBoxFn m_previous = nullptr;
 };
 
-// What the run told its journal, kept for the tool's report, and passed on
-// to the history.
-class CRunReport : public CUpgradeJournal {
-public:
-    explicit CRunReport(CUpgradeJournal& history) : m_history(history) {}
-
-    void RecordRead(const unsigned char* identity, const CString& version,
-                    const unsigned char* record) override
-    {
-        recordRead = true;
-        std::copy(identity, identity + IdentityBlock::kSize, this->identity);
-        this->version = version;
-        std::copy(record, record + OptionRecord::kSize, recordBefore);
-        m_history.RecordRead(identity, version, record);
-    }
-    void BeforeWrite(const unsigned char* record, const std::vector<CString>& sources) override
-    {
-        writeTried = true;
-        std::copy(record, record + OptionRecord::kSize, recordAfter);
-        this->sources = sources;
-        m_history.BeforeWrite(record, sources);
-    }
-    void WriteEnded(WriteResult result) override { m_history.WriteEnded(result); }
-    void NotUpgraded() override { m_history.NotUpgraded(); }
-    void Identified() override { m_history.Identified(); }
-
-    bool recordRead = false;
-    unsigned char identity[IdentityBlock::kSize] = {};
-    CString version;
-    unsigned char recordBefore[OptionRecord::kSize] = {};
-    bool writeTried = false;
-    unsigned char recordAfter[OptionRecord::kSize] = {};
-    std::vector<CString> sources;
-
-private:
-    CUpgradeJournal& m_history;
-};
-
 // How a command ended: its exit code and its word in --json.
 struct Ending {
     CliExit exit;
@@ -177,6 +138,8 @@ Ending EndingOf(UpgradeOutcome outcome)
         return {kExitDone, "written"};
     case UpgradeOutcome::Refused:
         return {kExitRefused, "refused"};
+    case UpgradeOutcome::LocationMissing:
+        return {kExitOptionFileMissing, Word::kFileMissing};
     case UpgradeOutcome::PortNotOpened:
         return {kExitPortNotOpened, "port-not-opened"};
     case UpgradeOutcome::LinkFailed:
@@ -219,17 +182,6 @@ struct Fact {
     long long number = 0;
 };
 
-CString JoinSources(const std::vector<CString>& sources)
-{
-    CString joined;
-    for (std::size_t i = 0; i < sources.size(); ++i) {
-        if (i > 0)
-            joined += CString(History::kSourceSeparator);
-        joined += sources[i];
-    }
-    return joined;
-}
-
 class CConsoleTool {
 public:
     CConsoleTool(const CliArgs& args, const ConsoleEnvironment& env)
@@ -242,8 +194,10 @@ public:
 private:
     Ending Ports();
     Ending LinkCommand();
-    Ending Upgrade(CUpgradeRun& run, CDataFile& dataFile);
-    Ending Restore(CUpgradeRun& run, const HistoryRow* row);
+    UpgradeResult Upgrade(CUpgradeRun& run);
+    UpgradeResult Restore(CUpgradeRun& run, const HistoryRow* row);
+    // What the run read and wrote, as the report's facts.
+    void AddFacts(const UpgradeResult& result);
     Ending Fail(CliExit exit, const char* word, const CString& reason);
     CString Text(int number) { return CString(m_texts ? m_texts->GetText(number) : ""); }
     void Report(const Ending& ending);
@@ -252,7 +206,6 @@ private:
     const ConsoleEnvironment& m_env;
     CConsoleBoxes m_boxes;
     CLanguageTable* m_texts = nullptr;
-    CRunReport* m_report = nullptr;
     std::vector<Fact> m_facts;
     std::vector<CString> m_warnings;
     CString m_message;
@@ -309,25 +262,35 @@ Ending CConsoleTool::LinkCommand()
     CDataFileOptionFiles files(dataFile, nullptr, nullptr);
     CHistoryFolder history(m_env.programFolder);
     CHistoryJournal journal(history, kProgram, m_args.port);
-    CRunReport report(journal);
-    m_report = &report;
-    CUpgradeRun run({link, texts, nullptr, dataFile, files, &report});
+    CUpgradeRun run({link, texts, nullptr, dataFile, files, &journal});
 
-    Ending ending = {kExitLinkFailed, ""};
+    UpgradeResult result;
     switch (m_args.command) {
-    case CliCommand::Identify: {
-        unsigned char identity[IdentityBlock::kSize] = {};
-        unsigned char record[OptionRecord::kSize] = {};
-        CString version;
-        ending = EndingOf(run.Identify(m_args.port, identity, version, record));
+    case CliCommand::Identify:
+        result = run.Identify(m_args.port);
         break;
-    }
     case CliCommand::Upgrade:
-        ending = Upgrade(run, dataFile);
+        result = Upgrade(run);
         break;
     default:
-        ending = Restore(run, fromRow ? &row : nullptr);
+        result = Restore(run, fromRow ? &row : nullptr);
         break;
+    }
+    Ending ending = EndingOf(result.outcome);
+    if (result.outcome == UpgradeOutcome::WrittenVersionNote) {
+        // Written: the advisory note that followed is a warning.
+        m_message = Text(TextNo::kRecordWritten);
+        m_warnings.push_back(Text(TextNo::kVersionRecommended));
+    }
+    if (result.outcome == UpgradeOutcome::OtherTransceiver) {
+        CString reason;
+        reason.Format(
+            "restore refused: the transceiver is %s %s, but row %d was read from %s %s; nothing was "
+            "written (--force writes it all the same)",
+            HistoryModelName(result.identity.data()).GetString(),
+            HexLower(result.identity.data(), result.identity.size()).GetString(), m_args.entry,
+            row.model.GetString(), row.identity.GetString());
+        ending = Fail(ending.exit, ending.word, reason);
     }
     if (m_message.IsEmpty())
         m_message = m_boxes.LastText();
@@ -335,14 +298,19 @@ Ending CConsoleTool::LinkCommand()
         std::fprintf(m_env.err, "%s: warning: %s\n", kProgram, warning.GetString());
         m_warnings.push_back(warning);
     }
+    AddFacts(result);
+    m_texts = nullptr;
+    return ending;
+}
 
-    // What was read, and what was or was to be written.
-    if (report.recordRead) {
-        m_facts.push_back({"model", HistoryModelName(report.identity)});
-        m_facts.push_back({"identity", HexLower(report.identity, IdentityBlock::kSize)});
-        m_facts.push_back({"version", report.version});
+void CConsoleTool::AddFacts(const UpgradeResult& result)
+{
+    if (result.recordRead) {
+        m_facts.push_back({"model", HistoryModelName(result.identity.data())});
+        m_facts.push_back({"identity", HexLower(result.identity.data(), result.identity.size())});
+        m_facts.push_back({"version", result.version});
         if (m_args.command == CliCommand::Identify) {
-            const unsigned char* record = report.recordBefore;
+            const unsigned char* record = result.recordBefore.data();
             const unsigned type = OptionType(record[OptionRecord::kOptionBytes]);
             CString typeText;
             typeText.Format("%u", type);
@@ -351,41 +319,25 @@ Ending CConsoleTool::LinkCommand()
             m_facts.push_back(
                 {"option_bytes", HexLower(record + OptionRecord::kOptionBytes, kOptionBytesSize)});
         }
-        m_facts.push_back({"record_before", HexLower(report.recordBefore, OptionRecord::kSize)});
+        m_facts.push_back(
+            {"record_before", HexLower(result.recordBefore.data(), result.recordBefore.size())});
     }
-    if (report.writeTried) {
-        m_facts.push_back({"record_after", HexLower(report.recordAfter, OptionRecord::kSize)});
-        m_facts.push_back({"sources", JoinSources(report.sources)});
+    if (result.writeTried) {
+        m_facts.push_back({"record_after", HexLower(result.recordAfter.data(), result.recordAfter.size())});
+        m_facts.push_back({"sources", JoinHistorySources(result.sources)});
     }
-    m_report = nullptr;
-    m_texts = nullptr;
-    return ending;
 }
 
-Ending CConsoleTool::Upgrade(CUpgradeRun& run, CDataFile& dataFile)
+UpgradeResult CConsoleTool::Upgrade(CUpgradeRun& run)
 {
-    // The same location check as the Upgrade button's, with its warning.
-    const bool folderMode = !m_args.folder.IsEmpty();
-    const CString folder = folderMode ? FullPath(m_args.folder) : CString();
-    const CString file = folderMode ? CString() : FullPath(m_args.file);
-    if (!CheckLocation(dataFile, folderMode, folder, file)) {
-        AppMessageBox(nullptr, Text(MissingLocationText(folderMode)), Text(TextNo::kCaptionWarning),
-                      MB_ICONEXCLAMATION);
-        return {kExitOptionFileMissing, Word::kFileMissing};
-    }
-    CString version;
-    std::vector<CString> list;
-    const UpgradeOutcome outcome = folderMode ? run.UpgradeFromFolder(m_args.port, folder, version, list)
-                                              : run.UpgradeFromFile(m_args.port, file, version);
-    if (outcome == UpgradeOutcome::WrittenVersionNote) {
-        // Written: the advisory note that followed is a warning.
-        m_message = Text(TextNo::kRecordWritten);
-        m_warnings.push_back(Text(TextNo::kVersionRecommended));
-    }
-    return EndingOf(outcome);
+    // Paths made whole as the dialog's are: the history names the option
+    // files whole.
+    if (!m_args.folder.IsEmpty())
+        return run.UpgradeFromFolder(m_args.port, FullPath(m_args.folder));
+    return run.UpgradeFromFile(m_args.port, FullPath(m_args.file));
 }
 
-Ending CConsoleTool::Restore(CUpgradeRun& run, const HistoryRow* row)
+UpgradeResult CConsoleTool::Restore(CUpgradeRun& run, const HistoryRow* row)
 {
     unsigned char record[OptionRecord::kSize] = {};
     std::vector<CString> sources;
@@ -399,18 +351,7 @@ Ending CConsoleTool::Restore(CUpgradeRun& run, const HistoryRow* row)
         std::copy(std::begin(m_args.record), std::end(m_args.record), record);
         sources.push_back(History::RestoreRecordSource());
     }
-    const UpgradeOutcome outcome = run.Restore(m_args.port, record, sources, check);
-    if (outcome != UpgradeOutcome::OtherTransceiver)
-        return EndingOf(outcome);
-
-    const Ending ending = EndingOf(outcome);
-    CString reason;
-    reason.Format("restore refused: the transceiver is %s %s, but row %d was read from %s %s; nothing was "
-                  "written (--force writes it all the same)",
-                  HistoryModelName(m_report->identity).GetString(),
-                  HexLower(m_report->identity, IdentityBlock::kSize).GetString(), m_args.entry,
-                  row->model.GetString(), row->identity.GetString());
-    return Fail(ending.exit, ending.word, reason);
+    return run.Restore(m_args.port, record, sources, check);
 }
 
 void CConsoleTool::Report(const Ending& ending)

@@ -1,6 +1,6 @@
 // The console tool's command line: what each accepted command line asks for,
 // the reason each usage error gives, and the help text that lists it all.
-#include "app/CliArgs.h"
+#include "cli/CliArgs.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,58 @@
+// What an upgrade, identify or restore run did: how it ended, and every fact
+// it learnt or wrote on the way, each filled as far as the run got. The main
+// dialog, the console tool and the history all read it. Portable: no
+// windows.h.
+#pragma once
+
+#include "framework/CString.h"
+#include "upgrade/OptionFormat.h"
+
+#include <array>
+#include <vector>
+
+// How a run ended, each with the message it showed (language text numbers).
+enum class UpgradeOutcome {
+    Written,            // the transceiver accepted the record (37)
+    WrittenVersionNote, // accepted; a newer transceiver version is recommended (37, then 40)
+    Refused,            // the transceiver answered the record with NAK (38)
+    LocationMissing,    // the mode's folder holds no option file, or its file is missing (35, 36);
+                        // no port was touched
+    PortNotOpened,      // the session's message (43)
+    LinkFailed,         // a session failed and the user gave up (44)
+    RefusedModel,       // a model this program must not upgrade (45)
+    NoOption,           // nothing for this transceiver, or File mode: another model (46)
+    VersionRequired,    // an option file needs a newer transceiver version (39)
+    FileUnreadable,     // File mode: the file utility has shown its own error
+    Identified,         // identify: everything read, nothing written; no message
+    OtherTransceiver,   // restore: not the transceiver the record is for; nothing
+                        // written, no message (the caller explains whose it is)
+};
+
+// 0 when the run did its job (the transceiver accepted the record, or was
+// identified), 1 on every other way out.
+int RunResult(UpgradeOutcome outcome);
+
+struct UpgradeResult {
+    UpgradeOutcome outcome = UpgradeOutcome::LinkFailed;
+
+    // The identity block, once read.
+    bool identityRead = false;
+    std::array<unsigned char, IdentityBlock::kSize> identity{};
+
+    // The version text and the option record as the transceiver held it,
+    // once both were read.
+    bool recordRead = false;
+    CString version;
+    std::array<unsigned char, OptionRecord::kSize> recordBefore{};
+
+    // Folder runs: the folder's option files for the transceiver's model,
+    // once collected.
+    bool optionFilesCollected = false;
+    std::vector<CString> optionFiles;
+
+    // The record sent to the transceiver and what it came from (option file
+    // paths, or "restore:K"), once a write was begun.
+    bool writeTried = false;
+    std::array<unsigned char, OptionRecord::kSize> recordAfter{};
+    std::vector<CString> sources;
+};
