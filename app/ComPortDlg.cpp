@@ -21,6 +21,27 @@ constexpr int kPortButtons[CComPortDlg::kPortCount] = {
 
 BEGIN_MESSAGE_MAP(CComPortDlg, CDialog)
 ON_WM_HELPINFO()
+ON_BN_CLICKED(IDC_COMPORT_COM1, OnPortButton)
+ON_BN_CLICKED(IDC_COMPORT_COM2, OnPortButton)
+ON_BN_CLICKED(IDC_COMPORT_COM3, OnPortButton)
+ON_BN_CLICKED(IDC_COMPORT_COM4, OnPortButton)
+ON_BN_CLICKED(IDC_COMPORT_COM5, OnPortButton)
+ON_BN_CLICKED(IDC_COMPORT_COM6, OnPortButton)
+ON_BN_CLICKED(IDC_COMPORT_COM7, OnPortButton)
+ON_BN_CLICKED(IDC_COMPORT_COM8, OnPortButton)
+ON_BN_CLICKED(IDC_COMPORT_COM9, OnPortButton)
+ON_BN_CLICKED(IDC_COMPORT_COM10, OnPortButton)
+ON_BN_CLICKED(IDC_COMPORT_COM11, OnPortButton)
+ON_BN_CLICKED(IDC_COMPORT_COM12, OnPortButton)
+ON_BN_CLICKED(IDC_COMPORT_COM13, OnPortButton)
+ON_BN_CLICKED(IDC_COMPORT_COM14, OnPortButton)
+ON_BN_CLICKED(IDC_COMPORT_COM15, OnPortButton)
+ON_BN_CLICKED(IDC_COMPORT_COM16, OnPortButton)
+ON_BN_CLICKED(IDC_COMPORT_COM17, OnPortButton)
+ON_BN_CLICKED(IDC_COMPORT_COM18, OnPortButton)
+ON_BN_CLICKED(IDC_COMPORT_COM19, OnPortButton)
+ON_BN_CLICKED(IDC_COMPORT_COM20, OnPortButton)
+ON_CONTROL(CBN_SELCHANGE, IDC_MORE_PORTS, OnMorePortChosen)
 END_MESSAGE_MAP()
 
 CComPortDlg::CComPortDlg(CWnd* parent) : CDialog(IDD_COMPORT, parent)
@@ -50,10 +71,14 @@ BOOL CComPortDlg::OnInitDialog()
         {IDC_COMPORT_GROUP, TextNo::kComPortGroup},
         {IDOK, TextNo::kOkButton},
         {IDCANCEL, TextNo::kCancelButton},
+        {IDC_MORE_PORTS_LABEL, TextNo::kMorePortsLabel},
     };
     theDialogText.SetItemTexts(this, kTexts, static_cast<int>(std::size(kTexts)));
 
+    const int saved = theRadio.GetPortNumber();
     ScanPorts();
+    FillMorePorts(saved);
+    ShowPortName(CheckedButtonPort() ? CheckedButtonPort() : ListedPort());
     return TRUE;
 }
 
@@ -70,13 +95,82 @@ void CComPortDlg::ScanPorts()
     });
 }
 
-void CComPortDlg::OnOK()
+void CComPortDlg::FillMorePorts(int saved)
+{
+    // Listed, not probed: opening an outgoing Bluetooth port blocks for
+    // seconds, and a port above COM20 is one the user picks by its name.
+    m_present = ListSerialPorts();
+    HWND list = GetDlgItem(IDC_MORE_PORTS);
+    for (const SerialPortEntry& port : m_present) {
+        if (port.number <= kPortCount) {
+            continue;
+        }
+        const LRESULT item =
+            ::SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(PortLabel(port).GetString()));
+        if (item < 0) {
+            continue;
+        }
+        ::SendMessageA(list, CB_SETITEMDATA, static_cast<WPARAM>(item), port.number);
+        // A saved port that is not present now stays unselected; OK keeps it.
+        if (port.number == saved) {
+            ::SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(item), 0);
+        }
+    }
+}
+
+int CComPortDlg::CheckedButtonPort() const
 {
     for (int port = 1; port <= kPortCount; ++port) {
         if (::SendMessageA(GetDlgItem(PortButtonId(port)), BM_GETCHECK, 0, 0) == BST_CHECKED) {
-            theRadio.SetPortNumber(static_cast<BYTE>(port));
-            break; // one radio group: at most one is checked
+            return port; // one radio group: at most one is checked
         }
+    }
+    return 0;
+}
+
+int CComPortDlg::ListedPort() const
+{
+    HWND list = GetDlgItem(IDC_MORE_PORTS);
+    const LRESULT item = ::SendMessageA(list, CB_GETCURSEL, 0, 0);
+    if (item == CB_ERR) {
+        return 0;
+    }
+    const LRESULT port = ::SendMessageA(list, CB_GETITEMDATA, static_cast<WPARAM>(item), 0);
+    return port > kPortCount && port <= PortList::kHighestPort ? static_cast<int>(port) : 0;
+}
+
+void CComPortDlg::ShowPortName(int port)
+{
+    CString name;
+    for (const SerialPortEntry& present : m_present) {
+        if (present.number == port) {
+            name = present.friendlyName;
+        }
+    }
+    ::SetWindowTextA(GetDlgItem(IDC_PORT_NAME), name);
+}
+
+void CComPortDlg::OnPortButton()
+{
+    // One choice at a time: a button takes it from the list.
+    ::SendMessageA(GetDlgItem(IDC_MORE_PORTS), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    ShowPortName(CheckedButtonPort());
+}
+
+void CComPortDlg::OnMorePortChosen()
+{
+    for (int port = 1; port <= kPortCount; ++port) {
+        ::SendMessageA(GetDlgItem(PortButtonId(port)), BM_SETCHECK, BST_UNCHECKED, 0);
+    }
+    ShowPortName(ListedPort());
+}
+
+void CComPortDlg::OnOK()
+{
+    // Neither a button nor the list: the link keeps its port.
+    const int port = CheckedButtonPort() ? CheckedButtonPort() : ListedPort();
+    if (port) {
+        theRadio.SetPortNumber(static_cast<BYTE>(port));
     }
     CDialog::OnOK();
 }

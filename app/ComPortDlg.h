@@ -1,10 +1,15 @@
 // The COM port dialog: probes COM1..COM20 through the transceiver link,
-// disables the ports that cannot be used, checks the one in use, and on OK
-// makes the checked port the link's port number.
+// disables the ports that cannot be used, checks the one in use, and offers
+// the machine's ports above COM20 in a drop-down list without opening them.
+// A line shows the chosen port's device name. On OK the chosen port becomes
+// the link's port number.
 #pragma once
 
 #include "framework/Dialog.h"
+#include "link/PortList.h"
 #include "link/PortScan.h"
+
+#include <vector>
 
 class CComPortDlg : public CDialog {
 public:
@@ -20,9 +25,18 @@ protected:
     void OnOK() override;
 
     BOOL OnHelpInfo(HELPINFO*) { return TRUE; }
+    void OnPortButton();
+    void OnMorePortChosen();
 
     DECLARE_MESSAGE_MAP()
 
 private:
     void ScanPorts();
+    void FillMorePorts(int saved);
+    // The port a button or the list shows chosen; 0 for none.
+    int CheckedButtonPort() const;
+    int ListedPort() const;
+    void ShowPortName(int port);
+
+    std::vector<SerialPortEntry> m_present; // every port Windows lists
 };

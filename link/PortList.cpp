@@ -209,6 +209,19 @@ BYTE PortNumberOfName(const char* name)
     return static_cast<BYTE>(number);
 }
 
+CString PortLabel(const SerialPortEntry& port)
+{
+    CString name;
+    name.Format("COM%u", static_cast<unsigned>(port.number));
+    CString description = port.friendlyName;
+    const CString suffix = " (" + name + ")";
+    const int kept = description.GetLength() - suffix.GetLength();
+    if (kept > 0 && _stricmp(description.Mid(kept), suffix) == 0) {
+        description = description.Left(kept);
+    }
+    return description.IsEmpty() ? name : name + "  " + description;
+}
+
 std::vector<SerialPortEntry> ListSerialPorts()
 {
     std::vector<BYTE> numbers = SerialCommPorts();

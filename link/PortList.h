@@ -25,6 +25,10 @@ constexpr int kHighestPort = 255;
 // zeros); 0 for any other name.
 BYTE PortNumberOfName(const char* name);
 
+// The port as lists show it: "COM23  USB Serial Port", the friendly name
+// without the " (COM23)" Windows ends it with; "COM23" alone without a name.
+CString PortLabel(const SerialPortEntry& port);
+
 // Every present port, in port order, each once. Names other than COM1 to
 // COM255 are left out; a port whose device has no friendly name has an empty
 // one. Empty when the machine has no serial ports or the list cannot be read.

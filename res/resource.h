@@ -52,3 +52,7 @@
 #define IDC_COMPORT_COM18 1030
 #define IDC_COMPORT_COM19 1031
 #define IDC_COMPORT_COM20 1032
+// Below the buttons: the ports above COM20, and the chosen port's device name.
+#define IDC_MORE_PORTS_LABEL 1033
+#define IDC_MORE_PORTS 1034
+#define IDC_PORT_NAME 1035

@@ -19,6 +19,15 @@ const int kKeys[] = {
     10010007, 10010008, 10010009, 10020001, 10020002, 10020003, 10020004, 10020005,
 };
 
+// Key number and built-in English text of each added text, in number order.
+struct AddedText {
+    int key;
+    const char* english;
+};
+const AddedText kAdded[] = {
+    {10005103, "&Other ports:"},
+};
+
 const int kKeyWidth = 8;
 const char kSeparator = ',';
 const char kNumberMarker[] = "^#";
@@ -58,17 +67,32 @@ int ReplaceChars(CString& text, const char* from, const char* to)
     return count;
 }
 
+// Turns the escapes in place: once turned, a text holds no escape any more.
+const char* TurnEscapes(CString& text)
+{
+    ReplaceChars(text, "\\n", "\n");
+    ReplaceChars(text, "\\t", "\t");
+    ReplaceChars(text, "\\a", ",");
+    return text.GetString();
+}
+
 } // namespace
 
 CLanguageTable::CLanguageTable() : m_path{}, m_keyEntryLength(0), m_fileName("ORVELLE.lng")
 {
     static_assert(sizeof(kKeys) / sizeof(kKeys[0]) == kTextCount, "one key per text");
-    for (int key : kKeys) {
+    static_assert(sizeof(kAdded) / sizeof(kAdded[0]) == kAddedCount, "one key per added text");
+    // The added texts' keys follow, so their index is kTextCount on.
+    auto addKey = [this](int key) {
         CString entry;
         entry.Format("%0*d\n", kKeyWidth, key);
         m_keyEntryLength = entry.GetLength();
         m_keyList += entry;
-    }
+    };
+    for (int key : kKeys)
+        addKey(key);
+    for (const AddedText& added : kAdded)
+        addKey(added.key);
 }
 
 CLanguageTable::~CLanguageTable()
@@ -98,6 +122,8 @@ int CLanguageTable::Parse(const char* bytes, int length, const char* language)
         FreeTexts();
         if (!AllocTexts(GetCount()))
             return 0;
+        for (CString& added : m_addedTexts)
+            added.Empty();
         if (!FindLanguageRow(document, lineCount))
             return 0;
         FindFontRow(document, lineCount);
@@ -118,6 +144,13 @@ int CLanguageTable::Parse(const char* bytes, int length, const char* language)
             if (ReplaceChars(key, kNumberMarker, "") == 0)
                 continue; // headings, comments, blank lines
             const int n = KeyIndex(key);
+            if (n >= m_textCount && n < m_textCount + kAddedCount) {
+                // Optional: not counted, and a second row does not damage it.
+                CString& added = m_addedTexts[n - m_textCount];
+                if (added.IsEmpty())
+                    added = line.GetField(m_column, kSeparator);
+                continue;
+            }
             if (n < 0 || n >= m_textCount)
                 return 0;
             if (!m_texts[n].IsEmpty())
@@ -133,14 +166,16 @@ int CLanguageTable::Parse(const char* bytes, int length, const char* language)
 
 const char* CLanguageTable::GetText(int number)
 {
+    const bool added = number >= TextNo::kFirstAdded && number < TextNo::kAddedEnd;
+    if (added && m_textCount > 0) {
+        CString& text = m_addedTexts[number - TextNo::kFirstAdded];
+        if (text.IsEmpty())
+            text = kAdded[number - TextNo::kFirstAdded].english;
+        return TurnEscapes(text);
+    }
     if (number < 0 || number >= GetCount() || number >= m_textCount)
         return kNoText;
-    CString& text = m_texts[number];
-    // In place: once turned, a text holds no escape any more.
-    ReplaceChars(text, "\\n", "\n");
-    ReplaceChars(text, "\\t", "\t");
-    ReplaceChars(text, "\\a", ",");
-    return text.GetString();
+    return TurnEscapes(m_texts[number]);
 }
 
 int CLanguageTable::SelectLanguage(const char* name)

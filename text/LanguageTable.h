@@ -1,5 +1,6 @@
-// CLanguageTable: the program's texts by number (0 to 47), loaded once at
-// start-up from the language file "ORVELLE.lng" in the requested language.
+// CLanguageTable: the program's texts by number (0 to 47, and the added texts
+// from TextNo::kFirstAdded on), loaded once at start-up from the language file
+// "ORVELLE.lng" in the requested language.
 // Portable except for Open, which finds the file with the platform's search.
 //
 // The file is comma-separated text: a "*Language" row names the language of
@@ -35,8 +36,10 @@ public:
     int Parse(const char* bytes, int length, const char* language);
 
     // Text number, with its escapes turned into line feeds, tabs and commas.
-    // Owned by the table and valid until the next load. Numbers outside 0 to
-    // 47, and any number while no texts are loaded, give an empty text.
+    // Owned by the table and valid until the next load. An added text the
+    // file lacks (or leaves empty) is the built-in English one. Other numbers
+    // outside 0 to 47, and any number while no texts are loaded, give an
+    // empty text.
     const char* GetText(int number);
     int GetCount() const
     {
@@ -80,6 +83,7 @@ public:
 
 private:
     static const int kTextCount = TextNo::kCount;
+    static const int kAddedCount = TextNo::kAddedEnd - TextNo::kFirstAdded;
     static const int kPathSize = 260;
 
     int FindRow(const CDelimitedText& document, int lineCount, const char* marker, CDelimitedText& row);
@@ -90,6 +94,7 @@ private:
     CString m_keyList;
     std::unique_ptr<CString[]> m_texts;
     int m_textCount = 0;
+    CString m_addedTexts[kAddedCount]; // as the file has them; empty: not there
     CDelimitedText m_languageRow;
     int m_column = 0;
     const char* const m_fileName;

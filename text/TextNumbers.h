@@ -54,4 +54,11 @@ constexpr int kNoOptionForTransceiver = 46;
 constexpr int kBusy = 47; // caption suffix during a run
 
 constexpr int kCount = 48;
+
+// Texts added since the first language files, numbered apart from those every
+// file holds: a file without them still loads, and the table gives the
+// built-in English text in their place.
+constexpr int kFirstAdded = 100;
+constexpr int kMorePortsLabel = 100; // COM port dialog: the list of ports above COM20
+constexpr int kAddedEnd = 101;
 } // namespace TextNo

@@ -17,7 +17,7 @@ sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import package  # noqa: E402
 from harness.ids import Res, TextNo  # noqa: E402
-from harness.orvelle import OrvelleTestCase, TEXT_KEYS, run, same_text  # noqa: E402
+from harness.orvelle import OrvelleTestCase, ADDED_TEXT_KEYS, TEXT_KEYS, run, same_text  # noqa: E402
 from harness.radiosim import Radiosim  # noqa: E402
 from harness.ui import IDOK, IDYES  # noqa: E402
 from harness.sample import MODEL, RECORD, enh, enhtool, merged  # noqa: E402
@@ -72,7 +72,7 @@ class Form(unittest.TestCase):
                 self.assertEqual(len(languages), 1)
                 self.assertEqual(len(languages[0]), 2, languages[0])
                 keys = [int(r[0].replace('^#', '')) for r in rows if r and '^#' in r[0]]
-                self.assertEqual(sorted(keys), sorted(TEXT_KEYS))
+                self.assertEqual(sorted(keys), sorted(TEXT_KEYS + list(ADDED_TEXT_KEYS.values())))
                 for row in rows:
                     if row and '^#' in row[0]:
                         self.assertEqual(len(row), 2, row)
@@ -80,7 +80,7 @@ class Form(unittest.TestCase):
                 texts = package.language_file(source_path(shipped), encoding)
                 self.assertEqual(texts[TextNo.kLanguageName], languages[0][1])
                 self.assertEqual(texts[TextNo.kVersion], package.version(), 'the About box version')
-                for n in range(len(TEXT_KEYS)):
+                for n in list(range(len(TEXT_KEYS))) + list(ADDED_TEXT_KEYS):
                     english = self.english[n]
                     self.assertTrue(texts[n], 'text %d is empty' % n)
                     self.assertEqual(re.findall(r'%.', texts[n]), re.findall(r'%.', english), 'text %d' % n)

@@ -97,11 +97,15 @@ TEXT_KEYS = ([10000001, 10000101, 10000102, 10000103] + list(range(10000201, 100
              list(range(10005001, 10005005)) + [10005101, 10005102] +
              list(range(10010001, 10010010)) + list(range(10020001, 10020006)))
 assert len(TEXT_KEYS) == TextNo.kCount
+# Texts added since, by text number: a file may lack them (the program then
+# shows its built-in English text).
+ADDED_TEXT_KEYS = {TextNo.kMorePortsLabel: 10005103}
+assert len(ADDED_TEXT_KEYS) == TextNo.kAddedEnd - TextNo.kFirstAdded
 
 
 def text_key(number):
     """The language file's key number of a text number."""
-    return TEXT_KEYS[number]
+    return ADDED_TEXT_KEYS[number] if number in ADDED_TEXT_KEYS else TEXT_KEYS[number]
 
 
 class LanguageFile:
@@ -121,13 +125,14 @@ class LanguageFile:
                 text = row[column] if column < len(row) else ''
                 by_key[key] = text.replace('\n', '\\n').replace(',', '\\a')
         self.texts = [self._unescape(by_key.get(k, '')) for k in TEXT_KEYS]
+        self.added = {n: self._unescape(by_key.get(k, '')) for n, k in ADDED_TEXT_KEYS.items()}
 
     @staticmethod
     def _unescape(text):
         return text.replace('\\n', '\n').replace('\\t', '\t').replace('\\a', ',')
 
     def __getitem__(self, number):
-        return self.texts[number]
+        return self.added[number] if number in self.added else self.texts[number]
 
 
 def language():

@@ -4,6 +4,7 @@
 #include "tests/support/ScriptedDialog.h"
 
 #include "app/Globals.h"
+#include "res/resource.h"
 #include "tests/unit/link/FakeTransceiver.h"
 
 #include <gtest/gtest.h>
@@ -29,10 +30,47 @@ public:
     bool bigIcon = false, smallIcon = false;
     bool helpConsumed = false;
 
+    // The ports above COM20 as the list shows them, its selection, and the
+    // device name line, as the scan left them.
+    std::vector<std::string> listed;
+    std::string selected, nameLine;
+
     void Check(int port)
     {
         ::CheckRadioButton(m_hWnd, PortButtonId(1), PortButtonId(kPortCount), PortButtonId(port));
     }
+    // As the user's click does it: the button checks itself and tells the dialog.
+    void Click(int port) { ::SendMessageA(GetDlgItem(PortButtonId(port)), BM_CLICK, 0, 0); }
+    // As the user's pick in the drop-down list arrives.
+    void Choose(const char* label)
+    {
+        HWND list = GetDlgItem(IDC_MORE_PORTS);
+        const LRESULT item = ::SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                            reinterpret_cast<LPARAM>(label));
+        ASSERT_NE(item, CB_ERR) << label;
+        ::SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(item), 0);
+        SendMessage(WM_COMMAND, MAKEWPARAM(IDC_MORE_PORTS, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    }
+    std::set<int> CheckedNow() const
+    {
+        std::set<int> ports;
+        for (int port = 1; port <= kPortCount; ++port) {
+            if (IsDlgButtonChecked(PortButtonId(port)) == BST_CHECKED)
+                ports.insert(port);
+        }
+        return ports;
+    }
+    std::string SelectedNow() const
+    {
+        HWND list = GetDlgItem(IDC_MORE_PORTS);
+        const LRESULT item = ::SendMessageA(list, CB_GETCURSEL, 0, 0);
+        if (item == CB_ERR)
+            return "";
+        char text[256] = {};
+        ::SendMessageA(list, CB_GETLBTEXT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+    std::string NameLineNow() const { return GetDlgItemText(IDC_PORT_NAME).str(); }
 
 protected:
     BOOL OnInitDialog() override
@@ -50,6 +88,15 @@ protected:
         bigIcon = SendMessage(WM_GETICON, ICON_BIG) != 0;
         smallIcon = SendMessage(WM_GETICON, ICON_SMALL) != 0;
         portOpenAfterScan = theRadio.IsPortOpen() != 0;
+        HWND list = GetDlgItem(IDC_MORE_PORTS);
+        const LRESULT count = ::SendMessageA(list, CB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            char text[256] = {};
+            ::SendMessageA(list, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+            listed.push_back(text);
+        }
+        selected = SelectedNow();
+        nameLine = NameLineNow();
         return result;
     }
 };
@@ -190,6 +237,98 @@ TEST_F(ComPortDlgTest, CancelKeepsTheSavedPort)
     };
     EXPECT_EQ(dialog.DoModal(), IDCANCEL);
     EXPECT_EQ(theRadio.GetPortNumber(), 3);
+}
+
+// ---- The ports above COM20 ------------------------------------------------------
+
+// The machine of these tests: COM1 and COM3 usable, and ports above COM20
+// that Windows lists, some with device names.
+class MorePortsTest : public ComPortDlgTest {
+protected:
+    void SetUp() override
+    {
+        ComPortDlgTest::SetUp();
+        Present({1, 3});
+        device.AddPort(1);
+        device.AddPort(3, "Communications Port (COM3)");
+        device.AddPort(40);
+        device.AddPort(23, "USB Serial Port (COM23)");
+        device.AddPort(255, "Standard Serial over Bluetooth link (COM255)");
+    }
+};
+
+TEST_F(MorePortsTest, ListedInOrderWithTheirNamesAndNeverOpened)
+{
+    theRadio.SetPortNumber(3);
+    ScriptedComPortDlg dialog;
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    EXPECT_EQ(dialog.listed, (std::vector<std::string>{"COM23  USB Serial Port", "COM40",
+                                                       "COM255  Standard Serial over Bluetooth link"}));
+    EXPECT_EQ(dialog.checked, std::set<int>{3});
+    EXPECT_EQ(dialog.selected, "");
+    EXPECT_EQ(dialog.nameLine, "Communications Port (COM3)");
+    // Only the twenty buttons' ports were opened.
+    for (const std::string& name : OpenedNames()) {
+        EXPECT_NE(name, "\\\\.\\COM23");
+        EXPECT_NE(name, "\\\\.\\COM40");
+        EXPECT_NE(name, "\\\\.\\COM255");
+    }
+    EXPECT_EQ(OpenedNames().size(), 20u);
+    EXPECT_EQ(device.OpenKeys(), 0);
+}
+
+// A saved port above COM20 opens chosen in the list when present; when it is
+// not, nothing is chosen and OK keeps it.
+TEST_F(MorePortsTest, ASavedPortAboveTwentyIsChosenInTheList)
+{
+    const struct {
+        int saved;
+        const char* selected;
+        const char* nameLine;
+    } cases[] = {
+        {23, "COM23  USB Serial Port", "USB Serial Port (COM23)"},
+        {40, "COM40", ""},
+        {30, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.saved);
+        theRadio.SetPortNumber(static_cast<BYTE>(c.saved));
+        ScriptedComPortDlg dialog;
+        dialog.script = [](ScriptedComPortDlg& d) { d.Press(IDOK); };
+        EXPECT_EQ(dialog.DoModal(), IDOK);
+        EXPECT_EQ(dialog.selected, c.selected);
+        EXPECT_EQ(dialog.checked, std::set<int>{});
+        EXPECT_EQ(dialog.nameLine, c.nameLine);
+        EXPECT_EQ(theRadio.GetPortNumber(), c.saved);
+    }
+}
+
+// One choice at a time: a list entry unchecks the buttons, a button clears
+// the list; the name line follows; OK takes what is chosen last.
+TEST_F(MorePortsTest, TheListAndTheButtonsTakeTheChoiceFromEachOther)
+{
+    theRadio.SetPortNumber(3);
+    ScriptedComPortDlg dialog;
+    dialog.script = [](ScriptedComPortDlg& d) {
+        d.Choose("COM23  USB Serial Port");
+        EXPECT_EQ(d.CheckedNow(), std::set<int>{});
+        EXPECT_EQ(d.NameLineNow(), "USB Serial Port (COM23)");
+
+        d.Click(1);
+        EXPECT_EQ(d.CheckedNow(), std::set<int>{1});
+        EXPECT_EQ(d.SelectedNow(), "");
+        EXPECT_EQ(d.NameLineNow(), "") << "COM1 has no device name";
+
+        d.Click(3);
+        EXPECT_EQ(d.NameLineNow(), "Communications Port (COM3)");
+
+        d.Choose("COM255  Standard Serial over Bluetooth link");
+        EXPECT_EQ(d.CheckedNow(), std::set<int>{});
+        d.Press(IDOK);
+    };
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+    EXPECT_EQ(theRadio.GetPortNumber(), 255);
+    EXPECT_EQ(device.OpenHandles(), 0);
 }
 
 } // namespace

@@ -44,6 +44,30 @@ TEST(PortNumberOfName, OnlyComOneToTwoFiftyFiveCount)
     }
 }
 
+TEST(PortLabel, NumberAndDeviceWithoutTheRepeatedPortName)
+{
+    const struct {
+        int number;
+        const char* friendlyName;
+        const char* label;
+    } cases[] = {
+        {23, "USB Serial Port (COM23)", "COM23  USB Serial Port"},
+        {5, "Prolific USB-to-Serial Comm Port (COM5)", "COM5  Prolific USB-to-Serial Comm Port"},
+        {7, "", "COM7"},
+        {8, "Virtual Port", "COM8  Virtual Port"},
+        {9, "Virtual Port (COM10)", "COM9  Virtual Port (COM10)"}, // another port's name stays
+        {11, "Port (com11)", "COM11  Port"},
+        {12, " (COM12)", "COM12   (COM12)"}, // nothing would be left
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        SerialPortEntry port;
+        port.number = static_cast<BYTE>(c.number);
+        port.friendlyName = c.friendlyName;
+        EXPECT_EQ(PortLabel(port).str(), c.label);
+    }
+}
+
 TEST(PortList, ListsThePresentPortsInOrderWithTheirFriendlyNames)
 {
     const std::string longName =

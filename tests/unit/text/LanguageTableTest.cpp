@@ -256,6 +256,40 @@ TEST(LanguageTable, FindRowLooksOnlyAtTheGivenLines)
     EXPECT_EQ(table.FindFontRow(document, 1000), 1);
 }
 
+// A text added since the first language files: an older file without it
+// still loads and gives the built-in English text; a file with it gives its
+// own, in the selected column, with its escapes turned.
+TEST(LanguageTableParse, AddedTextsComeFromTheFileOrInEnglish)
+{
+    const int label = TextNo::kMorePortsLabel;
+    const std::string row = "^#10005103,";
+    const struct {
+        const char* what;
+        std::vector<std::string> extraRows;
+        const char* language;
+        std::string text;
+    } cases[] = {
+        {"an older file", {}, "English", "&Other ports:"},
+        {"a file with it", {row + "&Weitere Anschl\xFCsse:"}, "English", "&Weitere Anschl\xFCsse:"},
+        {"an empty text", {row}, "English", "&Other ports:"},
+        {"escapes", {row + "a\\ab\\nc"}, "English", "a,b\nc"},
+        {"a second row is ignored", {row + "First", row + "Second"}, "English", "First"},
+        {"the second column", {row + "En,Zweite"}, "Zweite", "Zweite"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LanguageFile f = LanguageFile::Valid();
+        if (std::string(c.language) != "English")
+            f.rows[0] = std::string("*Language,English,") + c.language;
+        f.rows.insert(f.rows.end(), c.extraRows.begin(), c.extraRows.end());
+        CLanguageTable table;
+        EXPECT_STREQ(table.GetText(label), "") << "nothing loaded yet";
+        ASSERT_EQ(Parse(table, f.Text(), c.language), 1);
+        EXPECT_EQ(std::string(table.GetText(label)), c.text);
+        EXPECT_STREQ(table.GetText(47), f.rows[0] == "*Language,English" ? "Text 47" : "");
+    }
+}
+
 TEST(LanguageTable, GetTextOutsideTheTableIsEmpty)
 {
     CLanguageTable table;
