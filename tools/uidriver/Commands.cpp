@@ -349,6 +349,31 @@ JsonObject CmdTreeSelection(Session&, const Args& a)
     return Ok().Raw("selected", path.Dump());
 }
 
+// A combo box's items in order and the index of the selected one (-1: none).
+JsonObject CmdComboItems(Session&, const Args& a)
+{
+    HWND combo = ArgTarget(a);
+    DWORD_PTR count = 0, selected = 0;
+    if (!SendMessageTimeoutW(combo, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &count) ||
+        !SendMessageTimeoutW(combo, CB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &selected))
+        throw DriverError("the combo box does not answer");
+    JsonArray items;
+    for (LRESULT i = 0; i < static_cast<LRESULT>(count); ++i) {
+        DWORD_PTR length = 0;
+        SendMessageTimeoutW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                            &length);
+        if (static_cast<LRESULT>(length) == CB_ERR)
+            length = 0;
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        DWORD_PTR copied = 0;
+        SendMessageTimeoutW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&text[0]),
+                            SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied);
+        text.resize(static_cast<LRESULT>(copied) == CB_ERR ? 0 : static_cast<size_t>(copied));
+        items.Push(JsonString(text));
+    }
+    return Ok().Raw("items", items.Dump()).Int("selected", static_cast<int>(static_cast<LRESULT>(selected)));
+}
+
 JsonObject CmdClipboard(Session&, const Args& a)
 {
     if (!OpenClipboard(nullptr))
@@ -417,6 +442,7 @@ const std::map<std::wstring, Handler>& Table()
         {L"focus", CmdFocus},
         {L"focused", CmdFocused},
         {L"tree-selection", CmdTreeSelection},
+        {L"combo-items", CmdComboItems},
         {L"clipboard", CmdClipboard},
         {L"menu", CmdMenu},
         {L"sleep", CmdSleep},

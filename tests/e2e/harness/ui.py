@@ -185,6 +185,11 @@ class Driver:
         first ([] when nothing is selected)."""
         return self.call('tree-selection', hwnd=hwnd, id=control_id)['selected']
 
+    def combo_items(self, hwnd, control_id=None):
+        """(items, selected index or -1) of a combo box."""
+        answer = self.call('combo-items', hwnd=hwnd, id=control_id)
+        return answer['items'], answer['selected']
+
     def menu(self, hwnd):
         """The window's menu bar and system menu, read from inside the
         program by the driver's hook library: {'bar': [...], 'system': [...]}."""
