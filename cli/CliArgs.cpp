@@ -32,7 +32,7 @@ const CommandForm kCommands[] = {
 constexpr const char* kHelpOption = "--help";
 constexpr const char* kVersionOption = "--version";
 
-enum class OptionId { Port, Retries, Json, Folder, File, Entry, Record, Force, Count };
+enum class OptionId { Port, Retries, Json, Probe, Folder, File, Entry, Record, Force, Count };
 
 struct OptionSpec {
     const char* name;
@@ -45,6 +45,7 @@ const OptionSpec kOptions[] = {
     {"--port", OptionId::Port, true, kLinkCommands},
     {"--retries", OptionId::Retries, true, kLinkCommands},
     {"--json", OptionId::Json, false, kPortsBit | kLinkCommands},
+    {"--probe", OptionId::Probe, false, kPortsBit},
     {"--folder", OptionId::Folder, true, kUpgradeBit},
     {"--file", OptionId::File, true, kUpgradeBit},
     {"--entry", OptionId::Entry, true, kRestoreBit},
@@ -116,6 +117,21 @@ bool ParseNumber(const std::string& text, int min, int max, int& value)
     return true;
 }
 
+// "23" of "COM23" (any case); any other text as it is.
+std::string PortNumberText(const std::string& value)
+{
+    static const char kPrefix[] = "COM";
+    const std::size_t length = sizeof(kPrefix) - 1;
+    if (value.size() < length)
+        return value;
+    for (std::size_t i = 0; i < length; ++i) {
+        const char c = value[i];
+        if ((c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c) != kPrefix[i])
+            return value;
+    }
+    return value.substr(length);
+}
+
 bool Fail(CString& error, const CString& reason)
 {
     error = reason;
@@ -129,7 +145,8 @@ bool ApplyValue(OptionId id, const std::string& value, CliArgs& args, CString& e
     CString reason;
     switch (id) {
     case OptionId::Port:
-        if (ParseNumber(value, kCliMinPort, kCliMaxPort, args.port))
+        // The number, or the port's name as Windows shows it, in any case.
+        if (ParseNumber(PortNumberText(value), kCliMinPort, kCliMaxPort, args.port))
             return true;
         reason.Format("%s must be a COM port number from %d to %d, not ", name.GetString(), kCliMinPort,
                       kCliMaxPort);
@@ -224,6 +241,8 @@ bool ParseCliArgs(const std::vector<std::string>& arguments, CliArgs& args, CStr
                 return Fail(error, CString(option->name) + " takes no value");
             if (option->id == OptionId::Json)
                 parsed.json = true;
+            else if (option->id == OptionId::Probe)
+                parsed.probe = true;
             else
                 parsed.force = true;
             continue;

@@ -33,8 +33,9 @@ constexpr int kCliMaxRetries = 100;
 struct CliArgs {
     CliCommand command = CliCommand::Help;
     bool json = false;
-    int port = 0;    // identify, upgrade, restore: kCliMinPort to kCliMaxPort
-    int retries = 0; // how many Retry prompts are answered with Retry
+    bool probe = false; // ports: open each port and report its state
+    int port = 0;       // identify, upgrade, restore: kCliMinPort to kCliMaxPort
+    int retries = 0;    // how many Retry prompts are answered with Retry
     // upgrade: exactly one of the two is set.
     CString folder;
     CString file;
@@ -56,7 +57,7 @@ bool ParseCliArgs(const std::vector<std::string>& arguments, CliArgs& args, CStr
 // What --help prints.
 constexpr const char kCliHelpText[] =
     "Usage:\n"
-    "  orvelle-cli ports [--json]\n"
+    "  orvelle-cli ports [--probe] [--json]\n"
     "  orvelle-cli identify --port N [--retries K] [--json]\n"
     "  orvelle-cli upgrade  --port N (--folder DIR | --file PATH) [--retries K]\n"
     "                       [--json]\n"
@@ -65,7 +66,10 @@ constexpr const char kCliHelpText[] =
     "  orvelle-cli --help | --version\n"
     "\n"
     "Commands:\n"
-    "  ports      COM1 to COM20: which ports open and pass the RS-232 check.\n"
+    "  ports      Every serial port Windows lists, COM1 to COM255, with its\n"
+    "             device name, without opening any. With --probe each is opened\n"
+    "             too, and its state shown: usable, not an RS-232 port, or why it\n"
+    "             cannot be opened.\n"
     "  identify   Reads the transceiver's identity, version and option record and\n"
     "             prints model, identity, version, option code, option type and\n"
     "             option bytes. Writes nothing to the transceiver.\n"
@@ -77,9 +81,10 @@ constexpr const char kCliHelpText[] =
     "             --force is given.\n"
     "\n"
     "Options:\n"
-    "  --port N       COM port number, 1 to 255.\n"
+    "  --port N       COM port, 1 to 255: its number or its name (23, COM23).\n"
     "  --retries K    Answers a failure's Retry prompt K times, 0 to 100\n"
     "                 (default 0: the first failure is final).\n"
+    "  --probe        ports: opens each port to tell its state.\n"
     "  --json         Prints one JSON object on stdout at the end.\n"
     "  --folder DIR   The folder of option files (.ENH).\n"
     "  --file PATH    The option file.\n"

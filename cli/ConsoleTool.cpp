@@ -4,6 +4,7 @@
 #include "cli/CliJson.h"
 #include "files/DataFile.h"
 #include "framework/AppMessageBox.h"
+#include "link/PortList.h"
 #include "link/PortScan.h"
 #include "link/RadioCom.h"
 #include "text/LanguageTable.h"
@@ -160,7 +161,43 @@ Ending EndingOf(UpgradeOutcome outcome)
     return {kExitLinkFailed, "link-failed"};
 }
 
-const char* PortStateText(PortState state)
+// ERROR_NO_SUCH_DEVICE, which mingw's headers lack: what a COM port mapped to
+// no device gives under Wine.
+constexpr DWORD kNoSuchDevice = 433;
+
+// Why a port could not be opened, from the system's error: the two every
+// technician meets in plain words, any other as the system puts it.
+CString PortErrorText(DWORD error)
+{
+    switch (error) {
+    case ERROR_ACCESS_DENIED: // a COM port is opened without sharing
+    case ERROR_SHARING_VIOLATION:
+        return "in use";
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case kNoSuchDevice:
+    case ERROR_DEV_NOT_EXIST:
+        return "not present";
+    default:
+        break;
+    }
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    CString reason = length && text ? CString(text, static_cast<int>(length)) : CString();
+    LocalFree(text);
+    // One line: the system's text ends with a line break and a full stop.
+    reason.Replace("\r\n", " ");
+    while (!reason.IsEmpty() && (reason.Right(1) == " " || reason.Right(1) == ".")) {
+        reason = reason.Left(reason.GetLength() - 1);
+    }
+    CString code;
+    code.Format("error %lu", static_cast<unsigned long>(error));
+    return reason.IsEmpty() ? code : reason + " (" + code + ")";
+}
+
+CString PortStateText(PortState state, DWORD openError)
 {
     switch (state) {
     case PortState::Usable:
@@ -170,7 +207,7 @@ const char* PortStateText(PortState state)
     case PortState::NotOpened:
         break;
     }
-    return "cannot be opened";
+    return "cannot be opened: " + PortErrorText(openError);
 }
 
 // One named fact of the report: a line "name: value" on stdout, or a member
@@ -209,7 +246,8 @@ private:
     std::vector<Fact> m_facts;
     std::vector<CString> m_warnings;
     CString m_message;
-    CString m_error; // the tool's own reason, in English (usage, restore refused)
+    CString m_error;     // the tool's own reason, in English (usage, restore refused)
+    CString m_portError; // why the port could not be opened
     std::vector<CJsonObject> m_ports;
 };
 
@@ -229,12 +267,24 @@ int CConsoleTool::Run()
 
 Ending CConsoleTool::Ports()
 {
+    // Listed without opening; --probe opens each port in turn.
     CRadioCom link;
-    ScanPorts(link, [this](int port, PortState state) {
+    for (const SerialPortEntry& port : ListSerialPorts()) {
+        CString line = PortLabel(port);
+        CJsonObject entry;
+        entry.Number("port", port.number).String("name", Utf8FromAnsi(port.friendlyName));
+        if (m_args.probe) {
+            const PortState state = ProbePort(link, port.number);
+            const CString stateText = PortStateText(state, link.GetOpenError());
+            line += ": " + stateText;
+            entry.String("state", Utf8FromAnsi(stateText)).Bool("usable", state == PortState::Usable);
+        } else {
+            entry.Null("state").Null("usable");
+        }
         if (!m_args.json)
-            std::fprintf(m_env.out, "COM%d: %s\n", port, PortStateText(state));
-        m_ports.push_back(CJsonObject().Number("port", port).Bool("usable", state == PortState::Usable));
-    });
+            std::fprintf(m_env.out, "%s\n", line.GetString());
+        m_ports.push_back(entry);
+    }
     return {kExitDone, Word::kListed};
 }
 
@@ -294,6 +344,12 @@ Ending CConsoleTool::LinkCommand()
     }
     if (m_message.IsEmpty())
         m_message = m_boxes.LastText();
+    if (result.outcome == UpgradeOutcome::PortNotOpened) {
+        // After the language text, which cannot know it: the system's reason.
+        m_portError = PortErrorText(link.GetOpenError());
+        std::fprintf(m_env.err, "%s: COM%d cannot be opened: %s\n", kProgram, m_args.port,
+                     m_portError.GetString());
+    }
     for (const CString& warning : journal.Warnings()) {
         std::fprintf(m_env.err, "%s: warning: %s\n", kProgram, warning.GetString());
         m_warnings.push_back(warning);
@@ -387,6 +443,8 @@ void CConsoleTool::Report(const Ending& ending)
     json.StringList("warnings", warnings);
     if (!m_error.IsEmpty())
         json.String("error", Utf8FromAnsi(m_error));
+    if (!m_portError.IsEmpty())
+        json.String("port_error", Utf8FromAnsi(m_portError));
     std::fprintf(m_env.out, "%s\n", json.Text().c_str());
     std::fflush(m_env.out);
 }

@@ -9,20 +9,24 @@ constexpr WORD kProbePause = 50;
 
 } // namespace
 
-void ScanPorts(CRadioCom& link, const std::function<void(int port, PortState state)>& found)
+PortState ProbePort(CRadioCom& link, int port)
 {
     const BYTE saved = link.GetPortNumber();
-    for (int port = PortScan::kFirstPort; port < PortScan::kFirstPort + PortScan::kPortCount; ++port) {
-        link.SetPortNumber(static_cast<BYTE>(port));
-        link.WaitProc(kProbePause);
-        if (link.SetPortOpen(1)) {
-            const PortState state = link.IsRs232Port() ? PortState::Usable : PortState::NotRs232;
-            link.SetPortOpen(0);
-            found(port, state);
-        } else {
-            // Nothing to close: the link releases a port whose open failed.
-            found(port, PortState::NotOpened);
-        }
+    link.SetPortNumber(static_cast<BYTE>(port));
+    link.WaitProc(kProbePause);
+    PortState state = PortState::NotOpened;
+    if (link.SetPortOpen(1)) {
+        state = link.IsRs232Port() ? PortState::Usable : PortState::NotRs232;
+        link.SetPortOpen(0);
     }
+    // Nothing to close after a failed open: the link releases such a port.
     link.SetPortNumber(saved);
+    return state;
+}
+
+void ScanPorts(CRadioCom& link, const std::function<void(int port, PortState state)>& found)
+{
+    for (int port = PortScan::kFirstPort; port < PortScan::kFirstPort + PortScan::kPortCount; ++port) {
+        found(port, ProbePort(link, port));
+    }
 }

@@ -18,6 +18,11 @@ enum class PortState {
     Usable,
 };
 
+// Probes one port through the link: a settling pause, the open, the RS-232
+// check and the close. The link's port number is the same afterwards and the
+// port closed; after NotOpened, the link's GetOpenError says why.
+PortState ProbePort(CRadioCom& link, int port);
+
 // Probes COM1 to COM20 in order through the link and reports each port's
 // state. The link's port number is the same afterwards and the port closed.
 void ScanPorts(CRadioCom& link, const std::function<void(int port, PortState state)>& found);

@@ -31,6 +31,8 @@ from harness.ui import IDOK  # noqa: E402
 
 VERSION = 'V1.20'
 IDENTITY_REST = 'SN00012345'
+# A programming cable on a port above COM20, as Windows often numbers them.
+HIGH_PORT = 23
 
 HEADER = 'time,program,port,model,identity,version,record_before,record_after,sources,outcome'
 WRITE_FRAME = b'UW\xcb'
@@ -185,7 +187,7 @@ BAD_ARGUMENTS = [
     ['identify'],
     ['identify', '--port', '0'],
     ['identify', '--port', '256'],
-    ['identify', '--port', 'COM1'],
+    ['identify', '--port', 'COM1X'],
     ['identify', '--port', '1', '--retries', '101'],
     ['identify', '--port', '1', '--port', '1'],
     ['identify', '--port', '1', '--folder', 'x'],
@@ -211,10 +213,10 @@ class CliTests(OrvelleTestCase):
         self.addCleanup(c.cleanup)
         return c
 
-    def radio(self, folder, **settings):
+    def radio(self, folder, port=PORT, **settings):
         values = dict(model=MODEL, identity_rest=IDENTITY_REST, version=VERSION, record=RECORD)
         values.update(settings)
-        r = Radiosim(port=PORT, prefix=self.session.prefix, workdir=os.path.join(folder, 'radiosim'), **values)
+        r = Radiosim(port=port, prefix=self.session.prefix, workdir=os.path.join(folder, 'radiosim'), **values)
         r.start()
         self.addCleanup(r.stop)
         return r
@@ -337,10 +339,11 @@ class CliTests(OrvelleTestCase):
         self.assertEqual((res.rc, res.out), (0, 'orvelle-cli %s\n' % project_version()))
 
         radio = self.radio(cli.folder)
-        res = cli.run(['ports', '--json'], radio)
+        res = cli.run(['ports', '--probe', '--json'], radio)
         self.assertEqual(res.rc, 0, res)
-        self.assertEqual(res.json['ports'], [{'port': n, 'usable': n == PORT} for n in range(1, 21)])
-        res = cli.run(['ports'], radio)
+        self.assertEqual([(p['port'], p['usable']) for p in res.json['ports'] if p['port'] <= 20],
+                         [(n, n == PORT) for n in range(1, 21)])
+        res = cli.run(['ports', '--probe'], radio)
         self.assertIn('COM%d: usable' % PORT, res.out.splitlines())
         self.assertEqual(radio.received(heard_only=False), b'')
 
@@ -351,6 +354,37 @@ class CliTests(OrvelleTestCase):
         self.assertEqual(res.json['outcome'], 'language-file')
         self.assertIn("Can't read language file", res.err)
         self.assertEqual(radio.received(heard_only=False), b'')
+
+    # -- a port above COM20, by its name ---------------------------------------
+    def test_a_cable_on_com23(self):
+        cli = self.cli()
+        radio = self.radio(cli.folder, port=HIGH_PORT)
+        # Listed without being opened, by its number alone (Wine has no
+        # device names); Wine lists every port its prefix maps.
+        res = cli.run(['ports'], radio)
+        self.assertEqual(res.rc, 0, res)
+        self.assertIn('COM%d' % HIGH_PORT, res.out.splitlines())
+        res = cli.run(['ports', '--json'], radio)
+        listed = {p['port']: p for p in res.json['ports']}
+        self.assertEqual(listed[HIGH_PORT], {'port': HIGH_PORT, 'name': '', 'state': None, 'usable': None})
+        self.assertEqual(sorted(listed), [p['port'] for p in res.json['ports']])
+        self.assertEqual(radio.received(heard_only=False), b'', 'a listed port was opened')
+        res = cli.run(['ports', '--probe', '--json'], radio)
+        listed = {p['port']: p for p in res.json['ports']}
+        self.assertEqual((listed[HIGH_PORT]['state'], listed[HIGH_PORT]['usable']), ('usable', True))
+        self.assertEqual((listed[2]['state'], listed[2]['usable']), ('cannot be opened: not present', False))
+
+        for name in ('COM%d' % HIGH_PORT, 'com%d' % HIGH_PORT, str(HIGH_PORT)):
+            res = cli.run(['identify', '--port', name, '--json'], radio)
+            self.assertEqual(res.rc, 0, res)
+            self.assertEqual((res.json['port'], res.json['model']), (HIGH_PORT, MODEL))
+            self.assertEqual(res.json['record_before'], RECORD.hex())
+
+        # A port with no device behind it: the language text, then why.
+        res = cli.run(['identify', '--port', 'COM2', '--json'], radio)
+        self.assertEqual(res.rc, 3, res)
+        self.assertEqual(res.json['port_error'], 'not present')
+        self.assertIn('COM2 cannot be opened: not present', res.err)
 
     # -- restore --------------------------------------------------------------
     def test_restore_of_an_upgraded_radio_to_its_first_record(self):

@@ -22,6 +22,8 @@ std::string Describe(const CliArgs& args)
         text += " retries=" + std::to_string(args.retries);
     if (args.json)
         text += " json";
+    if (args.probe)
+        text += " probe";
     if (!args.folder.IsEmpty())
         text += " folder=" + args.folder.str();
     if (!args.file.IsEmpty())
@@ -49,6 +51,11 @@ TEST(CliArgs, AcceptedCommandLines)
         {{"--version"}, "version"},
         {{"ports"}, "ports"},
         {{"ports", "--json"}, "ports json"},
+        {{"ports", "--probe", "--json"}, "ports json probe"},
+        // A port by its number or by the name Windows gives it.
+        {{"identify", "--port", "COM23"}, "identify port=23"},
+        {{"identify", "--port=com23"}, "identify port=23"},
+        {{"identify", "--port", "Com255"}, "identify port=255"},
         {{"identify", "--port", "1"}, "identify port=1"},
         {{"identify", "--port", "255", "--retries", "100", "--json"}, "identify port=255 retries=100 json"},
         {{"identify", "--json", "--port=3", "--retries=0"}, "identify port=3 json"},
@@ -108,6 +115,14 @@ TEST(CliArgs, UsageErrorsSayWhatIsWrong)
         {{"ports", "--json=1"}, "--json takes no value"},
         {{"ports", "--json", "--json"}, "--json is given twice"},
         {{"ports", "--port", "1"}, "--port is not an option of ports"},
+        {{"identify", "--port", "1", "--probe"}, "--probe is not an option of identify"},
+        {{"ports", "--probe=1"}, "--probe takes no value"},
+        {{"identify", "--port", "COM"}, "--port must be a COM port number from 1 to 255, not 'COM'"},
+        {{"identify", "--port", "COM0"}, "not 'COM0'"},
+        {{"identify", "--port", "COM256"}, "not 'COM256'"},
+        {{"identify", "--port", "COM 3"}, "not 'COM 3'"},
+        {{"identify", "--port", "LPT1"}, "not 'LPT1'"},
+        {{"identify", "--port", "\\\\.\\COM3"}, "not '\\\\.\\COM3'"},
         {{"identify", "--port", "1", "--folder", "x"}, "--folder is not an option of identify"},
         {{"upgrade", "--port", "1", "--file", "x", "--force"}, "--force is not an option of upgrade"},
         {{"restore", "--port", "1", "--entry", "1", "--file", "x"}, "--file is not an option of restore"},
@@ -129,7 +144,7 @@ TEST(CliArgs, UsageErrorsSayWhatIsWrong)
         {{"identify", "--port", " 3"}, "not ' 3'"},
         {{"identify", "--port", "3 "}, "not '3 '"},
         {{"identify", "--port", "0x3"}, "not '0x3'"},
-        {{"identify", "--port", "COM3"}, "not 'COM3'"},
+        {{"identify", "--port", "COM3X"}, "not 'COM3X'"},
         {{"identify", "--port", "3.0"}, "not '3.0'"},
         {{"identify", "--port", "4294967299"}, "not '4294967299'"},
         {{"identify", "--port", huge}, "not '9999999999999999999999999999999999999999...'"},

@@ -4,6 +4,7 @@
 #include "cli/ConsoleTool.h"
 
 #include "cli/CliArgs.h"
+#include "link/SerialPort.h"
 #include "tests/support/TempFolder.h"
 #include "tests/unit/link/FakeTransceiver.h"
 #include "text/LanguageTable.h"
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -138,4 +140,101 @@ TEST(ConsoleTool, JsonCarriesAnsiTextAsUtf8)
     const std::string json = Contents(run.out);
     EXPECT_NE(json.find(std::string("\"version\":\"V1.2") + escaped + "\""), std::string::npos) << json;
     EXPECT_NE(json.find("\"option_type\":1,"), std::string::npos) << json;
+}
+
+// The ports Windows lists, by name and without opening any; with --probe each
+// opened in turn, and a port that cannot be opened says why.
+TEST(ConsoleTool, PortsAreListedAndProbedOnRequest)
+{
+    FakeTransceiver fake;
+    fake.AddPort(1);
+    fake.AddPort(3, "Communications Port (COM3)");
+    fake.AddPort(23, "USB Serial Port (COM23)");
+    fake.AddPort(24);
+    fake.AddPort(31);
+    fake.missingPorts.insert("\\\\.\\COM24");
+    fake.refusedPorts["\\\\.\\COM31"] = ERROR_GEN_FAILURE;
+    CSerialPort other; // another program holds COM3
+    other.SetPortNumber(3);
+    ASSERT_EQ(other.SetPortOpen(1), 1);
+    fake.opens.clear();
+
+    {
+        ToolRun run;
+        ASSERT_EQ(run({"ports"}), kExitDone);
+        EXPECT_EQ(Contents(run.out),
+                  "COM1\nCOM3  Communications Port\nCOM23  USB Serial Port\nCOM24\nCOM31\n");
+        EXPECT_TRUE(fake.opens.empty()) << "listing opens nothing";
+    }
+    {
+        ToolRun run;
+        ASSERT_EQ(run({"ports", "--json"}), kExitDone);
+        const std::string json = Contents(run.out);
+        EXPECT_NE(
+            json.find("{\"port\":23,\"name\":\"USB Serial Port (COM23)\",\"state\":null,\"usable\":null}"),
+            std::string::npos)
+            << json;
+        EXPECT_TRUE(fake.opens.empty());
+    }
+    {
+        ToolRun run;
+        ASSERT_EQ(run({"ports", "--probe"}), kExitDone);
+        const std::string out = Contents(run.out);
+        EXPECT_NE(out.find("COM1: usable\n"), std::string::npos) << out;
+        EXPECT_NE(out.find("COM3  Communications Port: cannot be opened: in use\n"), std::string::npos)
+            << out;
+        EXPECT_NE(out.find("COM23  USB Serial Port: usable\n"), std::string::npos) << out;
+        EXPECT_NE(out.find("COM24: cannot be opened: not present\n"), std::string::npos) << out;
+        // Any other error as the system words it, with its number.
+        EXPECT_NE(out.find("COM31: cannot be opened: "), std::string::npos) << out;
+        EXPECT_NE(out.find("(error 31)\n"), std::string::npos) << out;
+        EXPECT_EQ(fake.opens.size(), 5u);
+        EXPECT_EQ(fake.OpenHandles(), 1) << "only the other program's";
+    }
+    {
+        ToolRun run;
+        ASSERT_EQ(run({"ports", "--probe", "--json"}), kExitDone);
+        const std::string json = Contents(run.out);
+        EXPECT_NE(json.find("{\"port\":1,\"name\":\"\",\"state\":\"usable\",\"usable\":true}"),
+                  std::string::npos)
+            << json;
+        EXPECT_NE(
+            json.find("{\"port\":3,\"name\":\"Communications Port (COM3)\",\"state\":\"cannot be opened: "
+                      "in use\",\"usable\":false}"),
+            std::string::npos)
+            << json;
+    }
+    other.SetPortOpen(0);
+}
+
+// A port that cannot be opened: the language text, then the system's reason,
+// which --json carries as port_error.
+TEST(ConsoleTool, APortThatCannotBeOpenedSaysWhy)
+{
+    CLanguageTable texts;
+    ASSERT_EQ(LoadTexts(texts), 1);
+    const struct {
+        const char* port;
+        std::function<void(FakeTransceiver&)> arrange;
+        const char* reason;
+    } cases[] = {
+        {"COM24", [](FakeTransceiver& f) { f.missingPorts.insert("\\\\.\\COM24"); }, "not present"},
+        {"24", [](FakeTransceiver& f) { f.refusedPorts["\\\\.\\COM24"] = ERROR_ACCESS_DENIED; }, "in use"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        FakeTransceiver fake;
+        c.arrange(fake);
+        ToolRun run;
+        EXPECT_EQ(run({"identify", "--port", c.port, "--json"}), kExitPortNotOpened);
+        const std::string messages = Contents(run.err);
+        const std::size_t text = messages.find(texts.GetText(TextNo::kPortNotOpened));
+        const std::size_t reason = messages.find(std::string("COM24 cannot be opened: ") + c.reason);
+        ASSERT_NE(text, std::string::npos) << messages;
+        ASSERT_NE(reason, std::string::npos) << messages;
+        EXPECT_LT(text, reason);
+        const std::string json = Contents(run.out);
+        EXPECT_NE(json.find(std::string("\"port_error\":\"") + c.reason + "\""), std::string::npos) << json;
+        EXPECT_NE(json.find("\"port\":24"), std::string::npos) << json;
+    }
 }

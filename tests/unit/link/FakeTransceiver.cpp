@@ -620,6 +620,11 @@ HANDLE FakeTransceiver::DoCreateFile(const char* name, DWORD access, DWORD share
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
+    const auto refused = refusedPorts.find(n);
+    if (refused != refusedPorts.end()) {
+        SetLastError(refused->second);
+        return INVALID_HANDLE_VALUE;
+    }
     for (const auto& held : m_handleNames) {
         if (held.second == n) {
             // Opened without sharing: a second open is refused.

@@ -179,9 +179,10 @@ public:
     unsigned char IdentityCheck() const;
 
     // ---- The device ------------------------------------------------------
-    std::set<std::string> missingPorts; // CreateFileA fails for these names
-    bool shortWrites = false;           // WriteFile succeeds but sends one byte fewer
-    DWORD provSubType = PST_RS232;      // GetCommProperties
+    std::set<std::string> missingPorts;        // CreateFileA fails for these names
+    std::map<std::string, DWORD> refusedPorts; // CreateFileA fails with this error
+    bool shortWrites = false;                  // WriteFile succeeds but sends one byte fewer
+    DWORD provSubType = PST_RS232;             // GetCommProperties
     // Programming cables carry TXD, RXD, ground and the lines the PC drives;
     // few drive the PC's DSR input.
     bool dsrDriven = false;
