@@ -8,7 +8,6 @@ checks each of them (release build, version) and runs each as its kind says.
 
 import os
 import re
-import shutil
 import struct
 import subprocess
 import sys
@@ -18,7 +17,7 @@ import zipfile
 sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'e2e'))
 from harness.ids import Res, TextNo  # noqa: E402
-from harness.orvelle import OrvelleApp, LanguageFile, SOURCE_DIR, windows_path, _die_with_parent  # noqa: E402
+from harness.orvelle import OrvelleApp, LanguageFile, SOURCE_DIR, windows_path, wine_prefix, _die_with_parent  # noqa: E402
 
 # Every program the packages ship, and how a test runs it: 'dialog' to its
 # main dialog, 'console' with --version (it must print the version).
@@ -63,11 +62,9 @@ def version():
 
 
 def package_path(kind):
-    """kind: win32, win64 (the zips) or setup."""
-    suffix = 'setup.exe' if kind == 'setup' else kind + '.zip'
-    path = os.path.join(os.environ['ORVELLE_PACKAGE_DIR'], 'Orvelle-%s-%s' % (version(), suffix))
-    if kind == 'setup' and os.environ.get('ORVELLE_SETUP_EXE'):
-        path = os.environ['ORVELLE_SETUP_EXE']  # the 64-bit test installer
+    """kind: zip or setup, of the tested target."""
+    suffix = {'zip': '.zip', 'setup': '-setup.exe'}[kind]
+    path = os.path.join(os.environ['ORVELLE_PACKAGE_DIR'], 'Orvelle-%s-%s%s' % (version(), platform(), suffix))
     if not os.path.isfile(path):
         raise AssertionError('package not built: %s (build the package target first)' % path)
     return path
@@ -78,8 +75,7 @@ def fresh_prefix():
     prefix = os.environ['WINEPREFIX']
     subprocess.run(['wineserver', '-k'], env=dict(os.environ), stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, timeout=30)
-    shutil.rmtree(prefix, ignore_errors=True)
-    shutil.rmtree(prefix + '.lockdir', ignore_errors=True)
+    wine_prefix('remove', prefix)
     return prefix
 
 

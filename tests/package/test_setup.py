@@ -109,7 +109,7 @@ class Installer(OrvelleTestCase):
         them only the user's files named."""
         self.assertEqual(self.files(), sorted(package.PACKAGE_FILES + [UNINSTALLER] + list(user_files)))
         # The same programs and files as the zip of the same target.
-        with zipfile.ZipFile(package.package_path(package.platform())) as z:
+        with zipfile.ZipFile(package.package_path('zip')) as z:
             for name in z.namelist():
                 if not name.endswith('/'):
                     with open(os.path.join(self.folder, name.split('/', 1)[1]), 'rb') as f:
