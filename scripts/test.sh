@@ -155,6 +155,9 @@ for target in win32 win64; do
     cmake --build "$build/$target-release" --target package
     if [ "$runs" -eq 1 ]; then
         run_ctest "$target-release" --test-dir "$build/$target-release"
+    else
+        # Read, not run: the packages' files, headers and manifests.
+        run_ctest "$target-release (inspected)" --test-dir "$build/$target-release" -L inspect
     fi
 done
 

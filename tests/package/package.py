@@ -51,6 +51,8 @@ WINDOWS_DLLS = {'kernel32.dll', 'user32.dll', 'gdi32.dll', 'comctl32.dll', 'comd
                 'version.dll', 'ws2_32.dll', 'setupapi.dll', 'bcrypt.dll'}
 
 PLATFORMS = {'win32': 'i686-w64-mingw32', 'win64': 'x86_64-w64-mingw32'}
+# The machine objdump names for each target's executables.
+MACHINES = {'win32': 'pei-i386', 'win64': 'pei-x86-64'}
 
 
 def platform():
@@ -230,8 +232,7 @@ def check_release_program(test, path, target):
     own DLLs, the version resource of this version and its manifest."""
     name = os.path.basename(path)
     headers = objdump_headers(path, target)
-    machine = 'pei-x86-64' if target == 'win64' else 'pei-i386'
-    test.assertIn('file format %s' % machine, headers, name)
+    test.assertIn('file format %s' % MACHINES[target], headers, name)
     dll = int(re.search(r'^DllCharacteristics\s+([0-9a-fA-F]+)', headers, re.M).group(1), 16)
     characteristics = int(re.search(r'^Characteristics\s+0x([0-9a-fA-F]+)', headers, re.M).group(1), 16)
     wanted = {'DYNAMIC_BASE': 0x40, 'NX_COMPAT': 0x100}
