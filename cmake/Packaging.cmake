@@ -55,6 +55,10 @@ if(ORVELLE_PACKAGE_PLATFORM STREQUAL win64)
 else()
     set(CPACK_NSIS_ORVELLE_TARGET x86-unicode)
 endif()
+set(ORVELLE_SETUP_NAME Orvelle-${PROJECT_VERSION}-${ORVELLE_PACKAGE_PLATFORM}-setup)
+# The 32-bit installer names the 64-bit one when it runs on 64-bit Windows.
+string(REGEX REPLACE "-${ORVELLE_PACKAGE_PLATFORM}-setup$" "-win64-setup.exe" CPACK_NSIS_ORVELLE_WIN64_SETUP
+    ${ORVELLE_SETUP_NAME})
 set(CPACK_NSIS_ORVELLE_PLATFORM ${ORVELLE_PACKAGE_PLATFORM})
 set(CPACK_NSIS_ORVELLE_RUNNING_MUTEX ${ORVELLE_RUNNING_MUTEX})
 
@@ -68,7 +72,7 @@ set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/res/ORVELLE.ico)
 # The Start-menu shortcut starts the dialog program.
 get_target_property(ORVELLE_MAIN_PROGRAM ORVELLE OUTPUT_NAME)
 set(CPACK_NSIS_ORVELLE_PROGRAM ${ORVELLE_MAIN_PROGRAM}${CMAKE_EXECUTABLE_SUFFIX})
-# The installer's file name ends in -setup.
+# The installer's file name (ORVELLE_SETUP_NAME).
 configure_file(${PROJECT_SOURCE_DIR}/packaging/CPackOptions.cmake.in ${CMAKE_BINARY_DIR}/CPackOptions.cmake @ONLY)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/CPackOptions.cmake)
 
