@@ -4,6 +4,7 @@
 #include "cli/ConsoleTool.h"
 #include "framework/StartupHardening.h"
 #include "files/DataFile.h"
+#include "framework/RunningMark.h"
 #include "text/LanguageTable.h"
 
 #include <cstdio>
@@ -13,6 +14,7 @@
 int main(int argc, char** argv)
 {
     HardenDllSearch();
+    const CRunningMark running;
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
     CDataFile dataFile;
     const ConsoleEnvironment environment = {

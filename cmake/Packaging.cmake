@@ -1,7 +1,7 @@
-# Packages, made by CPack from the install rules below: a portable zip per
-# target (Orvelle-<version>-win32.zip, -win64.zip) and, from the 32-bit build,
-# the per-user installer Orvelle-<version>-setup.exe (NSIS). The zip and the
-# installer hold the same files because both come from these rules.
+# Packages, made by CPack from the install rules below: per target a portable
+# zip (Orvelle-<version>-win32.zip, -win64.zip) and a per-user installer
+# (Orvelle-<version>-win32-setup.exe, -win64-setup.exe; NSIS). A target's
+# zip and installer hold the same files because both come from these rules.
 #
 #   cmake --build <release build> --target package    # into ORVELLE_PACKAGE_DIR
 
@@ -43,20 +43,24 @@ set(CPACK_SYSTEM_NAME ${ORVELLE_PACKAGE_PLATFORM})
 # The programs are stripped by the release link already.
 set(CPACK_STRIP_FILES OFF)
 set(CPACK_GENERATOR ZIP)
-# Where the kernel cannot execute 32-bit programs the 32-bit installer cannot
-# be tried; a 64-bit build can then make the same installer script with a
-# 64-bit stub and its own programs, for the tests only, into a folder of its
-# own (never beside the shipped packages).
-option(ORVELLE_INSTALLER_TEST_BUILD "64-bit build: also make a 64-bit installer for the tests" OFF)
-set(ORVELLE_TEST_INSTALLER_DIR ${CMAKE_BINARY_DIR}/installer-test)
-set(CPACK_NSIS_ORVELLE_TARGET x86-unicode)
-if(ORVELLE_PACKAGE_PLATFORM STREQUAL win32)
-    # The installer carries the 32-bit programs, which run on every Windows.
-    list(APPEND CPACK_GENERATOR NSIS)
-elseif(ORVELLE_INSTALLER_TEST_BUILD)
-    list(APPEND CPACK_GENERATOR NSIS)
+# Values reach CPack as written here (the mutex name has a backslash).
+set(CPACK_VERBATIM_VARIABLES ON)
+# Each target's installer carries its own programs: Orvelle-<version>-win64-
+# setup.exe (64-bit stub) for 64-bit Windows, -win32-setup.exe for 32-bit
+# Windows. Both install into the same folder under the same uninstall entry,
+# so either replaces the other.
+list(APPEND CPACK_GENERATOR NSIS)
+if(ORVELLE_PACKAGE_PLATFORM STREQUAL win64)
     set(CPACK_NSIS_ORVELLE_TARGET amd64-unicode)
+else()
+    set(CPACK_NSIS_ORVELLE_TARGET x86-unicode)
 endif()
+set(ORVELLE_SETUP_NAME Orvelle-${PROJECT_VERSION}-${ORVELLE_PACKAGE_PLATFORM}-setup)
+# The 32-bit installer names the 64-bit one when it runs on 64-bit Windows.
+string(REGEX REPLACE "-${ORVELLE_PACKAGE_PLATFORM}-setup$" "-win64-setup.exe" CPACK_NSIS_ORVELLE_WIN64_SETUP
+    ${ORVELLE_SETUP_NAME})
+set(CPACK_NSIS_ORVELLE_PLATFORM ${ORVELLE_PACKAGE_PLATFORM})
+set(CPACK_NSIS_ORVELLE_RUNNING_MUTEX ${ORVELLE_RUNNING_MUTEX})
 
 # NSIS: our own script template (packaging/NSIS.template.in) with CPack's
 # file lists, so the uninstaller removes exactly what was installed.
@@ -68,7 +72,7 @@ set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/res/ORVELLE.ico)
 # The Start-menu shortcut starts the dialog program.
 get_target_property(ORVELLE_MAIN_PROGRAM ORVELLE OUTPUT_NAME)
 set(CPACK_NSIS_ORVELLE_PROGRAM ${ORVELLE_MAIN_PROGRAM}${CMAKE_EXECUTABLE_SUFFIX})
-# The installer's own file name has no platform in it.
+# The installer's file name (ORVELLE_SETUP_NAME).
 configure_file(${PROJECT_SOURCE_DIR}/packaging/CPackOptions.cmake.in ${CMAKE_BINARY_DIR}/CPackOptions.cmake @ONLY)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/CPackOptions.cmake)
 

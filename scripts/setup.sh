@@ -22,7 +22,16 @@ have cmake || need+=(cmake)
 have g++ || need+=(g++)
 pkg_installed gcc-multilib || need+=(gcc-multilib)
 have clang++ || need+=(clang)
-pkg_installed libclang-rt-14-dev || need+=(libclang-rt-14-dev)
+# The sanitizer and libFuzzer runtime of the same version as clang (Debian 12
+# has clang 14, Debian 13 clang 19); where clang is still missing, added once
+# it is installed.
+clang_runtime() {
+    local major
+    major=$(clang --version 2>/dev/null | sed -nE 's/.*clang version ([0-9]+)\..*/\1/p' | head -n 1)
+    [ -n "$major" ] && echo "libclang-rt-$major-dev"
+}
+runtime=$(clang_runtime || true)
+[ -z "$runtime" ] || pkg_installed "$runtime" || need+=("$runtime")
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 have python3 || need+=(python3)
 # Packaging: the installer, and the Japanese locale and font its test and
@@ -51,4 +60,8 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 apt-get update -q
 apt-get install -y -q --no-install-recommends "${need[@]}"
+if [ -z "$runtime" ]; then
+    runtime=$(clang_runtime)
+    pkg_installed "$runtime" || apt-get install -y -q --no-install-recommends "$runtime"
+fi
 make_locales

@@ -8,17 +8,17 @@ checks each of them (release build, version) and runs each as its kind says.
 
 import os
 import re
-import shutil
 import struct
 import subprocess
 import sys
 import time
+import xml.etree.ElementTree as ElementTree
 import zipfile
 
 sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'e2e'))
 from harness.ids import Res, TextNo  # noqa: E402
-from harness.orvelle import OrvelleApp, LanguageFile, SOURCE_DIR, windows_path, _die_with_parent  # noqa: E402
+from harness.orvelle import OrvelleApp, LanguageFile, SOURCE_DIR, windows_path, wine_prefix, _die_with_parent  # noqa: E402
 
 # Every program the packages ship, and how a test runs it: 'dialog' to its
 # main dialog, 'console' with --version (it must print the version).
@@ -51,6 +51,8 @@ WINDOWS_DLLS = {'kernel32.dll', 'user32.dll', 'gdi32.dll', 'comctl32.dll', 'comd
                 'version.dll', 'ws2_32.dll', 'setupapi.dll', 'bcrypt.dll'}
 
 PLATFORMS = {'win32': 'i686-w64-mingw32', 'win64': 'x86_64-w64-mingw32'}
+# The machine objdump names for each target's executables.
+MACHINES = {'win32': 'pei-i386', 'win64': 'pei-x86-64'}
 
 
 def platform():
@@ -63,11 +65,9 @@ def version():
 
 
 def package_path(kind):
-    """kind: win32, win64 (the zips) or setup."""
-    suffix = 'setup.exe' if kind == 'setup' else kind + '.zip'
-    path = os.path.join(os.environ['ORVELLE_PACKAGE_DIR'], 'Orvelle-%s-%s' % (version(), suffix))
-    if kind == 'setup' and os.environ.get('ORVELLE_SETUP_EXE'):
-        path = os.environ['ORVELLE_SETUP_EXE']  # the 64-bit test installer
+    """kind: zip or setup, of the tested target."""
+    suffix = {'zip': '.zip', 'setup': '-setup.exe'}[kind]
+    path = os.path.join(os.environ['ORVELLE_PACKAGE_DIR'], 'Orvelle-%s-%s%s' % (version(), platform(), suffix))
     if not os.path.isfile(path):
         raise AssertionError('package not built: %s (build the package target first)' % path)
     return path
@@ -78,8 +78,7 @@ def fresh_prefix():
     prefix = os.environ['WINEPREFIX']
     subprocess.run(['wineserver', '-k'], env=dict(os.environ), stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, timeout=30)
-    shutil.rmtree(prefix, ignore_errors=True)
-    shutil.rmtree(prefix + '.lockdir', ignore_errors=True)
+    wine_prefix('remove', prefix)
     return prefix
 
 
@@ -137,14 +136,103 @@ def version_resource(data):
     return numbers, strings
 
 
+# PE offsets: the optional header's magic, where its data directories start
+# (PE32, PE32+), the resource directory's index, a section header's fields.
+PE_DATA_DIRECTORIES = {0x10B: 96, 0x20B: 112}
+PE_RESOURCE_DIRECTORY = 2
+SECTION_HEADER_SIZE = 40
+SECTION_VIRTUAL_SIZE, SECTION_VIRTUAL_ADDRESS, SECTION_RAW_SIZE, SECTION_RAW_POINTER = 8, 12, 16, 20
+RESOURCE_SUBDIRECTORY = 0x80000000
+RT_MANIFEST = 24
+CREATEPROCESS_MANIFEST_RESOURCE_ID = 1
+# The manifest's namespaces, and the one operating-system id the program must
+# declare so Windows 10 and 11 do not treat it as a legacy program.
+MANIFEST_NS = {'v1': 'urn:schemas-microsoft-com:asm.v1', 'v3': 'urn:schemas-microsoft-com:asm.v3',
+               'compat': 'urn:schemas-microsoft-com:compatibility.v1'}
+WINDOWS_10_ID = '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}'
+
+
+def pe_resource(data, type_id, name_id):
+    """The bytes of the resource type_id/name_id (first language) of a PE
+    image, or None. Every offset is checked against the image."""
+    def u16(at):
+        return struct.unpack_from('<H', data, at)[0]
+
+    def u32(at):
+        return struct.unpack_from('<I', data, at)[0]
+
+    pe = u32(0x3C)
+    if data[pe:pe + 4] != b'PE\0\0':
+        raise AssertionError('not a PE image')
+    sections, optional_size = u16(pe + 6), u16(pe + 20)
+    optional = pe + 24
+    directories = optional + PE_DATA_DIRECTORIES[u16(optional)]
+    resource_rva = u32(directories + 8 * PE_RESOURCE_DIRECTORY)
+    table = optional + optional_size
+
+    def offset(rva):
+        for n in range(sections):
+            header = table + n * SECTION_HEADER_SIZE
+            start = u32(header + SECTION_VIRTUAL_ADDRESS)
+            size = max(u32(header + SECTION_VIRTUAL_SIZE), u32(header + SECTION_RAW_SIZE))
+            if start <= rva < start + size:
+                return u32(header + SECTION_RAW_POINTER) + rva - start
+        raise AssertionError('RVA %#x lies in no section' % rva)
+
+    if resource_rva == 0:
+        return None
+    root = offset(resource_rva)
+
+    def entry(directory, wanted):
+        """The offset field of directory's entry wanted (an id; None: the first)."""
+        named, ids = u16(directory + 12), u16(directory + 14)
+        for n in range(named + ids):
+            at = directory + 16 + 8 * n
+            if wanted is None or (n >= named and u32(at) == wanted):
+                return u32(at + 4)
+        return None
+
+    level = RESOURCE_SUBDIRECTORY
+    for wanted in (type_id, name_id, None):
+        if not level & RESOURCE_SUBDIRECTORY:
+            raise AssertionError('resource tree ends early')
+        level = entry(root + (level & ~RESOURCE_SUBDIRECTORY), wanted)
+        if level is None:
+            return None
+    data_entry = root + level
+    start, size = offset(u32(data_entry)), u32(data_entry + 4)
+    if start + size > len(data):
+        raise AssertionError('resource runs past the end of the image')
+    return data[start:start + size]
+
+
+def check_manifest(test, name, data, kind):
+    """The program's manifest (resource 1): this version, run as the invoker,
+    the supported operating systems; a program with windows also asks for the
+    common controls with visual styles."""
+    manifest = pe_resource(data, RT_MANIFEST, CREATEPROCESS_MANIFEST_RESOURCE_ID)
+    test.assertIsNotNone(manifest, '%s: no manifest' % name)
+    root = ElementTree.fromstring(manifest)
+    identity = root.find('v1:assemblyIdentity', MANIFEST_NS)
+    test.assertIsNotNone(identity, '%s: manifest without assemblyIdentity' % name)
+    test.assertEqual(identity.get('version'), version() + '.0', name)
+    levels = [e.attrib for e in root.iter('{%s}requestedExecutionLevel' % MANIFEST_NS['v3'])]
+    test.assertEqual(levels, [{'level': 'asInvoker', 'uiAccess': 'false'}], name)
+    systems = [e.get('Id') for e in root.iter('{%s}supportedOS' % MANIFEST_NS['compat'])]
+    test.assertIn(WINDOWS_10_ID, systems, name)
+    if kind == 'dialog':
+        controls = [e.get('version') for e in root.iter('{%s}assemblyIdentity' % MANIFEST_NS['v1'])
+                    if e.get('name') == 'Microsoft.Windows.Common-Controls']
+        test.assertEqual(controls, ['6.0.0.0'], name)
+
+
 def check_release_program(test, path, target):
     """A shipped program: the target's machine, stripped, ASLR and DEP (and
     high-entropy ASLR on 64-bit) with its relocations kept, only Windows'
-    own DLLs, and the version resource of this version."""
+    own DLLs, the version resource of this version and its manifest."""
     name = os.path.basename(path)
     headers = objdump_headers(path, target)
-    machine = 'pei-x86-64' if target == 'win64' else 'pei-i386'
-    test.assertIn('file format %s' % machine, headers, name)
+    test.assertIn('file format %s' % MACHINES[target], headers, name)
     dll = int(re.search(r'^DllCharacteristics\s+([0-9a-fA-F]+)', headers, re.M).group(1), 16)
     characteristics = int(re.search(r'^Characteristics\s+0x([0-9a-fA-F]+)', headers, re.M).group(1), 16)
     wanted = {'DYNAMIC_BASE': 0x40, 'NX_COMPAT': 0x100}
@@ -168,6 +256,7 @@ def check_release_program(test, path, target):
     expected = tuple(int(n) for n in version().split('.')) + (0,)
     test.assertEqual(numbers, [expected, expected], name)
     test.assertEqual(strings, [version() + '.0'] * 2, name)
+    check_manifest(test, name, data, PROGRAMS[name])
 
 
 def run_console(path, env, args=('--version',), timeout=60):

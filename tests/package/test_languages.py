@@ -111,7 +111,7 @@ class Shown(OrvelleTestCase):
 
     @classmethod
     def setUpClass(cls):
-        zip_path = package.package_path(PLATFORM)
+        zip_path = package.package_path('zip')
         package.fresh_prefix()
         super().setUpClass()
         cls.folder = package.unzip(zip_path, os.path.join(cls.session.prefix, 'drive_c', 'Tools'))

@@ -1,11 +1,15 @@
 """The installer, as a technician uses it, in a fresh Wine prefix: a silent
 per-user install (files, Start-menu shortcut, entry in the installed-programs
 list), the installed ORVELLE.exe started from its shortcut through a whole
-upgrade against radiosim, a second install over it that keeps the settings
-and the history, and a silent uninstall that leaves only the user's files."""
+upgrade against radiosim, an install and an uninstall refused while the
+program runs, an install that fails on a file it cannot write, a second
+install over it that keeps the settings and the history, and a silent
+uninstall that leaves only the user's files."""
 
+import hashlib
 import os
 import re
+import shutil
 import subprocess
 import sys
 import zipfile
@@ -90,6 +94,16 @@ class Installer(OrvelleTestCase):
         proc = self.wine(self.setup, '/S')
         self.assertEqual(proc.returncode, 0, 'silent install failed')
 
+    def snapshot(self):
+        """Every file under the program folder with its content's hash and
+        its modification time."""
+        found = {}
+        for name in self.files():
+            path = os.path.join(self.folder, name)
+            with open(path, 'rb') as f:
+                found[name] = (hashlib.sha256(f.read()).hexdigest(), os.stat(path).st_mtime_ns)
+        return found
+
     def uninstaller_running(self):
         # NSIS runs its uninstaller from a copy in %TEMP%\~nsuN.tmp.
         return any('\\~nsu' in p['path'].lower() or p['path'].lower().endswith('\\' + UNINSTALLER.lower())
@@ -109,7 +123,7 @@ class Installer(OrvelleTestCase):
         them only the user's files named."""
         self.assertEqual(self.files(), sorted(package.PACKAGE_FILES + [UNINSTALLER] + list(user_files)))
         # The same programs and files as the zip of the same target.
-        with zipfile.ZipFile(package.package_path(package.platform())) as z:
+        with zipfile.ZipFile(package.package_path('zip')) as z:
             for name in z.namelist():
                 if not name.endswith('/'):
                     with open(os.path.join(self.folder, name.split('/', 1)[1]), 'rb') as f:
@@ -160,6 +174,41 @@ class Installer(OrvelleTestCase):
         # Settings are kept beside the program: the folder is writable.
         self.assertEqual(app.ini('ComPort'), str(PORT))
 
+    def refused_while_running(self):
+        """With the installed ORVELLE.exe running, a silent install and a
+        silent uninstall fail and change no file (Windows could replace
+        neither the running program nor delete it); once it is closed the
+        install goes through."""
+        app = package.PackagedApp(self.session, self.folder)
+        self.addCleanup(app.kill)
+        app.start(env=self.env)
+        before = self.snapshot()
+        entry = self.uninstall_entry()
+        # The uninstaller in place (_?=), so its own exit code comes back.
+        for what, command in (('install', [self.setup, '/S']),
+                              ('uninstall', [os.path.join(self.folder, UNINSTALLER), '/S',
+                                             '_?=' + self.programs_dos])):
+            with self.subTest(refused=what):
+                self.assertNotEqual(self.wine(*command).returncode, 0, '%s went on over a running program' % what)
+                self.assertEqual(self.snapshot(), before, 'files changed by the refused %s' % what)
+                self.assertEqual(self.uninstall_entry(), entry)
+                self.assertTrue(os.path.isfile(self.shortcut))
+        self.assertTrue(app.running())
+        self.assertEqual(app.close(), 0)
+        self.install()
+        self.check_installed(user_files=[f for f in before if f not in package.PACKAGE_FILES + [UNINSTALLER]])
+
+    def fails_on_unwritable_file(self):
+        """A file the installer cannot write fails the install with a
+        non-zero exit code instead of being skipped (a directory stands
+        where a language file goes)."""
+        blocked = os.path.join(self.folder, 'ORVELLE-de.lng')
+        os.unlink(blocked)
+        os.makedirs(os.path.join(blocked, 'in-the-way'))
+        self.assertNotEqual(self.wine(self.setup, '/S').returncode, 0, 'the install skipped a file')
+        shutil.rmtree(blocked)
+        self.install()
+
     def test_install_upgrade_reinstall_uninstall(self):
         with open(self.setup, 'rb') as f:
             self.assertIn(b'level="asInvoker"', f.read(), 'the installer would ask for administrator rights')
@@ -167,6 +216,8 @@ class Installer(OrvelleTestCase):
         self.install()
         self.check_installed()
         self.upgrade_through_shortcut()
+        self.refused_while_running()
+        self.fails_on_unwritable_file()
 
         # The user's files: settings (written at the close), history, option file.
         history = os.path.join(self.folder, 'History', 'upgrades.csv')

@@ -16,7 +16,7 @@ PLATFORM = package.platform()
 class PortableZip(OrvelleTestCase):
     @classmethod
     def setUpClass(cls):
-        cls.zip_path = package.package_path(PLATFORM)
+        cls.zip_path = package.package_path('zip')
         package.fresh_prefix()
         super().setUpClass()
         # Where a technician would unpack it: a folder of their own on C:.

@@ -74,7 +74,7 @@ def artifacts_dir():
 
 
 def wine_prefix(verb, prefix):
-    """scripts/wine-prefix: ready, start or stop the prefix and its wineserver."""
+    """scripts/wine-prefix: ready, start, stop or remove the prefix (and its wineserver)."""
     subprocess.run([os.path.join(SCRIPTS_DIR, 'wine-prefix'), verb, prefix], check=True, timeout=300)
 
 

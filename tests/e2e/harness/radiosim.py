@@ -134,8 +134,11 @@ class Radiosim:
         if os.path.lexists(self.link):
             os.unlink(self.link)
         if self._placeholder == "socket":
+            # The ports folder links to a short one (scripts/wine-prefix):
+            # bound by the real path, the socket's stays within 108 bytes.
+            ports = os.path.realpath(os.path.dirname(self.link))
             s = socket.socket(socket.AF_UNIX)
-            s.bind(self.link)
+            s.bind(os.path.join(ports, os.path.basename(self.link)))
             s.close()
         else:
             os.symlink(self._placeholder[1], self.link)
