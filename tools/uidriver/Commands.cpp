@@ -1,7 +1,7 @@
 #include "tools/uidriver/Commands.h"
 
 #include "tools/uidriver/Input.h"
-#include "tools/uidriver/Json.h"
+#include "text/Json.h"
 #include "tools/uidriver/MenuProbe.h"
 #include "tools/uidriver/TreeQuery.h"
 #include "tools/uidriver/WindowQuery.h"
@@ -14,7 +14,7 @@ namespace uidriver {
 
 namespace {
 
-using Handler = std::function<JsonObject(Session&, const Args&)>;
+using Handler = std::function<CJsonObject(Session&, const Args&)>;
 
 HWND ArgHwnd(const Args& a, const char* key = "hwnd")
 {
@@ -72,12 +72,13 @@ bool WaitFor(DWORD timeoutMs, const std::function<bool()>& pred)
     }
 }
 
-JsonObject Ok()
+// Every answer starts with "ok" (main's exit code looks at it).
+CJsonObject Ok()
 {
-    return JsonObject();
+    return CJsonObject().Bool("ok", true);
 }
 
-JsonObject CmdStart(Session& s, const Args& a)
+CJsonObject CmdStart(Session& s, const Args& a)
 {
     std::wstring exe = a.Str("exe");
     std::wstring cmdline = L"\"" + exe + L"\"";
@@ -94,10 +95,10 @@ JsonObject CmdStart(Session& s, const Args& a)
     s.Keep(pi.dwProcessId, pi.hProcess);
     // Let the program reach its first message loop before anyone drives it.
     WaitForInputIdle(pi.hProcess, static_cast<DWORD>(a.Int("idle-ms", 5000)));
-    return Ok().Int("pid", pi.dwProcessId);
+    return Ok().Number("pid", pi.dwProcessId);
 }
 
-JsonObject CmdWaitExit(Session& s, const Args& a)
+CJsonObject CmdWaitExit(Session& s, const Args& a)
 {
     DWORD pid = static_cast<DWORD>(a.Int("pid"));
     HANDLE process = s.Process(pid);
@@ -107,15 +108,15 @@ JsonObject CmdWaitExit(Session& s, const Args& a)
         process = opened.get();
     }
     if (process == nullptr)
-        return Ok().Bool("exited", true).Int("code", -1);
+        return Ok().Bool("exited", true).Number("code", -1);
     if (WaitForSingleObject(process, ArgTimeout(a)) != WAIT_OBJECT_0)
         return Ok().Bool("exited", false);
     DWORD code = 0;
     GetExitCodeProcess(process, &code);
-    return Ok().Bool("exited", true).Int("code", code);
+    return Ok().Bool("exited", true).Number("code", code);
 }
 
-JsonObject CmdKill(Session& s, const Args& a)
+CJsonObject CmdKill(Session& s, const Args& a)
 {
     DWORD pid = static_cast<DWORD>(a.Int("pid"));
     UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
@@ -129,7 +130,7 @@ JsonObject CmdKill(Session& s, const Args& a)
 
 // Processes of the wineserver, with their full image path, so a program
 // started from Linux can be matched to its Windows process id.
-JsonObject CmdProcesses(Session&, const Args& a)
+CJsonObject CmdProcesses(Session&, const Args& a)
 {
     std::wstring name = a.Str("name", L"");
     UniqueHandle snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -137,7 +138,7 @@ JsonObject CmdProcesses(Session&, const Args& a)
         snap.release();
         throw DriverError("cannot list processes");
     }
-    JsonArray list;
+    std::vector<std::string> list;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32FirstW(snap.get(), &entry); more; more = Process32NextW(snap.get(), &entry)) {
@@ -148,24 +149,24 @@ JsonObject CmdProcesses(Session&, const Args& a)
         UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
         if (process)
             QueryFullProcessImageNameW(process.get(), 0, path, &size);
-        JsonObject o;
-        o.Int("pid", entry.th32ProcessID)
-            .Str("exe", std::wstring(entry.szExeFile))
-            .Str("path", std::wstring(path));
-        list.Push(o.Dump());
+        CJsonObject o;
+        o.Number("pid", entry.th32ProcessID)
+            .String("exe", WideToUtf8(std::wstring(entry.szExeFile)))
+            .String("path", WideToUtf8(std::wstring(path)));
+        list.push_back(o.Text());
     }
-    return Ok().Raw("processes", list.Dump());
+    return Ok().Raw("processes", JsonList(list));
 }
 
-JsonObject CmdWindows(Session&, const Args& a)
+CJsonObject CmdWindows(Session&, const Args& a)
 {
-    JsonArray list;
+    std::vector<std::string> list;
     for (HWND hwnd : FindTopLevel(ArgFilter(a)))
-        list.Push(DescribeWindow(hwnd, a.Flag("children")));
-    return Ok().Raw("windows", list.Dump());
+        list.push_back(DescribeWindow(hwnd, a.Flag("children")));
+    return Ok().Raw("windows", JsonList(list));
 }
 
-JsonObject CmdWaitWindow(Session&, const Args& a)
+CJsonObject CmdWaitWindow(Session&, const Args& a)
 {
     WindowFilter f = ArgFilter(a);
     std::vector<HWND> found;
@@ -182,7 +183,7 @@ JsonObject CmdWaitWindow(Session&, const Args& a)
     return Ok().Raw("window", box ? DescribeMessageBox(found.front()) : DescribeWindow(found.front(), false));
 }
 
-JsonObject CmdWaitGone(Session&, const Args& a)
+CJsonObject CmdWaitGone(Session&, const Args& a)
 {
     HWND hwnd = reinterpret_cast<HWND>(static_cast<UINT_PTR>(a.Int("hwnd")));
     if (!WaitFor(ArgTimeout(a), [&] { return !IsWindow(hwnd) || !IsWindowVisible(hwnd); }))
@@ -190,23 +191,23 @@ JsonObject CmdWaitGone(Session&, const Args& a)
     return Ok();
 }
 
-JsonObject CmdInfo(Session&, const Args& a)
+CJsonObject CmdInfo(Session&, const Args& a)
 {
     return Ok().Raw("window", DescribeWindow(ArgHwnd(a), !a.Flag("no-children")));
 }
 
-JsonObject CmdMessageBox(Session&, const Args& a)
+CJsonObject CmdMessageBox(Session&, const Args& a)
 {
     HWND hwnd = ArgHwnd(a);
     return Ok().Raw("window", DescribeMessageBox(hwnd));
 }
 
-JsonObject CmdText(Session&, const Args& a)
+CJsonObject CmdText(Session&, const Args& a)
 {
-    return Ok().Str("text", TextOf(ArgTarget(a)));
+    return Ok().String("text", WideToUtf8(TextOf(ArgTarget(a))));
 }
 
-JsonObject CmdSetText(Session&, const Args& a)
+CJsonObject CmdSetText(Session&, const Args& a)
 {
     HWND target = ArgTarget(a);
     std::wstring text = a.Str("text", L"");
@@ -217,10 +218,10 @@ JsonObject CmdSetText(Session&, const Args& a)
     return Ok();
 }
 
-JsonObject CmdState(Session&, const Args& a)
+CJsonObject CmdState(Session&, const Args& a)
 {
     HWND target = ArgTarget(a);
-    JsonObject o = Ok();
+    CJsonObject o = Ok();
     o.Bool("enabled", IsWindowEnabled(target) != 0).Bool("visible", IsWindowVisible(target) != 0);
     int check = CheckState(target);
     if (check >= 0)
@@ -228,16 +229,16 @@ JsonObject CmdState(Session&, const Args& a)
     DWORD_PTR sel = 0;
     if (ClassOf(target) == L"Edit" &&
         SendMessageTimeoutW(target, EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &sel)) {
-        o.Int("sel_start", LOWORD(sel)).Int("sel_end", HIWORD(sel));
+        o.Number("sel_start", LOWORD(sel)).Number("sel_end", HIWORD(sel));
         DWORD_PTR limit = 0;
         SendMessageTimeoutW(target, EM_GETLIMITTEXT, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &limit);
-        o.Int("limit", static_cast<long long>(limit));
+        o.Number("limit", static_cast<long long>(limit));
     }
     return o;
 }
 
 // Selects characters start to end of an edit control (end -1: to the end).
-JsonObject CmdSelect(Session&, const Args& a)
+CJsonObject CmdSelect(Session&, const Args& a)
 {
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutW(ArgTarget(a), EM_SETSEL, static_cast<WPARAM>(a.Int("start", 0)),
@@ -249,7 +250,7 @@ JsonObject CmdSelect(Session&, const Args& a)
 
 // BM_CLICK is posted, not sent: the click may open a modal box, and a sent
 // message would hold the driver until that box closes.
-JsonObject CmdClick(Session&, const Args& a)
+CJsonObject CmdClick(Session&, const Args& a)
 {
     HWND target = ArgTarget(a);
     if (a.Flag("mouse"))
@@ -261,7 +262,7 @@ JsonObject CmdClick(Session&, const Args& a)
     return Ok();
 }
 
-JsonObject CmdCommand(Session&, const Args& a)
+CJsonObject CmdCommand(Session&, const Args& a)
 {
     HWND hwnd = ArgHwnd(a);
     WPARAM w = MAKEWPARAM(static_cast<WORD>(a.Int("id")), static_cast<WORD>(a.Int("notify", 0)));
@@ -272,19 +273,19 @@ JsonObject CmdCommand(Session&, const Args& a)
     return Ok();
 }
 
-JsonObject CmdSysCommand(Session&, const Args& a)
+CJsonObject CmdSysCommand(Session&, const Args& a)
 {
     PostMessageW(ArgHwnd(a), WM_SYSCOMMAND, static_cast<WPARAM>(a.Int("sc")), 0);
     return Ok();
 }
 
-JsonObject CmdClose(Session&, const Args& a)
+CJsonObject CmdClose(Session&, const Args& a)
 {
     PostMessageW(ArgHwnd(a), WM_CLOSE, 0, 0);
     return Ok();
 }
 
-JsonObject CmdChars(Session&, const Args& a)
+CJsonObject CmdChars(Session&, const Args& a)
 {
     HWND target = ArgTarget(a);
     bool post = a.Flag("post");
@@ -295,7 +296,7 @@ JsonObject CmdChars(Session&, const Args& a)
     return Ok();
 }
 
-JsonObject CmdKey(Session&, const Args& a)
+CJsonObject CmdKey(Session&, const Args& a)
 {
     HWND target = ArgTarget(a);
     bool down = !a.Flag("up-only");
@@ -304,7 +305,7 @@ JsonObject CmdKey(Session&, const Args& a)
     return Ok();
 }
 
-JsonObject CmdInput(Session&, const Args& a)
+CJsonObject CmdInput(Session&, const Args& a)
 {
     if (a.Has("hwnd") && !Activate(ArgHwnd(a)))
         throw DriverError("could not bring the window to the foreground");
@@ -315,45 +316,45 @@ JsonObject CmdInput(Session&, const Args& a)
     return Ok();
 }
 
-JsonObject CmdActivate(Session&, const Args& a)
+CJsonObject CmdActivate(Session&, const Args& a)
 {
     return Ok().Bool("foreground", Activate(ArgHwnd(a)));
 }
 
-JsonObject CmdFocus(Session&, const Args& a)
+CJsonObject CmdFocus(Session&, const Args& a)
 {
     std::string how = FocusControl(ArgTarget(a));
     if (how.empty())
         throw DriverError("could not give the control the focus");
-    return Ok().Str("how", how);
+    return Ok().String("how", how);
 }
 
-JsonObject CmdFocused(Session&, const Args& a)
+CJsonObject CmdFocused(Session&, const Args& a)
 {
     HWND hwnd = ArgHwnd(a);
     FocusInfo f = FocusOf(hwnd);
-    JsonObject o = Ok();
+    CJsonObject o = Ok();
     o.Raw("focus", HwndJson(f.focus))
-        .Int("focus_id", f.focus && IsChild(hwnd, f.focus) ? ControlId(f.focus) : -1)
+        .Number("focus_id", f.focus && IsChild(hwnd, f.focus) ? ControlId(f.focus) : -1)
         .Raw("active", HwndJson(f.active))
         .Raw("foreground", HwndJson(f.foreground));
     return o;
 }
 
 // The selected item of a tree view with its parents, root first.
-JsonObject CmdTreeSelection(Session&, const Args& a)
+CJsonObject CmdTreeSelection(Session&, const Args& a)
 {
-    JsonArray path;
+    std::vector<std::string> path;
     for (const std::wstring& text : TreeSelectionPath(ArgTarget(a)))
-        path.Push(JsonString(text));
-    return Ok().Raw("selected", path.Dump());
+        path.push_back(JsonString(WideToUtf8(text)));
+    return Ok().Raw("selected", JsonList(path));
 }
 
-JsonObject CmdClipboard(Session&, const Args& a)
+CJsonObject CmdClipboard(Session&, const Args& a)
 {
     if (!OpenClipboard(nullptr))
         throw DriverError("clipboard busy");
-    JsonObject o = Ok();
+    CJsonObject o = Ok();
     if (a.Has("text")) {
         std::wstring text = a.Str("text");
         EmptyClipboard();
@@ -367,14 +368,14 @@ JsonObject CmdClipboard(Session&, const Args& a)
         }
     } else if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
         auto* p = static_cast<const wchar_t*>(GlobalLock(data));
-        o.Str("text", std::wstring(p ? p : L""));
+        o.String("text", WideToUtf8(std::wstring(p ? p : L"")));
         GlobalUnlock(data);
     }
     CloseClipboard();
     return o;
 }
 
-JsonObject CmdMenu(Session&, const Args& a)
+CJsonObject CmdMenu(Session&, const Args& a)
 {
     std::string menu;
     std::string error = ReadMenu(ArgHwnd(a), a.Int("timeout-ms", 5000), menu);
@@ -383,7 +384,7 @@ JsonObject CmdMenu(Session&, const Args& a)
     return Ok().Raw("menu", menu);
 }
 
-JsonObject CmdSleep(Session&, const Args& a)
+CJsonObject CmdSleep(Session&, const Args& a)
 {
     Sleep(static_cast<DWORD>(a.Int("ms")));
     return Ok();
@@ -437,14 +438,14 @@ std::string RunCommand(Session& session, const Args& args)
 {
     auto it = Table().find(args.command);
     if (it == Table().end())
-        return JsonObject()
+        return CJsonObject()
             .Bool("ok", false)
-            .Str("error", "unknown command " + WideToUtf8(args.command))
-            .Dump();
+            .String("error", "unknown command " + WideToUtf8(args.command))
+            .Text();
     try {
-        return JsonObject().Bool("ok", true).Merge(it->second(session, args)).Dump();
+        return it->second(session, args).Text();
     } catch (const DriverError& e) {
-        return JsonObject().Bool("ok", false).Str("error", std::string(e.what())).Dump();
+        return CJsonObject().Bool("ok", false).String("error", std::string(e.what())).Text();
     }
 }
 

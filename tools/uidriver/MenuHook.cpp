@@ -1,6 +1,7 @@
 // The hook library the driver puts into the program under test to read its
 // menu from inside (see MenuProbe.h).
-#include "tools/uidriver/Json.h"
+#include "text/Json.h"
+#include "tools/uidriver/Args.h"
 #include "tools/uidriver/MenuProbe.h"
 
 #include <windows.h>
@@ -19,38 +20,38 @@ std::string DescribeItem(HMENU menu, int pos, int depth)
     mii.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STATE | MIIM_STRING | MIIM_SUBMENU;
     mii.dwTypeData = text;
     mii.cch = 511;
-    JsonObject o;
-    o.Int("position", pos);
+    CJsonObject o;
+    o.Number("position", pos);
     if (!GetMenuItemInfoW(menu, static_cast<UINT>(pos), TRUE, &mii))
-        return o.Str("error", "GetMenuItemInfo failed").Dump();
-    o.Int("id", static_cast<long long>(mii.wID))
-        .Str("text", std::wstring(text))
+        return o.String("error", "GetMenuItemInfo failed").Text();
+    o.Number("id", static_cast<long long>(mii.wID))
+        .String("text", WideToUtf8(std::wstring(text)))
         .Bool("separator", (mii.fType & MFT_SEPARATOR) != 0)
         .Bool("enabled", (mii.fState & (MFS_DISABLED | MFS_GRAYED)) == 0)
         .Bool("grayed", (mii.fState & MFS_GRAYED) != 0)
         .Bool("checked", (mii.fState & MFS_CHECKED) != 0);
     if (mii.hSubMenu != nullptr && depth < 8)
         o.Raw("items", DescribeMenu(mii.hSubMenu, depth + 1));
-    return o.Dump();
+    return o.Text();
 }
 
 std::string DescribeMenu(HMENU menu, int depth)
 {
-    JsonArray items;
+    std::vector<std::string> items;
     int count = GetMenuItemCount(menu);
     for (int i = 0; i < count; ++i)
-        items.Push(DescribeItem(menu, i, depth));
-    return items.Dump();
+        items.push_back(DescribeItem(menu, i, depth));
+    return JsonList(items);
 }
 
 std::string DescribeWindowMenus(HWND hwnd)
 {
-    JsonObject o;
+    CJsonObject o;
     HMENU bar = GetMenu(hwnd);
     o.Raw("bar", bar ? DescribeMenu(bar, 0) : "null");
     HMENU system = GetSystemMenu(hwnd, FALSE);
     o.Raw("system", system ? DescribeMenu(system, 0) : "null");
-    return o.Dump();
+    return o.Text();
 }
 
 } // namespace
