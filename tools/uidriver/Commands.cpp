@@ -384,6 +384,20 @@ CJsonObject CmdMenu(Session&, const Args& a)
     return Ok().Raw("menu", menu);
 }
 
+// A barrier in the program's queue: answers once the window's thread has
+// taken every message posted before (--input: every input sent before).
+CJsonObject CmdSync(Session&, const Args& a)
+{
+    HWND hwnd = ArgHwnd(a);
+    const bool input = a.Flag("input");
+    if (input && !Activate(hwnd))
+        throw DriverError("could not bring the window to the foreground");
+    std::string error = SyncQueue(hwnd, input, a.Int("timeout-ms", 5000));
+    if (!error.empty())
+        throw DriverError(error);
+    return Ok();
+}
+
 CJsonObject CmdSleep(Session&, const Args& a)
 {
     Sleep(static_cast<DWORD>(a.Int("ms")));
@@ -420,6 +434,7 @@ const std::map<std::wstring, Handler>& Table()
         {L"tree-selection", CmdTreeSelection},
         {L"clipboard", CmdClipboard},
         {L"menu", CmdMenu},
+        {L"sync", CmdSync},
         {L"sleep", CmdSleep},
     };
     // clang-format on

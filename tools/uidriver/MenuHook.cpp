@@ -54,20 +54,37 @@ std::string DescribeWindowMenus(HWND hwnd)
     return o.Text();
 }
 
+void Answer(HWND reply, HWND from, ULONG_PTR tag, std::string json)
+{
+    COPYDATASTRUCT cds{tag, static_cast<DWORD>(json.size()), json.empty() ? nullptr : &json[0]};
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(reply, WM_COPYDATA, reinterpret_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&cds),
+                        SMTO_ABORTIFHUNG, 5000, &result);
+}
+
 } // namespace
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK MenuProbeHook(int code, WPARAM wParam, LPARAM lParam)
 {
     static const UINT probe = RegisterWindowMessageW(kMenuProbeMessage);
+    static const UINT sync = RegisterWindowMessageW(kSyncMessage);
     auto* msg = reinterpret_cast<MSG*>(lParam);
-    if (code == HC_ACTION && wParam == PM_REMOVE && msg != nullptr && msg->message == probe) {
-        std::string json = DescribeWindowMenus(msg->hwnd);
-        COPYDATASTRUCT cds{kMenuProbeCopyTag, static_cast<DWORD>(json.size()), &json[0]};
-        DWORD_PTR result = 0;
-        SendMessageTimeoutW(reinterpret_cast<HWND>(msg->wParam), WM_COPYDATA,
-                            reinterpret_cast<WPARAM>(msg->hwnd), reinterpret_cast<LPARAM>(&cds),
-                            SMTO_ABORTIFHUNG, 5000, &result);
-        msg->message = WM_NULL; // the program never sees the probe
+    if (code != HC_ACTION || wParam != PM_REMOVE || msg == nullptr)
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    // The program never sees a probe: each becomes WM_NULL.
+    if (msg->message == probe) {
+        Answer(reinterpret_cast<HWND>(msg->wParam), msg->hwnd, kMenuProbeCopyTag,
+               DescribeWindowMenus(msg->hwnd));
+        msg->message = WM_NULL;
+    } else if (msg->message == sync) {
+        Answer(reinterpret_cast<HWND>(msg->wParam), msg->hwnd, kSyncCopyTag, std::string());
+        msg->message = WM_NULL;
+    } else if ((msg->message == WM_KEYDOWN || msg->message == WM_KEYUP) && msg->wParam == kSyncKey) {
+        // The input barrier answers once its key is released.
+        const auto reply = reinterpret_cast<HWND>(GetMessageExtraInfo());
+        if (msg->message == WM_KEYUP && IsWindow(reply))
+            Answer(reply, msg->hwnd, kSyncCopyTag, std::string());
+        msg->message = WM_NULL;
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
