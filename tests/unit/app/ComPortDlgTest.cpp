@@ -4,7 +4,7 @@
 #include "tests/support/ScriptedDialog.h"
 
 #include "app/Globals.h"
-#include "tests/unit/link/FakeTransceiver.h"
+#include "tests/support/FakeTransceiver.h"
 
 #include <gtest/gtest.h>
 

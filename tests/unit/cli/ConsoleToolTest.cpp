@@ -5,7 +5,7 @@
 
 #include "cli/CliArgs.h"
 #include "tests/support/TempFolder.h"
-#include "tests/unit/link/FakeTransceiver.h"
+#include "tests/support/FakeTransceiver.h"
 #include "text/LanguageTable.h"
 #include "upgrade/OptionFormat.h"
 
