@@ -7,6 +7,7 @@
 #include "framework/AppMessageBox.h"
 #include "framework/FileDialog.h"
 #include "framework/PaintDC.h"
+#include "framework/Path.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
 #include "text/TextNumbers.h"
@@ -43,9 +44,6 @@ const CDialogText::Entry kSetupMenuTexts[] = {{ID_SETUP_COMPORT, TextNo::kComPor
 constexpr int kFileMenuPosition = 0;
 constexpr int kSetupMenuPosition = 1;
 constexpr int kExitItemPosition = 0;
-
-// The path edit holds a full path: 260 characters.
-constexpr int kPathLimit = 260;
 
 const char kOptionFileDescription[] = "Upgrade Option File";
 
@@ -132,7 +130,7 @@ BOOL CUpgradeDlg::OnInitDialog()
     theDialogText.SetMenuTexts(::GetSubMenu(menu, kSetupMenuPosition), kSetupMenuTexts);
     theDialogText.SetItemTexts(this, kItemTexts);
 
-    theDialogText.SetupEdit(this, IDC_PATH_EDIT, CFilterEdit::kPathFilter, kPathLimit, "");
+    theDialogText.SetupEdit(this, IDC_PATH_EDIT, CFilterEdit::kPathFilter, kLongestPath, "");
     if (m_nMode == 1) {
         m_PathEdit.SetWindowText(m_strFolderPath);
         CheckDlgButton(IDC_FOLDER_MODE, BST_CHECKED);

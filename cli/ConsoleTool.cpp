@@ -1,7 +1,7 @@
 #include "cli/ConsoleTool.h"
 
 #include "cli/CliArgs.h"
-#include "cli/CliJson.h"
+#include "text/Json.h"
 #include "files/DataFile.h"
 #include "framework/AppMessageBox.h"
 #include "link/PortList.h"

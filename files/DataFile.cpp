@@ -4,13 +4,15 @@
 
 #include "files/FindHandle.h"
 #include "files/ModulePath.h"
+#include "framework/Path.h"
 
 #include <windows.h>
 
 namespace {
 
-// A settings value arrives in a buffer of this size: at most 259 characters.
-constexpr DWORD kProfileValueSize = 260;
+// A settings value (a folder or a file) is read as a path: at most 259
+// characters.
+constexpr DWORD kProfileValueSize = kLongestPath;
 
 } // namespace
 
@@ -59,9 +61,9 @@ long CDataFile::ExistOptionFileToModel(CString* pattern, _finddata_t* entry, int
 
 CString CDataFile::GetExePath()
 {
-    char buffer[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    return ExeFolderFromModulePath(buffer, length, MAX_PATH);
+    char buffer[kLongestPath] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, buffer, kLongestPath);
+    return ExeFolderFromModulePath(buffer, length, kLongestPath);
 }
 
 CString CDataFile::GetDefDirPath()

@@ -162,9 +162,12 @@ int CString::Replace(const char* oldText, const char* newText)
         if (std::memcmp(s + pos, oldText, static_cast<size_t>(oldLength)) == 0) {
             result.append(m_s, static_cast<size_t>(copied), static_cast<size_t>(pos - copied));
             result += newText;
-            pos += oldLength;
-            copied = pos;
             ++count;
+            // Carry on from the first character start at or after the match,
+            // even when oldText ends in a lead byte.
+            copied = pos + oldLength;
+            while (pos < copied)
+                pos += AnsiCharLength(s, pos, length);
         } else {
             pos += AnsiCharLength(s, pos, length);
         }

@@ -12,13 +12,15 @@
 #include <string>
 
 #include "framework/CString.h"
+#include "framework/Path.h"
 
 class CWnd;
 
 class CFileDialog {
 public:
-    // The file-name buffer holds a full path: 260 characters and the NUL.
-    static constexpr int kFileNameBufferSize = 261;
+    // The file-name buffer holds a full path of kLongestPath characters and
+    // the NUL.
+    static constexpr int kFileNameBufferSize = kLongestPath + 1;
 
     CFileDialog(BOOL openFileDialog, const char* defaultExtension = nullptr, const char* fileName = nullptr,
                 DWORD flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, const char* filter = nullptr,

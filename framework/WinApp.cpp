@@ -77,8 +77,9 @@ HINSTANCE AfxGetInstanceHandle()
 int AfxWinMain(CWinApp& app, HINSTANCE instance)
 {
     app.m_hInstance = instance;
-    // The program's modal dialogs run their own loops inside InitInstance;
-    // a false result ends the program here.
+    // The program's modal dialogs run their own loops inside InitInstance,
+    // so there is no message loop after it: whatever it returns, the program
+    // ends with ExitInstance's code.
     app.InitInstance();
     return app.ExitInstance();
 }

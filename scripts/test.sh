@@ -121,10 +121,10 @@ for target in win32 win64; do
     else
         toolchain=cmake/toolchain-x86_64-w64-mingw32.cmake
     fi
-    native_tools=
-    [ "$target" = "$e2e_target" ] && native_tools=$build/native
+    e2e=OFF
+    [ "$target" = "$e2e_target" ] && e2e=ON
     configure_and_build "$build/$target" --toolchain "$root/$toolchain" -DCMAKE_BUILD_TYPE=Debug \
-        -DORVELLE_NATIVE_BUILD_DIR="$native_tools"
+        -DORVELLE_E2E_TESTS=$e2e -DORVELLE_NATIVE_BUILD_DIR="$build/native"
     # A target whose programs this machine cannot execute is built and
     # packaged, not run.
     runs=1

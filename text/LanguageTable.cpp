@@ -1,11 +1,9 @@
 #include "text/LanguageTable.h"
 
-#include "framework/Mbcs.h"
 #include "text/TextFile.h"
 
 #include <cstring>
 #include <new>
-#include <string>
 #include <vector>
 
 namespace {
@@ -35,44 +33,12 @@ const char kNumberMarker[] = "^#";
 // Shared by every lookup of a text that does not exist.
 const char kNoText[] = "";
 
-// Replaces every occurrence of from, left to right without overlap, looking
-// only at character starts, so the trail byte of a double-byte character
-// never begins a match (the same result as CString::Replace, in one pass).
-int ReplaceChars(CString& text, const char* from, const char* to)
-{
-    const int length = text.GetLength();
-    const int fromLength = static_cast<int>(std::strlen(from));
-    const char* s = text.GetString();
-    std::string result;
-    int count = 0;
-    int copied = 0;
-    for (int pos = 0; pos + fromLength <= length;) {
-        if (std::memcmp(s + pos, from, static_cast<size_t>(fromLength)) != 0) {
-            pos += AnsiCharLength(s, pos, length);
-            continue;
-        }
-        result.append(s + copied, static_cast<size_t>(pos - copied));
-        result += to;
-        ++count;
-        // Carry on from the first character start at or after the match.
-        const int next = pos + fromLength;
-        while (pos < next)
-            pos += AnsiCharLength(s, pos, length);
-        copied = next;
-    }
-    if (count) {
-        result.append(s + copied, static_cast<size_t>(length - copied));
-        text = CString(result);
-    }
-    return count;
-}
-
 // Turns the escapes in place: once turned, a text holds no escape any more.
 const char* TurnEscapes(CString& text)
 {
-    ReplaceChars(text, "\\n", "\n");
-    ReplaceChars(text, "\\t", "\t");
-    ReplaceChars(text, "\\a", ",");
+    text.Replace("\\n", "\n");
+    text.Replace("\\t", "\t");
+    text.Replace("\\a", ",");
     return text.GetString();
 }
 
@@ -141,7 +107,7 @@ int CLanguageTable::Parse(const char* bytes, int length, const char* language)
             if (!std::strstr(line.m_text.GetString(), kNumberMarker))
                 continue;
             CString key = line.GetField(0, kSeparator);
-            if (ReplaceChars(key, kNumberMarker, "") == 0)
+            if (key.Replace(kNumberMarker, "") == 0)
                 continue; // headings, comments, blank lines
             const int n = KeyIndex(key);
             if (n >= m_textCount && n < m_textCount + kAddedCount) {

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "framework/CString.h"
+#include "framework/Path.h"
 #include "text/DelimitedText.h"
 #include "text/TextNumbers.h"
 
@@ -84,11 +85,10 @@ public:
 private:
     static const int kTextCount = TextNo::kCount;
     static const int kAddedCount = TextNo::kAddedEnd - TextNo::kFirstAdded;
-    static const int kPathSize = 260;
 
     int FindRow(const CDelimitedText& document, int lineCount, const char* marker, CDelimitedText& row);
 
-    char m_path[kPathSize];
+    char m_path[kLongestPath];
     int m_keyEntryLength;
     CDelimitedText m_fontRow;
     CString m_keyList;

@@ -20,8 +20,8 @@ int CLanguageTable::Open(const char* language)
     // folders and the search path. A result of 0 means not found; one of the
     // buffer's size or more is the size a longer path would need, and the
     // buffer then holds nothing usable.
-    const DWORD length = SearchPathA(nullptr, m_fileName, nullptr, kPathSize, m_path, nullptr);
-    if (length == 0 || length >= static_cast<DWORD>(kPathSize)) {
+    const DWORD length = SearchPathA(nullptr, m_fileName, nullptr, kLongestPath, m_path, nullptr);
+    if (length == 0 || length >= static_cast<DWORD>(kLongestPath)) {
         m_path[0] = '\0';
         AppMessageBox(nullptr, kNotFound, kCaption, MB_OK | MB_ICONERROR);
         return 0;

@@ -1,6 +1,8 @@
-// The numbers of the language texts: every caption, label, menu item and
-// message of the program is named here, once. The language file holds the
-// texts in this order.
+// The numbers of the language texts: the captions, labels, menu items and
+// messages the language file translates, each named here once. The language
+// file holds the texts in this order. The few texts that stay English are
+// kept beside their code: the language file's own failures
+// (text/LanguageTableOpen_win.cpp) and the console tool's usage and reasons.
 #pragma once
 
 namespace TextNo {

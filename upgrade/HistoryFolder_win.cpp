@@ -1,6 +1,7 @@
 #include "upgrade/HistoryFolder.h"
 
 #include "files/FileHandle.h"
+#include "framework/Path.h"
 #include "upgrade/HistoryFileApi.h"
 
 #include <windows.h>
@@ -43,12 +44,6 @@ bool Fail(const CString& path, DWORD code, CString& error)
     return false;
 }
 
-bool EndsWithSeparator(const CString& path)
-{
-    const int last = path.GetLength() - 1;
-    return path.ReverseFind('\\') == last || path.ReverseFind('/') == last;
-}
-
 } // namespace
 
 HistoryTime LocalHistoryTime()
@@ -67,13 +62,13 @@ CString CHistoryFolder::FolderPath() const
 {
     if (m_base.IsEmpty())
         return CString();
-    return m_base + (EndsWithSeparator(m_base) ? "" : "\\") + History::kFolderName;
+    return JoinPath(m_base, History::kFolderName);
 }
 
 CString CHistoryFolder::FilePath() const
 {
     const CString folder = FolderPath();
-    return folder.IsEmpty() ? folder : folder + "\\" + History::kFileName;
+    return folder.IsEmpty() ? folder : JoinPath(folder, History::kFileName);
 }
 
 HistoryTime CHistoryFolder::Now()

@@ -3,6 +3,7 @@
 #include "files/DataFile.h"
 #include "files/FindHandle.h"
 #include "framework/Mbcs.h"
+#include "framework/Path.h"
 #include "text/TextNumbers.h"
 #include "upgrade/OptionFormat.h"
 #include "upgrade/OptionLogic.h"
@@ -28,13 +29,6 @@ void ForEachMatch(CDataFile& dataFile, const CString& pattern,
 }
 
 } // namespace
-
-CString JoinPath(const CString& folder, const char* name)
-{
-    if (EndsWithBackslash(folder.GetString(), folder.GetLength()))
-        return folder + name;
-    return folder + "\\" + name;
-}
 
 CString OptionFolderPattern(const CString& folder)
 {

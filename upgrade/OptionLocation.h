@@ -10,10 +10,6 @@
 class CDataFile;
 class COptionLogic;
 
-// folder and name joined by one backslash, also when folder already ends in
-// one (a drive root such as "E:\").
-CString JoinPath(const CString& folder, const char* name);
-
 // The pattern that finds the option files of folder.
 CString OptionFolderPattern(const CString& folder);
 

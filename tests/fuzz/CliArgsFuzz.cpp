@@ -3,7 +3,7 @@
 // lists must satisfy the grammar; every reason is one short line; every JSON
 // string is plain ASCII and well formed.
 #include "cli/CliArgs.h"
-#include "cli/CliJson.h"
+#include "text/Json.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -42,6 +42,8 @@ Args ParseArgs(const std::vector<std::wstring>& tokens);
 Args ParseServeLine(const std::string& line);
 
 std::wstring Utf8ToWide(const std::string& text);
+// Window texts are UTF-16; the JSON writer of the answers (text/Json.h) takes
+// UTF-8, so every text goes through here on its way out.
 std::string WideToUtf8(const std::wstring& text);
 long long ParseNumber(const std::wstring& text);
 // "7e,7f,0x80" or "126 127": a list of numbers.

@@ -1,6 +1,7 @@
 #include "tools/uidriver/WindowQuery.h"
 
-#include "tools/uidriver/Json.h"
+#include "text/Json.h"
+#include "tools/uidriver/Args.h"
 
 #include <algorithm>
 
@@ -84,26 +85,29 @@ std::string RectJson(HWND hwnd)
 {
     RECT r{};
     GetWindowRect(hwnd, &r);
-    JsonObject o;
-    o.Int("x", r.left).Int("y", r.top).Int("width", r.right - r.left).Int("height", r.bottom - r.top);
-    return o.Dump();
+    CJsonObject o;
+    o.Number("x", r.left)
+        .Number("y", r.top)
+        .Number("width", r.right - r.left)
+        .Number("height", r.bottom - r.top);
+    return o.Text();
 }
 
 std::string DescribeChild(HWND hwnd)
 {
-    JsonObject o;
-    o.Int("hwnd", reinterpret_cast<UINT_PTR>(hwnd))
-        .Int("id", ControlId(hwnd))
-        .Str("class", ClassOf(hwnd))
-        .Str("text", TextOf(hwnd))
-        .Int("style", GetWindowLongW(hwnd, GWL_STYLE))
+    CJsonObject o;
+    o.Number("hwnd", reinterpret_cast<UINT_PTR>(hwnd))
+        .Number("id", ControlId(hwnd))
+        .String("class", WideToUtf8(ClassOf(hwnd)))
+        .String("text", WideToUtf8(TextOf(hwnd)))
+        .Number("style", GetWindowLongW(hwnd, GWL_STYLE))
         .Bool("visible", IsWindowVisible(hwnd) != 0)
         .Bool("enabled", IsWindowEnabled(hwnd) != 0)
         .Raw("rect", RectJson(hwnd));
     int check = CheckState(hwnd);
     if (check >= 0)
         o.Bool("checked", check == BST_CHECKED);
-    return o.Dump();
+    return o.Text();
 }
 
 } // namespace
@@ -200,13 +204,13 @@ std::string HwndJson(HWND hwnd)
 
 std::string DescribeWindow(HWND hwnd, bool children)
 {
-    JsonObject o;
-    o.Int("hwnd", reinterpret_cast<UINT_PTR>(hwnd))
-        .Int("pid", ProcessOf(hwnd))
-        .Str("class", ClassOf(hwnd))
-        .Str("caption", TextOf(hwnd))
-        .Int("style", GetWindowLongW(hwnd, GWL_STYLE))
-        .Int("exstyle", GetWindowLongW(hwnd, GWL_EXSTYLE))
+    CJsonObject o;
+    o.Number("hwnd", reinterpret_cast<UINT_PTR>(hwnd))
+        .Number("pid", ProcessOf(hwnd))
+        .String("class", WideToUtf8(ClassOf(hwnd)))
+        .String("caption", WideToUtf8(TextOf(hwnd)))
+        .Number("style", GetWindowLongW(hwnd, GWL_STYLE))
+        .Number("exstyle", GetWindowLongW(hwnd, GWL_EXSTYLE))
         .Bool("visible", IsWindowVisible(hwnd) != 0)
         .Bool("enabled", IsWindowEnabled(hwnd) != 0)
         .Bool("iconic", IsIconic(hwnd) != 0)
@@ -214,44 +218,44 @@ std::string DescribeWindow(HWND hwnd, bool children)
         .Raw("rect", RectJson(hwnd));
     FocusInfo focus = FocusOf(hwnd);
     o.Raw("focus", HwndJson(focus.focus))
-        .Int("focus_id", focus.focus && IsChild(hwnd, focus.focus) ? ControlId(focus.focus) : -1)
+        .Number("focus_id", focus.focus && IsChild(hwnd, focus.focus) ? ControlId(focus.focus) : -1)
         .Raw("active", HwndJson(focus.active))
         .Raw("foreground", HwndJson(focus.foreground));
     if (children) {
-        JsonArray list;
+        std::vector<std::string> list;
         for (HWND child : ChildrenOf(hwnd))
-            list.Push(DescribeChild(child));
-        o.Raw("children", list.Dump());
+            list.push_back(DescribeChild(child));
+        o.Raw("children", JsonList(list));
     }
-    return o.Dump();
+    return o.Text();
 }
 
 std::string DescribeMessageBox(HWND hwnd)
 {
-    JsonObject o;
-    o.Int("hwnd", reinterpret_cast<UINT_PTR>(hwnd))
-        .Int("pid", ProcessOf(hwnd))
-        .Str("caption", TextOf(hwnd))
+    CJsonObject o;
+    o.Number("hwnd", reinterpret_cast<UINT_PTR>(hwnd))
+        .Number("pid", ProcessOf(hwnd))
+        .String("caption", WideToUtf8(TextOf(hwnd)))
         .Raw("owner", HwndJson(GetWindow(hwnd, GW_OWNER)));
     HWND body = GetDlgItem(hwnd, kMessageBoxTextId);
-    o.Str("text", body ? TextOf(body) : std::wstring());
+    o.String("text", WideToUtf8(body ? TextOf(body) : std::wstring()));
     bool icon = false;
-    JsonArray buttons;
+    std::vector<std::string> buttons;
     for (HWND child : ChildrenOf(hwnd)) {
         std::wstring cls = ClassOf(child);
         if (cls == L"Static" && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
             IsWindowVisible(child))
             icon = true;
         if (cls == L"Button" && IsWindowVisible(child)) {
-            JsonObject b;
-            b.Int("id", ControlId(child))
-                .Str("text", TextOf(child))
+            CJsonObject b;
+            b.Number("id", ControlId(child))
+                .String("text", WideToUtf8(TextOf(child)))
                 .Bool("enabled", IsWindowEnabled(child) != 0);
-            buttons.Push(b.Dump());
+            buttons.push_back(b.Text());
         }
     }
-    o.Bool("icon", icon).Raw("buttons", buttons.Dump()).Raw("rect", RectJson(hwnd));
-    return o.Dump();
+    o.Bool("icon", icon).Raw("buttons", JsonList(buttons)).Raw("rect", RectJson(hwnd));
+    return o.Text();
 }
 
 } // namespace uidriver

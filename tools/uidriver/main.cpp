@@ -6,7 +6,7 @@
 // Every answer is one JSON line: {"ok":true,...} or {"ok":false,"error":"..."}.
 #include "tools/uidriver/Args.h"
 #include "tools/uidriver/Commands.h"
-#include "tools/uidriver/Json.h"
+#include "text/Json.h"
 
 #include <windows.h>
 
@@ -31,7 +31,7 @@ int Serve()
                 break;
             answer = RunCommand(session, args);
         } catch (const DriverError& e) {
-            answer = JsonObject().Bool("ok", false).Str("error", std::string(e.what())).Dump();
+            answer = CJsonObject().Bool("ok", false).String("error", std::string(e.what())).Text();
         }
         std::fwrite(answer.data(), 1, answer.size(), stdout);
         std::fputc('\n', stdout);
@@ -61,7 +61,7 @@ int main()
     try {
         answer = RunCommand(session, ParseArgs(tokens));
     } catch (const DriverError& e) {
-        answer = JsonObject().Bool("ok", false).Str("error", std::string(e.what())).Dump();
+        answer = CJsonObject().Bool("ok", false).String("error", std::string(e.what())).Text();
     }
     std::puts(answer.c_str());
     return answer.compare(0, 10, "{\"ok\":true") == 0 ? 0 : 1;

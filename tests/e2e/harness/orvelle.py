@@ -473,6 +473,14 @@ class OrvelleApp:
     def no_message_box(self):
         return not self.drv.message_boxes(self.pid)
 
+    def settled_no_message_box(self):
+        """No message box once the program has handled every message posted
+        to it so far: a box one of them opens exists by then, though a dialog
+        box may show itself only when its own loop first goes idle, so hidden
+        ones count too."""
+        self.drv.sync(self.hwnd)
+        return not self.drv.windows(pid=self.pid, cls='#32770', message_box=True, hidden=True)
+
     def request_close(self, way='esc'):
         """Asks the dialog to close (esc: the Esc key; close: the close box;
         exit: File > Exit as the menu leaves it, IDCANCEL); returns the close

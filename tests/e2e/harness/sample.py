@@ -11,6 +11,7 @@ around the named fields, and option files for it made with enhtool.
 import os
 import subprocess
 
+from .ids import Field, LinkProtocol, OptionRecord
 from .radiosim import native_build_dir
 
 PORT = 1
@@ -18,11 +19,16 @@ MODEL = 'QX-5100'
 CODE = bytes.fromhex('00000102')
 OPTIONS = bytes.fromhex('3fffffffffffffff')  # option type 3
 
+# Where the record's named fields lie (upgrade/OptionFormat.h).
+MODEL_FIELD = slice(OptionRecord.kModelName, OptionRecord.kModelName + Field.kModelNameSize)
+CODE_FIELD = slice(OptionRecord.kOptionCode, OptionRecord.kOptionCode + Field.kOptionCodeSize)
+OPTIONS_FIELD = slice(OptionRecord.kOptionBytes, OptionRecord.kOptionBytes + Field.kOptionBytesSize)
+
 # The radio's record: recognisable carried bytes around the named fields.
-RECORD = bytearray(range(0x80, 0x80 + 50))
-RECORD[10:22] = MODEL.encode().ljust(12, b'\0')
-RECORD[22:26] = CODE
-RECORD[42:50] = OPTIONS
+RECORD = bytearray(range(0x80, 0x80 + LinkProtocol.kRecordSize))
+RECORD[MODEL_FIELD] = MODEL.encode().ljust(Field.kModelNameSize, b'\0')
+RECORD[CODE_FIELD] = CODE
+RECORD[OPTIONS_FIELD] = OPTIONS
 RECORD = bytes(RECORD)
 
 
@@ -38,7 +44,7 @@ def merged(*masks):
     out = bytearray(RECORD)
     for m in masks:
         for i, b in enumerate(bytes.fromhex(m)):
-            out[42 + i] &= b
+            out[OptionRecord.kOptionBytes + i] &= b
     return bytes(out)
 
 

@@ -244,6 +244,12 @@ class Driver:
         return self.call('clipboard', text=text).get('text')
 
     # -- waiting ----------------------------------------------------------
+    def sync(self, hwnd, input=False, timeout_ms=5000):
+        """Returns once the thread of hwnd has taken every message posted to
+        it before (input=True: every input sent before): a barrier in the
+        program's queue, for checks that something did not happen."""
+        self.call('sync', hwnd=hwnd, input=input, timeout_ms=timeout_ms, timeout=timeout_ms / 1000 + 10)
+
     def wait_until(self, predicate, timeout=5.0, what='condition'):
         limit = time.monotonic() + timeout
         while True:

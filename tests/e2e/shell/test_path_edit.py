@@ -55,7 +55,7 @@ class PathEdit(OrvelleTestCase):
         self.assertEqual(app.text(EDIT), 'd')
         # The same from the keyboard itself (Ctrl+V through the message loop).
         self.drv.input_keys(VK_CONTROL, ord('V'), hwnd=app.hwnd)
-        self.drv.call('sleep', ms=200)
+        self.drv.sync(app.hwnd, input=True)
         self.assertEqual(app.text(EDIT), 'd')
 
     def test_path_characters_accepted(self):

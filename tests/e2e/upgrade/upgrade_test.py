@@ -6,7 +6,6 @@ message boxes, and what must be seen and left on the radio afterwards.
 
 import os
 import sys
-import time
 
 sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
@@ -109,8 +108,7 @@ class UpgradeRuns(OrvelleTestCase):
             self.drv.click(picker, IDCANCEL)
             self.drv.wait_gone(picker)
         self.wait_idle(app)
-        time.sleep(0.3)
-        self.assertTrue(app.no_message_box(), '%s: a message box too many' % name)
+        self.assertTrue(app.settled_no_message_box(), '%s: a message box too many' % name)
         for control in CONTROLS:
             self.assertTrue(app.enabled(control), '%s: control %d disabled' % (name, control))
         app.close()

@@ -5,7 +5,7 @@
 
 #include "app/Globals.h"
 #include "res/resource.h"
-#include "tests/unit/link/FakeTransceiver.h"
+#include "tests/support/FakeTransceiver.h"
 
 #include <gtest/gtest.h>
 

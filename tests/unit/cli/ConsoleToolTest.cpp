@@ -6,7 +6,7 @@
 #include "cli/CliArgs.h"
 #include "link/SerialPort.h"
 #include "tests/support/TempFolder.h"
-#include "tests/unit/link/FakeTransceiver.h"
+#include "tests/support/FakeTransceiver.h"
 #include "text/LanguageTable.h"
 #include "upgrade/OptionFormat.h"
 

@@ -2,7 +2,7 @@
 // tree: which names count, their order, friendly names matched by port name,
 // and that nothing is opened and every key and set is let go.
 #include "link/PortList.h"
-#include "tests/unit/link/FakeTransceiver.h"
+#include "tests/support/FakeTransceiver.h"
 
 #include <gtest/gtest.h>
 

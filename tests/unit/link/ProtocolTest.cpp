@@ -2,7 +2,7 @@
 // transceiver: frames byte for byte, baud-rate swaps, time-outs and their
 // restoration, and the answers each step accepts. Times are virtual.
 #include "link/RadioCom.h"
-#include "tests/unit/link/FrameBytes.h"
+#include "tests/support/FrameBytes.h"
 
 #include <gtest/gtest.h>
 

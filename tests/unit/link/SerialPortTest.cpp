@@ -2,7 +2,7 @@
 // settings, time-outs, purge-before-write, reads, the RS-232 check and waits.
 #include "link/LinkProtocol.h"
 #include "link/SerialPort.h"
-#include "tests/unit/link/FakeTransceiver.h"
+#include "tests/support/FakeTransceiver.h"
 
 #include <gtest/gtest.h>
 

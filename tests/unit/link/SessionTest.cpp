@@ -3,7 +3,7 @@
 // mode ended, port closed), and how each ends on bad input from the line.
 #include "framework/Wnd.h"
 #include "link/RadioCom.h"
-#include "tests/unit/link/FrameBytes.h"
+#include "tests/support/FrameBytes.h"
 #include "tests/support/ScriptedBoxes.h"
 
 #include <gtest/gtest.h>

@@ -10,7 +10,7 @@
 #include "link/RadioCom.h"
 #include "tests/support/MemoryOptionFiles.h"
 #include "tests/support/ScriptedBoxes.h"
-#include "tests/unit/link/FrameBytes.h"
+#include "tests/support/FrameBytes.h"
 #include "text/LanguageTable.h"
 #include "text/TextNumbers.h"
 #include "upgrade/OptionFormat.h"

@@ -7,7 +7,7 @@
 
 #include "res/resource.h"
 #include "tests/unit/files/FileTestSupport.h"
-#include "tests/unit/link/FakeTransceiver.h"
+#include "tests/support/FakeTransceiver.h"
 #include "tests/support/ScriptedBoxes.h"
 #include "upgrade/OptionFormat.h"
 #include "upgrade/UpgradeHistory.h"

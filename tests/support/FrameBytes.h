@@ -2,7 +2,7 @@
 // transceiver: its types by short names and the frames both suites check.
 #pragma once
 
-#include "tests/unit/link/FakeTransceiver.h"
+#include "tests/support/FakeTransceiver.h"
 
 #include <cstring>
 

@@ -1,13 +1,13 @@
-// The console tool's JSON answer: escaping, U+FFFD for what is not UTF-8,
+// The JSON writer: escaping, U+FFFD for what is not UTF-8,
 // and the object's members in the order they were first set.
-#include "cli/CliJson.h"
+#include "text/Json.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-TEST(CliJson, StringsAreEscapedToPlainAscii)
+TEST(Json, StringsAreEscapedToPlainAscii)
 {
     const struct {
         std::string text;
@@ -42,7 +42,7 @@ TEST(CliJson, StringsAreEscapedToPlainAscii)
         EXPECT_EQ(JsonString(c.text), c.json) << c.json;
 }
 
-TEST(CliJson, ObjectKeepsTheOrderMembersWereFirstSetIn)
+TEST(Json, ObjectKeepsTheOrderMembersWereFirstSetIn)
 {
     CJsonObject port;
     port.Number("port", 3).Bool("usable", true);

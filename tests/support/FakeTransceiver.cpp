@@ -1,4 +1,4 @@
-#include "tests/unit/link/FakeTransceiver.h"
+#include "tests/support/FakeTransceiver.h"
 
 #include <algorithm>
 #include <cstdio>

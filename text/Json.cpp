@@ -1,4 +1,4 @@
-#include "cli/CliJson.h"
+#include "text/Json.h"
 
 #include <cstdio>
 
@@ -111,6 +111,17 @@ std::string JsonString(const std::string& utf8)
     return out;
 }
 
+std::string JsonList(const std::vector<std::string>& values)
+{
+    std::string json = "[";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i)
+            json += ',';
+        json += values[i];
+    }
+    return json + "]";
+}
+
 CJsonObject& CJsonObject::Set(const char* key, std::string json)
 {
     for (auto& member : m_members) {
@@ -150,18 +161,23 @@ CJsonObject& CJsonObject::Object(const char* key, const CJsonObject& value)
 
 CJsonObject& CJsonObject::StringList(const char* key, const std::vector<std::string>& items)
 {
-    std::string json = "[";
-    for (std::size_t i = 0; i < items.size(); ++i)
-        json += (i ? "," : "") + JsonString(items[i]);
-    return Set(key, json + "]");
+    std::vector<std::string> values;
+    for (const std::string& item : items)
+        values.push_back(JsonString(item));
+    return Set(key, JsonList(values));
 }
 
 CJsonObject& CJsonObject::ObjectList(const char* key, const std::vector<CJsonObject>& items)
 {
-    std::string json = "[";
-    for (std::size_t i = 0; i < items.size(); ++i)
-        json += (i ? "," : "") + items[i].Text();
-    return Set(key, json + "]");
+    std::vector<std::string> values;
+    for (const CJsonObject& item : items)
+        values.push_back(item.Text());
+    return Set(key, JsonList(values));
+}
+
+CJsonObject& CJsonObject::Raw(const char* key, std::string json)
+{
+    return Set(key, std::move(json));
 }
 
 bool CJsonObject::Has(const char* key) const

@@ -1,9 +1,9 @@
-// The console tool's --json answer: one JSON object built member by member.
-// Strings may hold any bytes; they are read as UTF-8 (the tool converts its
-// ANSI texts first), and what is not valid UTF-8 becomes U+FFFD, so the
-// output is valid JSON whatever it is given. The output is plain ASCII (every
-// other character escaped), so it survives any console code page.
-// Portable: no windows.h.
+// JSON written member by member: the console tool's --json answer and the UI
+// driver's answers. Strings may hold any bytes; they are read as UTF-8 (the
+// callers convert ANSI or UTF-16 texts first), and what is not valid UTF-8
+// becomes U+FFFD, so the output is valid JSON whatever it is given. The
+// output is plain ASCII (every other character escaped), so it survives any
+// console code page or pipe. Portable: no windows.h.
 #pragma once
 
 #include <string>
@@ -12,6 +12,9 @@
 
 // A JSON string literal, quotes included.
 std::string JsonString(const std::string& utf8);
+
+// A JSON array of values already written as JSON.
+std::string JsonList(const std::vector<std::string>& values);
 
 class CJsonObject {
 public:
@@ -24,6 +27,8 @@ public:
     CJsonObject& Object(const char* key, const CJsonObject& value);
     CJsonObject& StringList(const char* key, const std::vector<std::string>& items);
     CJsonObject& ObjectList(const char* key, const std::vector<CJsonObject>& items);
+    // A value already written as JSON (an object or a list built elsewhere).
+    CJsonObject& Raw(const char* key, std::string json);
 
     bool Has(const char* key) const;
     // The object on one line, without a line break.
