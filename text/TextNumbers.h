@@ -52,6 +52,18 @@ constexpr int kLinkFailed = 44;
 constexpr int kRefusedModel = 45;
 constexpr int kNoOptionForTransceiver = 46;
 constexpr int kBusy = 47; // caption suffix during a run
+// The record read back after a write is not the one written.
+constexpr int kVerifyFailed = 48;
+// Setup > Preview upgrade, and its box: a caption, labels each followed by
+// its value, and two closing lines.
+constexpr int kPreviewItem = 49;
+constexpr int kPreviewCaption = 50;
+constexpr int kPreviewModel = 51;
+constexpr int kPreviewBytesNow = 52;
+constexpr int kPreviewBytesAfter = 53;
+constexpr int kPreviewFiles = 54;
+constexpr int kPreviewUnchanged = 55;
+constexpr int kPreviewNothingWritten = 56;
 
-constexpr int kCount = 48;
+constexpr int kCount = 57;
 } // namespace TextNo

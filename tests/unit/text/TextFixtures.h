@@ -12,7 +12,7 @@
 
 namespace textfixtures {
 
-// The key numbers of texts 0 to 47, as the file writes them.
+// The key numbers of every text, in text-number order, as the file writes them.
 inline const std::vector<std::string>& Keys()
 {
     static const std::vector<std::string> keys = {
@@ -22,8 +22,15 @@ inline const std::vector<std::string>& Keys()
         "10003003", "10003101", "10003201", "10003301", "10005001", "10005002", "10005003", "10005004",
         "10005101", "10005102", "10010001", "10010002", "10010003", "10010004", "10010005", "10010006",
         "10010007", "10010008", "10010009", "10020001", "10020002", "10020003", "10020004", "10020005",
+        "10020006", "10003202", "10030001", "10030002", "10030003", "10030004", "10030005", "10030006",
+        "10030007",
     };
     return keys;
+}
+
+inline int TextCount()
+{
+    return static_cast<int>(Keys().size());
 }
 
 // A language file as rows; Text() joins them with LF.
