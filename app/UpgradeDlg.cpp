@@ -9,6 +9,7 @@
 #include "framework/PaintDC.h"
 #include "framework/Path.h"
 #include "framework/WinApp.h"
+#include "link/LineTrace.h"
 #include "res/resource.h"
 #include "text/TextNumbers.h"
 #include "upgrade/HistoryFolder.h"
@@ -18,6 +19,7 @@
 #include "upgrade/UpgradeRun.h"
 
 #include <functional>
+#include <memory>
 #include <utility>
 
 namespace {
@@ -39,7 +41,8 @@ const CDialogText::Entry kItemTexts[] = {
 const CDialogText::Entry kMenuBarTexts[] = {
     {0, TextNo::kFileMenu}, {0, TextNo::kSetupMenu}, {IDM_ABOUTBOX, TextNo::kAboutItem}};
 const CDialogText::Entry kFileMenuTexts[] = {{IDCANCEL, TextNo::kExitItem}};
-const CDialogText::Entry kSetupMenuTexts[] = {{ID_SETUP_COMPORT, TextNo::kComPortItem}};
+const CDialogText::Entry kSetupMenuTexts[] = {{ID_SETUP_COMPORT, TextNo::kComPortItem},
+                                              {ID_SETUP_PREVIEW, TextNo::kPreviewItem}};
 
 constexpr int kFileMenuPosition = 0;
 constexpr int kSetupMenuPosition = 1;
@@ -58,6 +61,47 @@ struct DialogHistory {
     CHistoryJournal journal;
 };
 
+// The line of a dialog's run, traced into History\last-run.trace beside the
+// program (replaced), so that a support case has the line of the run that
+// failed. A file that cannot be written leaves the run untraced and
+// otherwise as it is.
+class LastRunTrace {
+public:
+    explicit LastRunTrace(CDataFile& dataFile)
+    {
+        const CString path = CHistoryFolder(dataFile.GetExePath()).PrepareFile(History::kLastRunTraceName);
+        CString error;
+        if (!path.IsEmpty())
+            m_file = CLineTrace::Open(path, error);
+        if (m_file)
+            m_line = std::make_unique<CCommTrace>(*m_file);
+    }
+
+private:
+    std::unique_ptr<CLineTrace> m_file;
+    std::unique_ptr<CCommTrace> m_line; // after the file: taken out of force before it closes
+};
+
+// The preview's box: the model, the option bytes now and after, the option
+// files, and that nothing was written. Labels and values are joined, never
+// formatted, so no language text is read as a format.
+CString PreviewText(const UpgradeResult& result)
+{
+    const auto optionBytes = [](const std::array<unsigned char, OptionRecord::kSize>& record) {
+        return HexLower(record.data() + OptionRecord::kOptionBytes, kOptionBytesSize);
+    };
+    CString text = Text(TextNo::kPreviewModel) + " " + HistoryModelName(result.identity.data()) + "\n" +
+                   Text(TextNo::kPreviewBytesNow) + " " + optionBytes(result.recordBefore) + "\n" +
+                   Text(TextNo::kPreviewBytesAfter) + " " + optionBytes(result.recordAfter) + "\n" +
+                   Text(TextNo::kPreviewFiles);
+    for (const CString& source : result.sources)
+        text += "\n" + source;
+    text += "\n\n";
+    if (result.outcome == UpgradeOutcome::Unchanged)
+        text += Text(TextNo::kPreviewUnchanged) + "\n";
+    return text + Text(TextNo::kPreviewNothingWritten);
+}
+
 } // namespace
 
 BEGIN_MESSAGE_MAP(CUpgradeDlg, CDialog)
@@ -72,6 +116,7 @@ ON_EN_KILLFOCUS(IDC_PATH_EDIT, OnLocationKillFocus)
 ON_BN_CLICKED(IDC_FOLDER_MODE, OnFolderMode)
 ON_BN_CLICKED(IDC_FILE_MODE, OnFileMode)
 ON_COMMAND(ID_SETUP_COMPORT, OnComPort)
+ON_COMMAND(ID_SETUP_PREVIEW, OnPreview)
 ON_WM_HELPINFO()
 END_MESSAGE_MAP()
 
@@ -273,6 +318,7 @@ void CUpgradeDlg::EnableControls(int enable)
     HMENU menu = GetMenu();
     ::EnableMenuItem(::GetSubMenu(menu, kFileMenuPosition), kExitItemPosition, MF_BYPOSITION | state);
     ::EnableMenuItem(menu, ID_SETUP_COMPORT, MF_BYCOMMAND | state);
+    ::EnableMenuItem(menu, ID_SETUP_PREVIEW, MF_BYCOMMAND | state);
 
     if (enable) {
         SetWindowText(Text(TextNo::kAppTitle));
@@ -317,6 +363,34 @@ void CUpgradeDlg::OnUpgrade()
     SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDC_UPGRADE)), TRUE);
 }
 
+void CUpgradeDlg::OnPreview()
+{
+    // Locked and ended as the Upgrade command is.
+    CWaitCursor wait;
+    m_browseAfterRun = false;
+    {
+        CControlLock lock(*this);
+        const bool folderMode = IsDlgButtonChecked(IDC_FOLDER_MODE) == BST_CHECKED;
+        CDataFileOptionFiles files = OptionFiles(folderMode);
+        DialogHistory history(m_DataFile, m_nPortNumber);
+        LastRunTrace trace(m_DataFile);
+        UpgradeRunMode mode;
+        mode.preview = true;
+        CUpgradeRun run({theRadio, theLanguage, this, m_DataFile, files, &history.journal}, mode);
+        const UpgradeResult result = folderMode ? run.UpgradeFromFolder(m_nPortNumber, m_strFolderPath)
+                                                : run.UpgradeFromFile(m_nPortNumber, m_strFilePath);
+        TakeResult(result);
+        // Any other way out has shown the run's own message.
+        if (result.outcome == UpgradeOutcome::Planned || result.outcome == UpgradeOutcome::Unchanged)
+            AppMessageBox(m_hWnd, PreviewText(result), Text(TextNo::kPreviewCaption), MB_ICONINFORMATION);
+    }
+    if (m_browseAfterRun) {
+        PostMessage(WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED), 0);
+        return;
+    }
+    SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDC_UPGRADE)), TRUE);
+}
+
 int CUpgradeDlg::TakeResult(const UpgradeResult& result)
 {
     m_browseAfterRun = result.outcome == UpgradeOutcome::LocationMissing;
@@ -345,6 +419,7 @@ int CUpgradeDlg::UpgradeFromFolder()
 {
     CDataFileOptionFiles files = OptionFiles(true);
     DialogHistory history(m_DataFile, m_nPortNumber);
+    LastRunTrace trace(m_DataFile);
     CUpgradeRun run({theRadio, theLanguage, this, m_DataFile, files, &history.journal});
     return TakeResult(run.UpgradeFromFolder(m_nPortNumber, m_strFolderPath));
 }
@@ -353,6 +428,7 @@ int CUpgradeDlg::UpgradeFromFile()
 {
     CDataFileOptionFiles files = OptionFiles(false);
     DialogHistory history(m_DataFile, m_nPortNumber);
+    LastRunTrace trace(m_DataFile);
     CUpgradeRun run({theRadio, theLanguage, this, m_DataFile, files, &history.journal});
     return TakeResult(run.UpgradeFromFile(m_nPortNumber, m_strFilePath));
 }

@@ -91,6 +91,9 @@ protected:
     void OnFolderMode();
     void OnFileMode();
     void OnComPort();
+    // Setup > Preview upgrade: the run of the current mode up to the write,
+    // then one box with what it would write; nothing is written.
+    void OnPreview();
     BOOL OnHelpInfo(HELPINFO* helpInfo);
 
     // Browse in each mode.

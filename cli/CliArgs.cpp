@@ -32,7 +32,22 @@ const CommandForm kCommands[] = {
 constexpr const char* kHelpOption = "--help";
 constexpr const char* kVersionOption = "--version";
 
-enum class OptionId { Port, Retries, Json, Probe, Folder, File, Entry, Record, Force, Count };
+enum class OptionId {
+    Port,
+    Retries,
+    Json,
+    Probe,
+    Folder,
+    File,
+    Entry,
+    Record,
+    Force,
+    DryRun,
+    SkipUnchanged,
+    Verify,
+    Trace,
+    Count
+};
 
 struct OptionSpec {
     const char* name;
@@ -51,6 +66,10 @@ const OptionSpec kOptions[] = {
     {"--entry", OptionId::Entry, true, kRestoreBit},
     {"--record", OptionId::Record, true, kRestoreBit},
     {"--force", OptionId::Force, false, kRestoreBit},
+    {"--dry-run", OptionId::DryRun, false, kUpgradeBit},
+    {"--skip-unchanged", OptionId::SkipUnchanged, false, kUpgradeBit},
+    {"--verify", OptionId::Verify, false, kUpgradeBit | kRestoreBit},
+    {"--trace", OptionId::Trace, true, kPortsBit | kLinkCommands},
 };
 
 const OptionSpec* FindOption(const std::string& name)
@@ -162,6 +181,9 @@ bool ApplyValue(OptionId id, const std::string& value, CliArgs& args, CString& e
     case OptionId::File:
         args.file = CString(value);
         return true;
+    case OptionId::Trace:
+        args.trace = CString(value);
+        return true;
     case OptionId::Entry:
         if (ParseNumber(value, 1, 0x7FFFFFFF, args.entry))
             return true;
@@ -239,12 +261,26 @@ bool ParseCliArgs(const std::vector<std::string>& arguments, CliArgs& args, CStr
         if (!option->takesValue) {
             if (equals != std::string::npos)
                 return Fail(error, CString(option->name) + " takes no value");
-            if (option->id == OptionId::Json)
+            switch (option->id) {
+            case OptionId::Json:
                 parsed.json = true;
-            else if (option->id == OptionId::Probe)
+                break;
+            case OptionId::Probe:
                 parsed.probe = true;
-            else
+                break;
+            case OptionId::DryRun:
+                parsed.dryRun = true;
+                break;
+            case OptionId::SkipUnchanged:
+                parsed.skipUnchanged = true;
+                break;
+            case OptionId::Verify:
+                parsed.verify = true;
+                break;
+            default:
                 parsed.force = true;
+                break;
+            }
             continue;
         }
         // The next argument is the value unless it is an option itself: a
@@ -274,6 +310,11 @@ bool ParseCliArgs(const std::vector<std::string>& arguments, CliArgs& args, CStr
             return Fail(error, CString(command->name) + " needs " + either(OptionId::Folder, OptionId::File) +
                                    (folder ? ", not both" : ""));
         }
+    }
+    // A dry run writes nothing: there is nothing to skip and nothing to read back.
+    if (parsed.dryRun && (parsed.skipUnchanged || parsed.verify)) {
+        return Fail(error, CString(OptionName(OptionId::DryRun)) + " writes nothing: not with " +
+                               OptionName(parsed.verify ? OptionId::Verify : OptionId::SkipUnchanged));
     }
     if (parsed.command == CliCommand::Restore) {
         const bool entry = seen[static_cast<int>(OptionId::Entry)];

@@ -24,6 +24,7 @@ enum CliExit : int {
     kExitOptionFileMissing = 8, // the option file or folder is missing or unreadable
     kExitOtherTransceiver = 9,  // restore: not the transceiver the row was read from
     kExitLanguageFile = 10,     // ORVELLE.lng beside the program is missing or damaged
+    kExitVerifyFailed = 13,     // --verify: the record read back is not the one written
 };
 
 constexpr int kCliMinPort = 1;
@@ -44,6 +45,13 @@ struct CliArgs {
     bool hasRecord = false;
     unsigned char record[OptionRecord::kSize] = {};
     bool force = false;
+    // upgrade: --dry-run, --skip-unchanged; upgrade and restore: --verify.
+    bool dryRun = false;
+    bool skipUnchanged = false;
+    bool verify = false;
+    // Every command that uses a port: the byte trace's file ("-": stderr);
+    // empty: none.
+    CString trace;
 };
 
 // The command's name as typed ("help" and "version" for those two).
@@ -57,12 +65,13 @@ bool ParseCliArgs(const std::vector<std::string>& arguments, CliArgs& args, CStr
 // What --help prints.
 constexpr const char kCliHelpText[] =
     "Usage:\n"
-    "  orvelle-cli ports [--probe] [--json]\n"
-    "  orvelle-cli identify --port N [--retries K] [--json]\n"
-    "  orvelle-cli upgrade  --port N (--folder DIR | --file PATH) [--retries K]\n"
-    "                       [--json]\n"
+    "  orvelle-cli ports [--probe] [--trace FILE] [--json]\n"
+    "  orvelle-cli identify --port N [--retries K] [--trace FILE] [--json]\n"
+    "  orvelle-cli upgrade  --port N (--folder DIR | --file PATH)\n"
+    "                       [--dry-run | [--skip-unchanged] [--verify]]\n"
+    "                       [--retries K] [--trace FILE] [--json]\n"
     "  orvelle-cli restore  --port N (--entry K | --record HEX) [--force]\n"
-    "                       [--retries K] [--json]\n"
+    "                       [--verify] [--retries K] [--trace FILE] [--json]\n"
     "  orvelle-cli --help | --version\n"
     "\n"
     "Commands:\n"
@@ -91,6 +100,19 @@ constexpr const char kCliHelpText[] =
     "  --entry K      Data row K of the history, 1 being the first after the header.\n"
     "  --record HEX   The 50-byte option record as 100 hex digits.\n"
     "  --force        Restores even to another transceiver than the row's.\n"
+    "  --dry-run      Reads and merges as an upgrade does, then writes nothing:\n"
+    "                 prints the record that would be written and the option\n"
+    "                 bytes before and after (outcome planned, or unchanged when\n"
+    "                 the record would stay as it is).\n"
+    "  --skip-unchanged\n"
+    "                 Writes nothing when the merge changes no byte of the record\n"
+    "                 (outcome unchanged).\n"
+    "  --verify       After the transceiver has accepted the record, connects again,\n"
+    "                 reads the record back and compares it with the one written\n"
+    "                 (verified: yes, or outcome verify-failed).\n"
+    "  --trace FILE   Writes every byte sent and received, and what happened to\n"
+    "                 the port, to FILE (replaced; - for stderr), with the\n"
+    "                 milliseconds since the start.\n"
     "  --help         Shows this text.\n"
     "  --version      Shows the program's version.\n"
     "  A value may also be joined to its option: --port=3. Each option may be\n"
@@ -102,7 +124,7 @@ constexpr const char kCliHelpText[] =
     "  is a warning, never a failure.\n"
     "\n"
     "Exit codes:\n"
-    "   0  done: written, identified or restored\n"
+    "   0  done: written, identified or restored; planned or unchanged\n"
     "   1  the transceiver refused the record\n"
     "   2  usage error (also --entry naming no row): nothing sent to any port\n"
     "   3  the port could not be opened\n"
@@ -112,4 +134,5 @@ constexpr const char kCliHelpText[] =
     "   7  a newer transceiver version is required\n"
     "   8  the option file or folder is missing or unreadable\n"
     "   9  restore refused: not the transceiver the row was read from\n"
-    "  10  the language file ORVELLE.lng beside the program is missing or damaged\n";
+    "  10  the language file ORVELLE.lng beside the program is missing or damaged\n"
+    "  13  --verify: the record read back is not the one written (verify-failed)\n";

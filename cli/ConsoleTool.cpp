@@ -4,6 +4,7 @@
 #include "text/Json.h"
 #include "files/DataFile.h"
 #include "framework/AppMessageBox.h"
+#include "link/LineTrace.h"
 #include "link/PortList.h"
 #include "link/PortScan.h"
 #include "link/RadioCom.h"
@@ -20,6 +21,7 @@
 #include <algorithm>
 #include <climits>
 #include <iterator>
+#include <memory>
 
 namespace {
 
@@ -157,6 +159,12 @@ Ending EndingOf(UpgradeOutcome outcome)
         return {kExitDone, "identified"};
     case UpgradeOutcome::OtherTransceiver:
         return {kExitOtherTransceiver, "other-transceiver"};
+    case UpgradeOutcome::Planned:
+        return {kExitDone, "planned"};
+    case UpgradeOutcome::Unchanged:
+        return {kExitDone, "unchanged"};
+    case UpgradeOutcome::VerifyFailed:
+        return {kExitVerifyFailed, "verify-failed"};
     }
     return {kExitLinkFailed, "link-failed"};
 }
@@ -260,7 +268,23 @@ Ending CConsoleTool::Fail(CliExit exit, const char* word, const CString& reason)
 
 int CConsoleTool::Run()
 {
+    // The trace is in place before any port is touched; one that cannot be
+    // written is a usage error, since the caller asked for it.
+    std::unique_ptr<CLineTrace> trace;
+    if (!m_args.trace.IsEmpty()) {
+        CString reason;
+        trace = CLineTrace::Open(m_args.trace, reason);
+        if (!trace) {
+            const Ending ending = Fail(kExitUsage, Word::kUsage, "--trace: " + reason);
+            Report(ending);
+            return ending.exit;
+        }
+    }
+    std::unique_ptr<CCommTrace> line;
+    if (trace)
+        line = std::make_unique<CCommTrace>(*trace);
     const Ending ending = m_args.command == CliCommand::Ports ? Ports() : LinkCommand();
+    line.reset();
     Report(ending);
     return ending.exit;
 }
@@ -312,7 +336,11 @@ Ending CConsoleTool::LinkCommand()
     CDataFileOptionFiles files(dataFile, nullptr, nullptr);
     CHistoryFolder history(m_env.programFolder);
     CHistoryJournal journal(history, kProgram, m_args.port);
-    CUpgradeRun run({link, texts, nullptr, dataFile, files, &journal});
+    UpgradeRunMode mode;
+    mode.preview = m_args.dryRun;
+    mode.skipUnchanged = m_args.skipUnchanged;
+    mode.verify = m_args.verify;
+    CUpgradeRun run({link, texts, nullptr, dataFile, files, &journal}, mode);
 
     UpgradeResult result;
     switch (m_args.command) {
@@ -378,9 +406,29 @@ void CConsoleTool::AddFacts(const UpgradeResult& result)
         m_facts.push_back(
             {"record_before", HexLower(result.recordBefore.data(), result.recordBefore.size())});
     }
-    if (result.writeTried) {
+    if (result.recordPlanned) {
         m_facts.push_back({"record_after", HexLower(result.recordAfter.data(), result.recordAfter.size())});
+        if (!result.writeTried) {
+            // What a preview is for: the option bytes now and after.
+            m_facts.push_back(
+                {"option_bytes",
+                 HexLower(result.recordBefore.data() + OptionRecord::kOptionBytes, kOptionBytesSize) +
+                     " -> " +
+                     HexLower(result.recordAfter.data() + OptionRecord::kOptionBytes, kOptionBytesSize)});
+        }
         m_facts.push_back({"sources", JoinHistorySources(result.sources)});
+    }
+    if (m_args.verify && result.writeTried) {
+        if (result.readBack && !result.verified) {
+            if (result.identityReadBack != result.identity) {
+                m_facts.push_back({"identity_read_back",
+                                   HexLower(result.identityReadBack.data(), result.identityReadBack.size())});
+            }
+            m_facts.push_back(
+                {"record_read_back", HexLower(result.recordReadBack.data(), result.recordReadBack.size())});
+        }
+        if (result.readBack || result.outcome == UpgradeOutcome::VerifyFailed)
+            m_facts.push_back({"verified", result.verified ? "yes" : "no"});
     }
 }
 

@@ -19,6 +19,7 @@
 #define IDC_BROWSE 3
 #define ID_FILE_EXIT 32772
 #define ID_SETUP_COMPORT 32773
+#define ID_SETUP_PREVIEW 32774
 #define IDM_ABOUTBOX 16
 
 // About box (AboutDlg.rc).

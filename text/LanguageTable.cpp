@@ -24,6 +24,16 @@ struct AddedText {
 };
 const AddedText kAdded[] = {
     {10005103, "&Other ports:"},
+    {10020006, "The transceiver acknowledged the new options, but reading them back did not find them.\n"
+               "Check the transceiver before it goes back into service."},
+    {10003202, "&Preview upgrade..."},
+    {10030001, "Upgrade preview"},
+    {10030002, "Transceiver model:"},
+    {10030003, "Option bytes now:"},
+    {10030004, "Option bytes after the upgrade:"},
+    {10030005, "Option files that would be used:"},
+    {10030006, "The upgrade would change nothing: the transceiver already has these options."},
+    {10030007, "Preview only: nothing has been written to the transceiver."},
 };
 
 const int kKeyWidth = 8;

@@ -62,5 +62,17 @@ constexpr int kCount = 48;
 // built-in English text in their place.
 constexpr int kFirstAdded = 100;
 constexpr int kMorePortsLabel = 100; // COM port dialog: the list of ports above COM20
-constexpr int kAddedEnd = 101;
+// The record read back after a write is not the one written.
+constexpr int kVerifyFailed = 101;
+// Setup > Preview upgrade, and its box: a caption, labels each followed by
+// its value, and two closing lines.
+constexpr int kPreviewItem = 102;
+constexpr int kPreviewCaption = 103;
+constexpr int kPreviewModel = 104;
+constexpr int kPreviewBytesNow = 105;
+constexpr int kPreviewBytesAfter = 106;
+constexpr int kPreviewFiles = 107;
+constexpr int kPreviewUnchanged = 108;
+constexpr int kPreviewNothingWritten = 109;
+constexpr int kAddedEnd = 110;
 } // namespace TextNo

@@ -25,6 +25,9 @@ public:
     // <base>\History and <base>\History\upgrades.csv; empty when the base is.
     CString FolderPath() const;
     CString FilePath() const;
+    // <base>\History\<name>, with the History folder made when missing;
+    // empty when the base is, or when the folder cannot be made.
+    CString PrepareFile(const char* name) const;
 
     // Creates the History folder when missing and appends the line with
     // append-only access, which can never write over what the file holds:

@@ -71,6 +71,16 @@ CString CHistoryFolder::FilePath() const
     return folder.IsEmpty() ? folder : JoinPath(folder, History::kFileName);
 }
 
+CString CHistoryFolder::PrepareFile(const char* name) const
+{
+    const CString folder = FolderPath();
+    if (folder.IsEmpty())
+        return folder;
+    if (!m_api.CreateDirectoryA(folder, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        return CString();
+    return folder + "\\" + name;
+}
+
 HistoryTime CHistoryFolder::Now()
 {
     return m_clock ? m_clock() : LocalHistoryTime();

@@ -310,6 +310,34 @@ void CHistoryJournal::Identified()
     m_recordRead = false;
 }
 
+void CHistoryJournal::NotWritten(const UpgradeResult& result)
+{
+    if (!m_recordRead || m_writing)
+        return;
+    m_row.recordAfter = HexLower(result.recordAfter.data(), result.recordAfter.size());
+    m_row.sources = JoinHistorySources(result.sources);
+    Append(result.outcome == UpgradeOutcome::Unchanged ? History::Outcome::kUnchanged
+                                                       : History::Outcome::kPlanned);
+    m_recordRead = false;
+}
+
+void CHistoryJournal::Verified(const UpgradeResult& result)
+{
+    if (!m_recordRead || !m_writing)
+        return;
+    if (result.verified) {
+        Append(History::Outcome::kWritten);
+    } else {
+        // What the transceiver holds, as far as anyone knows: a restore
+        // takes record_before, never this.
+        m_row.recordAfter = result.readBack
+                                ? HexLower(result.recordReadBack.data(), result.recordReadBack.size())
+                                : CString();
+        Append(History::Outcome::kVerifyFailed);
+    }
+    m_recordRead = m_writing = false;
+}
+
 void CHistoryJournal::Append(const char* outcome)
 {
     m_row.time = FormatHistoryTime(m_store.Now());

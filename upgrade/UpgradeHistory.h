@@ -18,6 +18,9 @@ namespace History {
 
 constexpr const char* kFolderName = "History";
 constexpr const char* kFileName = "upgrades.csv";
+// ORVELLE.exe's byte trace of the serial line during its last run, replaced
+// at every run.
+constexpr const char* kLastRunTraceName = "last-run.trace";
 
 // The columns in file order; the header row is their names.
 enum Column : std::size_t {
@@ -59,6 +62,9 @@ constexpr const char* kRefused = "refused";
 constexpr const char* kFailed = "failed";
 constexpr const char* kNotUpgraded = "not-upgraded";
 constexpr const char* kRead = "read";
+constexpr const char* kPlanned = "planned";
+constexpr const char* kUnchanged = "unchanged";
+constexpr const char* kVerifyFailed = "verify-failed";
 } // namespace Outcome
 
 } // namespace History
@@ -163,9 +169,10 @@ public:
 };
 
 // The journal that writes the history. One final row per run (written,
-// refused, failed, not-upgraded or read), preceded by a pending row when a
-// write is attempted; nothing before the record was read. A row that cannot
-// be appended leaves a warning and changes nothing else.
+// refused, failed, verify-failed, not-upgraded, planned, unchanged or read),
+// preceded by a pending row when a write is attempted; nothing before the
+// record was read. A row that cannot be appended leaves a warning and changes
+// nothing else.
 class CHistoryJournal : public CUpgradeJournal {
 public:
     // program: History::kProgramWindow or kProgramConsole; port: the COM
@@ -177,6 +184,11 @@ public:
     void WriteEnded(WriteResult result) override;
     void NotUpgraded() override;
     void Identified() override;
+    // planned or unchanged, with the record that would have been written.
+    void NotWritten(const UpgradeResult& result) override;
+    // written, or verify-failed with the record read back (empty when none
+    // was).
+    void Verified(const UpgradeResult& result) override;
 
     // "history not written: <path>: <reason>", each different one once.
     const std::vector<CString>& Warnings() const { return m_warnings; }

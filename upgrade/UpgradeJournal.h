@@ -31,4 +31,15 @@ public:
 
     // identify: the record was read and nothing else follows.
     virtual void Identified() = 0;
+
+    // The run stopped before the write by choice (result.outcome Planned for
+    // a preview, Unchanged for a merge that changes no byte); nothing is
+    // written. result.recordAfter and result.sources: what would have been.
+    virtual void NotWritten(const UpgradeResult& result) = 0;
+
+    // A verified write ended: the transceiver accepted the record (the write
+    // is reported here instead of WriteEnded), and reading it back found it
+    // (result.verified) or did not: result.recordReadBack when
+    // result.readBack, nothing when the link failed first.
+    virtual void Verified(const UpgradeResult& result) = 0;
 };

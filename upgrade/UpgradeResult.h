@@ -26,10 +26,17 @@ enum class UpgradeOutcome {
     Identified,         // identify: everything read, nothing written; no message
     OtherTransceiver,   // restore: not the transceiver the record is for; nothing
                         // written, no message (the caller explains whose it is)
+    Planned,            // preview: read and merged as for a write, nothing written; no message
+    Unchanged,          // the merge changes no byte of the record: nothing written (a preview,
+                        // or a run that skips such a write); no message
+    VerifyFailed,       // accepted, but the record read back is not the one written, another
+                        // transceiver answered (48), or the link failed while reading it back
+                        // (the session's message)
 };
 
-// 0 when the run did its job (the transceiver accepted the record, or was
-// identified), 1 on every other way out.
+// 0 when the run did its job (the transceiver accepted the record, was
+// identified, or a preview or skipped write found what would be written), 1
+// on every other way out.
 int RunResult(UpgradeOutcome outcome);
 
 struct UpgradeResult {
@@ -50,9 +57,21 @@ struct UpgradeResult {
     bool optionFilesCollected = false;
     std::vector<CString> optionFiles;
 
-    // The record sent to the transceiver and what it came from (option file
-    // paths, or "restore:K"), once a write was begun.
+    // The record for the transceiver and what it came from (option file
+    // paths, or "restore:K"), once known (recordPlanned); writeTried once a
+    // write of it was begun. versionNote: the merge came with the advisory
+    // note that a newer transceiver version is recommended.
+    bool recordPlanned = false;
     bool writeTried = false;
+    bool versionNote = false;
     std::array<unsigned char, OptionRecord::kSize> recordAfter{};
     std::vector<CString> sources;
+
+    // A verified write: the identity and record the second connection read,
+    // once both were read (readBack), and whether they were the written
+    // record of the same transceiver.
+    bool readBack = false;
+    bool verified = false;
+    std::array<unsigned char, IdentityBlock::kSize> identityReadBack{};
+    std::array<unsigned char, OptionRecord::kSize> recordReadBack{};
 };

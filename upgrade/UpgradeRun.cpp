@@ -2,6 +2,7 @@
 
 #include "files/DataFile.h"
 #include "framework/AppMessageBox.h"
+#include "link/LineTrace.h"
 #include "link/RadioCom.h"
 #include "text/LanguageTable.h"
 #include "text/TextNumbers.h"
@@ -40,10 +41,16 @@ Stopped StopOf(int code)
 
 int RunResult(UpgradeOutcome outcome)
 {
-    return outcome == UpgradeOutcome::Written || outcome == UpgradeOutcome::WrittenVersionNote ||
-                   outcome == UpgradeOutcome::Identified
-               ? 0
-               : 1;
+    switch (outcome) {
+    case UpgradeOutcome::Written:
+    case UpgradeOutcome::WrittenVersionNote:
+    case UpgradeOutcome::Identified:
+    case UpgradeOutcome::Planned:
+    case UpgradeOutcome::Unchanged:
+        return 0;
+    default:
+        return 1;
+    }
 }
 
 CString CUpgradeRun::Text(int number)
@@ -60,6 +67,7 @@ bool CUpgradeRun::Connect(int portNumber, UpgradeResult& result)
 {
     CRadioCom& link = m_env.link;
     const CString caption = Text(TextNo::kCaptionError);
+    TraceStep("connect");
     // Every run starts from a closed port.
     link.SetPortNumber(static_cast<BYTE>(portNumber & 0xFF));
     link.SetPortOpen(0);
@@ -78,6 +86,7 @@ bool CUpgradeRun::Connect(int portNumber, UpgradeResult& result)
 
 bool CUpgradeRun::ReadIdentity(UpgradeResult& result)
 {
+    TraceStep("identity");
     unsigned char identity[IdentityBlock::kSize] = {};
     if (m_env.link.MarriskEsnReadSession(m_env.owner, Text(TextNo::kLinkFailed), Text(TextNo::kCaptionError),
                                          identity) != CRadioCom::kSessionOk)
@@ -89,6 +98,7 @@ bool CUpgradeRun::ReadIdentity(UpgradeResult& result)
 
 bool CUpgradeRun::ReadVersion(UpgradeResult& result)
 {
+    TraceStep("version");
     unsigned char answer[kVersionSize] = {};
     if (m_env.link.VersionRequestSession(m_env.owner, Text(TextNo::kLinkFailed), Text(TextNo::kCaptionError),
                                          answer) != CRadioCom::kSessionOk)
@@ -100,6 +110,7 @@ bool CUpgradeRun::ReadVersion(UpgradeResult& result)
 
 bool CUpgradeRun::ReadRecord(UpgradeResult& result)
 {
+    TraceStep("record");
     unsigned char record[OptionRecord::kSize] = {};
     if (m_env.link.OptionInfoRequestSession(m_env.owner, Text(TextNo::kLinkFailed),
                                             Text(TextNo::kCaptionError), record,
@@ -119,19 +130,53 @@ bool CUpgradeRun::ReadVersionAndRecord(UpgradeResult& result)
     return true;
 }
 
+void CUpgradeRun::EndConnection()
+{
+    TraceStep("end");
+    m_env.link.EndConnectionSession();
+}
+
 void CUpgradeRun::Stop(UpgradeResult& result, UpgradeOutcome outcome, int body)
 {
-    m_env.link.EndConnectionSession();
+    EndConnection();
     if (body)
         Show(body, TextNo::kCaptionError, MB_ICONERROR);
     result.outcome = outcome;
 }
 
-void CUpgradeRun::Write(UpgradeResult& result, bool versionNote)
+void CUpgradeRun::ShowWritten(UpgradeResult& result)
+{
+    Show(TextNo::kRecordWritten, TextNo::kCaptionOutcome, MB_ICONINFORMATION);
+    result.outcome = UpgradeOutcome::Written;
+    if (!result.versionNote)
+        return;
+    Show(TextNo::kVersionRecommended, TextNo::kCaptionWarning, MB_ICONEXCLAMATION);
+    result.outcome = UpgradeOutcome::WrittenVersionNote;
+}
+
+void CUpgradeRun::ReadBack(int portNumber, UpgradeResult& result)
+{
+    // The run's own steps, into a result of their own: the journal has the
+    // run's record already and hears nothing of this one.
+    TraceStep("verify");
+    UpgradeResult check;
+    if (!Connect(portNumber, check) || !ReadIdentity(check) || !ReadVersion(check) || !ReadRecord(check))
+        return;
+    EndConnection();
+    result.readBack = true;
+    result.identityReadBack = check.identity;
+    result.recordReadBack = check.recordBefore;
+    result.verified = check.identity == result.identity && check.recordBefore == result.recordAfter;
+    if (!result.verified)
+        Show(TextNo::kVerifyFailed, TextNo::kCaptionError, MB_ICONERROR);
+}
+
+void CUpgradeRun::Write(int portNumber, UpgradeResult& result)
 {
     result.writeTried = true;
     if (m_env.journal)
         m_env.journal->BeforeWrite(result);
+    TraceStep("write");
     // The session takes a buffer it may change; the result keeps what was sent.
     unsigned char record[OptionRecord::kSize];
     std::copy(result.recordAfter.begin(), result.recordAfter.end(), record);
@@ -139,15 +184,22 @@ void CUpgradeRun::Write(UpgradeResult& result, bool versionNote)
         m_env.owner, Text(TextNo::kLinkFailed), Text(TextNo::kCaptionError), record, OptionRecord::kSize);
     switch (written) {
     case CRadioCom::kSessionOk:
-        if (m_env.journal)
-            m_env.journal->WriteEnded(CUpgradeJournal::WriteResult::Written);
-        m_env.link.EndConnectionSession();
-        Show(TextNo::kRecordWritten, TextNo::kCaptionOutcome, MB_ICONINFORMATION);
-        result.outcome = UpgradeOutcome::Written;
-        if (!versionNote)
+        EndConnection();
+        if (!m_mode.verify) {
+            if (m_env.journal)
+                m_env.journal->WriteEnded(CUpgradeJournal::WriteResult::Written);
+            ShowWritten(result);
             return;
-        Show(TextNo::kVersionRecommended, TextNo::kCaptionWarning, MB_ICONEXCLAMATION);
-        result.outcome = UpgradeOutcome::WrittenVersionNote;
+        }
+        // The acknowledgement says the transceiver took the frame, not that
+        // it stored the record: the record is read back before the outcome.
+        ReadBack(portNumber, result);
+        if (m_env.journal)
+            m_env.journal->Verified(result);
+        if (result.verified)
+            ShowWritten(result);
+        else
+            result.outcome = UpgradeOutcome::VerifyFailed;
         return;
     case CRadioCom::kSessionRefused:
         // A refusal is the transceiver's answer, not a failure of the link;
@@ -239,7 +291,17 @@ UpgradeResult CUpgradeRun::Run(int portNumber, const CString* folder, const CStr
     }
     std::copy(std::begin(record), std::end(record), result.recordAfter.begin());
     result.sources = std::move(sources);
-    Write(result, code == kVersionRecommended);
+    result.recordPlanned = true;
+    result.versionNote = code == kVersionRecommended;
+    const bool unchanged = result.recordAfter == result.recordBefore;
+    if (m_mode.preview || (m_mode.skipUnchanged && unchanged)) {
+        result.outcome = unchanged ? UpgradeOutcome::Unchanged : UpgradeOutcome::Planned;
+        if (m_env.journal)
+            m_env.journal->NotWritten(result);
+        Stop(result, result.outcome, 0);
+        return result;
+    }
+    Write(portNumber, result);
     return result;
 }
 
@@ -252,7 +314,7 @@ UpgradeResult CUpgradeRun::Identify(int portNumber)
         result.outcome = UpgradeOutcome::LinkFailed;
         return result;
     }
-    m_env.link.EndConnectionSession();
+    EndConnection();
     if (m_env.journal)
         m_env.journal->Identified();
     result.outcome = UpgradeOutcome::Identified;
@@ -282,6 +344,7 @@ UpgradeResult CUpgradeRun::Restore(int portNumber, const unsigned char* record,
     }
     std::copy(record, record + OptionRecord::kSize, result.recordAfter.begin());
     result.sources = sources;
-    Write(result, false);
+    result.recordPlanned = true;
+    Write(portNumber, result);
     return result;
 }

@@ -33,9 +33,29 @@ struct UpgradeEnvironment {
     CUpgradeJournal* journal; // told about the exchange; may be null
 };
 
+// What a run does beyond the Upgrade button's steps; the default is exactly
+// the button's run.
+struct UpgradeRunMode {
+    // Upgrade: every step up to the write, then programming mode is ended
+    // without a write frame: Planned, or Unchanged when the merge changes no
+    // byte. No outcome message: the caller shows what would be written.
+    bool preview = false;
+    // Upgrade: a merge that changes no byte is not written (Unchanged, no
+    // message).
+    bool skipUnchanged = false;
+    // Upgrade and restore: once the transceiver has accepted the record and
+    // left programming mode, a second connection reads its identity and
+    // record back; the outcome message follows only when both are what was
+    // written to (VerifyFailed otherwise).
+    bool verify = false;
+};
+
 class CUpgradeRun {
 public:
-    explicit CUpgradeRun(const UpgradeEnvironment& environment) : m_env(environment) {}
+    explicit CUpgradeRun(const UpgradeEnvironment& environment, const UpgradeRunMode& mode = {})
+        : m_env(environment), m_mode(mode)
+    {
+    }
 
     // The two upgrade runs. The location comes first: a folder without an
     // option file, a missing file or a pattern in place of a file shows the
@@ -75,15 +95,25 @@ private:
     // After the identity: the version text and the option record read, and
     // the journal told. False after the session's message.
     bool ReadVersionAndRecord(UpgradeResult& result);
+    // Ends a connected transceiver's programming mode.
+    void EndConnection();
     // Ends a connected transceiver's programming mode, then the message.
     void Stop(UpgradeResult& result, UpgradeOutcome outcome, int body);
     // Writes result.recordAfter (the journal hears of it before the first
-    // byte goes out) and shows the outcome; versionNote adds the advisory
-    // message.
-    void Write(UpgradeResult& result, bool versionNote);
+    // byte goes out) and shows the outcome; result.versionNote adds the
+    // advisory message.
+    void Write(int portNumber, UpgradeResult& result);
+    // After an accepted write, with programming mode ended: the second
+    // connection's identity and record into result, result.verified when
+    // they are the written record of the same transceiver. Otherwise its
+    // message, or the failed session's.
+    void ReadBack(int portNumber, UpgradeResult& result);
+    // The outcome message of an accepted write, and the advisory note.
+    void ShowWritten(UpgradeResult& result);
     // Body and caption are language text numbers.
     void Show(int body, int caption, unsigned type);
     CString Text(int number);
 
     UpgradeEnvironment m_env;
+    UpgradeRunMode m_mode;
 };

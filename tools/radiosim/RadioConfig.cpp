@@ -21,6 +21,8 @@ const char* WriteAnswerName(WriteAnswer a)
         return "silent";
     case WriteAnswer::Garbage:
         return "garbage";
+    case WriteAnswer::AckKeep:
+        return "ack-keep";
     }
     return "?";
 }
@@ -168,8 +170,10 @@ bool CConfigBuilder::Set(const std::string& key, const std::string& value, std::
             m_cfg.writeAnswer = WriteAnswer::Silent;
         else if (value == "garbage")
             m_cfg.writeAnswer = WriteAnswer::Garbage;
+        else if (value == "ack-keep")
+            m_cfg.writeAnswer = WriteAnswer::AckKeep;
         else
-            return fail("expected ack, nak, silent or garbage");
+            return fail("expected ack, nak, silent, garbage or ack-keep");
     } else if (key == "delay_ms") {
         if (!ParseNumber(value, 0, 600000, n, why))
             return fail(why);

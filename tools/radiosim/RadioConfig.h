@@ -31,7 +31,8 @@ using Identity = std::array<uint8_t, kIdentitySize>;
 using Record = std::array<uint8_t, kRecordSize>;
 
 enum class Kind { New, Old };
-enum class WriteAnswer { Ack, Nak, Silent, Garbage };
+// AckKeep: a radio that lies, acknowledging a record it does not store.
+enum class WriteAnswer { Ack, Nak, Silent, Garbage, AckKeep };
 
 const char* WriteAnswerName(WriteAnswer a);
 

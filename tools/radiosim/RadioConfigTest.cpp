@@ -78,3 +78,14 @@ TEST(RadioConfigTest, BadSettingsAreRefusedWithTheirLine)
         EXPECT_NE(err.find("line 2"), std::string::npos) << text << ": " << err;
     }
 }
+
+TEST(RadioConfigTest, EveryWriteAnswerIsSetByTheNameTheResultFileShows)
+{
+    for (WriteAnswer answer : {WriteAnswer::Ack, WriteAnswer::Nak, WriteAnswer::Silent, WriteAnswer::Garbage,
+                               WriteAnswer::AckKeep}) {
+        CConfigBuilder b;
+        std::string err;
+        ASSERT_TRUE(b.Set("write", WriteAnswerName(answer), err)) << WriteAnswerName(answer) << ": " << err;
+        EXPECT_EQ(b.Build().writeAnswer, answer) << WriteAnswerName(answer);
+    }
+}

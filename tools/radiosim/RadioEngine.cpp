@@ -205,6 +205,9 @@ void CRadioEngine::HearByte(uint8_t b, uint64_t nowMs)
             case WriteAnswer::Nak:
                 Answer({NAK}, nowMs);
                 break;
+            case WriteAnswer::AckKeep: // acknowledged, never stored
+                Answer({ACK}, nowMs);
+                break;
             case WriteAnswer::Garbage:
                 Answer({m_cfg.garbageByte}, nowMs);
                 break;

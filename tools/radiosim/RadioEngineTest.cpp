@@ -171,6 +171,8 @@ TEST(RadioEngineTest, WriteAnswersPerConfigAndOnlyAckReplacesTheRecord)
         {"nak", {NAK}, false},
         {"silent", {}, false},
         {"garbage", {0x3C}, false},
+        // A radio that lies.
+        {"ack-keep", {ACK}, false},
     };
     for (const Case& c : cases) {
         Radio r(Config(std::string("garbage_byte=0x3c\nwrite=") + c.write));

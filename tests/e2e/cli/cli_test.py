@@ -43,6 +43,10 @@ T_WRITTEN, T_REFUSED = TextNo.kRecordWritten, TextNo.kRecordRefused
 T_VERSION_REQUIRED, T_VERSION_NOTE = TextNo.kVersionRequired, TextNo.kVersionRecommended
 T_PORT_NOT_OPENED, T_LINK_FAILED = TextNo.kPortNotOpened, TextNo.kLinkFailed
 T_REFUSED_MODEL, T_NO_OPTION = TextNo.kRefusedModel, TextNo.kNoOptionForTransceiver
+T_VERIFY_FAILED = TextNo.kVerifyFailed
+
+# An option file whose mask changes no byte of the sample record.
+CHANGES_NOTHING = enh(entries=(('00000102', 3, 'ffffffffffffffff'),))
 
 # Bytes a new radio sends before it answers a write frame: SYN and ACK of the
 # handshake, the identity (lead, 32 bytes, check) and its closing ACK, the
@@ -118,7 +122,9 @@ class Cli:
 # defaults; files: option files made in Data. Expected: exit code, --json
 # outcome, message (a text number, or a string the message holds), warnings
 # (text numbers), history outcomes appended, the radio's record afterwards
-# (unchanged when not given), untouched: the radio heard nothing at all.
+# (unchanged when not given), untouched: the radio heard nothing at all;
+# no_write: no write frame reached the radio; record_after: the record the
+# result and the last history row name as written or to be written.
 CASES = {
     'identify_new_38400': dict(
         command='identify', radio={'baud': 38400}, exit=0, outcome='identified', rows=['read'], identify=True),
@@ -175,6 +181,31 @@ UPGRADE_IN_BOTH_MODES = {
     'version_required': dict(
         files={'a.ENH': enh(min_version='V1.30')}, exit=7, outcome='version-required',
         message=T_VERSION_REQUIRED, rows=['not-upgraded']),
+    'dry_run_planned': dict(
+        extra=['--dry-run'], files={'a.ENH': enh()}, exit=0, outcome='planned', rows=['planned'], no_write=True,
+        record_after=merged('3fffffffffffff0f'), option_bytes='3fffffffffffffff -> 3fffffffffffff0f'),
+    'dry_run_unchanged': dict(
+        extra=['--dry-run'], files={'a.ENH': CHANGES_NOTHING}, exit=0, outcome='unchanged', rows=['unchanged'],
+        no_write=True, record_after=RECORD, option_bytes='3fffffffffffffff -> 3fffffffffffffff'),
+    'dry_run_version_required': dict(
+        extra=['--dry-run'], files={'a.ENH': enh(min_version='V1.30')}, exit=7, outcome='version-required',
+        message=T_VERSION_REQUIRED, rows=['not-upgraded'], no_write=True),
+    'dry_run_refused_model': dict(
+        extra=['--dry-run'], files={'a.ENH': enh(model='QM-3390X')}, radio={'model': 'QM-3390X'}, exit=5,
+        outcome='refused-model', message=T_REFUSED_MODEL, rows=[], no_write=True),
+    'skip_unchanged_writes_nothing': dict(
+        extra=['--skip-unchanged'], files={'a.ENH': CHANGES_NOTHING}, exit=0, outcome='unchanged',
+        rows=['unchanged'], no_write=True, record_after=RECORD),
+    'skip_unchanged_writes_a_change': dict(
+        extra=['--skip-unchanged'], files={'a.ENH': enh()}, exit=0, outcome='written', message=T_WRITTEN,
+        rows=['pending', 'written'], record=merged('3fffffffffffff0f')),
+    'verify_honest_radio': dict(
+        extra=['--verify'], files={'a.ENH': enh()}, exit=0, outcome='written', message=T_WRITTEN,
+        rows=['pending', 'written'], record=merged('3fffffffffffff0f'), verified='yes', connections=2),
+    'verify_radio_that_keeps_its_record': dict(
+        extra=['--verify'], files={'a.ENH': enh()}, radio={'write': 'ack-keep'}, exit=13, outcome='verify-failed',
+        message=T_VERIFY_FAILED, rows=['pending', 'verify-failed'], record_after=RECORD, verified='no',
+        read_back=RECORD, connections=2),
 }
 for _name, _case in UPGRADE_IN_BOTH_MODES.items():
     for _mode, _args in BOTH_MODES.items():
@@ -204,6 +235,10 @@ BAD_ARGUMENTS = [
     ['--help', 'identify'],
     ['--port=' + '9' * 4000],
     ['identify', '--port=1', '--json', '--json'],
+    ['upgrade', '--port', '1', '--file', 'a.ENH', '--dry-run', '--verify'],
+    ['identify', '--port', '1', '--verify'],
+    ['upgrade', '--port', '1', '--file', 'a.ENH', '--trace'],
+    ['identify', '--port', '1', '--trace', 'no such folder\\t.txt'],
 ]
 
 
@@ -301,6 +336,23 @@ class CliTests(OrvelleTestCase):
             self.assertIn('retrying (1 of 1)', res.err)
         if res.rc != 0 and not case.get('rows'):
             self.assertNotIn(WRITE_FRAME, heard)
+        if case.get('no_write'):
+            self.assertNotIn(WRITE_FRAME, heard)
+            self.assertEqual(result['written'], [])
+        if 'record_after' in case:
+            self.assertEqual(rows[-1]['record_after'], case['record_after'].hex())
+            if case['exit'] == 0:
+                self.assertEqual(res.json['record_after'], case['record_after'].hex())
+                self.assertEqual(rows[-1]['sources'], res.json['sources'])
+        if 'option_bytes' in case:
+            self.assertEqual(res.json['option_bytes'], case['option_bytes'])
+            self.assertEqual(res.json['record_before'], RECORD.hex())
+        if 'verified' in case:
+            self.assertEqual(res.json['verified'], case['verified'])
+        if 'read_back' in case:
+            self.assertEqual(res.json['record_read_back'], case['read_back'].hex())
+        if 'connections' in case:
+            self.assertEqual(heard.count(b'URK'), case['connections'])
 
     # -- usage errors ---------------------------------------------------------
     def test_bad_arguments_never_reach_a_port(self):
@@ -457,6 +509,90 @@ class CliTests(OrvelleTestCase):
                 self.assertEqual(res.rc, 0, res)
                 radio.stop()
                 self.assertEqual(radio.result()['final'], RECORD)
+
+    def test_dry_run_plain_output(self):
+        cli = self.cli()
+        make_files(cli.data, {'a.ENH': enh()})
+        radio = self.radio(cli.folder)
+        res = cli.run(['upgrade', '--port', str(PORT), '--folder', windows_path(cli.data), '--dry-run'], radio)
+        self.assertEqual(res.rc, 0, res)
+        lines = res.out.splitlines()
+        for line in ('record_before: ' + RECORD.hex(), 'record_after: ' + merged('3fffffffffffff0f').hex(),
+                     'option_bytes: 3fffffffffffffff -> 3fffffffffffff0f',
+                     'sources: ' + windows_path(cli.data) + '\\a.ENH', 'outcome: planned'):
+            self.assertIn(line, lines)
+        self.assertEqual(res.err, '', 'a preview shows no message')
+        radio.stop()
+        self.assertEqual(radio.result()['final'], RECORD)
+        self.assertNotIn(WRITE_FRAME, radio.received(heard_only=False))
+
+    # -- the byte trace -------------------------------------------------------
+    def trace_events(self, path):
+        """[(milliseconds, event)] of a trace file."""
+        with open(path, 'rb') as f:
+            text = f.read().decode('cp1252').replace('\r\n', '\n')
+        events = []
+        for line in text.splitlines():
+            m = re.match(r'^ *(\d+) (.+)$', line)
+            self.assertIsNotNone(m, line)
+            events.append((int(m.group(1)), m.group(2)))
+        self.assertEqual([t for t, _ in events], sorted(t for t, _ in events), 'times rise')
+        return events
+
+    @staticmethod
+    def traced_bytes(events, what):
+        out = b''
+        for _, event in events:
+            if event.startswith(what + ' '):
+                out += bytes.fromhex(event[len(what) + 1:].split('  |')[0])
+        return out
+
+    def test_trace_is_the_line_radiosim_heard_and_answered(self):
+        # An upgrade read back over a second connection, and a run against a
+        # radio that stops answering (retried once): both directions byte for
+        # byte as radiosim logged them, and a complete file after the failure.
+        cases = [
+            ('verified upgrade', {}, ['--verify'], 0),
+            ('radio goes silent', {'silent_after': BYTES_BEFORE_WRITE_ANSWER - 20}, ['--retries', '1'], 4),
+        ]
+        for name, fault, extra, exit_code in cases:
+            with self.subTest(name):
+                cli = self.cli()
+                make_files(cli.data, {'a.ENH': enh()})
+                radio = self.radio(cli.folder, **fault)
+                trace = os.path.join(cli.folder, 'line.trace')
+                res = cli.run(['upgrade', '--port', str(PORT), '--folder', windows_path(cli.data), '--trace',
+                               windows_path(trace)] + extra, radio)
+                self.assertEqual(res.rc, exit_code, res)
+                radio.stop()
+                events = self.trace_events(trace)
+                self.assertEqual(self.traced_bytes(events, 'tx'), radio.received(heard_only=False))
+                self.assertEqual(self.traced_bytes(events, 'rx'), radio.sent())
+                words = [e.split(' ')[0] for _, e in events]
+                line_events = [e for _, e in events if not e.startswith('step ')]
+                self.assertTrue(line_events[0].startswith('open COM%d ' % PORT), line_events[0])
+                self.assertEqual(events[-1][1], 'close')
+                self.assertIn('baud', words)
+                self.assertIn('step identity', [e for _, e in events])
+                if exit_code:
+                    self.assertTrue(any(e.startswith('timeout after ') for _, e in events))
+                else:
+                    self.assertEqual(words.count('open'), 2, 'the read-back connection')
+                    self.assertIn('step verify', [e for _, e in events])
+
+    def test_trace_to_stderr_and_of_a_port_that_cannot_be_opened(self):
+        cli = self.cli()
+        radio = self.radio(cli.folder)
+        res = cli.run(['identify', '--port', str(PORT), '--trace', '-'], radio)
+        self.assertEqual(res.rc, 0, res)
+        self.assertRegex(res.err, r'(?m)^ *\d+ tx 55 52 4B  \|URK\|$')
+        self.assertIn('outcome: identified', res.out)
+        res = cli.run(['ports', '--trace', '-'], radio)
+        self.assertEqual(res.rc, 0, res)
+        self.assertRegex(res.err, r'(?m)^ *\d+ error \d+ .*\(open COM7\)$')
+        res = cli.run(['identify', '--port', '7', '--trace', '-'], radio)
+        self.assertEqual(res.rc, 3, res)
+        self.assertRegex(res.err, r'(?m)^ *\d+ error \d+ .*\(open COM7\)$')
 
     # -- ORVELLE.exe ----------------------------------------------------------
     def orvelle_run(self, name, prepare=None):

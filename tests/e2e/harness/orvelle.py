@@ -99,7 +99,11 @@ TEXT_KEYS = ([10000001, 10000101, 10000102, 10000103] + list(range(10000201, 100
 assert len(TEXT_KEYS) == TextNo.kCount
 # Texts added since, by text number: a file may lack them (the program then
 # shows its built-in English text).
-ADDED_TEXT_KEYS = {TextNo.kMorePortsLabel: 10005103}
+ADDED_TEXT_KEYS = {TextNo.kMorePortsLabel: 10005103, TextNo.kVerifyFailed: 10020006,
+                   TextNo.kPreviewItem: 10003202, TextNo.kPreviewCaption: 10030001,
+                   TextNo.kPreviewModel: 10030002, TextNo.kPreviewBytesNow: 10030003,
+                   TextNo.kPreviewBytesAfter: 10030004, TextNo.kPreviewFiles: 10030005,
+                   TextNo.kPreviewUnchanged: 10030006, TextNo.kPreviewNothingWritten: 10030007}
 assert len(ADDED_TEXT_KEYS) == TextNo.kAddedEnd - TextNo.kFirstAdded
 
 

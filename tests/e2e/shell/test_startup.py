@@ -130,7 +130,8 @@ class Texts(OrvelleTestCase):
         # Exit carries the cancel command once the texts are set.
         self.assertEqual([(i['text'], i['id']) for i in file_menu], [(self.lng[TextNo.kExitItem], IDCANCEL)])
         self.assertEqual([(i['text'], i['id']) for i in setup_menu],
-                         [(self.lng[TextNo.kComPortItem], Res.ID_SETUP_COMPORT)])
+                         [(self.lng[TextNo.kComPortItem], Res.ID_SETUP_COMPORT),
+                          (self.lng[TextNo.kPreviewItem], Res.ID_SETUP_PREVIEW)])
         for item in menu + file_menu + setup_menu:
             self.assertFalse(item['text'].endswith(' *'), item)
             self.assertTrue(item['enabled'], item)

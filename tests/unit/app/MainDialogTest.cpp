@@ -17,7 +17,7 @@ TEST_F(ShellTest, FirstStartShowsEveryLanguageTextAndNoPlaceholder)
 {
     std::vector<std::pair<std::string, std::string>> seen; // what, text
     HMENU fileMenu = nullptr, setupMenu = nullptr;
-    UINT exitCommand = 0, comPortCommand = 0, aboutCommand = 0;
+    UINT exitCommand = 0, comPortCommand = 0, previewCommand = 0, aboutCommand = 0;
     Run([&](CScriptedUpgradeDlg& d) {
         seen.push_back({"caption", WindowText(d.m_hWnd)});
         for (int id :
@@ -30,8 +30,10 @@ TEST_F(ShellTest, FirstStartShowsEveryLanguageTextAndNoPlaceholder)
             seen.push_back({"bar " + std::to_string(i), MenuText(bar, i)});
         seen.push_back({"File 0", MenuText(fileMenu, 0)});
         seen.push_back({"Setup 0", MenuText(setupMenu, 0)});
+        seen.push_back({"Setup 1", MenuText(setupMenu, 1)});
         exitCommand = ::GetMenuItemID(fileMenu, 0);
         comPortCommand = ::GetMenuItemID(setupMenu, 0);
+        previewCommand = ::GetMenuItemID(setupMenu, 1);
         aboutCommand = ::GetMenuItemID(bar, 2);
         fileMenu = fileMenu && ::IsMenu(fileMenu) ? fileMenu : nullptr;
         Quit(d);
@@ -49,6 +51,7 @@ TEST_F(ShellTest, FirstStartShowsEveryLanguageTextAndNoPlaceholder)
         {"bar 2", Text(TextNo::kAboutItem)},
         {"File 0", Text(TextNo::kExitItem)},
         {"Setup 0", Text(TextNo::kComPortItem)},
+        {"Setup 1", Text(TextNo::kPreviewItem)},
     };
     EXPECT_EQ(seen, expected);
     for (const auto& [what, text] : seen) {
@@ -60,6 +63,7 @@ TEST_F(ShellTest, FirstStartShowsEveryLanguageTextAndNoPlaceholder)
     EXPECT_NE(setupMenu, nullptr);
     EXPECT_EQ(exitCommand, static_cast<UINT>(IDCANCEL));
     EXPECT_EQ(comPortCommand, static_cast<UINT>(ID_SETUP_COMPORT));
+    EXPECT_EQ(previewCommand, static_cast<UINT>(ID_SETUP_PREVIEW));
     EXPECT_EQ(aboutCommand, static_cast<UINT>(IDM_ABOUTBOX));
 }
 
@@ -224,7 +228,7 @@ TEST_F(ShellTest, EnableControlsLocksAndUnlocksEverythingARunMustNotTouch)
 {
     struct State {
         std::vector<BOOL> controls;
-        UINT close, exit, comPort;
+        UINT close, exit, comPort, preview;
         std::string caption;
     };
     auto capture = [](CScriptedUpgradeDlg& d) {
@@ -235,6 +239,7 @@ TEST_F(ShellTest, EnableControlsLocksAndUnlocksEverythingARunMustNotTouch)
         s.close = ::GetMenuState(d.GetSystemMenu(FALSE), SC_CLOSE, MF_BYCOMMAND) & MF_GRAYED;
         s.exit = ::GetMenuState(::GetSubMenu(d.GetMenu(), 0), 0, MF_BYPOSITION) & MF_GRAYED;
         s.comPort = ::GetMenuState(d.GetMenu(), ID_SETUP_COMPORT, MF_BYCOMMAND) & MF_GRAYED;
+        s.preview = ::GetMenuState(d.GetMenu(), ID_SETUP_PREVIEW, MF_BYCOMMAND) & MF_GRAYED;
         s.caption = WindowText(d.m_hWnd);
         return s;
     };
@@ -255,6 +260,7 @@ TEST_F(ShellTest, EnableControlsLocksAndUnlocksEverythingARunMustNotTouch)
     EXPECT_EQ(locked.close, static_cast<UINT>(MF_GRAYED));
     EXPECT_EQ(locked.exit, static_cast<UINT>(MF_GRAYED));
     EXPECT_EQ(locked.comPort, static_cast<UINT>(MF_GRAYED));
+    EXPECT_EQ(locked.preview, static_cast<UINT>(MF_GRAYED));
     EXPECT_EQ(locked.caption, Text(TextNo::kAppTitle) + " - " + Text(TextNo::kBusy));
     EXPECT_EQ(guarded.controls, locked.controls);
     EXPECT_EQ(guarded.caption, locked.caption);
@@ -264,6 +270,7 @@ TEST_F(ShellTest, EnableControlsLocksAndUnlocksEverythingARunMustNotTouch)
         EXPECT_EQ(s->close, 0u);
         EXPECT_EQ(s->exit, 0u);
         EXPECT_EQ(s->comPort, 0u);
+        EXPECT_EQ(s->preview, 0u);
         EXPECT_EQ(s->caption, Text(TextNo::kAppTitle));
     }
 }

@@ -34,6 +34,14 @@ std::string Describe(const CliArgs& args)
         text += " record=" + std::to_string(args.record[0]) + ".." + std::to_string(args.record[49]);
     if (args.force)
         text += " force";
+    if (args.dryRun)
+        text += " dry-run";
+    if (args.skipUnchanged)
+        text += " skip-unchanged";
+    if (args.verify)
+        text += " verify";
+    if (!args.trace.IsEmpty())
+        text += " trace=" + args.trace.str();
     return text;
 }
 
@@ -71,6 +79,14 @@ TEST(CliArgs, AcceptedCommandLines)
         {{"restore", "--port", "2", "--record", kRecord}, "restore port=2 record=0..255"},
         {{"restore", "--record=" + kRecord, "--port=2", "--retries=5", "--force", "--json"},
          "restore port=2 retries=5 json record=0..255 force"},
+        {{"upgrade", "--port", "3", "--file", "a.ENH", "--dry-run"}, "upgrade port=3 file=a.ENH dry-run"},
+        {{"upgrade", "--port", "3", "--folder", "D", "--skip-unchanged", "--verify"},
+         "upgrade port=3 folder=D skip-unchanged verify"},
+        {{"restore", "--port", "2", "--entry", "1", "--verify"}, "restore port=2 entry=1 verify"},
+        {{"ports", "--trace", "-"}, "ports trace=-"},
+        {{"identify", "--port", "1", "--trace=C:\t.txt"}, "identify port=1 trace=C:\t.txt"},
+        {{"upgrade", "--port", "3", "--file", "a", "--trace", "t", "--dry-run"},
+         "upgrade port=3 file=a dry-run trace=t"},
     };
     for (const auto& c : cases) {
         CliArgs args;
@@ -129,6 +145,16 @@ TEST(CliArgs, UsageErrorsSayWhatIsWrong)
         {{"identify", "--port", "1", "--port", "1"}, "--port is given twice"},
         {{"identify", "--port=1", "--port", "2"}, "--port is given twice"},
         {{"restore", "--port", "1", "--entry", "1", "--force", "--force"}, "--force is given twice"},
+        {{"identify", "--port", "1", "--dry-run"}, "--dry-run is not an option of identify"},
+        {{"restore", "--port", "1", "--entry", "1", "--skip-unchanged"},
+         "--skip-unchanged is not an option of restore"},
+        {{"identify", "--port", "1", "--verify"}, "--verify is not an option of identify"},
+        {{"upgrade", "--port", "1", "--file", "x", "--dry-run", "--verify"}, "--dry-run writes nothing"},
+        {{"upgrade", "--port", "1", "--file", "x", "--skip-unchanged", "--dry-run"},
+         "not with --skip-unchanged"},
+        {{"upgrade", "--port", "1", "--file", "x", "--verify=yes"}, "--verify takes no value"},
+        {{"ports", "--trace"}, "--trace needs a value"},
+        {{"ports", "--trace", "a", "--trace", "b"}, "--trace is given twice"},
         // Missing values.
         {{"identify", "--port"}, "--port needs a value"},
         {{"identify", "--port="}, "--port needs a value"},
@@ -189,14 +215,18 @@ TEST(CliArgs, UsageErrorsSayWhatIsWrong)
 TEST(CliArgs, HelpListsEveryCommandOptionAndExitCode)
 {
     const std::string help = kCliHelpText;
-    for (const char* word : {"ports", "identify", "upgrade", "restore", "--port N", "--retries K", "--json",
-                             "--folder DIR", "--file PATH", "--entry K", "--record HEX", "--force", "--help",
-                             "--version", "History\\upgrades.csv"})
+    for (const char* word :
+         {"ports",        "identify",         "upgrade",      "restore",      "--port N",
+          "--retries K",  "--json",           "--folder DIR", "--file PATH",  "--entry K",
+          "--record HEX", "--force",          "--help",       "--version",    "History\\upgrades.csv",
+          "--dry-run",    "--skip-unchanged", "--verify",     "--trace FILE", "planned",
+          "unchanged",    "verify-failed"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
     for (int code = kExitDone; code <= kExitLanguageFile; ++code) {
         const std::string number = (code < 10 ? " " : "") + std::to_string(code);
         EXPECT_NE(help.find("\n  " + number + "  "), std::string::npos) << "exit code " << code;
     }
+    EXPECT_NE(help.find("\n  " + std::to_string(kExitVerifyFailed) + "  "), std::string::npos);
     // Every line fits a standard console without wrapping.
     std::size_t start = 0;
     while (start < help.size()) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 using textfixtures::LanguageFile;
+using textfixtures::TextCount;
 
 namespace {
 
@@ -41,7 +42,7 @@ std::vector<GoodCase> GoodCases()
     {
         LanguageFile f = LanguageFile::Valid();
         f.rows[0] = "*Language,Deutsch,English";
-        for (int n = 0; n < 48; ++n)
+        for (int n = 0; n < TextCount(); ++n)
             f.Set(n, "De " + std::to_string(n) + ",En " + std::to_string(n));
         f.Set(3, "De 3"); // lacks the selected column
         cases.push_back({"second column", f.Text(), "English", 2, {{1, "En 1"}, {3, ""}, {47, "En 47"}}});
@@ -207,7 +208,7 @@ TEST(LanguageTableParse, ArbitraryBytesAreHandled)
     for (const BadCase& c : cases) {
         CLanguageTable table;
         EXPECT_EQ(Parse(table, c.file), 0) << c.name;
-        for (int n = -1; n <= 48; ++n)
+        for (int n = -1; n <= TextCount(); ++n)
             (void)table.GetText(n);
     }
     CLanguageTable table;
@@ -296,10 +297,10 @@ TEST(LanguageTable, GetTextOutsideTheTableIsEmpty)
     for (int n : {0, 47, -1}) // nothing loaded yet
         EXPECT_STREQ(table.GetText(n), "") << n;
     ASSERT_EQ(Parse(table, LanguageFile::Valid().Text()), 1);
-    for (int n : {48, 1000, -1, -48, INT_MIN, INT_MAX})
+    for (int n : {TextCount(), 1000, -1, -48, INT_MIN, INT_MAX})
         EXPECT_STREQ(table.GetText(n), "") << n;
     EXPECT_STREQ(table.GetText(0), "Text 0");
-    EXPECT_EQ(table.GetCount(), 48);
+    EXPECT_EQ(table.GetCount(), TextCount());
 }
 
 // The escapes are turned in place, once: a second lookup gives the same.

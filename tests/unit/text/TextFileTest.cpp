@@ -11,6 +11,7 @@
 #include <vector>
 
 using textfixtures::LanguageFile;
+using textfixtures::TextCount;
 using textfixtures::WriteBytes;
 
 namespace {
@@ -77,7 +78,7 @@ TEST(LanguageTableLoad, CrLfRowsReadLikeLfRows)
     CLanguageTable b;
     ASSERT_EQ(a.Parse(lf.data(), static_cast<int>(lf.size()) - 1, "English"), 1);
     ASSERT_EQ(b.Parse(crlf.data(), static_cast<int>(crlf.size()) - 1, "English"), 1);
-    for (int n = 0; n < 48; ++n)
+    for (int n = 0; n < TextCount(); ++n)
         EXPECT_STREQ(a.GetText(n), b.GetText(n)) << "text " << n;
     EXPECT_STREQ(b.GetText(3), "two\nlines");
 }

@@ -12,7 +12,8 @@
 
 namespace textfixtures {
 
-// The key numbers of texts 0 to 47, as the file writes them.
+// The key numbers of the texts every language file holds, in text-number
+// order, as the file writes them.
 inline const std::vector<std::string>& Keys()
 {
     static const std::vector<std::string> keys = {
@@ -24,6 +25,11 @@ inline const std::vector<std::string>& Keys()
         "10010007", "10010008", "10010009", "10020001", "10020002", "10020003", "10020004", "10020005",
     };
     return keys;
+}
+
+inline int TextCount()
+{
+    return static_cast<int>(Keys().size());
 }
 
 // A language file as rows; Text() joins them with LF.

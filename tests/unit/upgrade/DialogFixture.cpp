@@ -86,6 +86,7 @@ void DialogFixture::TearDown()
     // Nor the history its runs kept beside the test program.
     const CString history = m_dlg.m_DataFile.GetExePath() + History::kFolderName;
     DeleteFileA(history + "\\" + History::kFileName);
+    DeleteFileA(history + "\\" + History::kLastRunTraceName);
     RemoveDirectoryA(history);
 }
 

@@ -1,9 +1,11 @@
 // Identify and restore, the upgrade run's other two uses of the transceiver,
-// in process under Wine against the link's fake transceiver with a scripted
-// user at the message boxes: what each reads and writes, the messages it
-// shows, the history rows it leaves (the pending row on record before the
-// first byte of the write frame), and the transceiver left out of
-// programming mode with the port closed on every way out.
+// and the run's modes beyond the Upgrade button (preview, skipping a write
+// that changes nothing, reading the record back), in process under Wine
+// against the link's fake transceiver with a scripted user at the message
+// boxes: what each reads and writes, the messages it shows, the history rows
+// it leaves (the pending row on record before the first byte of the write
+// frame), and the transceiver left out of programming mode with the port
+// closed on every way out.
 #include "upgrade/UpgradeRun.h"
 
 #include "files/DataFile.h"
@@ -11,8 +13,10 @@
 #include "tests/support/MemoryOptionFiles.h"
 #include "tests/support/ScriptedBoxes.h"
 #include "tests/support/FrameBytes.h"
+#include "tests/support/TempFolder.h"
 #include "text/LanguageTable.h"
 #include "text/TextNumbers.h"
+#include "tools/enhtool/EnhFile.h"
 #include "upgrade/OptionFormat.h"
 #include "upgrade/UpgradeHistory.h"
 
@@ -119,7 +123,10 @@ CLanguageTable& Texts()
 struct Bench {
     Bench() { Transceiver(fake); }
 
-    CUpgradeRun Run() { return CUpgradeRun({link, Texts(), nullptr, dataFile, files, &journal}); }
+    CUpgradeRun Run(const UpgradeRunMode& mode = {})
+    {
+        return CUpgradeRun({link, Texts(), nullptr, dataFile, files, &journal}, mode);
+    }
 
     void ExpectBoxes(const std::vector<Box>& expected) const
     {
@@ -335,4 +342,277 @@ TEST(RunCommands, RestoreChecksTheTransceiverThenWritesLikeAnUpgrade)
         EXPECT_TRUE(b.history.rows.at(1).afterWriteFrame);
         EXPECT_EQ(b.history.rows.at(1).fields.at(History::kRecordAfter), Hex(restored));
     }
+}
+
+namespace {
+
+// The transceiver's record made to fit the option file below: its model,
+// option code 00000102 and option type 3, option bytes 3F FF .. FF.
+void FittingRecord(FakeTransceiver& fake)
+{
+    const Bytes model = Padded("QX-5100", kModelNameSize);
+    std::copy(model.begin(), model.end(), fake.record.begin() + OptionRecord::kModelName);
+    const unsigned char code[kOptionCodeSize] = {0x00, 0x00, 0x01, 0x02};
+    std::copy(std::begin(code), std::end(code), fake.record.begin() + OptionRecord::kOptionCode);
+    std::fill(fake.record.begin() + OptionRecord::kOptionBytes, fake.record.end(), 0xFF);
+    fake.record[OptionRecord::kOptionBytes] = 0x3F;
+}
+
+// An option file for the bench's transceiver: on disk for the location check,
+// in memory for the option logic.
+std::string PutOptionFile(Bench& b, const TempFolder& folder, const char* mask,
+                          const char* minVersion = "V1.00", unsigned char rule = '1')
+{
+    EnhDescription d;
+    d.model = "QX-5100";
+    d.minVersion = minVersion;
+    d.rule = rule;
+    d.entries = {MakeEnhEntry("00000102", 3, mask)};
+    const std::string path = folder / "a.ENH";
+    std::ofstream(path, std::ios::binary) << "x";
+    b.files.Put(path, BuildEnhFile(d));
+    return path;
+}
+
+Bytes OptionBytes(const Bytes& record)
+{
+    return Bytes(record.begin() + OptionRecord::kOptionBytes, record.end());
+}
+
+std::size_t Connections(const FakeTransceiver& fake)
+{
+    const auto frames = fake.WrittenFrames();
+    return static_cast<std::size_t>(std::count(frames.begin(), frames.end(), kUrk));
+}
+
+constexpr const char* kChangesOptions = "0FFFFFFFFFFFFFF0";
+constexpr const char* kChangesNothing = "FFFFFFFFFFFFFFFF";
+
+} // namespace
+
+// A preview, and a run that skips a write changing nothing: the same reads,
+// refusals and option logic as an upgrade, and no write frame.
+TEST(RunModes, PreviewAndSkipUnchangedSendNoWriteFrame)
+{
+    UpgradeRunMode preview;
+    preview.preview = true;
+    UpgradeRunMode skip;
+    skip.skipUnchanged = true;
+    struct Case {
+        const char* name;
+        UpgradeRunMode mode;
+        const char* mask;
+        const char* minVersion; // the transceiver has V1.20
+        unsigned char rule;
+        std::function<void(Bench&)> setup;
+        UpgradeOutcome outcome;
+        std::vector<Box> boxes;
+        std::vector<std::string> rows;
+    };
+    const Case cases[] = {
+        {"preview of a change",
+         preview,
+         kChangesOptions,
+         "V1.00",
+         '1',
+         nullptr,
+         UpgradeOutcome::Planned,
+         {},
+         {"planned"}},
+        {"preview of a merge that changes nothing",
+         preview,
+         kChangesNothing,
+         "V1.00",
+         '1',
+         nullptr,
+         UpgradeOutcome::Unchanged,
+         {},
+         {"unchanged"}},
+        {"preview with the advisory version note",
+         preview,
+         kChangesOptions,
+         "V1.30",
+         '0',
+         nullptr,
+         UpgradeOutcome::Planned,
+         {},
+         {"planned"}},
+        {"preview of a refused model",
+         preview,
+         kChangesOptions,
+         "V1.00",
+         '1',
+         [](Bench& b) {
+             Transceiver(b.fake, "QM-3390X");
+             FittingRecord(b.fake);
+         },
+         UpgradeOutcome::RefusedModel,
+         {{TextNo::kRefusedModel, MB_ICONERROR}},
+         {}},
+        {"preview that needs a newer version",
+         preview,
+         kChangesOptions,
+         "V1.30",
+         '1',
+         nullptr,
+         UpgradeOutcome::VersionRequired,
+         {{TextNo::kVersionRequired, MB_ICONERROR}},
+         {"not-upgraded"}},
+        {"skipped: nothing to change",
+         skip,
+         kChangesNothing,
+         "V1.00",
+         '1',
+         nullptr,
+         UpgradeOutcome::Unchanged,
+         {},
+         {"unchanged"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bench b;
+        FittingRecord(b.fake);
+        if (c.setup)
+            c.setup(b);
+        TempFolder folder;
+        const std::string path = PutOptionFile(b, folder, c.mask, c.minVersion, c.rule);
+        const Bytes before = b.fake.record;
+
+        const UpgradeResult result = b.Run(c.mode).UpgradeFromFile(1, path.c_str());
+        EXPECT_EQ(result.outcome, c.outcome);
+        EXPECT_EQ(RunResult(result.outcome), c.boxes.empty() ? 0 : 1);
+        b.ExpectBoxes(c.boxes);
+        EXPECT_EQ(b.history.Outcomes(), c.rows);
+        EXPECT_FALSE(b.WriteFrameSent());
+        EXPECT_TRUE(b.fake.recordsWritten.empty());
+        EXPECT_EQ(b.fake.record, before);
+        b.ExpectLeftAlone();
+        EXPECT_FALSE(result.writeTried);
+        if (!result.recordPlanned)
+            continue;
+        // What would have been written, in the result and on the row.
+        Bytes after(result.recordAfter.begin(), result.recordAfter.end());
+        Bytes expected = before;
+        if (c.mask == kChangesOptions)
+            expected.back() = 0xF0;
+        EXPECT_EQ(after, expected);
+        EXPECT_EQ(OptionBytes(after) == OptionBytes(before), c.outcome == UpgradeOutcome::Unchanged);
+        EXPECT_EQ(result.versionNote, c.rule == '0');
+        const auto& row = b.history.rows.at(0).fields;
+        EXPECT_EQ(row.at(History::kRecordBefore), Hex(before));
+        EXPECT_EQ(row.at(History::kRecordAfter), Hex(expected));
+        EXPECT_EQ(row.at(History::kSources), path);
+    }
+
+    // Skipping only skips what changes nothing: a change is written as by
+    // the Upgrade button.
+    Bench b;
+    FittingRecord(b.fake);
+    TempFolder folder;
+    const std::string path = PutOptionFile(b, folder, kChangesOptions);
+    EXPECT_EQ(b.Run(skip).UpgradeFromFile(1, path.c_str()).outcome, UpgradeOutcome::Written);
+    b.ExpectBoxes({{TextNo::kRecordWritten, MB_ICONINFORMATION}});
+    EXPECT_EQ(b.history.Outcomes(), (std::vector<std::string>{"pending", "written"}));
+    EXPECT_EQ(b.fake.record.back(), 0xF0);
+}
+
+// --verify: a second connection reads the record back; the outcome message
+// comes only once it is what was written.
+TEST(RunModes, VerifyReadsTheRecordBackOverASecondConnection)
+{
+    UpgradeRunMode verify;
+    verify.verify = true;
+    struct Case {
+        const char* name;
+        std::function<void(Bench&)> setup;
+        UpgradeOutcome outcome;
+        std::vector<Box> boxes;
+        std::vector<std::string> rows;
+        bool readBack;
+        bool stored; // the transceiver keeps the new record
+    };
+    const Case cases[] = {
+        {"an honest transceiver",
+         nullptr,
+         UpgradeOutcome::Written,
+         {{TextNo::kRecordWritten, MB_ICONINFORMATION}},
+         {"pending", "written"},
+         true,
+         true},
+        {"a transceiver that acknowledges and keeps its old record",
+         [](Bench& b) { b.fake.Script(Command::RecordWrite, FakeTransceiver::Raw({0x06})); },
+         UpgradeOutcome::VerifyFailed,
+         {{TextNo::kVerifyFailed, MB_ICONERROR}},
+         {"pending", "verify-failed"},
+         true,
+         false},
+        {"another transceiver answers the second connection",
+         [](Bench& b) {
+             Bytes other = b.fake.identity;
+             other[20] = 0x43;
+             Bytes answer = {0x55};
+             answer.insert(answer.end(), other.begin(), other.end());
+             unsigned char sum = 0;
+             for (unsigned char x : other)
+                 sum = static_cast<unsigned char>(sum + x);
+             answer.push_back(sum);
+             b.fake.Script(Command::Identity, FakeTransceiver::Answer(Fault::None));
+             b.fake.Script(Command::Identity, FakeTransceiver::Raw(answer));
+         },
+         UpgradeOutcome::VerifyFailed,
+         {{TextNo::kVerifyFailed, MB_ICONERROR}},
+         {"pending", "verify-failed"},
+         true,
+         true},
+        {"the link fails while reading back",
+         [](Bench& b) {
+             b.fake.Script(Command::RecordRead, FakeTransceiver::Answer(Fault::None));
+             b.fake.Script(Command::RecordRead, FakeTransceiver::Answer(Fault::Silence));
+             b.boxes.answers = {IDCANCEL};
+         },
+         UpgradeOutcome::VerifyFailed,
+         {{TextNo::kLinkFailed, kRetryBox}},
+         {"pending", "verify-failed"},
+         false,
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bench b;
+        FittingRecord(b.fake);
+        if (c.setup)
+            c.setup(b);
+        TempFolder folder;
+        const std::string path = PutOptionFile(b, folder, kChangesOptions);
+        const Bytes before = b.fake.record;
+        Bytes written = before;
+        written.back() = 0xF0;
+
+        const UpgradeResult result = b.Run(verify).UpgradeFromFile(1, path.c_str());
+        EXPECT_EQ(result.outcome, c.outcome);
+        b.ExpectBoxes(c.boxes);
+        EXPECT_EQ(b.history.Outcomes(), c.rows);
+        EXPECT_EQ(b.fake.record, c.stored ? written : before);
+        EXPECT_EQ(Connections(b.fake), 2u) << "the identity is read again";
+        b.ExpectLeftAlone();
+        EXPECT_EQ(result.readBack, c.readBack);
+        EXPECT_EQ(result.verified, c.outcome == UpgradeOutcome::Written);
+        // The final row holds what the transceiver was found to hold.
+        const auto& last = b.history.rows.at(1).fields;
+        const Bytes readBack(result.recordReadBack.begin(), result.recordReadBack.end());
+        EXPECT_EQ(last.at(History::kRecordAfter), c.readBack ? Hex(readBack) : "");
+        if (c.readBack && c.outcome == UpgradeOutcome::VerifyFailed && c.stored) {
+            EXPECT_NE(Bytes(result.identityReadBack.begin(), result.identityReadBack.end()),
+                      Bytes(result.identity.begin(), result.identity.end()));
+        }
+    }
+
+    // A restore reads back the same way.
+    Bench b;
+    Bytes restored(OptionRecord::kSize, 0x5A);
+    b.fake.Script(Command::RecordWrite, FakeTransceiver::Raw({0x06}));
+    EXPECT_EQ(b.Run(verify).Restore(1, restored.data(), {History::RestoreRecordSource()}, nullptr).outcome,
+              UpgradeOutcome::VerifyFailed);
+    EXPECT_EQ(b.history.Outcomes(), (std::vector<std::string>{"pending", "verify-failed"}));
+    EXPECT_EQ(b.history.rows.at(1).fields.at(History::kRecordAfter), Hex(b.fake.record));
 }

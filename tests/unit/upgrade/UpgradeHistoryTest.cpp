@@ -7,9 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -459,4 +461,58 @@ TEST_F(HistoryJournalTest, StoreFailuresBecomeWarningsAndTheRunsRowsGoOn)
     Write();
     journal.WriteEnded(CUpgradeJournal::WriteResult::Failed);
     EXPECT_EQ(journal.Warnings().size(), 1u) << "the same warning once";
+}
+
+TEST_F(HistoryJournalTest, PreviewAndUnchangedRowsHoldTheRecordThatWouldHaveBeenWritten)
+{
+    for (UpgradeOutcome outcome : {UpgradeOutcome::Planned, UpgradeOutcome::Unchanged}) {
+        Read();
+        UpgradeResult result = ResultOf(identity.data(), "1.01.0", before, after, {"C:\\Data\\a.ENH"});
+        result.writeTried = false;
+        result.outcome = outcome;
+        journal.NotWritten(result);
+        // The run is over: nothing more of it is a row.
+        journal.WriteEnded(CUpgradeJournal::WriteResult::Written);
+        journal.Identified();
+    }
+    EXPECT_EQ(store.Column(History::kOutcome), (std::vector<std::string>{"planned", "unchanged"}));
+    EXPECT_EQ(store.Column(History::kRecordAfter),
+              (std::vector<std::string>(2, HexLower(after, sizeof after).str())));
+    EXPECT_EQ(store.Column(History::kSources), (std::vector<std::string>(2, "C:\\Data\\a.ENH")));
+}
+
+TEST_F(HistoryJournalTest, AVerifiedWriteEndsWithWhatWasReadBack)
+{
+    unsigned char readBack[OptionRecord::kSize] = {0x42};
+    const struct {
+        const char* name;
+        bool readBack;
+        bool verified;
+        const char* outcome;
+        std::string recordAfter;
+    } cases[] = {
+        {"found", true, true, "written", HexLower(after, sizeof after).str()},
+        {"another record", true, false, "verify-failed", HexLower(readBack, sizeof readBack).str()},
+        {"the link failed first", false, false, "verify-failed", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        store.lines.clear();
+        Read();
+        Write();
+        UpgradeResult result = ResultOf(identity.data(), "1.01.0", before, after, {"C:\\Data\\a.ENH"});
+        result.readBack = c.readBack;
+        result.verified = c.verified;
+        std::copy(std::begin(readBack), std::end(readBack), result.recordReadBack.begin());
+        journal.Verified(result);
+        journal.Verified(result); // once per run
+        EXPECT_EQ(store.Column(History::kOutcome), (std::vector<std::string>{"pending", c.outcome}));
+        EXPECT_EQ(store.Column(History::kRecordAfter).back(), c.recordAfter);
+        EXPECT_EQ(store.Column(History::kRecordBefore).back(), HexLower(before, sizeof before).str());
+    }
+    // Without its pending row, a verify leaves no row.
+    store.lines.clear();
+    Read();
+    journal.Verified(ResultOf(identity.data(), "1.01.0", before, after));
+    EXPECT_TRUE(store.lines.empty());
 }

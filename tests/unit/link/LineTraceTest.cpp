@@ -1,0 +1,273 @@
+// The byte trace over the fake transceiver: the bytes it shows are the bytes
+// that crossed the line, in both directions; the port's events come in the
+// order they happened, failures with their system code (left for the caller
+// as the call left it); each line is on disk as soon as it is written; and
+// the trace's table is in force only while it lives.
+#include "link/LineTrace.h"
+
+#include "link/RadioCom.h"
+#include "tests/support/TempFolder.h"
+#include "tests/unit/link/FrameBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A trace into a temporary file, read back line by line.
+struct TraceFile {
+    TraceFile() : stream(std::tmpfile()), trace(stream) {}
+    ~TraceFile() { std::fclose(stream); }
+
+    // Each line's text without its time stamp; the stamps must rise.
+    std::vector<std::string> Events() const
+    {
+        std::vector<std::string> events;
+        std::rewind(stream);
+        char line[1024];
+        unsigned long last = 0;
+        while (std::fgets(line, sizeof line, stream)) {
+            std::string text(line);
+            EXPECT_EQ(text.back(), '\n');
+            text.pop_back();
+            unsigned long stamp = 0;
+            int used = 0;
+            EXPECT_EQ(std::sscanf(text.c_str(), "%lu %n", &stamp, &used), 1) << text;
+            EXPECT_GE(stamp, last) << text;
+            last = stamp;
+            events.push_back(text.substr(static_cast<std::size_t>(used)));
+        }
+        std::fseek(stream, 0, SEEK_END);
+        return events;
+    }
+
+    std::FILE* stream;
+    CLineTrace trace;
+};
+
+// The bytes of every "tx" or "rx" line, in order.
+Bytes BytesOf(const std::vector<std::string>& events, const std::string& what)
+{
+    Bytes bytes;
+    for (const std::string& event : events) {
+        if (event.compare(0, what.size() + 1, what + " ") != 0)
+            continue;
+        std::istringstream hex(event.substr(what.size() + 1, event.find("  |") - what.size() - 1));
+        for (unsigned value = 0; hex >> std::hex >> value;)
+            bytes.push_back(static_cast<unsigned char>(value));
+    }
+    return bytes;
+}
+
+std::size_t IndexOf(const std::vector<std::string>& events, const std::string& event)
+{
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        if (events[i] == event)
+            return i;
+    }
+    return events.size();
+}
+
+Bytes Cat(std::initializer_list<Bytes> parts)
+{
+    Bytes all;
+    for (const Bytes& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+} // namespace
+
+TEST(LineTrace, ShowsTheBytesThatCrossedTheLineInBothDirections)
+{
+    FakeTransceiver fake;
+    fake.version = B("V1.20.00.0"); // exactly the ten bytes read: none are thrown away
+    TraceFile file;
+    CCommTrace line(file.trace);
+    {
+        CRadioCom link;
+        unsigned char identity[32], version[10], record[50];
+        ASSERT_EQ(link.OpenCommunicationPort(nullptr, "43", "6"), CRadioCom::kSessionOk);
+        ASSERT_EQ(link.BeginConnectionSession(nullptr, "44", "6"), CRadioCom::kSessionOk);
+        ASSERT_EQ(link.MarriskEsnReadSession(nullptr, "44", "6", identity), CRadioCom::kSessionOk);
+        ASSERT_EQ(link.VersionRequestSession(nullptr, "44", "6", version), CRadioCom::kSessionOk);
+        ASSERT_EQ(link.OptionInfoRequestSession(nullptr, "44", "6", record, 50), CRadioCom::kSessionOk);
+        link.EndConnectionSession();
+    }
+    const std::vector<std::string> events = file.Events();
+
+    // Sent: every frame as one line, as the port wrote it.
+    std::vector<Bytes> frames;
+    for (const std::string& event : events) {
+        if (event.compare(0, 3, "tx ") == 0)
+            frames.push_back(BytesOf({event}, "tx"));
+    }
+    EXPECT_EQ(frames, fake.WrittenFrames());
+    // Received: what the transceiver answered, no more and no less.
+    const Bytes expected = Cat({{0x16, 0x06},
+                                {0x55},
+                                fake.identity,
+                                {fake.IdentityCheck(), 0x06},
+                                fake.version,
+                                {0x06, 0x55},
+                                fake.record,
+                                {0x06, 0x06}});
+    EXPECT_EQ(BytesOf(events, "rx"), expected);
+    EXPECT_NE(IndexOf(events, "tx 50 52 4F 47 52 41 4D  |PROGRAM|"), events.size());
+}
+
+TEST(LineTrace, PortEventsComeInTheOrderTheyHappened)
+{
+    FakeTransceiver fake; // a new transceiver at 9600 baud: the old handshake goes unanswered first
+    TraceFile file;
+    CCommTrace line(file.trace);
+    {
+        CRadioCom link;
+        link.SetPortNumber(12);
+        ASSERT_EQ(link.OpenCommunicationPort(nullptr, "43", "6"), CRadioCom::kSessionOk);
+        ASSERT_EQ(link.BeginConnectionSession(nullptr, "44", "6"), CRadioCom::kSessionOk);
+        link.EndConnectionSession();
+    }
+    const std::vector<std::string> events = file.Events();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.front(), "open COM12 9600,N,8,2");
+    const std::size_t handshake = IndexOf(events, "tx 46 4C 46 4D 39 36 4B  |FLFM96K|");
+    const std::size_t noAnswer = IndexOf(events, "timeout after 100 ms (wanted 1, got 0)");
+    const std::size_t syn = IndexOf(events, "rx 16  |.|");
+    const std::size_t faster = IndexOf(events, "baud 19200");
+    const std::size_t end = IndexOf(events, "tx 45  |E|");
+    ASSERT_LT(end, events.size());
+    EXPECT_LT(handshake, noAnswer);
+    EXPECT_LT(noAnswer, syn);
+    EXPECT_LT(syn, faster);
+    EXPECT_LT(faster, end);
+    EXPECT_EQ(events.back(), "close");
+    // A rate set again unchanged is no event.
+    EXPECT_EQ(std::count(events.begin(), events.end(), "baud 9600"), 0);
+}
+
+TEST(LineTrace, FailuresAreWrittenWithTheirCodeAndLeftForTheCaller)
+{
+    struct Case {
+        const char* name;
+        std::function<void(FakeTransceiver&)> arrange;
+        std::function<int(CRadioCom&)> run;
+        const char* error; // the start and the end of the error line
+        const char* call;
+    };
+    const Case cases[] = {
+        {"a missing port", [](FakeTransceiver& f) { f.missingPorts.insert("COM4"); },
+         [](CRadioCom& link) {
+             link.SetPortNumber(4);
+             const int opened = link.SetPortOpen(1);
+             EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND)) << "the caller's code";
+             return opened;
+         },
+         "error 2 ", "(open COM4)"},
+        {"a port held by another program", [](FakeTransceiver& f) { f.DoCreateFile("COM4", 0, 0, 0, 0); },
+         [](CRadioCom& link) {
+             link.SetPortNumber(4);
+             return link.SetPortOpen(1);
+         },
+         "error 5 ", "(open COM4)"},
+        {"a failed write", [](FakeTransceiver& f) { f.FailCall(Call::WriteFile); },
+         [](CRadioCom& link) {
+             link.SetPortOpen(1);
+             return link.WriteByte(0x45);
+         },
+         "error ", "(WriteFile)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeTransceiver fake;
+        c.arrange(fake);
+        TraceFile file;
+        {
+            CCommTrace line(file.trace);
+            CRadioCom link;
+            EXPECT_EQ(c.run(link), 0);
+        }
+        bool found = false;
+        for (const std::string& event : file.Events()) {
+            if (event.compare(0, std::strlen(c.error), c.error) == 0) {
+                found = true;
+                EXPECT_GT(event.size(), std::strlen(c.error) + std::strlen(c.call)) << "the system's text";
+                EXPECT_EQ(event.substr(event.size() - std::strlen(c.call)), c.call) << event;
+            }
+        }
+        EXPECT_TRUE(found);
+    }
+}
+
+TEST(LineTrace, StepsAndTheTableOnlyWhileTheTraceLives)
+{
+    FakeTransceiver fake;
+    TraceStep("before"); // no trace in force: nothing, anywhere
+    TraceFile outer;
+    TraceFile inner;
+    {
+        CCommTrace line(outer.trace);
+        TraceStep("identity");
+        {
+            // A trace already in force stays the one that writes.
+            CCommTrace second(inner.trace);
+            TraceStep("record");
+        }
+        TraceStep("end");
+    }
+    TraceStep("after");
+    EXPECT_EQ(outer.Events(), (std::vector<std::string>{"step identity", "step record", "step end"}));
+    EXPECT_TRUE(inner.Events().empty());
+
+    // With the trace gone, the line is the fake's alone again.
+    CRadioCom link;
+    EXPECT_EQ(link.SetPortOpen(1), 1);
+    EXPECT_EQ(link.WriteByte(0x45), 1);
+    EXPECT_EQ(fake.Written(), kEnd);
+    EXPECT_EQ(outer.Events().size(), 3u);
+}
+
+TEST(LineTrace, BytesAreShownInHexAndAsText)
+{
+    const struct {
+        Bytes bytes;
+        const char* shown;
+    } cases[] = {
+        {kUrk, "tx 55 52 4B  |URK|"},
+        {{0x00, 0x1F, 0x20, 0x7E, 0x7F, 0xFF}, "tx 00 1F 20 7E 7F FF  |.. ~..|"},
+        {{}, "tx  ||"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(
+            CLineTrace::BytesText("tx", c.bytes.data(), static_cast<unsigned long>(c.bytes.size())).str(),
+            c.shown);
+}
+
+TEST(LineTrace, AFileTraceHoldsEachLineAsSoonAsItIsWritten)
+{
+    TempFolder folder;
+    const std::string path = folder / "run.trace";
+    std::ofstream(path) << "an older run's trace\n";
+    CString error;
+    std::unique_ptr<CLineTrace> trace = CLineTrace::Open(path.c_str(), error);
+    ASSERT_TRUE(trace) << error.str();
+    trace->Line(7, "open COM1 9600,N,8,2");
+    // Read while the trace is still open, as after a crash.
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), "       7 open COM1 9600,N,8,2\n");
+
+    EXPECT_FALSE(CLineTrace::Open((folder / "no such folder\\run.trace").c_str(), error));
+    EXPECT_NE(error.str().find("no such folder"), std::string::npos) << error.str();
+    EXPECT_TRUE(CLineTrace::Open("-", error)) << "standard error";
+}
