@@ -4,13 +4,14 @@
 #include "text/TextFile.h"
 
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <string>
 #include <vector>
 
 namespace {
 
-// Key number of each text, in text-number order.
+// Key number of each text every language file holds, in text-number order.
 const int kKeys[] = {
     10000001, 10000101, 10000102, 10000103, 10000201, 10000202, 10000203, 10000204, 10000205, 10001001,
     10001002, 10001003, 10001004, 10001005, 10001006, 10002001, 10002002, 10002003, 10002004, 10002005,
@@ -18,6 +19,18 @@ const int kKeys[] = {
     10005003, 10005004, 10005101, 10005102, 10010001, 10010002, 10010003, 10010004, 10010005, 10010006,
     10010007, 10010008, 10010009, 10020001, 10020002, 10020003, 10020004, 10020005,
 };
+
+// Texts added later, in text-number order after kKeys: their key and the
+// English text a language file from before them is given instead.
+struct LaterText {
+    int key;
+    const char* english;
+};
+const LaterText kLaterTexts[] = {
+    {10030001, "The upgrade history cannot keep the option record read from the transceiver:\n%1\n\n"
+               "Record read (hex):\n%2\n\nWrite the new options without a history entry?"},
+};
+constexpr int kKeyCount = static_cast<int>(sizeof(kKeys) / sizeof(kKeys[0]));
 
 const int kKeyWidth = 8;
 const char kSeparator = ',';
@@ -62,8 +75,11 @@ int ReplaceChars(CString& text, const char* from, const char* to)
 
 CLanguageTable::CLanguageTable() : m_path{}, m_keyEntryLength(0), m_fileName("ORVELLE.lng")
 {
-    static_assert(sizeof(kKeys) / sizeof(kKeys[0]) == kTextCount, "one key per text");
-    for (int key : kKeys) {
+    static_assert(kKeyCount + sizeof(kLaterTexts) / sizeof(kLaterTexts[0]) == kTextCount, "one key per text");
+    std::vector<int> keys(std::begin(kKeys), std::end(kKeys));
+    for (const LaterText& later : kLaterTexts)
+        keys.push_back(later.key);
+    for (int key : keys) {
         CString entry;
         entry.Format("%0*d\n", kKeyWidth, key);
         m_keyEntryLength = entry.GetLength();
@@ -105,6 +121,7 @@ int CLanguageTable::Parse(const char* bytes, int length, const char* language)
         SelectLanguage(language);
 
         const int rows = document.CountLines(document.m_text.GetLength());
+        std::vector<bool> given(static_cast<size_t>(m_textCount), false);
         int accepted = 0;
         int position = 0;
         CDelimitedText line;
@@ -123,6 +140,15 @@ int CLanguageTable::Parse(const char* bytes, int length, const char* language)
             if (!m_texts[n].IsEmpty())
                 return 0; // a second row for a key that already has its text
             m_texts[n] = line.GetField(m_column, kSeparator);
+            given[static_cast<size_t>(n)] = true;
+            ++accepted;
+        }
+        // A later text missing from an older file is its English default;
+        // the rows of the first files are all required.
+        for (int n = kKeyCount; n < m_textCount; ++n) {
+            if (given[static_cast<size_t>(n)])
+                continue;
+            m_texts[n] = kLaterTexts[n - kKeyCount].english;
             ++accepted;
         }
         return accepted == GetCount() ? 1 : 0;

@@ -1,4 +1,4 @@
-// CLanguageTable: the program's texts by number (0 to 47), loaded once at
+// CLanguageTable: the program's texts by number (TextNumbers.h), loaded once at
 // start-up from the language file "ORVELLE.lng" in the requested language.
 // Portable except for Open, which finds the file with the platform's search.
 //
@@ -6,7 +6,9 @@
 // each column, an optional "*Font" row follows the same layout, and each
 // numbered row ("^#" and an eight-digit key in its first field) holds one
 // text per language. Every other row is ignored. Quoting as CDelimitedText
-// undoes it; texts may hold the escapes \n, \t and \a (comma).
+// undoes it; texts may hold the escapes \n, \t and \a (comma). A file may
+// lack the rows of texts added after the first files (TextNumbers.h says
+// from which number): those get their English texts built in.
 #pragma once
 
 #include "framework/CString.h"
@@ -36,7 +38,8 @@ public:
 
     // Text number, with its escapes turned into line feeds, tabs and commas.
     // Owned by the table and valid until the next load. Numbers outside 0 to
-    // 47, and any number while no texts are loaded, give an empty text.
+    // TextNo::kCount - 1, and any number while no texts are loaded, give an
+    // empty text.
     const char* GetText(int number);
     int GetCount() const
     {

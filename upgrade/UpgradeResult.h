@@ -26,6 +26,10 @@ enum class UpgradeOutcome {
     Identified,         // identify: everything read, nothing written; no message
     OtherTransceiver,   // restore: not the transceiver the record is for; nothing
                         // written, no message (the caller explains whose it is)
+    Interrupted,        // the caller asked the run to stop before the write; nothing
+                        // written, no message
+    HistoryUnavailable, // the history could not keep the record read, and the user
+                        // chose not to write without it (48); nothing written
 };
 
 // 0 when the run did its job (the transceiver accepted the record, or was

@@ -262,10 +262,31 @@ TEST(LanguageTable, GetTextOutsideTheTableIsEmpty)
     for (int n : {0, 47, -1}) // nothing loaded yet
         EXPECT_STREQ(table.GetText(n), "") << n;
     ASSERT_EQ(Parse(table, LanguageFile::Valid().Text()), 1);
-    for (int n : {48, 1000, -1, -48, INT_MIN, INT_MAX})
+    for (int n : {TextNo::kCount, 1000, -1, -48, INT_MIN, INT_MAX})
         EXPECT_STREQ(table.GetText(n), "") << n;
     EXPECT_STREQ(table.GetText(0), "Text 0");
-    EXPECT_EQ(table.GetCount(), 48);
+    EXPECT_EQ(table.GetCount(), TextNo::kCount);
+}
+
+// A file from before the later texts loads with their English texts; a file
+// that has them gives its own, and a later text given twice is still damage.
+TEST(LanguageTable, LaterTextsMissingFromAnOlderFileAreTheirEnglishDefaults)
+{
+    const int later = TextNo::kWriteWithoutHistory;
+    CLanguageTable older;
+    ASSERT_EQ(Parse(older, LanguageFile::Valid().Text()), 1);
+    EXPECT_NE(std::string(older.GetText(later)).find("history"), std::string::npos) << older.GetText(later);
+    EXPECT_NE(std::string(older.GetText(later)).find("%1"), std::string::npos);
+    EXPECT_EQ(std::string(older.GetText(later)).find("\\n"), std::string::npos) << "escapes turned";
+
+    LanguageFile newer = LanguageFile::Valid();
+    newer.rows.push_back("^#10030001,Eigener Text");
+    CLanguageTable table;
+    ASSERT_EQ(Parse(table, newer.Text()), 1);
+    EXPECT_STREQ(table.GetText(later), "Eigener Text");
+
+    newer.rows.push_back("^#10030001,Noch einer");
+    EXPECT_EQ(Parse(table, newer.Text()), 0);
 }
 
 // The escapes are turned in place, once: a second lookup gives the same.
