@@ -72,20 +72,21 @@ class HeldFile:
 
     def __init__(self, session, path, max_ms):
         os.makedirs(os.path.dirname(path), exist_ok=True)
-        self.proc = subprocess.Popen(['wine', holdfile_exe(), windows_path(path), str(max_ms)], env=session.env,
-                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        self.flag = path + '.release'
+        self.proc = subprocess.Popen(['wine', holdfile_exe(), windows_path(path), str(max_ms),
+                                      windows_path(self.flag)], env=session.env, stdout=subprocess.PIPE)
         line = self.proc.stdout.readline()
         assert line.strip() == b'held', line
 
     def release(self):
+        """Returns once the file has been let go."""
         if self.proc.poll() is None:
-            try:
-                self.proc.stdin.write(b'go\n')
-                self.proc.stdin.flush()
-            except BrokenPipeError:
-                pass
-        self.proc.stdout.readline()  # "released", or the end
+            open(self.flag, 'w').close()
+            self.proc.stdout.readline()  # "released", or the end
         self.proc.wait(timeout=60)
+        self.proc.stdout.close()
+        if os.path.exists(self.flag):
+            os.remove(self.flag)
 
 
 def read_history(folder):
@@ -97,6 +98,8 @@ def read_history(folder):
     with open(path, 'rb') as f:
         text = f.read().decode('cp1252')
     records = list(csv.reader(io.StringIO(text, newline='')))
+    if not records:  # made empty by the program that held it
+        return []
     assert ','.join(records[0]) == HEADER, records[0]
     return [dict(zip(HEADER.split(','), r)) for r in records[1:]]
 
@@ -623,7 +626,7 @@ class CliTests(OrvelleTestCase):
         radio = self.radio(cli.folder)
         res = cli.run(['upgrade', '--port', str(PORT), '--file', 'C:\\\u65e5\u672c.ENH'], radio)
         self.assertEqual(res.rc, 2, res)
-        self.assertIn("argument 4 'C:\\??.ENH'", res.err)
+        self.assertIn("argument 5 'C:\\??.ENH'", res.err)
         self.assertEqual(radio.received(heard_only=False), b'')
 
     def test_history_lists_rows_as_restore_numbers_them(self):

@@ -1,7 +1,7 @@
-// holdfile PATH MAX_MS: holds PATH open as another program would while it
-// reads the file (read access, readers let in, writers not), for the
+// holdfile PATH MAX_MS RELEASE: holds PATH open as another program would
+// while it reads the file (read access, readers let in, writers not), for the
 // end-to-end tests of the upgrade history. Prints "held" once the file is
-// open, and lets it go when a line arrives on stdin or MAX_MS have passed,
+// open, and lets it go when the file RELEASE exists or MAX_MS have passed,
 // whichever comes first; then prints "released".
 #include "files/FileHandle.h"
 
@@ -12,8 +12,8 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: holdfile PATH MAX_MS\n");
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: holdfile PATH MAX_MS RELEASE\n");
         return 2;
     }
     CFileHandle file(CreateFileA(argv[1], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
@@ -24,13 +24,11 @@ int main(int argc, char** argv)
     }
     std::printf("held\n");
     std::fflush(stdout);
-    // A line on stdin, or the time limit: whichever comes first.
-    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    // The release file, or the time limit: whichever comes first.
     const DWORD limit = static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10));
     const DWORD start = GetTickCount();
     for (;;) {
-        DWORD available = 0;
-        if (PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr) && available > 0)
+        if (GetFileAttributesA(argv[3]) != INVALID_FILE_ATTRIBUTES)
             break;
         if (GetTickCount() - start >= limit)
             break;
