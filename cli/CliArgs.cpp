@@ -13,6 +13,7 @@ enum CommandBit : unsigned {
     kIdentifyBit = 2,
     kUpgradeBit = 4,
     kRestoreBit = 8,
+    kHistoryBit = 16,
 };
 constexpr unsigned kLinkCommands = kIdentifyBit | kUpgradeBit | kRestoreBit;
 
@@ -23,14 +24,21 @@ struct CommandForm {
 };
 
 const CommandForm kCommands[] = {
-    {"ports", CliCommand::Ports, kPortsBit},
-    {"identify", CliCommand::Identify, kIdentifyBit},
-    {"upgrade", CliCommand::Upgrade, kUpgradeBit},
-    {"restore", CliCommand::Restore, kRestoreBit},
+    {"ports", CliCommand::Ports, kPortsBit},       {"identify", CliCommand::Identify, kIdentifyBit},
+    {"upgrade", CliCommand::Upgrade, kUpgradeBit}, {"restore", CliCommand::Restore, kRestoreBit},
+    {"history", CliCommand::History, kHistoryBit},
 };
 
 constexpr const char* kHelpOption = "--help";
 constexpr const char* kVersionOption = "--version";
+constexpr const char* kHelpCommand = "help";
+constexpr const char* kEndOfOptions = "--";
+
+// --help and the short forms people type out of habit.
+bool IsHelpOption(const std::string& argument)
+{
+    return argument == kHelpOption || argument == "-h" || argument == "/?";
+}
 
 enum class OptionId {
     Port,
@@ -46,6 +54,8 @@ enum class OptionId {
     SkipUnchanged,
     Verify,
     Trace,
+    NoHistory,
+    Last,
     Count
 };
 
@@ -59,7 +69,7 @@ struct OptionSpec {
 const OptionSpec kOptions[] = {
     {"--port", OptionId::Port, true, kLinkCommands},
     {"--retries", OptionId::Retries, true, kLinkCommands},
-    {"--json", OptionId::Json, false, kPortsBit | kLinkCommands},
+    {"--json", OptionId::Json, false, kPortsBit | kLinkCommands | kHistoryBit},
     {"--probe", OptionId::Probe, false, kPortsBit},
     {"--folder", OptionId::Folder, true, kUpgradeBit},
     {"--file", OptionId::File, true, kUpgradeBit},
@@ -70,6 +80,8 @@ const OptionSpec kOptions[] = {
     {"--skip-unchanged", OptionId::SkipUnchanged, false, kUpgradeBit},
     {"--verify", OptionId::Verify, false, kUpgradeBit | kRestoreBit},
     {"--trace", OptionId::Trace, true, kPortsBit | kLinkCommands},
+    {"--no-history", OptionId::NoHistory, false, kLinkCommands},
+    {"--last", OptionId::Last, true, kHistoryBit},
 };
 
 const OptionSpec* FindOption(const std::string& name)
@@ -188,6 +200,10 @@ bool ApplyValue(OptionId id, const std::string& value, CliArgs& args, CString& e
         if (ParseNumber(value, 1, 0x7FFFFFFF, args.entry))
             return true;
         return Fail(error, name + " must be a history row number from 1, not " + Shown(value));
+    case OptionId::Last:
+        if (ParseNumber(value, 1, 0x7FFFFFFF, args.last))
+            return true;
+        return Fail(error, name + " must be a number of rows from 1, not " + Shown(value));
     case OptionId::Record:
         if (ParseHexBytes(CString(value), args.record, OptionRecord::kSize)) {
             args.hasRecord = true;
@@ -209,7 +225,7 @@ const char* CliCommandName(CliCommand command)
         if (form.command == command)
             return form.name;
     }
-    return command == CliCommand::Version ? "version" : "help";
+    return command == CliCommand::Version ? "version" : kHelpCommand;
 }
 
 bool ParseCliArgs(const std::vector<std::string>& arguments, CliArgs& args, CString& error)
@@ -218,26 +234,53 @@ bool ParseCliArgs(const std::vector<std::string>& arguments, CliArgs& args, CStr
         return Fail(error, "no command given (see orvelle-cli --help)");
 
     CliArgs parsed;
+    const auto findCommand = [](const std::string& name) -> const CommandForm* {
+        for (const CommandForm& form : kCommands) {
+            if (name == form.name)
+                return &form;
+        }
+        return nullptr;
+    };
     const std::string& first = arguments[0];
-    if (first == kHelpOption || first == kVersionOption) {
+    if (IsHelpOption(first) || first == kVersionOption) {
         if (arguments.size() > 1)
             return Fail(error, CString(first) + " stands alone, not with " + Shown(arguments[1]));
-        parsed.command = first == kHelpOption ? CliCommand::Help : CliCommand::Version;
+        parsed.command = first == kVersionOption ? CliCommand::Version : CliCommand::Help;
         args = parsed;
         return true;
     }
-    const CommandForm* command = nullptr;
-    for (const CommandForm& form : kCommands) {
-        if (first == form.name)
-            command = &form;
+    if (first == kHelpCommand) {
+        // help, or help on one command (the whole text: it is short).
+        if (arguments.size() > 2)
+            return Fail(error, CString("help takes one command at most, not also ") + Shown(arguments[2]));
+        if (arguments.size() == 2 && !findCommand(arguments[1]))
+            return Fail(error, "help on an unknown command " + Shown(arguments[1]));
+        args = parsed;
+        return true;
     }
+    const CommandForm* command = findCommand(first);
     if (!command)
         return Fail(error, "unknown command " + Shown(first) + " (see orvelle-cli --help)");
     parsed.command = command->command;
 
+    // <command> --help asks for help whatever else is there, up to "--".
+    for (std::size_t i = 1; i < arguments.size() && arguments[i] != kEndOfOptions; ++i) {
+        if (IsHelpOption(arguments[i])) {
+            args = CliArgs();
+            return true;
+        }
+    }
+
     bool seen[static_cast<int>(OptionId::Count)] = {};
+    bool optionsEnded = false;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
+        if (!optionsEnded && argument == kEndOfOptions) {
+            optionsEnded = true;
+            continue;
+        }
+        if (optionsEnded) // no command takes operands
+            return Fail(error, "unexpected argument " + Shown(argument));
         if (!StartsWithDashes(argument)) {
             return Fail(error,
                         (argument.compare(0, 1, "-") == 0 ? "unknown option " : "unexpected argument ") +
@@ -276,6 +319,9 @@ bool ParseCliArgs(const std::vector<std::string>& arguments, CliArgs& args, CStr
                 break;
             case OptionId::Verify:
                 parsed.verify = true;
+                break;
+            case OptionId::NoHistory:
+                parsed.noHistory = true;
                 break;
             default:
                 parsed.force = true;

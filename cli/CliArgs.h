@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-enum class CliCommand { Help, Version, Ports, Identify, Upgrade, Restore };
+enum class CliCommand { Help, Version, Ports, Identify, Upgrade, Restore, History };
 
 // The console tool's exit codes.
 enum CliExit : int {
@@ -19,12 +19,14 @@ enum CliExit : int {
     kExitPortNotOpened = 3,
     kExitLinkFailed = 4, // no answer, or the link failed (after the retries)
     kExitRefusedModel = 5,
-    kExitNoOption = 6,          // no option for this transceiver
-    kExitVersionRequired = 7,   // a newer transceiver version is required
-    kExitOptionFileMissing = 8, // the option file or folder is missing or unreadable
-    kExitOtherTransceiver = 9,  // restore: not the transceiver the row was read from
-    kExitLanguageFile = 10,     // ORVELLE.lng beside the program is missing or damaged
-    kExitVerifyFailed = 13,     // --verify: the record read back is not the one written
+    kExitNoOption = 6,            // no option for this transceiver
+    kExitVersionRequired = 7,     // a newer transceiver version is required
+    kExitOptionFileMissing = 8,   // the option file or folder is missing or unreadable
+    kExitOtherTransceiver = 9,    // restore: not the transceiver the row was read from
+    kExitLanguageFile = 10,       // ORVELLE.lng beside the program is missing or damaged
+    kExitInterrupted = 11,        // Ctrl+C, Ctrl+Break or the console closed; not written
+    kExitHistoryUnavailable = 12, // the history could not keep the record read: not written
+    kExitVerifyFailed = 13,       // --verify: the record read back is not the one written
 };
 
 constexpr int kCliMinPort = 1;
@@ -52,27 +54,39 @@ struct CliArgs {
     // Every command that uses a port: the byte trace's file ("-": stderr);
     // empty: none.
     CString trace;
+    bool noHistory = false; // identify, upgrade, restore: no history rows at all
+    int last = 0;           // history: the last N rows only (0: all)
 };
 
 // The command's name as typed ("help" and "version" for those two).
 const char* CliCommandName(CliCommand command);
 
-// Parses the arguments that follow the program name. False for a usage error,
+// Parses the arguments that follow the program name. -h, --help, /? (alone),
+// help, help <command> and <command> --help (also -h, /?) ask for help; "--"
+// ends the options. False for a usage error,
 // with its reason (one line, arguments shown cut short and with control bytes
 // as '?') in `error`; `args` is then unchanged.
 bool ParseCliArgs(const std::vector<std::string>& arguments, CliArgs& args, CString& error);
 
-// What --help prints.
-constexpr const char kCliHelpText[] =
+// The usage lines: printed on stderr when no command is given, and first
+// in the help.
+constexpr const char kCliUsageText[] =
     "Usage:\n"
     "  orvelle-cli ports [--probe] [--trace FILE] [--json]\n"
-    "  orvelle-cli identify --port N [--retries K] [--trace FILE] [--json]\n"
+    "  orvelle-cli identify --port N [--retries K] [--no-history] [--trace FILE]\n"
+    "                       [--json]\n"
     "  orvelle-cli upgrade  --port N (--folder DIR | --file PATH)\n"
     "                       [--dry-run | [--skip-unchanged] [--verify]]\n"
-    "                       [--retries K] [--trace FILE] [--json]\n"
+    "                       [--retries K] [--no-history] [--trace FILE] [--json]\n"
     "  orvelle-cli restore  --port N (--entry K | --record HEX) [--force]\n"
-    "                       [--verify] [--retries K] [--trace FILE] [--json]\n"
-    "  orvelle-cli --help | --version\n"
+    "                       [--verify] [--retries K] [--no-history] [--trace FILE]\n"
+    "                       [--json]\n"
+    "  orvelle-cli history  [--last N] [--json]\n"
+    "  orvelle-cli --help | -h | /? | help [COMMAND] | COMMAND --help\n"
+    "  orvelle-cli --version\n";
+
+// What --help prints after the usage lines.
+constexpr const char kCliHelpText[] =
     "\n"
     "Commands:\n"
     "  ports      Every serial port Windows lists, COM1 to COM255, with its\n"
@@ -88,6 +102,9 @@ constexpr const char kCliHelpText[] =
     "             history row K (--entry), or the record given (--record). Writes\n"
     "             nothing when the row was read from another transceiver, unless\n"
     "             --force is given.\n"
+    "  history    Lists the history's rows numbered as --entry counts them:\n"
+    "             number, time, program, port, model, outcome, sources. A\n"
+    "             damaged row is listed as damaged.\n"
     "\n"
     "Options:\n"
     "  --port N       COM port, 1 to 255: its number or its name (23, COM23).\n"
@@ -113,15 +130,32 @@ constexpr const char kCliHelpText[] =
     "  --trace FILE   Writes every byte sent and received, and what happened to\n"
     "                 the port, to FILE (replaced; - for stderr), with the\n"
     "                 milliseconds since the start.\n"
+    "  --no-history   Keeps no history rows, and writes without them.\n"
+    "  --last N       history: only the last N rows.\n"
     "  --help         Shows this text.\n"
     "  --version      Shows the program's version.\n"
     "  A value may also be joined to its option: --port=3. Each option may be\n"
-    "  given once.\n"
+    "  given once. \"--\" ends the options.\n"
     "\n"
     "History:\n"
     "  Every run that reads the option record appends its rows to\n"
-    "  History\\upgrades.csv beside the program; a row that cannot be written\n"
-    "  is a warning, never a failure.\n"
+    "  History\\upgrades.csv beside the program, waiting a moment for a file\n"
+    "  another program holds. Before a write the record read must be on\n"
+    "  record: when it cannot be, nothing is written (exit 12) and the record\n"
+    "  is printed as record_before. Any other row that cannot be written is a\n"
+    "  warning.\n"
+    "\n"
+    "Ctrl+C, Ctrl+Break, closing the console:\n"
+    "  Never cut a frame. Before the write the run stops at its next step\n"
+    "  (programming mode ended, nothing written); once the write frame has\n"
+    "  begun it takes the answer and ends programming mode first. Then exit 11,\n"
+    "  or 0 when the transceiver had accepted the record.\n"
+    "\n"
+    "Text:\n"
+    "  In a console, text is shown as Unicode. Redirected to a file or pipe,\n"
+    "  it is written in the ANSI code page of the system; --json is ASCII with\n"
+    "  \\u escapes either way. Arguments the ANSI code page cannot hold (a\n"
+    "  path with other characters) are a usage error.\n"
     "\n"
     "Exit codes:\n"
     "   0  done: written, identified or restored; planned or unchanged\n"
@@ -135,4 +169,6 @@ constexpr const char kCliHelpText[] =
     "   8  the option file or folder is missing or unreadable\n"
     "   9  restore refused: not the transceiver the row was read from\n"
     "  10  the language file ORVELLE.lng beside the program is missing or damaged\n"
+    "  11  interrupted by Ctrl+C, Ctrl+Break or closing the console\n"
+    "  12  the history could not keep the record read: nothing written\n"
     "  13  --verify: the record read back is not the one written (verify-failed)\n";

@@ -1,6 +1,8 @@
 // orvelle-cli's entry point: a console program. Everything happens in the
 // console tool; the language file and the History folder are found beside
 // the executable, as ORVELLE.exe finds them.
+#include "cli/CliArgs.h"
+#include "cli/ConsoleText.h"
 #include "cli/ConsoleTool.h"
 #include "framework/StartupHardening.h"
 #include "files/DataFile.h"
@@ -11,11 +13,18 @@
 #include <string>
 #include <vector>
 
-int main(int argc, char** argv)
+int main()
 {
     HardenDllSearch();
     const CRunningMark running;
-    const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
+    // The arguments as typed (UTF-16), not as the C runtime's ANSI argv,
+    // which turns a character the code page lacks into a look-alike.
+    std::vector<std::string> arguments;
+    std::string error;
+    if (!AnsiArguments(WideCommandLineArguments(), arguments, error)) {
+        WriteConsoleText(stderr, "orvelle-cli: " + error + "\n", PlatformConsoleApi());
+        return kExitUsage;
+    }
     CDataFile dataFile;
     const ConsoleEnvironment environment = {
         dataFile.GetExePath(),

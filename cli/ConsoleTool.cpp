@@ -2,6 +2,8 @@
 
 #include "cli/CliArgs.h"
 #include "text/Json.h"
+#include "cli/ConsoleInterrupt.h"
+#include "cli/ConsoleText.h"
 #include "files/DataFile.h"
 #include "framework/AppMessageBox.h"
 #include "link/LineTrace.h"
@@ -20,6 +22,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdarg>
 #include <iterator>
 #include <memory>
 
@@ -33,7 +36,27 @@ constexpr const char* kUsage = "usage";
 constexpr const char* kLanguageFile = "language-file";
 constexpr const char* kFileMissing = "file-missing";
 constexpr const char* kListed = "listed";
+constexpr const char* kInterrupted = "interrupted";
+constexpr const char* kHistoryUnavailable = "history-unavailable";
 } // namespace Word
+
+// printf-style text onto the stream as WriteConsoleText writes it.
+void Print(const ConsoleApi& api, std::FILE* stream, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    const int length = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    if (length > 0) {
+        std::string text(static_cast<std::size_t>(length) + 1, '\0');
+        std::vsnprintf(&text[0], text.size(), format, again);
+        text.resize(static_cast<std::size_t>(length));
+        WriteConsoleText(stream, text, api);
+    }
+    va_end(again);
+}
 
 // ANSI text (language texts, paths, the transceiver's version) as UTF-8 for
 // --json. Text the code page cannot convert goes as it is; the JSON writer
@@ -73,14 +96,17 @@ CString FullPath(const CString& path)
 }
 
 // The message-box seam while the tool runs: every box's text on stderr, a
-// Retry prompt answered Retry while the run's retries last, then Cancel;
-// every other box OK.
+// Retry prompt answered Retry while the run's retries last and no stop is
+// asked for, then Cancel; a Yes/No question (writing without a history
+// entry) No; every other box OK. Each answer is followed by what the tool
+// did, as the box's button would have been.
 class CConsoleBoxes;
 CConsoleBoxes* g_console = nullptr;
 
 class CConsoleBoxes {
 public:
-    CConsoleBoxes(std::FILE* err, int retries) : m_err(err), m_retries(retries)
+    CConsoleBoxes(std::FILE* err, int retries, const ConsoleApi& api)
+        : m_err(err), m_retries(retries), m_api(api)
     {
         g_console = this;
         m_previous = SetAppMessageBoxFn(&CConsoleBoxes::Respond);
@@ -95,6 +121,8 @@ public:
 
     // The text of the last box shown; empty when none was.
     CString LastText() const { return m_last; }
+    // Asked before a Retry is given; null: never.
+    void SetStopRequested(std::function<bool()> stopRequested) { m_stopRequested = std::move(stopRequested); }
 
 private:
     static int Respond(void*, const char* text, const char* caption, unsigned type)
@@ -106,22 +134,33 @@ private:
     {
         m_last = text;
         if (*caption)
-            std::fprintf(m_err, "%s: %s\n", caption, text);
+            Print(m_api, m_err, "%s: %s\n", caption, text);
         else
-            std::fprintf(m_err, "%s\n", text);
+            Print(m_api, m_err, "%s\n", text);
+        if ((type & MB_TYPEMASK) == MB_YESNO) {
+            Print(m_api, m_err, "%s: not written without a history entry (--no-history writes without one)\n",
+                  kProgram);
+            return IDNO;
+        }
         if ((type & MB_TYPEMASK) != MB_RETRYCANCEL)
             return IDOK;
+        if (m_stopRequested && m_stopRequested()) {
+            Print(m_api, m_err, "%s: interrupted: cancelled\n", kProgram);
+            return IDCANCEL;
+        }
         if (m_used < m_retries) {
             ++m_used;
-            std::fprintf(m_err, "%s: retrying (%d of %d)\n", kProgram, m_used, m_retries);
+            Print(m_api, m_err, "%s: retrying (%d of %d)\n", kProgram, m_used, m_retries);
             return IDRETRY;
         }
-        std::fprintf(m_err, "%s: no retries left (--retries %d): cancelled\n", kProgram, m_retries);
+        Print(m_api, m_err, "%s: no retries left (--retries %d): cancelled\n", kProgram, m_retries);
         return IDCANCEL;
     }
 
     std::FILE* m_err;
     int m_retries;
+    const ConsoleApi& m_api;
+    std::function<bool()> m_stopRequested;
     int m_used = 0;
     CString m_last;
     AppMessageBoxFn m_previous = nullptr;
@@ -165,6 +204,10 @@ Ending EndingOf(UpgradeOutcome outcome)
         return {kExitDone, "unchanged"};
     case UpgradeOutcome::VerifyFailed:
         return {kExitVerifyFailed, "verify-failed"};
+    case UpgradeOutcome::Interrupted:
+        return {kExitInterrupted, Word::kInterrupted};
+    case UpgradeOutcome::HistoryUnavailable:
+        return {kExitHistoryUnavailable, Word::kHistoryUnavailable};
     }
     return {kExitLinkFailed, "link-failed"};
 }
@@ -230,7 +273,8 @@ struct Fact {
 class CConsoleTool {
 public:
     CConsoleTool(const CliArgs& args, const ConsoleEnvironment& env)
-        : m_args(args), m_env(env), m_boxes(env.err, args.retries)
+        : m_args(args), m_env(env), m_api(env.console ? *env.console : PlatformConsoleApi()),
+          m_boxes(env.err, args.retries, m_api)
     {
     }
 
@@ -239,6 +283,7 @@ public:
 private:
     Ending Ports();
     Ending LinkCommand();
+    Ending ListHistory();
     UpgradeResult Upgrade(CUpgradeRun& run);
     UpgradeResult Restore(CUpgradeRun& run, const HistoryRow* row);
     // What the run read and wrote, as the report's facts.
@@ -249,6 +294,7 @@ private:
 
     const CliArgs& m_args;
     const ConsoleEnvironment& m_env;
+    const ConsoleApi& m_api;
     CConsoleBoxes m_boxes;
     CLanguageTable* m_texts = nullptr;
     std::vector<Fact> m_facts;
@@ -257,12 +303,13 @@ private:
     CString m_error;     // the tool's own reason, in English (usage, restore refused)
     CString m_portError; // why the port could not be opened
     std::vector<CJsonObject> m_ports;
+    std::vector<CJsonObject> m_rows; // history
 };
 
 Ending CConsoleTool::Fail(CliExit exit, const char* word, const CString& reason)
 {
     m_error = reason;
-    std::fprintf(m_env.err, "%s: %s\n", kProgram, reason.GetString());
+    Print(m_api, m_env.err, "%s: %s\n", kProgram, reason.GetString());
     return {exit, word};
 }
 
@@ -283,7 +330,9 @@ int CConsoleTool::Run()
     std::unique_ptr<CCommTrace> line;
     if (trace)
         line = std::make_unique<CCommTrace>(*trace);
-    const Ending ending = m_args.command == CliCommand::Ports ? Ports() : LinkCommand();
+    const Ending ending = m_args.command == CliCommand::Ports     ? Ports()
+                          : m_args.command == CliCommand::History ? ListHistory()
+                                                                  : LinkCommand();
     line.reset();
     Report(ending);
     return ending.exit;
@@ -306,9 +355,47 @@ Ending CConsoleTool::Ports()
             entry.Null("state").Null("usable");
         }
         if (!m_args.json)
-            std::fprintf(m_env.out, "%s\n", line.GetString());
+            Print(m_api, m_env.out, "%s\n", line.GetString());
         m_ports.push_back(entry);
     }
+    return {kExitDone, Word::kListed};
+}
+
+Ending CConsoleTool::ListHistory()
+{
+    std::vector<HistoryListing> rows;
+    CString reason;
+    if (!CHistoryFolder(m_env.programFolder).ListRows(rows, reason))
+        return Fail(kExitHistoryUnavailable, Word::kHistoryUnavailable, reason);
+    // The numbers stay those of the whole file, as restore --entry counts.
+    const std::size_t first = m_args.last > 0 && rows.size() > static_cast<std::size_t>(m_args.last)
+                                  ? rows.size() - m_args.last
+                                  : 0;
+    for (std::size_t i = first; i < rows.size(); ++i) {
+        const HistoryListing& listed = rows[i];
+        const HistoryRow& row = listed.row;
+        CJsonObject json;
+        json.Number("entry", listed.number);
+        if (listed.damaged) {
+            json.Bool("damaged", true);
+            if (!m_args.json)
+                Print(m_api, m_env.out, "%4d  damaged row\n", listed.number);
+        } else {
+            json.String("time", Utf8FromAnsi(row.time))
+                .String("program", Utf8FromAnsi(row.program))
+                .String("port", Utf8FromAnsi(row.port))
+                .String("model", Utf8FromAnsi(row.model))
+                .String("outcome", Utf8FromAnsi(row.outcome))
+                .String("sources", Utf8FromAnsi(row.sources));
+            if (!m_args.json)
+                Print(m_api, m_env.out, "%4d  %s  %-11s  COM%-3s  %-10s  %-12s  %s\n", listed.number,
+                      row.time.GetString(), row.program.GetString(), row.port.GetString(),
+                      row.model.GetString(), row.outcome.GetString(), row.sources.GetString());
+        }
+        m_rows.push_back(json);
+    }
+    if (rows.empty() && !m_args.json)
+        Print(m_api, m_env.err, "%s: the history has no rows\n", kProgram);
     return {kExitDone, Word::kListed};
 }
 
@@ -340,7 +427,13 @@ Ending CConsoleTool::LinkCommand()
     mode.preview = m_args.dryRun;
     mode.skipUnchanged = m_args.skipUnchanged;
     mode.verify = m_args.verify;
-    CUpgradeRun run({link, texts, nullptr, dataFile, files, &journal}, mode);
+    // From here on Ctrl+C asks the run to stop between its steps, and a
+    // Retry prompt is then answered Cancel.
+    CConsoleInterrupt interrupt;
+    const auto stopRequested = [&interrupt] { return interrupt.Requested(); };
+    m_boxes.SetStopRequested(stopRequested);
+    CUpgradeRun run(
+        {link, texts, nullptr, dataFile, files, m_args.noHistory ? nullptr : &journal, stopRequested}, mode);
 
     UpgradeResult result;
     switch (m_args.command) {
@@ -354,7 +447,24 @@ Ending CConsoleTool::LinkCommand()
         result = Restore(run, fromRow ? &row : nullptr);
         break;
     }
+    // The final row is written: a closing console may go.
+    interrupt.Finished();
     Ending ending = EndingOf(result.outcome);
+    if (interrupt.Requested() && RunResult(result.outcome) != 0 &&
+        result.outcome != UpgradeOutcome::Interrupted) {
+        // Stopped after the write frame had begun, or the run ended
+        // otherwise meanwhile: the transceiver did not take the record.
+        Print(m_api, m_env.err, "%s: interrupted (%s)\n", kProgram, ending.word);
+        ending = {kExitInterrupted, Word::kInterrupted};
+    } else if (result.outcome == UpgradeOutcome::Interrupted) {
+        Print(m_api, m_env.err, "%s: interrupted: programming mode ended, nothing written\n", kProgram);
+    }
+    if (result.outcome == UpgradeOutcome::HistoryUnavailable) {
+        Print(m_api, m_env.err,
+              "%s: the history could not keep the record read, so nothing was written; record_before "
+              "below is that record\n",
+              kProgram);
+    }
     if (result.outcome == UpgradeOutcome::WrittenVersionNote) {
         // Written: the advisory note that followed is a warning.
         m_message = Text(TextNo::kRecordWritten);
@@ -375,11 +485,11 @@ Ending CConsoleTool::LinkCommand()
     if (result.outcome == UpgradeOutcome::PortNotOpened) {
         // After the language text, which cannot know it: the system's reason.
         m_portError = PortErrorText(link.GetOpenError());
-        std::fprintf(m_env.err, "%s: COM%d cannot be opened: %s\n", kProgram, m_args.port,
+        Print(m_api, m_env.err, "%s: COM%d cannot be opened: %s\n", kProgram, m_args.port,
                      m_portError.GetString());
     }
     for (const CString& warning : journal.Warnings()) {
-        std::fprintf(m_env.err, "%s: warning: %s\n", kProgram, warning.GetString());
+        Print(m_api, m_env.err, "%s: warning: %s\n", kProgram, warning.GetString());
         m_warnings.push_back(warning);
     }
     AddFacts(result);
@@ -462,9 +572,9 @@ void CConsoleTool::Report(const Ending& ending)
 {
     if (!m_args.json) {
         for (const Fact& fact : m_facts)
-            std::fprintf(m_env.out, "%s: %s\n", fact.name, fact.text.GetString());
-        if (m_args.command != CliCommand::Ports)
-            std::fprintf(m_env.out, "outcome: %s\n", ending.word);
+            Print(m_api, m_env.out, "%s: %s\n", fact.name, fact.text.GetString());
+        if (m_args.command != CliCommand::Ports && m_args.command != CliCommand::History)
+            Print(m_api, m_env.out, "outcome: %s\n", ending.word);
         std::fflush(m_env.out);
         return;
     }
@@ -485,6 +595,8 @@ void CConsoleTool::Report(const Ending& ending)
     }
     if (m_args.command == CliCommand::Ports)
         json.ObjectList("ports", m_ports);
+    if (m_args.command == CliCommand::History)
+        json.ObjectList("rows", m_rows);
     std::vector<std::string> warnings;
     for (const CString& warning : m_warnings)
         warnings.push_back(Utf8FromAnsi(warning));
@@ -493,7 +605,7 @@ void CConsoleTool::Report(const Ending& ending)
         json.String("error", Utf8FromAnsi(m_error));
     if (!m_portError.IsEmpty())
         json.String("port_error", Utf8FromAnsi(m_portError));
-    std::fprintf(m_env.out, "%s\n", json.Text().c_str());
+    Print(m_api, m_env.out, "%s\n", json.Text().c_str());
     std::fflush(m_env.out);
 }
 
@@ -501,8 +613,8 @@ void CConsoleTool::Report(const Ending& ending)
 // it is one.
 const char* CommandWord(const std::vector<std::string>& arguments)
 {
-    for (CliCommand command :
-         {CliCommand::Ports, CliCommand::Identify, CliCommand::Upgrade, CliCommand::Restore}) {
+    for (CliCommand command : {CliCommand::Ports, CliCommand::Identify, CliCommand::Upgrade,
+                               CliCommand::Restore, CliCommand::History}) {
         if (!arguments.empty() && arguments[0] == CliCommandName(command))
             return CliCommandName(command);
     }
@@ -513,10 +625,13 @@ const char* CommandWord(const std::vector<std::string>& arguments)
 
 int RunConsoleTool(const std::vector<std::string>& arguments, const ConsoleEnvironment& environment)
 {
+    const ConsoleApi& api = environment.console ? *environment.console : PlatformConsoleApi();
     CliArgs args;
     CString error;
     if (!ParseCliArgs(arguments, args, error)) {
-        std::fprintf(environment.err, "%s: %s\n", kProgram, error.GetString());
+        Print(api, environment.err, "%s: %s\n", kProgram, error.GetString());
+        if (arguments.empty())
+            Print(api, environment.err, "%s", kCliUsageText);
         // A caller that asked for JSON gets it, whatever else was wrong.
         if (std::find(arguments.begin(), arguments.end(), "--json") != arguments.end()) {
             CJsonObject json;
@@ -527,18 +642,18 @@ int RunConsoleTool(const std::vector<std::string>& arguments, const ConsoleEnvir
                 .String("message", "")
                 .StringList("warnings", {})
                 .String("error", Utf8FromAnsi(error));
-            std::fprintf(environment.out, "%s\n", json.Text().c_str());
+            Print(api, environment.out, "%s\n", json.Text().c_str());
         }
         std::fflush(environment.out);
         return kExitUsage;
     }
     switch (args.command) {
     case CliCommand::Help:
-        std::fputs(kCliHelpText, environment.out);
+        Print(api, environment.out, "%s%s", kCliUsageText, kCliHelpText);
         std::fflush(environment.out);
         return kExitDone;
     case CliCommand::Version:
-        std::fprintf(environment.out, "%s %s\n", kProgram, ORVELLE_VERSION);
+        Print(api, environment.out, "%s %s\n", kProgram, ORVELLE_VERSION);
         std::fflush(environment.out);
         return kExitDone;
     default:

@@ -1,7 +1,9 @@
 // orvelle-cli: the console tool's commands (ports, identify, upgrade,
 // restore) over the same link, upgrade run, history and language texts as
 // ORVELLE.exe. It never shows a window: every message box is printed on
-// stderr, and a Retry prompt is answered Retry as often as --retries allows.
+// stderr, a Retry prompt is answered Retry as often as --retries allows, and
+// the question whether to write without a history entry is answered No.
+// Ctrl+C stops a command that uses the link where no frame is cut.
 #pragma once
 
 #include "framework/CString.h"
@@ -12,6 +14,7 @@
 #include <vector>
 
 class CLanguageTable;
+struct ConsoleApi;
 
 // What the tool takes from its process.
 struct ConsoleEnvironment {
@@ -20,6 +23,9 @@ struct ConsoleEnvironment {
     std::function<int(CLanguageTable&)> openTexts;
     std::FILE* out; // results, and the --json object
     std::FILE* err; // messages, retries, warnings and usage errors
+    // Whether a stream is a console, and how to write to one; null: the
+    // system's.
+    const ConsoleApi* console = nullptr;
 };
 
 // Runs the command that the arguments (those after the program name) give;

@@ -3,12 +3,13 @@
 #include "text/TextFile.h"
 
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <vector>
 
 namespace {
 
-// Key number of each text, in text-number order.
+// Key number of each text every language file holds, in text-number order.
 const int kKeys[] = {
     10000001, 10000101, 10000102, 10000103, 10000201, 10000202, 10000203, 10000204, 10000205, 10001001,
     10001002, 10001003, 10001004, 10001005, 10001006, 10002001, 10002002, 10002003, 10002004, 10002005,
@@ -34,6 +35,8 @@ const AddedText kAdded[] = {
     {10030005, "Option files that would be used:"},
     {10030006, "The upgrade would change nothing: the transceiver already has these options."},
     {10030007, "Preview only: nothing has been written to the transceiver."},
+    {10030008, "The upgrade history cannot keep the option record read from the transceiver:\n%1\n\n"
+               "Record read (hex):\n%2\n\nWrite the new options without a history entry?"},
 };
 
 const int kKeyWidth = 8;

@@ -7,7 +7,9 @@
 // each column, an optional "*Font" row follows the same layout, and each
 // numbered row ("^#" and an eight-digit key in its first field) holds one
 // text per language. Every other row is ignored. Quoting as CDelimitedText
-// undoes it; texts may hold the escapes \n, \t and \a (comma).
+// undoes it; texts may hold the escapes \n, \t and \a (comma). A file may
+// lack the rows of texts added after the first files (TextNumbers.h says
+// from which number): those get their English texts built in.
 #pragma once
 
 #include "framework/CString.h"

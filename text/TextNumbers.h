@@ -54,6 +54,9 @@ constexpr int kLinkFailed = 44;
 constexpr int kRefusedModel = 45;
 constexpr int kNoOptionForTransceiver = 46;
 constexpr int kBusy = 47; // caption suffix during a run
+// Texts from here on have built-in English defaults (LanguageTable.cpp): a
+// language file from before them still loads.
+constexpr int kWriteWithoutHistory = 48; // question: %1 the history's reason, %2 the record read (hex)
 
 constexpr int kCount = 48;
 
@@ -74,5 +77,8 @@ constexpr int kPreviewBytesAfter = 106;
 constexpr int kPreviewFiles = 107;
 constexpr int kPreviewUnchanged = 108;
 constexpr int kPreviewNothingWritten = 109;
-constexpr int kAddedEnd = 110;
+// The history cannot keep the record read: write without it? %1 the
+// history's reason, %2 the record read (hex).
+constexpr int kWriteWithoutHistory = 110;
+constexpr int kAddedEnd = 111;
 } // namespace TextNo

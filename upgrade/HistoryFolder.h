@@ -6,6 +6,8 @@
 #include "upgrade/UpgradeHistory.h"
 
 #include <functional>
+#include <string>
+#include <vector>
 
 struct HistoryFileApi;
 
@@ -33,16 +35,28 @@ public:
     // append-only access, which can never write over what the file holds:
     // the header first into a new or empty file, a CR LF first after a last
     // line without one, then everything in one write, flushed to disk. Others
-    // may read the file meanwhile. False with "<path>: <system's reason>"
-    // when any step fails; nothing is shown to the user.
+    // may read the file meanwhile. A file another program holds (sharing or
+    // lock violation) is tried again for up to History::kBusyWaitMs. False
+    // with "<path>: <system's reason>" when any step fails; nothing is shown
+    // to the user.
     bool AppendLine(const CString& line, CString& error) override;
     HistoryTime Now() override;
 
     // Data row k of the file (see FindHistoryRow). False with
     // "<path>: <reason>" when the file cannot be read or has no such row.
     bool ReadRow(int k, HistoryRow& row, CString& error) const;
+    // Every data row of the file (see ListHistoryRows); a missing file is an
+    // empty history. False with "<path>: <reason>" when it cannot be read.
+    bool ListRows(std::vector<HistoryListing>& rows, CString& error) const;
 
 private:
+    // One attempt at the append: ERROR_SUCCESS or the system's error code;
+    // retryable is false once the attempt may have changed the file.
+    unsigned long AppendOnce(const CString& path, const CString& line, bool& retryable) const;
+    // The file's bytes, read while others may append. False with
+    // "<path>: <reason>"; *code (when given) is the system's error code.
+    bool ReadAll(std::string& bytes, CString& error, unsigned long* code = nullptr) const;
+
     CString m_base;
     Clock m_clock;
     const HistoryFileApi& m_api;

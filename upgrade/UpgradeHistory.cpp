@@ -249,6 +249,29 @@ bool FindHistoryRow(const char* data, std::size_t size, int k, HistoryRow& row, 
     return true;
 }
 
+bool ListHistoryRows(const char* data, std::size_t size, std::vector<HistoryListing>& rows, CString& error)
+{
+    if (!CheckHistorySize(size, error))
+        return false;
+    std::vector<HistoryListing> listed;
+    CCsvReader reader(data, size);
+    if (reader.Next(nullptr)) { // the header
+        std::vector<std::string> fields;
+        while (reader.Next(&fields)) {
+            HistoryListing listing;
+            listing.number = static_cast<int>(listed.size()) + 1;
+            for (std::size_t column = 0; column < History::kColumnCount && column < fields.size(); ++column)
+                listing.row.*kRowColumns[column] = CString(fields[column]);
+            unsigned char record[OptionRecord::kSize];
+            listing.damaged = fields.size() != History::kColumnCount ||
+                              !ParseHexBytes(listing.row.recordBefore, record, sizeof record);
+            listed.push_back(std::move(listing));
+        }
+    }
+    rows = std::move(listed);
+    return true;
+}
+
 CHistoryJournal::CHistoryJournal(CHistoryStore& store, const char* program, int port)
     : m_store(store), m_program(program), m_port(port)
 {
@@ -264,17 +287,18 @@ void CHistoryJournal::RecordRead(const UpgradeResult& result)
     m_row.version = result.version;
     m_row.recordBefore = HexLower(result.recordBefore.data(), result.recordBefore.size());
     m_recordRead = true;
-    m_writing = false;
+    m_writing = m_pendingKept = false;
 }
 
-void CHistoryJournal::BeforeWrite(const UpgradeResult& result)
+bool CHistoryJournal::BeforeWrite(const UpgradeResult& result, CString& reason)
 {
     if (!m_recordRead || m_writing)
-        return;
+        return true;
     m_row.recordAfter = HexLower(result.recordAfter.data(), result.recordAfter.size());
     m_row.sources = JoinHistorySources(result.sources);
     m_writing = true;
-    Append(History::Outcome::kPending);
+    m_pendingKept = Append(History::Outcome::kPending, reason);
+    return m_pendingKept;
 }
 
 void CHistoryJournal::WriteEnded(WriteResult result)
@@ -292,12 +316,14 @@ void CHistoryJournal::WriteEnded(WriteResult result)
 
 void CHistoryJournal::NotUpgraded()
 {
-    if (!m_recordRead || m_writing)
+    // Also after a pending row that never reached the file: the run did not
+    // write, and the row may get through now.
+    if (!m_recordRead || (m_writing && m_pendingKept))
         return;
     m_row.recordAfter.Empty();
     m_row.sources.Empty();
     Append(History::Outcome::kNotUpgraded);
-    m_recordRead = false;
+    m_recordRead = m_writing = false;
 }
 
 void CHistoryJournal::Identified()
@@ -338,14 +364,20 @@ void CHistoryJournal::Verified(const UpgradeResult& result)
     m_recordRead = m_writing = false;
 }
 
-void CHistoryJournal::Append(const char* outcome)
+bool CHistoryJournal::Append(const char* outcome)
+{
+    CString error;
+    return Append(outcome, error);
+}
+
+bool CHistoryJournal::Append(const char* outcome, CString& error)
 {
     m_row.time = FormatHistoryTime(m_store.Now());
     m_row.outcome = outcome;
-    CString error;
     if (m_store.AppendLine(FormatHistoryLine(m_row), error))
-        return;
+        return true;
     const CString warning = CString("history not written: ") + error;
     if (std::find(m_warnings.begin(), m_warnings.end(), warning) == m_warnings.end())
         m_warnings.push_back(warning);
+    return false;
 }

@@ -40,6 +40,11 @@ extern const char* const kColumnNames[kColumnCount];
 
 constexpr const char* kLineEnd = "\r\n";
 
+// How long a row waits for a file another program holds for a moment, and
+// the pause between its attempts (milliseconds).
+constexpr unsigned long kBusyWaitMs = 2000;
+constexpr unsigned long kBusyPauseMs = 50;
+
 // A restore reads the whole file: larger files are refused.
 constexpr std::size_t kMaxFileSize = std::size_t{64} << 20;
 
@@ -155,6 +160,20 @@ bool CheckHistorySize(unsigned long long size, CString& error);
 // is not 100 hex digits. Columns missing from a short row are empty.
 bool FindHistoryRow(const char* data, std::size_t size, int k, HistoryRow& row, CString& error);
 
+// A data row as the history command lists it: its number as FindHistoryRow
+// counts, and whether it is damaged (not all columns, or a record_before
+// that is not 100 hex digits: nothing a restore could take).
+struct HistoryListing {
+    int number = 0;
+    HistoryRow row;
+    bool damaged = false;
+};
+
+// Every data row of the history file's bytes, numbered from 1 as
+// FindHistoryRow counts them, damaged ones included. False with the reason in
+// `error` when the data is larger than History::kMaxFileSize.
+bool ListHistoryRows(const char* data, std::size_t size, std::vector<HistoryListing>& rows, CString& error);
+
 // Where the history's rows go, and the clock they are stamped with.
 class CHistoryStore {
 public:
@@ -171,8 +190,9 @@ public:
 // The journal that writes the history. One final row per run (written,
 // refused, failed, verify-failed, not-upgraded, planned, unchanged or read),
 // preceded by a pending row when a write is attempted; nothing before the
-// record was read. A row that cannot be appended leaves a warning and changes
-// nothing else.
+// record was read. A row that cannot be appended leaves a warning; the
+// pending row's failure is also BeforeWrite's answer, so that the run does
+// not write a record kept nowhere without asking.
 class CHistoryJournal : public CUpgradeJournal {
 public:
     // program: History::kProgramWindow or kProgramConsole; port: the COM
@@ -180,7 +200,7 @@ public:
     CHistoryJournal(CHistoryStore& store, const char* program, int port);
 
     void RecordRead(const UpgradeResult& result) override;
-    void BeforeWrite(const UpgradeResult& result) override;
+    bool BeforeWrite(const UpgradeResult& result, CString& reason) override;
     void WriteEnded(WriteResult result) override;
     void NotUpgraded() override;
     void Identified() override;
@@ -194,13 +214,16 @@ public:
     const std::vector<CString>& Warnings() const { return m_warnings; }
 
 private:
-    void Append(const char* outcome);
+    // False with the store's reason when the row could not be appended.
+    bool Append(const char* outcome, CString& error);
+    bool Append(const char* outcome);
 
     CHistoryStore& m_store;
     CString m_program;
     int m_port;
     HistoryRow m_row;
-    bool m_recordRead = false; // a run is open: its final row is still to come
-    bool m_writing = false;    // the pending row was appended (or tried)
+    bool m_recordRead = false;  // a run is open: its final row is still to come
+    bool m_writing = false;     // the pending row was appended (or tried)
+    bool m_pendingKept = false; // ... and is on record
     std::vector<CString> m_warnings;
 };

@@ -1,9 +1,10 @@
 // The upgrade run's report of its exchange with the transceiver, for whoever
 // keeps a record of it (the upgrade history). The run calls it at each step,
-// handing over its result as far as it got; it never changes what the run
-// does. Portable: no windows.h.
+// handing over its result as far as it got. Its one say in what the run does
+// is BeforeWrite's answer. Portable: no windows.h.
 #pragma once
 
+class CString;
 struct UpgradeResult;
 
 // What an upgrade, identify or restore run tells about its exchange with the transceiver.
@@ -17,16 +18,18 @@ public:
 
     // The record is about to be written: result.recordAfter and its
     // result.sources. Called before the first byte of the write frame; an
-    // implementation makes its row durable here.
-    virtual void BeforeWrite(const UpgradeResult& result) = 0;
+    // implementation makes its row durable here. False, with why in
+    // `reason`, when the record read could not be kept: the run then asks
+    // before it writes, and tells NotUpgraded() when it does not.
+    virtual bool BeforeWrite(const UpgradeResult& result, CString& reason) = 0;
 
     // The write ended: accepted, refused (NAK), or failed (link failure or
     // the user cancelled).
     enum class WriteResult { Written, Refused, Failed };
     virtual void WriteEnded(WriteResult result) = 0;
 
-    // The option logic stopped the run after the record was read; nothing is
-    // written.
+    // The run stopped after the record was read (the option logic, another
+    // transceiver, the user); nothing is written.
     virtual void NotUpgraded() = 0;
 
     // identify: the record was read and nothing else follows.

@@ -30,8 +30,12 @@ enum class UpgradeOutcome {
     Unchanged,          // the merge changes no byte of the record: nothing written (a preview,
                         // or a run that skips such a write); no message
     VerifyFailed,       // accepted, but the record read back is not the one written, another
-                        // transceiver answered (48), or the link failed while reading it back
+                        // transceiver answered (101), or the link failed while reading it back
                         // (the session's message)
+    Interrupted,        // the caller asked the run to stop before the write; nothing
+                        // written, no message
+    HistoryUnavailable, // the history could not keep the record read, and the user
+                        // chose not to write without it (110); nothing written
 };
 
 // 0 when the run did its job (the transceiver accepted the record, was

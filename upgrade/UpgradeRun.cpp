@@ -9,6 +9,7 @@
 #include "upgrade/OptionFormat.h"
 #include "upgrade/OptionLocation.h"
 #include "upgrade/OptionLogic.h"
+#include "upgrade/UpgradeHistory.h"
 #include "upgrade/UpgradeJournal.h"
 
 #include <windows.h>
@@ -35,6 +36,29 @@ Stopped StopOf(int code)
     default: // no entry, another option type, another model
         return {UpgradeOutcome::NoOption, TextNo::kNoOptionForTransceiver};
     }
+}
+
+// The template with "%1" and "%2" replaced, each once and in one pass, so
+// that a reason holding "%2" stays as it is. '%' and the digits are never
+// the trail byte of a double-byte character.
+CString Fill(const CString& format, const CString& first, const CString& second)
+{
+    const std::string& text = format.str();
+    std::string filled;
+    bool used[2] = {};
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == '1' || text[i + 1] == '2')) {
+            const int which = text[i + 1] - '1';
+            if (!used[which]) {
+                used[which] = true;
+                filled += (which == 0 ? first : second).str();
+                ++i;
+                continue;
+            }
+        }
+        filled += text[i];
+    }
+    return CString(filled);
 }
 
 } // namespace
@@ -122,11 +146,33 @@ bool CUpgradeRun::ReadRecord(UpgradeResult& result)
 
 bool CUpgradeRun::ReadVersionAndRecord(UpgradeResult& result)
 {
-    if (!ReadVersion(result) || !ReadRecord(result))
+    if (!ReadVersion(result)) {
+        result.outcome = UpgradeOutcome::LinkFailed;
         return false;
+    }
+    if (Interrupted(result, true))
+        return false;
+    if (!ReadRecord(result)) {
+        result.outcome = UpgradeOutcome::LinkFailed;
+        return false;
+    }
     result.recordRead = true;
     if (m_env.journal)
         m_env.journal->RecordRead(result);
+    return !Interrupted(result, true);
+}
+
+bool CUpgradeRun::Interrupted(UpgradeResult& result, bool connected)
+{
+    if (!m_env.stopRequested || !m_env.stopRequested())
+        return false;
+    // The history's final row first: it is what matters should the process
+    // be given no more time than that.
+    if (result.recordRead && m_env.journal)
+        m_env.journal->NotUpgraded();
+    if (connected)
+        EndConnection();
+    result.outcome = UpgradeOutcome::Interrupted;
     return true;
 }
 
@@ -134,6 +180,23 @@ void CUpgradeRun::EndConnection()
 {
     TraceStep("end");
     m_env.link.EndConnectionSession();
+}
+
+bool CUpgradeRun::RecordKept(UpgradeResult& result)
+{
+    CString reason;
+    if (!m_env.journal || m_env.journal->BeforeWrite(result, reason))
+        return true;
+    // The record read is kept nowhere but in this question: written over, it
+    // could not be put back. The user decides, No being the safe default.
+    const CString question = Fill(Text(TextNo::kWriteWithoutHistory), reason,
+                                  HexLower(result.recordBefore.data(), result.recordBefore.size()));
+    if (OwnedMessageBox(m_env.owner, question, Text(TextNo::kCaptionQuestion),
+                        MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES)
+        return true;
+    m_env.journal->NotUpgraded();
+    Stop(result, UpgradeOutcome::HistoryUnavailable, 0);
+    return false;
 }
 
 void CUpgradeRun::Stop(UpgradeResult& result, UpgradeOutcome outcome, int body)
@@ -173,9 +236,11 @@ void CUpgradeRun::ReadBack(int portNumber, UpgradeResult& result)
 
 void CUpgradeRun::Write(int portNumber, UpgradeResult& result)
 {
+    // The last point to stop: from the pending row on, the write goes out
+    // and its answer is taken whatever the caller asks meanwhile.
+    if (Interrupted(result, true) || !RecordKept(result))
+        return;
     result.writeTried = true;
-    if (m_env.journal)
-        m_env.journal->BeforeWrite(result);
     TraceStep("write");
     // The session takes a buffer it may change; the result keeps what was sent.
     unsigned char record[OptionRecord::kSize];
@@ -229,12 +294,14 @@ UpgradeResult CUpgradeRun::UpgradeFromFile(int portNumber, const CString& file)
 
 bool CUpgradeRun::ConnectAndIdentify(int portNumber, UpgradeResult& result)
 {
-    if (!Connect(portNumber, result))
+    if (Interrupted(result, false) || !Connect(portNumber, result) || Interrupted(result, true))
         return false;
     if (!ReadIdentity(result)) {
         result.outcome = UpgradeOutcome::LinkFailed;
         return false;
     }
+    if (Interrupted(result, true))
+        return false;
     if (IsRefusedModelName(result.identity.data())) {
         Stop(result, UpgradeOutcome::RefusedModel, TextNo::kRefusedModel);
         return false;
@@ -265,12 +332,12 @@ UpgradeResult CUpgradeRun::Run(int portNumber, const CString* folder, const CStr
             Stop(result, UpgradeOutcome::NoOption, TextNo::kNoOptionForTransceiver);
             return result;
         }
+        if (Interrupted(result, true))
+            return result;
     }
 
-    if (!ReadVersionAndRecord(result)) {
-        result.outcome = UpgradeOutcome::LinkFailed;
+    if (!ReadVersionAndRecord(result))
         return result;
-    }
 
     unsigned char record[OptionRecord::kSize];
     std::copy(result.recordBefore.begin(), result.recordBefore.end(), record);
@@ -308,12 +375,14 @@ UpgradeResult CUpgradeRun::Run(int portNumber, const CString* folder, const CStr
 UpgradeResult CUpgradeRun::Identify(int portNumber)
 {
     UpgradeResult result;
-    if (!Connect(portNumber, result))
+    if (Interrupted(result, false) || !Connect(portNumber, result) || Interrupted(result, true))
         return result;
-    if (!ReadIdentity(result) || !ReadVersionAndRecord(result)) {
+    if (!ReadIdentity(result)) {
         result.outcome = UpgradeOutcome::LinkFailed;
         return result;
     }
+    if (Interrupted(result, true) || !ReadVersionAndRecord(result))
+        return result;
     EndConnection();
     if (m_env.journal)
         m_env.journal->Identified();
@@ -332,10 +401,8 @@ UpgradeResult CUpgradeRun::Restore(int portNumber, const unsigned char* record,
 
     // The record it holds now is read and journaled first: it is what puts
     // this transceiver back should the restore itself be the mistake.
-    if (!ReadVersionAndRecord(result)) {
-        result.outcome = UpgradeOutcome::LinkFailed;
+    if (!ReadVersionAndRecord(result))
         return result;
-    }
     if (check && !check(result.identity.data())) {
         if (m_env.journal)
             m_env.journal->NotUpgraded();

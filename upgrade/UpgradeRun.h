@@ -31,6 +31,11 @@ struct UpgradeEnvironment {
     CDataFile& dataFile;      // the location check and the folder's enumeration
     COptionFileAccess& files; // option-file reads
     CUpgradeJournal* journal; // told about the exchange; may be null
+    // Asked between the run's steps (before connecting, after each read,
+    // before the write) whether to stop there, as if the user had
+    // cancelled; never while a frame is on its way, and no more once the
+    // write frame has begun. May be null: never.
+    std::function<bool()> stopRequested = nullptr;
 };
 
 // What a run does beyond the Upgrade button's steps; the default is exactly
@@ -99,6 +104,13 @@ private:
     void EndConnection();
     // Ends a connected transceiver's programming mode, then the message.
     void Stop(UpgradeResult& result, UpgradeOutcome outcome, int body);
+    // True (the run ended as Interrupted, a connected transceiver out of
+    // programming mode, a record read told to the journal) when the caller
+    // asked to stop.
+    bool Interrupted(UpgradeResult& result, bool connected);
+    // Before the write: true when the journal kept the record read, or the
+    // user chose to write without it; false with the run ended.
+    bool RecordKept(UpgradeResult& result);
     // Writes result.recordAfter (the journal hears of it before the first
     // byte goes out) and shows the outcome; result.versionNote adds the
     // advisory message.

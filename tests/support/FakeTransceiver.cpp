@@ -860,6 +860,8 @@ BOOL FakeTransceiver::DoWriteFile(HANDLE h, const void* data, DWORD n, DWORD* wr
     const auto* bytes = static_cast<const unsigned char*>(data);
     Bytes chunk(bytes, bytes + n);
     Note("WriteFile " + Hex(chunk) + "at " + std::to_string(m_dcb.BaudRate));
+    if (onWrite)
+        onWrite(chunk);
     if (Fails(Call::WriteFile) || !Known(h) || Refused()) {
         return FALSE;
     }

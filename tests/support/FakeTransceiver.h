@@ -168,6 +168,9 @@ public:
     Bytes record;                      // 50 bytes; replaced by an accepted write
     unsigned char writeAnswer = 0x06;  // answer to a record write
     std::vector<Bytes> recordsWritten; // every complete record received
+    // Runs as each WriteFile call's bytes arrive, before the transceiver
+    // hears them: something the user does while that frame is on its way.
+    std::function<void(const Bytes& chunk)> onWrite;
 
     // The next time cmd arrives (and is heard), answer reply instead of the
     // normal answer; replies queue per command. Faulty and raw answers do not

@@ -19,6 +19,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
@@ -27,7 +28,7 @@ from harness.orvelle import (OrvelleTestCase, SOURCE_DIR, build_dir, run, same_t
 from harness.ids import Res, TextNo  # noqa: E402
 from harness.radiosim import Radiosim  # noqa: E402
 from harness.sample import CODE, MODEL, OPTIONS, PORT, RECORD, enh, make_files, merged  # noqa: E402
-from harness.ui import IDOK  # noqa: E402
+from harness.ui import IDNO, IDOK, IDYES  # noqa: E402
 
 VERSION = 'V1.20'
 IDENTITY_REST = 'SN00012345'
@@ -67,6 +68,33 @@ def cli_exe():
     return os.path.join(build_dir(), 'cli', 'orvelle-cli.exe')
 
 
+def holdfile_exe():
+    return os.path.join(build_dir(), 'tests', 'e2e', 'cli', 'holdfile.exe')
+
+
+class HeldFile:
+    """A file held open by another Windows program (read access, readers let
+    in, writers not) until release() or max_ms."""
+
+    def __init__(self, session, path, max_ms):
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        self.flag = path + '.release'
+        self.proc = subprocess.Popen(['wine', holdfile_exe(), windows_path(path), str(max_ms),
+                                      windows_path(self.flag)], env=session.env, stdout=subprocess.PIPE)
+        line = self.proc.stdout.readline()
+        assert line.strip() == b'held', line
+
+    def release(self):
+        """Returns once the file has been let go."""
+        if self.proc.poll() is None:
+            open(self.flag, 'w').close()
+            self.proc.stdout.readline()  # "released", or the end
+        self.proc.wait(timeout=60)
+        self.proc.stdout.close()
+        if os.path.exists(self.flag):
+            os.remove(self.flag)
+
+
 def read_history(folder):
     """The data rows of <folder>/History/upgrades.csv as dicts (header
     checked); [] when there is no file."""
@@ -76,6 +104,8 @@ def read_history(folder):
     with open(path, 'rb') as f:
         text = f.read().decode('cp1252')
     records = list(csv.reader(io.StringIO(text, newline='')))
+    if not records:  # made empty by the program that held it
+        return []
     assert ','.join(records[0]) == HEADER, records[0]
     return [dict(zip(HEADER.split(','), r)) for r in records[1:]]
 
@@ -595,8 +625,10 @@ class CliTests(OrvelleTestCase):
         self.assertRegex(res.err, r'(?m)^ *\d+ error \d+ .*\(open COM7\)$')
 
     # -- ORVELLE.exe ----------------------------------------------------------
-    def orvelle_run(self, name, prepare=None):
-        """One upgrade through ORVELLE.exe's window; returns the app."""
+    def orvelle_run(self, name, prepare=None, history_question=False):
+        """One upgrade through ORVELLE.exe's window; returns the app. With
+        history_question, the question whether to write without a history
+        entry comes first and is answered Yes."""
         app = self.app(ini={'File': '', 'ComPort': str(PORT), 'Mode': '1'})
         make_files(app.data_dir, {'a.ENH': enh()})
         if prepare:
@@ -604,6 +636,12 @@ class CliTests(OrvelleTestCase):
         radio = self.radio(app.folder)
         app.start(env=radio.wine_env(self.session.env))
         self.drv.click(app.hwnd, Res.IDC_UPGRADE)
+        if history_question:
+            box = app.message_box(timeout_ms=30000)
+            self.assertIn(RECORD.hex(), box.text)
+            self.assertEqual(box.caption, self.lng[TextNo.kCaptionQuestion])
+            self.assertEqual([b['id'] for b in box.buttons], [IDYES, IDNO])
+            self.drv.press(box, IDYES)
         box = app.message_box(timeout_ms=30000)
         self.assertTrue(same_text(box.text, self.lng[T_WRITTEN]), '%s: %r' % (name, box.text))
         self.drv.press(box, IDOK)
@@ -637,9 +675,11 @@ class CliTests(OrvelleTestCase):
         def csv_folder(folder):
             os.makedirs(os.path.join(folder, 'History', 'upgrades.csv'))
 
+        # The record read can be kept nowhere: the write waits for the
+        # user's Yes, then runs as before.
         for name, prepare in (('a file named History', history_file), ('a folder named upgrades.csv', csv_folder)):
             with self.subTest(name):
-                app = self.orvelle_run(name, prepare)
+                app = self.orvelle_run(name, prepare, history_question=True)
                 if prepare is history_file:
                     with open(os.path.join(app.folder, 'History')) as f:
                         self.assertEqual(f.read(), 'not a folder')
@@ -656,6 +696,124 @@ class CliTests(OrvelleTestCase):
         self.assertEqual(len(res.json['warnings']), 1)
         self.assertTrue(res.json['warnings'][0].startswith('history not written: '), res.json['warnings'])
         self.assertIn('orvelle-cli: warning: history not written: ', res.err)
+
+    # -- a history file another program holds ---------------------------------
+    def test_history_held_for_a_moment_gets_its_row_after_the_wait(self):
+        cli = self.cli()
+        make_files(cli.data, {'a.ENH': enh()})
+        radio = self.radio(cli.folder)
+        held = HeldFile(self.session, os.path.join(cli.folder, 'History', 'upgrades.csv'), 8000)
+        proc = subprocess.Popen(['wine', cli.exe, 'upgrade', '--port', str(PORT), '--folder', windows_path(cli.data),
+                                 '--json'], cwd=cli.folder, env=radio.wine_env(self.session.env),
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        try:
+            # The record has been read: the pending row is being tried now.
+            self.drv.wait_until(lambda: RECORD in radio.sent(), timeout=60, what='the record read')
+            # The other program's moment with the file: the scenario, not a
+            # wait for a state.
+            time.sleep(1.0)
+            held.release()
+            out, err = proc.communicate(timeout=120)
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+            held.release()
+        res = Result(subprocess.CompletedProcess(proc.args, proc.returncode, out, err), True)
+        self.assertEqual(res.rc, 0, res)
+        self.assertEqual(res.json['warnings'], [])
+        self.assertEqual([r['outcome'] for r in cli.history()], ['pending', 'written'])
+        radio.stop()
+        self.assertEqual(radio.result()['final'], merged('3fffffffffffff0f'))
+
+    def test_history_held_too_long_writes_nothing(self):
+        cli = self.cli()
+        make_files(cli.data, {'a.ENH': enh()})
+        radio = self.radio(cli.folder)
+        held = HeldFile(self.session, os.path.join(cli.folder, 'History', 'upgrades.csv'), 10000)
+        try:
+            res = cli.run(['upgrade', '--port', str(PORT), '--folder', windows_path(cli.data), '--json'], radio)
+        finally:
+            held.release()
+        self.assertEqual(res.rc, 12, res)
+        self.assertEqual((res.json['exit'], res.json['outcome']), (12, 'history-unavailable'))
+        self.assertEqual(res.json['record_before'], RECORD.hex())
+        self.assertNotIn('record_after', res.json)
+        self.assertIn('error 32', res.err)
+        self.assertIn('not written without a history entry', res.err)
+        radio.stop()
+        self.assertNotIn(WRITE_FRAME, radio.received(heard_only=False))
+        self.assertEqual(radio.result()['final'], RECORD)
+        self.assertEqual(cli.history(), [])
+
+    def test_orvelle_exe_asks_when_the_history_is_held_too_long(self):
+        for answer in (IDNO, IDYES):
+            with self.subTest(answer=answer):
+                app = self.app(ini={'File': '', 'ComPort': str(PORT), 'Mode': '1'})
+                make_files(app.data_dir, {'a.ENH': enh()})
+                radio = self.radio(app.folder)
+                held = HeldFile(self.session, os.path.join(app.folder, 'History', 'upgrades.csv'), 60000)
+                try:
+                    app.start(env=radio.wine_env(self.session.env))
+                    self.drv.click(app.hwnd, Res.IDC_UPGRADE)
+                    box = app.message_box(timeout_ms=30000)
+                    self.assertIn(RECORD.hex(), box.text)
+                    self.assertIn('upgrades.csv', box.text)
+                    self.assertEqual(box.caption, self.lng[TextNo.kCaptionQuestion])
+                    self.assertNotIn(WRITE_FRAME, radio.received(heard_only=False))
+                    self.drv.press(box, answer)
+                    if answer == IDYES:
+                        box = app.message_box(timeout_ms=30000)
+                        self.assertTrue(same_text(box.text, self.lng[T_WRITTEN]), box.text)
+                        self.drv.press(box, IDOK)
+                    self.drv.wait_until(lambda: app.caption() == self.lng[TextNo.kAppTitle]
+                                        and app.enabled(Res.IDC_UPGRADE), timeout=30, what='the dialog unlocked')
+                    self.assertTrue(app.no_message_box(), 'a message box too many')
+                finally:
+                    held.release()
+                self.assertEqual(app.close(), 0)
+                radio.stop()
+                written = answer == IDYES
+                self.assertEqual(WRITE_FRAME in radio.received(heard_only=False), written)
+                self.assertEqual(radio.result()['final'], merged('3fffffffffffff0f') if written else RECORD)
+                self.assertFalse(any(r['outcome'] == 'pending' for r in read_history(app.folder)))
+
+    # -- help, arguments, listing ---------------------------------------------
+    def test_help_forms_and_arguments_outside_the_code_page(self):
+        cli = self.cli()
+        for args in (['-h'], ['/?'], ['help'], ['help', 'restore'], ['upgrade', '--help']):
+            with self.subTest(args=args):
+                res = cli.run(args)
+                self.assertEqual(res.rc, 0, res)
+                self.assertIn('Exit codes:', res.out)
+                for word in ('  11  interrupted', '  12  the history', 'ANSI code page', 'history  [--last N]'):
+                    self.assertIn(word, res.out)
+        res = cli.run([])
+        self.assertEqual((res.rc, res.out), (2, ''))
+        self.assertIn('Usage:', res.err)
+
+        # A path the ANSI code page cannot hold is refused by name, not
+        # bent into another path.
+        radio = self.radio(cli.folder)
+        res = cli.run(['upgrade', '--port', str(PORT), '--file', 'C:\\\u65e5\u672c.ENH'], radio)
+        self.assertEqual(res.rc, 2, res)
+        self.assertIn("argument 5 'C:\\??.ENH'", res.err)
+        self.assertEqual(radio.received(heard_only=False), b'')
+
+    def test_history_lists_rows_as_restore_numbers_them(self):
+        cli = self.cli()
+        radio = self.radio(cli.folder)
+        self.assertEqual(cli.run(['identify', '--port', str(PORT)], radio).rc, 0)
+        with open(os.path.join(cli.folder, 'History', 'upgrades.csv'), 'ab') as f:
+            f.write(b'a damaged,row\r\n')
+        self.assertEqual(cli.run(['identify', '--port', str(PORT)], radio).rc, 0)
+        res = cli.run(['history', '--json'])
+        self.assertEqual(res.rc, 0, res)
+        self.assertEqual([(r['entry'], r.get('outcome'), r.get('damaged')) for r in res.json['rows']],
+                         [(1, 'read', None), (2, None, True), (3, 'read', None)])
+        self.assertEqual(res.json['rows'][0]['model'], MODEL)
+        res = cli.run(['history', '--last', '1'])
+        self.assertEqual(res.out.splitlines()[0].split()[:3], ['3', res.out.split()[1], 'orvelle-cli'])
+        self.assertEqual(len(res.out.splitlines()), 1)
 
 
 def _make_test(name, case):

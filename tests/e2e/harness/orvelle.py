@@ -103,7 +103,8 @@ ADDED_TEXT_KEYS = {TextNo.kMorePortsLabel: 10005103, TextNo.kVerifyFailed: 10020
                    TextNo.kPreviewItem: 10003202, TextNo.kPreviewCaption: 10030001,
                    TextNo.kPreviewModel: 10030002, TextNo.kPreviewBytesNow: 10030003,
                    TextNo.kPreviewBytesAfter: 10030004, TextNo.kPreviewFiles: 10030005,
-                   TextNo.kPreviewUnchanged: 10030006, TextNo.kPreviewNothingWritten: 10030007}
+                   TextNo.kPreviewUnchanged: 10030006, TextNo.kPreviewNothingWritten: 10030007,
+                   TextNo.kWriteWithoutHistory: 10030008}
 assert len(ADDED_TEXT_KEYS) == TextNo.kAddedEnd - TextNo.kFirstAdded
 
 

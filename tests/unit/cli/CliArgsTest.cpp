@@ -42,6 +42,10 @@ std::string Describe(const CliArgs& args)
         text += " verify";
     if (!args.trace.IsEmpty())
         text += " trace=" + args.trace.str();
+    if (args.noHistory)
+        text += " no-history";
+    if (args.last)
+        text += " last=" + std::to_string(args.last);
     return text;
 }
 
@@ -87,6 +91,21 @@ TEST(CliArgs, AcceptedCommandLines)
         {{"identify", "--port", "1", "--trace=C:\t.txt"}, "identify port=1 trace=C:\t.txt"},
         {{"upgrade", "--port", "3", "--file", "a", "--trace", "t", "--dry-run"},
          "upgrade port=3 file=a dry-run trace=t"},
+        {{"upgrade", "--port", "3", "--file", "a.ENH", "--no-history"},
+         "upgrade port=3 file=a.ENH no-history"},
+        {{"history"}, "history"},
+        {{"history", "--last", "3", "--json"}, "history json last=3"},
+        // Help in every usual form, also after a command and its options.
+        {{"-h"}, "help"},
+        {{"/?"}, "help"},
+        {{"help"}, "help"},
+        {{"help", "upgrade"}, "help"},
+        {{"ports", "--help"}, "help"},
+        {{"upgrade", "--port", "x", "-h"}, "help"},
+        {{"restore", "/?"}, "help"},
+        // "--" ends the options.
+        {{"ports", "--"}, "ports"},
+        {{"identify", "--port", "1", "--"}, "identify port=1"},
     };
     for (const auto& c : cases) {
         CliArgs args;
@@ -121,12 +140,15 @@ TEST(CliArgs, UsageErrorsSayWhatIsWrong)
         {{"--port", "1", "identify"}, "unknown command '--port'"},
         {{"--help", "ports"}, "--help stands alone"},
         {{"--version", "--json"}, "--version stands alone"},
-        {{"ports", "--help"}, "--help stands alone"},
+        {{"-h", "ports"}, "-h stands alone"},
+        {{"help", "frobnicate"}, "help on an unknown command 'frobnicate'"},
+        {{"help", "ports", "identify"}, "help takes one command at most"},
         {{"identify", "--port", "1", "--version"}, "--version stands alone"},
+        {{"ports", "--", "--help"}, "unexpected argument '--help'"},
+        {{"identify", "--", "--port", "1"}, "unexpected argument '--port'"},
         // Options and arguments.
         {{"ports", "extra"}, "unexpected argument 'extra'"},
         {{"ports", "-j"}, "unknown option '-j'"},
-        {{"ports", "--"}, "unknown option '--'"},
         {{"ports", "--jsonx"}, "unknown option '--jsonx'"},
         {{"ports", "--json=1"}, "--json takes no value"},
         {{"ports", "--json", "--json"}, "--json is given twice"},
@@ -142,6 +164,9 @@ TEST(CliArgs, UsageErrorsSayWhatIsWrong)
         {{"identify", "--port", "1", "--folder", "x"}, "--folder is not an option of identify"},
         {{"upgrade", "--port", "1", "--file", "x", "--force"}, "--force is not an option of upgrade"},
         {{"restore", "--port", "1", "--entry", "1", "--file", "x"}, "--file is not an option of restore"},
+        {{"history", "--port", "1"}, "--port is not an option of history"},
+        {{"ports", "--no-history"}, "--no-history is not an option of ports"},
+        {{"history", "--last", "0"}, "--last must be a number of rows from 1, not '0'"},
         {{"identify", "--port", "1", "--port", "1"}, "--port is given twice"},
         {{"identify", "--port=1", "--port", "2"}, "--port is given twice"},
         {{"restore", "--port", "1", "--entry", "1", "--force", "--force"}, "--force is given twice"},
@@ -214,15 +239,16 @@ TEST(CliArgs, UsageErrorsSayWhatIsWrong)
 
 TEST(CliArgs, HelpListsEveryCommandOptionAndExitCode)
 {
-    const std::string help = kCliHelpText;
+    const std::string help = std::string(kCliUsageText) + kCliHelpText;
     for (const char* word :
-         {"ports",        "identify",         "upgrade",      "restore",      "--port N",
-          "--retries K",  "--json",           "--folder DIR", "--file PATH",  "--entry K",
-          "--record HEX", "--force",          "--help",       "--version",    "History\\upgrades.csv",
-          "--dry-run",    "--skip-unchanged", "--verify",     "--trace FILE", "planned",
-          "unchanged",    "verify-failed"})
+         {"ports",          "identify",     "upgrade",          "restore",      "history",
+          "--port N",       "--retries K",  "--json",           "--folder DIR", "--file PATH",
+          "--entry K",      "--record HEX", "--force",          "--no-history", "--last N",
+          "--help",         "-h",           "/?",               "--version",    "History\\upgrades.csv",
+          "ANSI code page", "console",      "--dry-run",        "--skip-unchanged", "--verify",
+          "--trace FILE",   "planned",      "unchanged",        "verify-failed"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
-    for (int code = kExitDone; code <= kExitLanguageFile; ++code) {
+    for (int code = kExitDone; code <= kExitHistoryUnavailable; ++code) {
         const std::string number = (code < 10 ? " " : "") + std::to_string(code);
         EXPECT_NE(help.find("\n  " + number + "  "), std::string::npos) << "exit code " << code;
     }

@@ -1,10 +1,17 @@
 // The console tool in process under Wine, over the link's fake transceiver:
-// the Retry budget of --retries spent over the whole run, and the --json
-// object carrying the transceiver's ANSI text as UTF-8.
+// the Retry budget of --retries spent over the whole run, the --json object
+// carrying the transceiver's ANSI text as UTF-8, Ctrl+C and the closing
+// console delivered through the control handler at each point of a write,
+// the history that must keep the record before a write, the history
+// listing, text to a console as UTF-16, and arguments the code page lacks.
 #include "cli/ConsoleTool.h"
 
 #include "cli/CliArgs.h"
 #include "link/SerialPort.h"
+#include "cli/ConsoleInterrupt.h"
+#include "cli/ConsoleText.h"
+#include "tests/support/FrameBytes.h"
+#include "upgrade/UpgradeHistory.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/FakeTransceiver.h"
 #include "text/LanguageTable.h"
@@ -20,11 +27,10 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
-
-using Bytes = FakeTransceiver::Bytes;
 
 Bytes Padded(const char* text, std::size_t size)
 {
@@ -71,16 +77,44 @@ struct ToolRun {
         std::fclose(out);
         std::fclose(err);
     }
-    int operator()(const std::vector<std::string>& arguments)
+    int operator()(const std::vector<std::string>& arguments, const ConsoleApi* console = nullptr)
     {
-        const ConsoleEnvironment environment = {temp.Path().c_str(), LoadTexts, out, err};
+        const ConsoleEnvironment environment = {temp.Path().c_str(), LoadTexts, out, err, console};
         return RunConsoleTool(arguments, environment);
+    }
+    std::string HistoryPath() const { return temp / "History\\upgrades.csv"; }
+    // The outcome column of each data row; none without a file.
+    std::vector<std::string> Outcomes() const
+    {
+        std::vector<std::string> outcomes;
+        std::ifstream in(HistoryPath(), std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        const std::string bytes = text.str();
+        CCsvReader reader(bytes.data(), bytes.size());
+        std::vector<std::string> fields;
+        reader.Next(nullptr);
+        while (reader.Next(&fields))
+            outcomes.push_back(fields.size() > History::kOutcome ? fields[History::kOutcome] : "?");
+        return outcomes;
     }
 
     TempFolder temp;
     std::FILE* out;
     std::FILE* err;
 };
+
+bool Contains(const Bytes& haystack, const Bytes& needle)
+{
+    return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();
+}
+
+bool StartsWith(const Bytes& chunk, const Bytes& frame)
+{
+    return chunk.size() >= frame.size() && std::equal(frame.begin(), frame.end(), chunk.begin());
+}
+
+const std::string kRestored(2 * OptionRecord::kSize, 'a');
 
 void Transceiver(FakeTransceiver& fake, const char* version = "V1.20")
 {
@@ -236,5 +270,287 @@ TEST(ConsoleTool, APortThatCannotBeOpenedSaysWhy)
         const std::string json = Contents(run.out);
         EXPECT_NE(json.find(std::string("\"port_error\":\"") + c.reason + "\""), std::string::npos) << json;
         EXPECT_NE(json.find("\"port\":24"), std::string::npos) << json;
+TEST(ConsoleTool, CtrlCNeverCutsAFrame)
+{
+    // The key is pressed as the PC sends the frame that begins with `at`:
+    // before the write the run stops at its next step; from the write frame
+    // on it takes the answer and ends programming mode first.
+    const struct {
+        const char* name;
+        DWORD event;
+        Bytes at;
+        bool after; // the press comes after the write frame's answer: at its end of programming mode
+        unsigned char answer;
+        int exit;
+        std::vector<std::string> rows;
+        bool written;
+    } cases[] = {
+        {"Ctrl+C before the write: as the record is asked for",
+         CTRL_C_EVENT,
+         kUrcb,
+         false,
+         0x06,
+         kExitInterrupted,
+         {"not-upgraded"},
+         false},
+        {"Ctrl+Break before the write: as the identity is asked for",
+         CTRL_BREAK_EVENT,
+         kUrk,
+         false,
+         0x06,
+         kExitInterrupted,
+         {},
+         false},
+        {"during the write frame, accepted",
+         CTRL_C_EVENT,
+         kUwcb,
+         false,
+         0x06,
+         kExitDone,
+         {"pending", "written"},
+         true},
+        {"during the write frame, refused",
+         CTRL_C_EVENT,
+         kUwcb,
+         false,
+         0x15,
+         kExitInterrupted,
+         {"pending", "refused"},
+         false},
+        {"after the answer", CTRL_C_EVENT, kEnd, true, 0x06, kExitDone, {"pending", "written"}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeTransceiver fake;
+        Transceiver(fake);
+        fake.writeAnswer = c.answer;
+        const Bytes before = fake.record;
+        bool pressed = false;
+        BOOL handled = FALSE;
+        fake.onWrite = [&](const Bytes& chunk) {
+            const bool answered = !fake.recordsWritten.empty();
+            if (!pressed && StartsWith(chunk, c.at) && answered == c.after) {
+                pressed = true;
+                handled = ConsoleControlHandler(c.event);
+            }
+        };
+        ToolRun run;
+        EXPECT_EQ(run({"restore", "--port", "1", "--record", kRestored, "--json"}), c.exit);
+        EXPECT_TRUE(pressed);
+        EXPECT_TRUE(handled) << "the process goes on";
+        EXPECT_EQ(run.Outcomes(), c.rows);
+        EXPECT_EQ(fake.recordsWritten.size(), c.written || c.answer == 0x15 ? 1u : 0u) << "whole frames only";
+        EXPECT_EQ(fake.record == before, !c.written);
+        EXPECT_FALSE(fake.InProgrammingMode());
+        EXPECT_EQ(fake.OpenHandles(), 0);
+        const std::string json = Contents(run.out);
+        EXPECT_NE(json.find(c.exit == kExitDone ? "\"outcome\":\"written\"" : "\"outcome\":\"interrupted\""),
+                  std::string::npos)
+            << json;
+    }
+    // Once the tool has returned, the events are the system's again.
+    EXPECT_FALSE(ConsoleControlHandler(CTRL_C_EVENT));
+}
+
+TEST(ConsoleTool, AClosingConsoleIsHeldUntilTheFinalRowIsWritten)
+{
+    FakeTransceiver fake;
+    Transceiver(fake);
+    ToolRun run;
+    std::thread closing;
+    std::vector<std::string> rowsWhenLetGo;
+    fake.onWrite = [&](const Bytes& chunk) {
+        if (!closing.joinable() && StartsWith(chunk, kUwcb)) {
+            // Windows delivers the event on a thread of its own, and ends
+            // the process as soon as the handler returns.
+            closing = std::thread([&] {
+                ConsoleControlHandler(CTRL_CLOSE_EVENT);
+                rowsWhenLetGo = run.Outcomes();
+            });
+        }
+    };
+    EXPECT_EQ(run({"restore", "--port", "1", "--record", kRestored}), kExitDone);
+    ASSERT_TRUE(closing.joinable());
+    closing.join();
+    EXPECT_EQ(rowsWhenLetGo, (std::vector<std::string>{"pending", "written"}));
+    EXPECT_FALSE(fake.InProgrammingMode());
+}
+
+TEST(ConsoleTool, ARecordTheHistoryCannotKeepIsNotWrittenUnlessNoHistoryIsGiven)
+{
+    const struct {
+        const char* name;
+        bool noHistory;
+        int exit;
+    } cases[] = {
+        {"history unavailable: exit 12, the record read printed, nothing written", false,
+         kExitHistoryUnavailable},
+        {"--no-history: written, no rows", true, kExitDone},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeTransceiver fake;
+        Transceiver(fake);
+        const Bytes before = fake.record;
+        ToolRun run;
+        // A file in the History folder's place: no row can be written.
+        std::ofstream(run.temp / "History") << "not a folder";
+        std::vector<std::string> args = {"restore", "--port", "1", "--record", kRestored};
+        if (c.noHistory)
+            args.push_back("--no-history");
+        EXPECT_EQ(run(args), c.exit);
+        const std::string out = Contents(run.out);
+        const std::string err = Contents(run.err);
+        EXPECT_EQ(!fake.recordsWritten.empty(), c.noHistory);
+        EXPECT_FALSE(Contains(fake.Written(), kUwcb) && !c.noHistory) << "no write frame";
+        EXPECT_FALSE(fake.InProgrammingMode());
+        if (c.noHistory) {
+            EXPECT_EQ(err.find("history"), std::string::npos) << err;
+            continue;
+        }
+        EXPECT_EQ(fake.record, before);
+        EXPECT_NE(out.find("record_before: " + HexLower(before.data(), before.size()).str() + "\n"),
+                  std::string::npos)
+            << out;
+        EXPECT_NE(out.find("outcome: history-unavailable"), std::string::npos) << out;
+        EXPECT_NE(err.find("not written without a history entry"), std::string::npos) << err;
+    }
+}
+
+TEST(ConsoleTool, HistoryListsRowsNumberedAsRestoreCountsThem)
+{
+    ToolRun run;
+    ASSERT_TRUE(CreateDirectoryA((run.temp / "History").c_str(), nullptr));
+    const std::string record(2 * OptionRecord::kSize, '0');
+    const std::string row = ",orvelle-cli,3,QX-5100,id,V1.20," + record + ",," + "C:\\a.ENH,";
+    {
+        std::ofstream file(run.HistoryPath(), std::ios::binary);
+        file << HistoryHeaderLine().str() << "2026-01-01T00:00:01" << row << "pending\r\n"
+             << "damaged,row\r\n"
+             << "2026-01-01T00:00:03" << row << "written\r\n";
+    }
+    EXPECT_EQ(run({"history"}), kExitDone);
+    const std::string listing = Contents(run.out);
+    EXPECT_NE(
+        listing.find("   1  2026-01-01T00:00:01  orvelle-cli  COM3    QX-5100     pending       C:\\a.ENH\n"),
+        std::string::npos)
+        << listing;
+    EXPECT_NE(listing.find("   2  damaged row\n"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("   3  2026-01-01T00:00:03"), std::string::npos) << listing;
+
+    ToolRun json;
+    CreateDirectoryA((json.temp / "History").c_str(), nullptr);
+    CopyFileA(run.HistoryPath().c_str(), json.HistoryPath().c_str(), FALSE);
+    EXPECT_EQ(json({"history", "--last", "2", "--json"}), kExitDone);
+    const std::string object = Contents(json.out);
+    EXPECT_NE(
+        object.find("\"rows\":[{\"entry\":2,\"damaged\":true},{\"entry\":3,\"time\":\"2026-01-01T00:00:03\""),
+        std::string::npos)
+        << object;
+
+    ToolRun empty;
+    EXPECT_EQ(empty({"history", "--json"}), kExitDone);
+    EXPECT_NE(Contents(empty.out).find("\"rows\":[]"), std::string::npos);
+}
+
+namespace {
+
+// A console for the tests: every stream is one, and what WriteConsoleW is
+// given is kept.
+std::wstring& ConsoleScreen()
+{
+    static std::wstring screen;
+    return screen;
+}
+BOOL WINAPI AlwaysConsole(HANDLE, LPDWORD mode)
+{
+    *mode = ENABLE_PROCESSED_OUTPUT;
+    return TRUE;
+}
+BOOL WINAPI KeepConsoleText(HANDLE, const VOID* text, DWORD count, LPDWORD written, LPVOID)
+{
+    ConsoleScreen().append(static_cast<const wchar_t*>(text), count);
+    *written = count;
+    return TRUE;
+}
+
+} // namespace
+
+TEST(ConsoleTool, TextToAConsoleIsUtf16AndToAFileTheAnsiBytes)
+{
+    // A letter of the ANSI code page beyond ASCII, in the version line.
+    wchar_t wide = 0;
+    ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, "\xE9", 1, &wide, 1), 1);
+    const ConsoleApi console = {&AlwaysConsole, &KeepConsoleText};
+    for (const bool isConsole : {true, false}) {
+        SCOPED_TRACE(isConsole ? "console" : "file");
+        FakeTransceiver fake;
+        Transceiver(fake, "V1.2\xE9");
+        ConsoleScreen().clear();
+        ToolRun run;
+        ASSERT_EQ(run({"identify", "--port", "1"}, isConsole ? &console : nullptr), kExitDone);
+        const std::string bytes = Contents(run.out);
+        if (isConsole) {
+            EXPECT_EQ(bytes, "") << "nothing through the C runtime's bytes";
+            EXPECT_NE(ConsoleScreen().find(std::wstring(L"version: V1.2") + wide + L"\n"),
+                      std::wstring::npos);
+        } else {
+            EXPECT_NE(bytes.find("version: V1.2\xE9\n"), std::string::npos) << bytes;
+            EXPECT_TRUE(ConsoleScreen().empty());
+        }
+    }
+}
+
+TEST(ConsoleTool, HelpInEveryUsualFormAndUsageWithoutArguments)
+{
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"-h"},
+                                               {"--help"},
+                                               {"/?"},
+                                               {"help"},
+                                               {"help", "upgrade"},
+                                               {"upgrade", "--help"},
+                                               {"restore", "--port", "1", "-h"}}) {
+        ToolRun run;
+        EXPECT_EQ(run(args), kExitDone) << args[0];
+        const std::string out = Contents(run.out);
+        EXPECT_EQ(out.rfind(kCliUsageText, 0), 0u) << out;
+        EXPECT_NE(out.find(kCliHelpText), std::string::npos);
+    }
+    ToolRun run;
+    EXPECT_EQ(run({}), kExitUsage);
+    EXPECT_EQ(Contents(run.out), "");
+    EXPECT_NE(Contents(run.err).find(kCliUsageText), std::string::npos);
+}
+
+TEST(ConsoleTool, ArgumentsTheAnsiCodePageCannotHoldAreRefusedNotBentIntoOthers)
+{
+    // Representable: the bytes the code page has for them.
+    std::vector<std::string> arguments;
+    std::string error;
+    wchar_t eAcute = 0;
+    ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, "\xE9", 1, &eAcute, 1), 1);
+    ASSERT_TRUE(
+        AnsiArguments({L"upgrade", std::wstring(L"C:\\Caf") + eAcute + L".ENH", L""}, arguments, error))
+        << error;
+    EXPECT_EQ(arguments, (std::vector<std::string>{"upgrade", "C:\\Caf\xE9.ENH", ""}));
+
+    // Japanese in a code page without it, and letters that best fit would
+    // turn into plain ones (A with macron to A): refused, naming which.
+    if (GetACP() == 932)
+        GTEST_SKIP() << "the system's code page holds Japanese";
+    const struct {
+        std::wstring argument;
+        const char* shown;
+    } cases[] = {
+        {L"C:\\Data\\\x65E5\x672C.ENH", "argument 2 'C:\\Data\\??.ENH'"},
+        {L"C:\\\x0100.ENH", "argument 2 'C:\\?.ENH'"},
+    };
+    for (const auto& c : cases) {
+        arguments = {"untouched"};
+        EXPECT_FALSE(AnsiArguments({L"--file", c.argument}, arguments, error));
+        EXPECT_EQ(error.rfind(c.shown, 0), 0u) << error;
+        EXPECT_NE(error.find("cannot represent"), std::string::npos) << error;
+        EXPECT_EQ(arguments, (std::vector<std::string>{"untouched"}));
     }
 }

@@ -303,6 +303,28 @@ TEST(LanguageTable, GetTextOutsideTheTableIsEmpty)
     EXPECT_EQ(table.GetCount(), TextCount());
 }
 
+// A file from before the later texts loads with their English texts; a file
+// that has them gives its own (the first row of a key given twice).
+TEST(LanguageTable, LaterTextsMissingFromAnOlderFileAreTheirEnglishDefaults)
+{
+    const int later = TextNo::kWriteWithoutHistory;
+    CLanguageTable older;
+    ASSERT_EQ(Parse(older, LanguageFile::Valid().Text()), 1);
+    EXPECT_NE(std::string(older.GetText(later)).find("history"), std::string::npos) << older.GetText(later);
+    EXPECT_NE(std::string(older.GetText(later)).find("%1"), std::string::npos);
+    EXPECT_EQ(std::string(older.GetText(later)).find("\\n"), std::string::npos) << "escapes turned";
+
+    LanguageFile newer = LanguageFile::Valid();
+    newer.rows.push_back("^#10030008,Eigener Text");
+    CLanguageTable table;
+    ASSERT_EQ(Parse(table, newer.Text()), 1);
+    EXPECT_STREQ(table.GetText(later), "Eigener Text");
+
+    newer.rows.push_back("^#10030008,Noch einer");
+    ASSERT_EQ(Parse(table, newer.Text()), 1);
+    EXPECT_STREQ(table.GetText(later), "Eigener Text");
+}
+
 // The escapes are turned in place, once: a second lookup gives the same.
 TEST(LanguageTable, GetTextIsStableAcrossLookups)
 {

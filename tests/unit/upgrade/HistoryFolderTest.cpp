@@ -25,6 +25,35 @@ HistoryTime FixedTime()
     return {2024, 2, 29, 23, 59, 58};
 }
 
+// The busy wait's clock: Sleep moves it on, nothing really waits.
+struct VirtualClock {
+    DWORD now = 0;
+    DWORD slept = 0;
+};
+VirtualClock& Clock()
+{
+    static VirtualClock clock;
+    return clock;
+}
+DWORD WINAPI VirtualTicks()
+{
+    return Clock().now;
+}
+void WINAPI VirtualSleep(DWORD ms)
+{
+    Clock().now += ms;
+    Clock().slept += ms;
+}
+
+// The platform's calls on the virtual clock.
+HistoryFileApi VirtualClockApi()
+{
+    HistoryFileApi api = PlatformHistoryFileApi();
+    api.GetTickCount = &VirtualTicks;
+    api.Sleep = &VirtualSleep;
+    return api;
+}
+
 class HistoryFolderTest : public ::testing::Test {
 protected:
     std::string HistoryFolder() const { return temp / "History"; }
@@ -93,13 +122,17 @@ TEST_F(HistoryFolderTest, AFileHeldOpenByAnotherProgramIsAFailureAndStaysAsItWas
         {"held open by a reader that lets nobody write", FILE_SHARE_READ},
     };
     MakeHistoryFolder();
+    // Held for longer than the row waits: the wait on a virtual clock.
+    const HistoryFileApi api = VirtualClockApi();
     for (const auto& c : cases) {
         ASSERT_TRUE(WriteWholeFile(HistoryFile(), existing)) << c.name;
         HANDLE holder =
             CreateFileA(HistoryFile().c_str(), GENERIC_READ, c.sharing, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(holder, INVALID_HANDLE_VALUE) << c.name;
         CString error;
-        EXPECT_FALSE(Append("row\r\n", &error)) << c.name;
+        Clock() = VirtualClock{};
+        EXPECT_FALSE(Append("row\r\n", &error, &api)) << c.name;
+        EXPECT_GE(Clock().slept, History::kBusyWaitMs) << c.name;
         CloseHandle(holder);
         EXPECT_EQ(error.str().rfind(HistoryFile() + ": ", 0), 0u) << c.name << ": " << error.str();
         EXPECT_NE(error.str().find("error 32"), std::string::npos) << c.name << ": " << error.str();
@@ -173,6 +206,12 @@ struct Faults {
     std::string path = {};
     bool readerLetIn = false;
     bool writerLetIn = true;
+    // Another program's moment with the file: until the virtual clock
+    // reaches busyUntil, the open (or the write) fails with busyError.
+    DWORD busyError = 0;
+    DWORD busyUntil = 0;
+    bool busyOnWrite = false;
+    int writes = 0; // WriteFile calls that reached the file
 };
 Faults& Current()
 {
@@ -185,6 +224,11 @@ HANDLE WINAPI FaultyCreateFile(LPCSTR name, DWORD access, DWORD share, LPSECURIT
 {
     if (Current().createFileError) {
         SetLastError(Current().createFileError);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (Current().busyError && !Current().busyOnWrite &&
+        static_cast<LONG>(Current().busyUntil - Clock().now) > 0) {
+        SetLastError(Current().busyError);
         return INVALID_HANDLE_VALUE;
     }
     return CreateFileA(name, access, share, security, disposition, flags, templateFile);
@@ -208,6 +252,13 @@ BOOL WINAPI FaultyWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD writt
         SetLastError(Current().writeError);
         return FALSE;
     }
+    if (Current().busyError && Current().busyOnWrite &&
+        static_cast<LONG>(Current().busyUntil - Clock().now) > 0) {
+        *written = 0;
+        SetLastError(Current().busyError);
+        return FALSE;
+    }
+    ++Current().writes;
     return WriteFile(file, data, size - Current().shortWrite, written, at);
 }
 
@@ -222,7 +273,7 @@ BOOL WINAPI FaultyFlush(HANDLE file)
 
 HistoryFileApi FaultyApi()
 {
-    HistoryFileApi api = PlatformHistoryFileApi();
+    HistoryFileApi api = VirtualClockApi();
     api.CreateFileA = &FaultyCreateFile;
     api.WriteFile = &FaultyWriteFile;
     api.FlushFileBuffers = &FaultyFlush;
@@ -264,6 +315,60 @@ TEST_F(HistoryFolderTest, FailuresOnlyWindowsGivesAreReportedToo)
     EXPECT_FALSE(Current().writerLetIn);
 }
 
+TEST_F(HistoryFolderTest, AFileBusyForAMomentIsWaitedForUpToTheLimit)
+{
+    const HistoryFileApi api = FaultyApi();
+    const DWORD kLimit = History::kBusyWaitMs;
+    const struct {
+        const char* name;
+        DWORD start; // the virtual clock's first value
+        DWORD error;
+        DWORD busyFor;
+        bool onWrite;
+        bool written;
+    } cases[] = {
+        {"sharing violation on the open", 0, ERROR_SHARING_VIOLATION, kLimit / 2, false, true},
+        {"lock violation on the open", 0, ERROR_LOCK_VIOLATION, kLimit - 100, false, true},
+        {"lock violation on the write", 0, ERROR_LOCK_VIOLATION, kLimit / 2, true, true},
+        {"across the tick count's wrap", 0xFFFFFF00u, ERROR_SHARING_VIOLATION, kLimit / 2, false, true},
+        {"busy for longer than the limit", 0, ERROR_SHARING_VIOLATION, kLimit + 500, false, false},
+        {"locked for longer than the limit", 0, ERROR_LOCK_VIOLATION, kLimit + 500, true, false},
+        {"not busy but denied: no wait", 0, ERROR_ACCESS_DENIED, kLimit / 2, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileA(HistoryFile().c_str());
+        Clock() = VirtualClock{c.start, 0};
+        Current() = Faults{};
+        Current().path = HistoryFile();
+        Current().busyError = c.error;
+        Current().busyUntil = c.start + c.busyFor;
+        Current().busyOnWrite = c.onWrite;
+
+        CString error;
+        EXPECT_EQ(Append("row\r\n", &error, &api), c.written);
+        if (c.written) {
+            EXPECT_EQ(ReadWholeFile(HistoryFile()), kHeader + "row\r\n") << "once";
+            EXPECT_GE(Clock().slept, c.busyFor);
+            EXPECT_LT(Clock().slept, c.busyFor + History::kBusyPauseMs + 1);
+            continue;
+        }
+        const bool busy = c.error != ERROR_ACCESS_DENIED;
+        EXPECT_EQ(Clock().slept >= kLimit, busy);
+        EXPECT_LT(Clock().slept, kLimit + History::kBusyPauseMs + 1);
+        if (!busy) {
+            EXPECT_EQ(Clock().slept, 0u);
+        }
+        EXPECT_NE(error.str().find(c.error == ERROR_LOCK_VIOLATION ? "error 33"
+                                   : busy                          ? "error 32"
+                                                                   : "error 5"),
+                  std::string::npos)
+            << error.str();
+        EXPECT_EQ(Current().writes, 0);
+        EXPECT_EQ(ReadWholeFile(HistoryFile()), c.onWrite ? "" : "<missing>") << "nothing written";
+    }
+}
+
 TEST_F(HistoryFolderTest, JournalRowsAreReadBackForARestore)
 {
     unsigned char identity[IdentityBlock::kSize] = "QM-5200";
@@ -272,7 +377,9 @@ TEST_F(HistoryFolderTest, JournalRowsAreReadBackForARestore)
     CHistoryFolder folder(temp.Path().c_str(), FixedTime);
     CHistoryJournal journal(folder, History::kProgramConsole, 4);
     journal.RecordRead(ResultOf(identity, "1.01, \"beta\"", before));
-    journal.BeforeWrite(ResultOf(identity, "1.01, \"beta\"", before, after, {History::RestoreRowSource(1)}));
+    CString reason;
+    EXPECT_TRUE(journal.BeforeWrite(
+        ResultOf(identity, "1.01, \"beta\"", before, after, {History::RestoreRowSource(1)}), reason));
     journal.WriteEnded(CUpgradeJournal::WriteResult::Written);
     EXPECT_TRUE(journal.Warnings().empty());
 

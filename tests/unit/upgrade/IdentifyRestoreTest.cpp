@@ -74,8 +74,13 @@ public:
 
     explicit MemoryHistory(const FakeTransceiver& fake) : m_fake(fake) {}
 
-    bool AppendLine(const CString& line, CString&) override
+    bool AppendLine(const CString& line, CString& error) override
     {
+        if (failuresLeft > 0) {
+            --failuresLeft;
+            error = "C:\\app\\History\\upgrades.csv: The process cannot access the file (error 32)";
+            return false;
+        }
         CCsvReader reader(line.GetString(), line.str().size());
         Row row{{}, Contains(m_fake.Written(), kUwcb)};
         reader.Next(&row.fields);
@@ -93,6 +98,7 @@ public:
     }
 
     std::vector<Row> rows;
+    int failuresLeft = 0; // appends that fail from now on
 
 private:
     const FakeTransceiver& m_fake;
@@ -615,4 +621,94 @@ TEST(RunModes, VerifyReadsTheRecordBackOverASecondConnection)
               UpgradeOutcome::VerifyFailed);
     EXPECT_EQ(b.history.Outcomes(), (std::vector<std::string>{"pending", "verify-failed"}));
     EXPECT_EQ(b.history.rows.at(1).fields.at(History::kRecordAfter), Hex(b.fake.record));
+TEST(RunCommands, ARecordTheHistoryCannotKeepIsWrittenOnlyWhenTheUserSaysSo)
+{
+    Bytes restored(OptionRecord::kSize, 0x5A);
+    const struct {
+        const char* name;
+        int answer;
+        UpgradeOutcome outcome;
+        std::vector<std::string> rows; // the pending row is lost, the next row gets through
+        bool written;
+    } cases[] = {
+        {"No: nothing written, the run ends as a cancel",
+         IDNO,
+         UpgradeOutcome::HistoryUnavailable,
+         {"not-upgraded"},
+         false},
+        {"Yes: written without a history entry", IDYES, UpgradeOutcome::Written, {"written"}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bench b;
+        b.history.failuresLeft = 1;
+        b.boxes.answers = {c.answer};
+        const Bytes before = b.fake.record;
+        // The question comes before the first byte of the write frame.
+        bool frameBeforeQuestion = true;
+        b.boxes.onShow = [&](const ScriptedBoxes::Box&) {
+            if (b.boxes.shown.size() == 1)
+                frameBeforeQuestion = b.WriteFrameSent();
+        };
+
+        EXPECT_EQ(b.Run().Restore(1, restored.data(), {History::RestoreRecordSource()}, nullptr).outcome,
+                  c.outcome);
+        ASSERT_FALSE(b.boxes.shown.empty());
+        const ScriptedBoxes::Box& question = b.boxes.shown[0];
+        EXPECT_FALSE(frameBeforeQuestion);
+        EXPECT_EQ(question.type, static_cast<unsigned>(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2));
+        EXPECT_EQ(question.caption, Texts().GetText(TextNo::kCaptionQuestion));
+        // It names the reason and the record as read, whole.
+        EXPECT_NE(question.text.find("upgrades.csv: The process cannot access the file (error 32)"),
+                  std::string::npos)
+            << question.text;
+        EXPECT_NE(question.text.find(Hex(before)), std::string::npos) << question.text;
+        EXPECT_EQ(question.text.find("%1"), std::string::npos) << question.text;
+        EXPECT_EQ(question.text.find("%2"), std::string::npos) << question.text;
+
+        EXPECT_EQ(b.history.Outcomes(), c.rows);
+        EXPECT_EQ(b.WriteFrameSent(), c.written);
+        EXPECT_EQ(b.fake.record, c.written ? restored : before);
+        EXPECT_EQ(b.boxes.shown.size(), c.written ? 2u : 1u) << "no other message after No";
+        b.ExpectLeftAlone();
+    }
+}
+
+TEST(RunCommands, AStopAskedForEndsTheRunAtItsNextStepButNeverOnceTheWriteHasBegun)
+{
+    Bytes restored(OptionRecord::kSize, 0x5A);
+    // The stop is asked for as the PC sends the frame that begins with these
+    // bytes.
+    const struct {
+        const char* name;
+        Bytes frame;
+        UpgradeOutcome outcome;
+        std::vector<std::string> rows;
+        bool written;
+    } cases[] = {
+        {"as the identity is asked for", kUrk, UpgradeOutcome::Interrupted, {}, false},
+        {"as the record is asked for", kUrcb, UpgradeOutcome::Interrupted, {"not-upgraded"}, false},
+        {"during the write frame", kUwcb, UpgradeOutcome::Written, {"pending", "written"}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bench b;
+        bool asked = false;
+        b.fake.onWrite = [&](const Bytes& chunk) {
+            if (chunk.size() >= c.frame.size() && std::equal(c.frame.begin(), c.frame.end(), chunk.begin()))
+                asked = true;
+        };
+        CUpgradeRun run({b.link, Texts(), nullptr, b.dataFile, b.files, &b.journal, [&] { return asked; }});
+        EXPECT_EQ(run.Restore(1, restored.data(), {History::RestoreRecordSource()}, nullptr).outcome,
+                  c.outcome);
+        EXPECT_TRUE(asked);
+        EXPECT_EQ(b.history.Outcomes(), c.rows);
+        EXPECT_EQ(b.WriteFrameSent(), c.written);
+        EXPECT_EQ(b.fake.recordsWritten.size(), c.written ? 1u : 0u) << "a frame is never cut";
+        b.ExpectBoxes(c.written ? std::vector<Box>{{TextNo::kRecordWritten, MB_ICONINFORMATION}}
+                                : std::vector<Box>{});
+        b.ExpectLeftAlone();
+        // Programming mode was ended with its own frame.
+        EXPECT_TRUE(Contains(b.fake.Written(), kEnd));
+    }
 }

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <cctype>
 #include <cstring>
 #include <iterator>
@@ -227,16 +228,22 @@ std::string Line(const std::string& version, const std::string& before, const st
            ",,C:\\x.ENH," + outcome + "\r\n";
 }
 
+// A history of six rows, some of them damaged.
+std::string MixedHistory()
+{
+    return HistoryHeaderLine().str() + Line("1.0", kRecordA, "pending") +
+           Line("\"multi\r\nline,version\"", kRecordB, "written") + // one row, two lines
+           Line("2.0", "not-hex", "read") + "short,row,3,M,id,v," + kRecordA +
+           "\r\n" +                         // columns missing at its end
+           "\r\n" +                         // a blank line is a row
+           Line("3.0", kRecordA, "failed"); // no final line break
+}
+
 } // namespace
 
 TEST(FindHistoryRow, RowKIsTheKthRecordAfterTheFirst)
 {
-    const std::string file = HistoryHeaderLine().str() + Line("1.0", kRecordA, "pending") +
-                             Line("\"multi\r\nline,version\"", kRecordB, "written") + // one row, two lines
-                             Line("2.0", "not-hex", "read") + "short,row,3,M,id,v," + kRecordA +
-                             "\r\n" +                         // columns missing at its end
-                             "\r\n" +                         // a blank line is a row
-                             Line("3.0", kRecordA, "failed"); // no final line break
+    const std::string file = MixedHistory();
     const std::string unterminated = file.substr(0, file.size() - 2);
 
     const struct {
@@ -309,6 +316,41 @@ TEST(FindHistoryRow, RowMatchesTheTransceiverItWasReadFrom)
     EXPECT_FALSE(HistoryRowMatches(damaged, identity.data()));
 }
 
+TEST(ListHistoryRows, EveryRowWithTheNumberRestoreGivesItDamagedOnesMarked)
+{
+    const std::string file = MixedHistory();
+    std::vector<HistoryListing> rows;
+    CString error;
+    ASSERT_TRUE(ListHistoryRows(file.data(), file.size(), rows, error)) << error.str();
+    const struct {
+        const char* version;
+        bool damaged;
+    } expected[] = {
+        {"1.0", false}, {"multi\r\nline,version", false}, {"2.0", true}, {"v", true}, {"", true},
+        {"3.0", false},
+    };
+    ASSERT_EQ(rows.size(), std::size(expected));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(rows[i].number, static_cast<int>(i) + 1);
+        EXPECT_EQ(rows[i].row.version.str(), expected[i].version);
+        EXPECT_EQ(rows[i].damaged, expected[i].damaged);
+        // The number is the one restore --entry takes for that row.
+        HistoryRow found;
+        if (FindHistoryRow(file.data(), file.size(), rows[i].number, found, error)) {
+            EXPECT_EQ(found.version, rows[i].row.version);
+        }
+    }
+
+    for (const std::string& empty : {std::string(), HistoryHeaderLine().str()}) {
+        rows.resize(3);
+        ASSERT_TRUE(ListHistoryRows(empty.data(), empty.size(), rows, error));
+        EXPECT_TRUE(rows.empty());
+    }
+    EXPECT_FALSE(ListHistoryRows(file.data(), History::kMaxFileSize + 1, rows, error));
+    EXPECT_NE(error.str().find("larger than 64 MiB"), std::string::npos);
+}
+
 namespace {
 
 // The history's store in memory, with a clock that ticks a second per row.
@@ -352,10 +394,16 @@ protected:
     }
 
     void Read() { journal.RecordRead(ResultOf(identity.data(), "1.01.0", before)); }
-    void Write()
+    // BeforeWrite's answer; its reason in *reason.
+    bool Write(CString* reason = nullptr)
     {
-        journal.BeforeWrite(
-            ResultOf(identity.data(), "1.01.0", before, after, {"C:\\Data\\a.ENH", "C:\\Data\\b,c.ENH"}));
+        CString why;
+        const bool kept = journal.BeforeWrite(
+            ResultOf(identity.data(), "1.01.0", before, after, {"C:\\Data\\a.ENH", "C:\\Data\\b,c.ENH"}),
+            why);
+        if (reason)
+            *reason = why;
+        return kept;
     }
 
     CMemoryStore store;
@@ -515,4 +563,32 @@ TEST_F(HistoryJournalTest, AVerifiedWriteEndsWithWhatWasReadBack)
     Read();
     journal.Verified(ResultOf(identity.data(), "1.01.0", before, after));
     EXPECT_TRUE(store.lines.empty());
+TEST_F(HistoryJournalTest, APendingRowNotKeptIsBeforeWritesAnswerAndARunNotWrittenEndsNotUpgraded)
+{
+    // Kept: true, and nothing more for a run that then does not write.
+    Read();
+    EXPECT_TRUE(Write());
+    journal.NotUpgraded();
+    EXPECT_EQ(store.Column(History::kOutcome), (std::vector<std::string>{"pending"}));
+
+    // Not kept: false with the store's reason; the run that then does not
+    // write ends with not-upgraded, once, as the file may take it now.
+    store.lines.clear();
+    store.failuresLeft = 1;
+    Read();
+    CString reason;
+    EXPECT_FALSE(Write(&reason));
+    EXPECT_EQ(reason.str(), "C:\\app\\History\\upgrades.csv: Access is denied. (error 5)");
+    journal.NotUpgraded();
+    journal.NotUpgraded();
+    journal.WriteEnded(CUpgradeJournal::WriteResult::Written);
+    EXPECT_EQ(store.Column(History::kOutcome), (std::vector<std::string>{"not-upgraded"}));
+    EXPECT_EQ(store.Column(History::kRecordAfter), (std::vector<std::string>{""}));
+
+    // Nothing to keep before a record was read: nothing stops the write.
+    CMemoryStore empty;
+    CHistoryJournal fresh(empty, History::kProgramConsole, 1);
+    CString none;
+    EXPECT_TRUE(fresh.BeforeWrite(ResultOf(identity.data(), "1", before, after), none));
+    EXPECT_TRUE(empty.lines.empty());
 }

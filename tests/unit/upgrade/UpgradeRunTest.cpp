@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -315,16 +316,33 @@ TEST_F(UpgradeRun, HistoryBesideTheProgram)
     }
     EXPECT_FALSE(reader.Next(&fields));
 
-    // Held open by another program: the same run, the same single box.
+    // Held open by another program for longer than a row waits: the record
+    // read is kept nowhere, so the user is asked first (the other program
+    // lets go meanwhile); Yes, and the same run with the same box follows.
     {
         HANDLE holder = CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(holder, INVALID_HANDLE_VALUE);
         m_boxes.shown.clear();
+        m_boxes.answers = {IDYES};
+        m_boxes.onShow = [&](const ScriptedBoxes::Box&) {
+            if (holder != INVALID_HANDLE_VALUE)
+                CloseHandle(std::exchange(holder, INVALID_HANDLE_VALUE));
+        };
         fake.record = recordBefore;
         Upgrade();
-        CloseHandle(holder);
-        ExpectBoxes({{TextNo::kRecordWritten, TextNo::kCaptionOutcome, MB_ICONINFORMATION}});
+        m_boxes.onShow = nullptr;
+        ASSERT_EQ(m_boxes.shown.size(), 2u);
+        EXPECT_EQ(m_boxes.shown[0].caption, theLanguage.GetText(TextNo::kCaptionQuestion));
+        EXPECT_EQ(m_boxes.shown[0].type, static_cast<unsigned>(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2));
+        EXPECT_NE(m_boxes.shown[0].text.find(HexLower(recordBefore.data(), recordBefore.size()).str()),
+                  std::string::npos);
+        EXPECT_EQ(m_boxes.shown[1].text, theLanguage.GetText(TextNo::kRecordWritten));
         EXPECT_NE(fake.record, recordBefore);
-        EXPECT_EQ(ReadWholeFile(file), after);
+        const std::string now = ReadWholeFile(file);
+        EXPECT_EQ(now.compare(0, after.size(), after), 0) << "rows only appended";
+        reader = CCsvReader(now.data() + after.size(), now.size() - after.size());
+        ASSERT_TRUE(reader.Next(&fields));
+        EXPECT_EQ(fields.at(History::kOutcome), "written");
+        EXPECT_FALSE(reader.Next(&fields));
     }
 }
