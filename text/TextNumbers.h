@@ -54,9 +54,6 @@ constexpr int kLinkFailed = 44;
 constexpr int kRefusedModel = 45;
 constexpr int kNoOptionForTransceiver = 46;
 constexpr int kBusy = 47; // caption suffix during a run
-// Texts from here on have built-in English defaults (LanguageTable.cpp): a
-// language file from before them still loads.
-constexpr int kWriteWithoutHistory = 48; // question: %1 the history's reason, %2 the record read (hex)
 
 constexpr int kCount = 48;
 

@@ -270,6 +270,9 @@ TEST(ConsoleTool, APortThatCannotBeOpenedSaysWhy)
         const std::string json = Contents(run.out);
         EXPECT_NE(json.find(std::string("\"port_error\":\"") + c.reason + "\""), std::string::npos) << json;
         EXPECT_NE(json.find("\"port\":24"), std::string::npos) << json;
+    }
+}
+
 TEST(ConsoleTool, CtrlCNeverCutsAFrame)
 {
     // The key is pressed as the PC sends the frame that begins with `at`:

@@ -7,7 +7,7 @@
 
 #include "link/RadioCom.h"
 #include "tests/support/TempFolder.h"
-#include "tests/unit/link/FrameBytes.h"
+#include "tests/support/FrameBytes.h"
 
 #include <gtest/gtest.h>
 

@@ -621,6 +621,8 @@ TEST(RunModes, VerifyReadsTheRecordBackOverASecondConnection)
               UpgradeOutcome::VerifyFailed);
     EXPECT_EQ(b.history.Outcomes(), (std::vector<std::string>{"pending", "verify-failed"}));
     EXPECT_EQ(b.history.rows.at(1).fields.at(History::kRecordAfter), Hex(b.fake.record));
+}
+
 TEST(RunCommands, ARecordTheHistoryCannotKeepIsWrittenOnlyWhenTheUserSaysSo)
 {
     Bytes restored(OptionRecord::kSize, 0x5A);

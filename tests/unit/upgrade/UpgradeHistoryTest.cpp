@@ -563,6 +563,8 @@ TEST_F(HistoryJournalTest, AVerifiedWriteEndsWithWhatWasReadBack)
     Read();
     journal.Verified(ResultOf(identity.data(), "1.01.0", before, after));
     EXPECT_TRUE(store.lines.empty());
+}
+
 TEST_F(HistoryJournalTest, APendingRowNotKeptIsBeforeWritesAnswerAndARunNotWrittenEndsNotUpgraded)
 {
     // Kept: true, and nothing more for a run that then does not write.
