@@ -15,11 +15,15 @@ macro(orvelle_use_googletest)
     endif()
 endmacro()
 
+# The Wine environment of every test (scripts/wine-env): its variables, and
+# PATH with the loader wrapper first.
+file(STRINGS ${PROJECT_SOURCE_DIR}/scripts/wine-env ORVELLE_WINE_ENV REGEX "^[A-Z_]+=")
+set(ORVELLE_WINE_PATH "PATH=${PROJECT_SOURCE_DIR}/scripts/wine-bin:$ENV{PATH}")
+
 # Windows test programs run under Wine in the build's private prefix.
 function(orvelle_test_environment test)
     if(WIN32)
-        set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT
-            "WINEPREFIX=${ORVELLE_WINEPREFIX}" "WINEDEBUG=-all" "WINEDLLOVERRIDES=mscoree,mshtml=")
+        set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT "WINEPREFIX=${ORVELLE_WINEPREFIX}" ${ORVELLE_WINE_ENV})
     endif()
 endfunction()
 

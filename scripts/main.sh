@@ -20,7 +20,8 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
 build_root=${ORVELLE_BUILD_ROOT:-$root/build}
-export PATH="$root/scripts/wine-bin:$PATH"
+. "$root/scripts/wine-env.sh"
+wine_env
 bits=32
 toolchain=$root/cmake/toolchain-i686-w64-mingw32.cmake
 setup() {
@@ -34,7 +35,6 @@ fi
 build=$build_root/main-win$bits
 native=$build_root/main-native
 export WINEPREFIX=$build/wineprefix-main
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export ORVELLE_BUILD_DIR=$build
 export ORVELLE_NATIVE_BUILD_DIR=$native
 export ORVELLE_ARTIFACTS_DIR=$build/artifacts

@@ -103,7 +103,8 @@ else
     export DISPLAY=$ORVELLE_TEST_DISPLAY
 fi
 
-export PATH="$root/scripts/wine-bin:$PATH"
+. "$root/scripts/wine-env.sh"
+wine_env
 # Some kernels cannot execute 32-bit programs at all (ia32 emulation off):
 # there the 32-bit build is still built, and its tests, end to end included,
 # run against the 64-bit build instead.

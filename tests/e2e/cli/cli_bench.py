@@ -23,6 +23,7 @@ sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
 from harness.orvelle import SOURCE_DIR  # noqa: E402
 from harness.radiosim import Radiosim  # noqa: E402
+from harness.wineenv import wine_env  # noqa: E402
 
 PORT = 3
 
@@ -60,8 +61,7 @@ def link_times(radio):
 def main():
     runs = int(sys.argv[1]) if len(sys.argv) > 1 else 10
     build = os.environ['ORVELLE_BUILD_DIR']
-    env = dict(os.environ, PATH=os.path.join(SOURCE_DIR, 'scripts', 'wine-bin') + os.pathsep + os.environ['PATH'],
-               WINEDEBUG='-all', WINEDLLOVERRIDES='mscoree,mshtml=')
+    env = wine_env(os.environ['WINEPREFIX'])
     subprocess.run([os.path.join(SOURCE_DIR, 'scripts', 'wine-prefix'), env['WINEPREFIX']], env=env, check=True)
     folder = tempfile.mkdtemp(prefix='cli-bench-')
     exe = os.path.join(folder, 'orvelle-cli.exe')

@@ -47,6 +47,7 @@ import unittest
 from . import SOURCE_DIR
 from .ids import TextNo
 from .radiosim import Radiosim
+from .wineenv import wine_env
 from .ui import Driver, DriverError, IDOK, IDYES, IDNO, IDCANCEL, VK_ESCAPE, SC_CLOSE  # noqa: F401
 
 SCRIPTS_DIR = os.path.join(SOURCE_DIR, 'scripts')
@@ -165,8 +166,7 @@ class WineSession:
 
     def __init__(self, display=None):
         self.prefix = os.environ.get('WINEPREFIX') or os.path.join(build_dir(), 'wineprefix-e2e')
-        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG='-all',
-                        WINEDLLOVERRIDES='mscoree,mshtml=')
+        self.env = wine_env(self.prefix)
         self.env.pop('DISPLAY', None)
         if display:
             self.env['DISPLAY'] = display

@@ -25,6 +25,8 @@ import tempfile
 import time
 from collections import namedtuple
 
+from .wineenv import wine_env
+
 LogLine = namedtuple("LogLine", "t what baud data")
 
 
@@ -150,10 +152,7 @@ class Radiosim:
         pre = shim_preload()
         env["LD_PRELOAD"] = pre + (" " + env["LD_PRELOAD"] if env.get("LD_PRELOAD") else "")
         env["ORVELLE_PTYSHIM_LOG"] = self.shim_log_path
-        env.setdefault("WINEDEBUG", "-all")
-        env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
-        env["WINEPREFIX"] = self.prefix
-        return env
+        return wine_env(self.prefix, env)
 
     # -- what radiosim left behind -----------------------------------------
     def result(self):
