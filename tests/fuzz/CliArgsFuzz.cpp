@@ -73,8 +73,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Check((args.command == CliCommand::Upgrade) == (args.folder.IsEmpty() != args.file.IsEmpty()));
         Check(args.command == CliCommand::Restore ? (args.entry >= 1) != args.hasRecord
                                                   : args.entry == 0 && !args.hasRecord);
-        Check((args.command != CliCommand::Help && args.command != CliCommand::Version) ||
-              arguments.size() == 1);
+        Check(args.command != CliCommand::Version || arguments.size() == 1);
+        // Help is asked for by name, in one of its usual forms.
+        bool helpAsked = !arguments.empty() && arguments[0] == "help";
+        for (const std::string& argument : arguments)
+            helpAsked = helpAsked || argument == "--help" || argument == "-h" || argument == "/?";
+        Check(args.command != CliCommand::Help || helpAsked);
     } else {
         Check(!error.IsEmpty() && error.GetLength() < 300);
         Check(error.str().find_first_of("\r\n") == std::string::npos);
