@@ -8,7 +8,7 @@ import sys
 sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
 
-from harness.orvelle import OrvelleTestCase, run  # noqa: E402
+from harness.orvelle import TEXT_KEYS, OrvelleTestCase, run  # noqa: E402
 from harness.ui import IDOK  # noqa: E402
 
 MISSING = "Can't read language file.  Please install this software again."
@@ -39,8 +39,11 @@ class LanguageFileProblems(OrvelleTestCase):
                 if name == 'missing':
                     os.remove(lng)
                 elif name == '47 numbered rows':
+                    # The last of the rows every language file holds (texts
+                    # added since may be missing without harm).
                     rows = self.shipped_rows()
-                    last = max(i for i, row in enumerate(rows) if row.startswith(b'^#'))
+                    required = [b'^#%08d,' % key for key in TEXT_KEYS]
+                    last = max(i for i, row in enumerate(rows) if row.startswith(tuple(required)))
                     with open(lng, 'wb') as f:
                         f.write(b''.join(rows[:last] + rows[last + 1:]))
                 else:
