@@ -6,6 +6,7 @@
 #include "cli/ConsoleText.h"
 #include "files/DataFile.h"
 #include "framework/AppMessageBox.h"
+#include "framework/SystemText.h"
 #include "link/LineTrace.h"
 #include "link/PortList.h"
 #include "link/PortScan.h"
@@ -232,14 +233,8 @@ CString PortErrorText(DWORD error)
     default:
         break;
     }
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                            FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    CString reason = length && text ? CString(text, static_cast<int>(length)) : CString();
-    LocalFree(text);
-    // One line: the system's text ends with a line break and a full stop.
-    reason.Replace("\r\n", " ");
+    // Without the system text's closing full stop: a reason follows a colon.
+    CString reason = SystemText(error);
     while (!reason.IsEmpty() && (reason.Right(1) == " " || reason.Right(1) == ".")) {
         reason = reason.Left(reason.GetLength() - 1);
     }

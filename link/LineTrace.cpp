@@ -1,5 +1,7 @@
 #include "link/LineTrace.h"
 
+#include "framework/SystemText.h"
+
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -303,19 +305,10 @@ BOOL WINAPI TracedSetPriorityClass(HANDLE process, DWORD priorityClass)
 }
 
 // The system's text for a code, on one line.
-CString SystemText(DWORD code)
+CString TraceErrorText(DWORD code)
 {
-    char text[512] = {};
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                                  0, text, sizeof text, nullptr);
-    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' '))
-        --length;
-    std::string line(text, length);
-    for (char& c : line) {
-        if (c == '\r' || c == '\n')
-            c = ' ';
-    }
-    return line.empty() ? CString("(no system text)") : CString(line);
+    const CString text = SystemText(code);
+    return text.IsEmpty() ? CString("(no system text)") : text;
 }
 
 } // namespace
@@ -372,7 +365,7 @@ void CCommTrace::State::Write(const char* text)
 void CCommTrace::State::WriteError(const char* call, DWORD code)
 {
     CString line;
-    line.Format("error %lu %s (%s)", static_cast<unsigned long>(code), SystemText(code).GetString(), call);
+    line.Format("error %lu %s (%s)", static_cast<unsigned long>(code), TraceErrorText(code).GetString(), call);
     Write(line);
 }
 

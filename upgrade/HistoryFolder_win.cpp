@@ -1,5 +1,7 @@
 #include "upgrade/HistoryFolder.h"
 
+#include "framework/SystemText.h"
+
 #include "files/FileHandle.h"
 #include "framework/Path.h"
 #include "upgrade/HistoryFileApi.h"
@@ -26,14 +28,10 @@ namespace {
 // read by people who may need to look it up.
 CString SystemErrorText(DWORD code)
 {
-    char text[512] = {};
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                                  0, text, sizeof text, nullptr);
-    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' '))
-        --length;
+    const CString text = SystemText(code);
     CString result;
-    if (length > 0)
-        result.Format("%.*s (error %lu)", static_cast<int>(length), text, static_cast<unsigned long>(code));
+    if (!text.IsEmpty())
+        result.Format("%s (error %lu)", text.GetString(), static_cast<unsigned long>(code));
     else
         result.Format("system error %lu", static_cast<unsigned long>(code));
     return result;
