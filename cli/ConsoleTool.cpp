@@ -511,7 +511,11 @@ void CConsoleTool::AddFacts(const UpgradeResult& result)
         m_facts.push_back(
             {"record_before", HexLower(result.recordBefore.data(), result.recordBefore.size())});
     }
-    if (result.recordPlanned) {
+    // The record after: the one sent, or the one a preview would send; a run
+    // stopped before its write (interrupted, no history) names none.
+    const bool previewed =
+        result.outcome == UpgradeOutcome::Planned || result.outcome == UpgradeOutcome::Unchanged;
+    if (result.recordPlanned && (result.writeTried || previewed)) {
         m_facts.push_back({"record_after", HexLower(result.recordAfter.data(), result.recordAfter.size())});
         if (!result.writeTried) {
             // What a preview is for: the option bytes now and after.

@@ -219,13 +219,15 @@ class Installer(OrvelleTestCase):
         self.refused_while_running()
         self.fails_on_unwritable_file()
 
-        # The user's files: settings (written at the close), history, option file.
+        # The user's files: settings (written at the close), history, the
+        # line of the last run (left by the upgrade above), option file.
         history = os.path.join(self.folder, 'History', 'upgrades.csv')
         os.makedirs(os.path.dirname(history), exist_ok=True)
         with open(history, 'wb') as f:
             f.write(HISTORY)
         user_files = {}
-        for name in ('ORVELLE.ini', os.path.join('History', 'upgrades.csv'), OPTION_FILE):
+        for name in ('ORVELLE.ini', os.path.join('History', 'upgrades.csv'),
+                     os.path.join('History', 'last-run.trace'), OPTION_FILE):
             with open(os.path.join(self.folder, name), 'rb') as f:
                 user_files[name] = f.read()
 

@@ -617,7 +617,11 @@ class CliTests(OrvelleTestCase):
         self.assertEqual(res.rc, 0, res)
         self.assertRegex(res.err, r'(?m)^ *\d+ tx 55 52 4B  \|URK\|$')
         self.assertIn('outcome: identified', res.out)
+        # Listing opens no port, so its trace holds no open; a probe opens each.
         res = cli.run(['ports', '--trace', '-'], radio)
+        self.assertEqual(res.rc, 0, res)
+        self.assertNotRegex(res.err, r'(?m)^ *\d+ (open|error) ')
+        res = cli.run(['ports', '--probe', '--trace', '-'], radio)
         self.assertEqual(res.rc, 0, res)
         self.assertRegex(res.err, r'(?m)^ *\d+ error \d+ .*\(open COM7\)$')
         res = cli.run(['identify', '--port', '7', '--trace', '-'], radio)
