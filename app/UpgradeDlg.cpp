@@ -341,16 +341,36 @@ int CUpgradeDlg::CheckLocation()
 
 void CUpgradeDlg::OnUpgrade()
 {
+    RunLocked([this] {
+        if (IsDlgButtonChecked(IDC_FOLDER_MODE) == BST_CHECKED)
+            UpgradeFromFolder();
+        else
+            UpgradeFromFile();
+    });
+}
+
+void CUpgradeDlg::OnPreview()
+{
+    RunLocked([this] {
+        UpgradeRunMode preview;
+        preview.preview = true;
+        const UpgradeResult result =
+            RunDialogMode(IsDlgButtonChecked(IDC_FOLDER_MODE) == BST_CHECKED, preview);
+        // Any other way out has shown the run's own message.
+        if (result.outcome == UpgradeOutcome::Planned || result.outcome == UpgradeOutcome::Unchanged)
+            AppMessageBox(m_hWnd, PreviewText(result), Text(TextNo::kPreviewCaption), MB_ICONINFORMATION);
+    });
+}
+
+void CUpgradeDlg::RunLocked(const std::function<void()>& body)
+{
     // Declared in this order so the dialog is unlocked before the wait
     // cursor ends, whichever way the handler is left.
     CWaitCursor wait;
     m_browseAfterRun = false;
     {
         CControlLock lock(*this);
-        if (IsDlgButtonChecked(IDC_FOLDER_MODE) == BST_CHECKED)
-            UpgradeFromFolder();
-        else
-            UpgradeFromFile();
+        body();
     }
     if (m_browseAfterRun) {
         // Posted, so the Browse dialog opens once this handler has returned.
@@ -363,42 +383,25 @@ void CUpgradeDlg::OnUpgrade()
     SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDC_UPGRADE)), TRUE);
 }
 
-void CUpgradeDlg::OnPreview()
+UpgradeResult CUpgradeDlg::RunDialogMode(bool folderMode, const UpgradeRunMode& mode)
 {
-    // Locked and ended as the Upgrade command is.
-    CWaitCursor wait;
-    m_browseAfterRun = false;
-    {
-        CControlLock lock(*this);
-        const bool folderMode = IsDlgButtonChecked(IDC_FOLDER_MODE) == BST_CHECKED;
-        CDataFileOptionFiles files = OptionFiles(folderMode);
-        DialogHistory history(m_DataFile, m_nPortNumber);
-        LastRunTrace trace(m_DataFile);
-        UpgradeRunMode mode;
-        mode.preview = true;
-        CUpgradeRun run({theRadio, theLanguage, this, m_DataFile, files, &history.journal}, mode);
-        const UpgradeResult result = folderMode ? run.UpgradeFromFolder(m_nPortNumber, m_strFolderPath)
-                                                : run.UpgradeFromFile(m_nPortNumber, m_strFilePath);
-        TakeResult(result);
-        // Any other way out has shown the run's own message.
-        if (result.outcome == UpgradeOutcome::Planned || result.outcome == UpgradeOutcome::Unchanged)
-            AppMessageBox(m_hWnd, PreviewText(result), Text(TextNo::kPreviewCaption), MB_ICONINFORMATION);
-    }
-    if (m_browseAfterRun) {
-        PostMessage(WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED), 0);
-        return;
-    }
-    SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDC_UPGRADE)), TRUE);
+    CDataFileOptionFiles files = OptionFiles(folderMode);
+    DialogHistory history(m_DataFile, m_nPortNumber);
+    LastRunTrace trace(m_DataFile);
+    CUpgradeRun run({theRadio, theLanguage, this, m_DataFile, files, &history.journal}, mode);
+    const UpgradeResult result = folderMode ? run.UpgradeFromFolder(m_nPortNumber, m_strFolderPath)
+                                            : run.UpgradeFromFile(m_nPortNumber, m_strFilePath);
+    TakeResult(result);
+    return result;
 }
 
-int CUpgradeDlg::TakeResult(const UpgradeResult& result)
+void CUpgradeDlg::TakeResult(const UpgradeResult& result)
 {
     m_browseAfterRun = result.outcome == UpgradeOutcome::LocationMissing;
     if (result.recordRead)
         m_strVersion = result.version;
     if (result.optionFilesCollected)
         m_OptionFileList = result.optionFiles;
-    return RunResult(result.outcome);
 }
 
 CDataFileOptionFiles CUpgradeDlg::OptionFiles(bool folderMode)
@@ -417,20 +420,12 @@ CDataFileOptionFiles CUpgradeDlg::OptionFiles(bool folderMode)
 
 int CUpgradeDlg::UpgradeFromFolder()
 {
-    CDataFileOptionFiles files = OptionFiles(true);
-    DialogHistory history(m_DataFile, m_nPortNumber);
-    LastRunTrace trace(m_DataFile);
-    CUpgradeRun run({theRadio, theLanguage, this, m_DataFile, files, &history.journal});
-    return TakeResult(run.UpgradeFromFolder(m_nPortNumber, m_strFolderPath));
+    return RunResult(RunDialogMode(true, UpgradeRunMode()).outcome);
 }
 
 int CUpgradeDlg::UpgradeFromFile()
 {
-    CDataFileOptionFiles files = OptionFiles(false);
-    DialogHistory history(m_DataFile, m_nPortNumber);
-    LastRunTrace trace(m_DataFile);
-    CUpgradeRun run({theRadio, theLanguage, this, m_DataFile, files, &history.journal});
-    return TakeResult(run.UpgradeFromFile(m_nPortNumber, m_strFilePath));
+    return RunResult(RunDialogMode(false, UpgradeRunMode()).outcome);
 }
 
 int CUpgradeDlg::CollectOptionFiles(const unsigned char* identity)

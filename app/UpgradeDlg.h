@@ -12,9 +12,11 @@
 #include "framework/Dialog.h"
 #include "upgrade/DataFileOptionFiles.h"
 
+#include <functional>
 #include <vector>
 
 struct UpgradeResult;
+struct UpgradeRunMode;
 
 class CUpgradeDlg : public CDialog {
 public:
@@ -103,8 +105,16 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    // What the dialog keeps of a run; 0 or 1 as the runs return.
-    int TakeResult(const UpgradeResult& result);
+    // A command that runs the transceiver: the wait cursor and the lock
+    // around body, then Browse when the run found no location, or else the
+    // focus back on Upgrade.
+    void RunLocked(const std::function<void()>& body);
+    // One run of the current mode's location over the dialog's file access,
+    // history and last-run trace; the dialog keeps what it needs of it.
+    UpgradeResult RunDialogMode(bool folderMode, const UpgradeRunMode& mode);
+    // What the dialog keeps of a run: the version, the folder's option files
+    // and whether Browse is to follow.
+    void TakeResult(const UpgradeResult& result);
     // The run's step that reports a missing location: Browse, once the
     // Upgrade command has returned.
     bool m_browseAfterRun = false;
