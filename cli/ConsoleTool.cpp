@@ -65,15 +65,10 @@ void Print(const ConsoleApi& api, std::FILE* stream, const char* format, ...)
 std::string Utf8FromAnsi(const CString& text)
 {
     const std::string& ansi = text.str();
-    if (ansi.empty() || ansi.size() > static_cast<std::size_t>(INT_MAX))
+    const std::wstring wide = WideFromAnsi(ansi);
+    if (wide.empty() || wide.size() > static_cast<std::size_t>(INT_MAX))
         return ansi;
-    const int size = static_cast<int>(ansi.size());
-    const int wideSize = MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, nullptr, 0);
-    if (wideSize <= 0)
-        return ansi;
-    std::wstring wide(static_cast<std::size_t>(wideSize), L'\0');
-    if (MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, &wide[0], wideSize) != wideSize)
-        return ansi;
+    const int wideSize = static_cast<int>(wide.size());
     const int utf8Size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideSize, nullptr, 0, nullptr, nullptr);
     if (utf8Size <= 0)
         return ansi;
