@@ -9,7 +9,7 @@
 #include "app/UpgradeDlg.h"
 #include "tests/support/ScriptedBoxes.h"
 #include "tests/support/ScriptedDialog.h"
-#include "tests/unit/framework/WindowTestSupport.h"
+#include "tests/support/WindowTestSupport.h"
 
 #include <deque>
 #include <functional>

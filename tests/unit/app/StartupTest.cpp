@@ -7,7 +7,7 @@
 #include "framework/AppMessageBox.h"
 #include "framework/Dialog.h"
 #include "framework/WinApp.h"
-#include "tests/unit/framework/WindowTestSupport.h"
+#include "tests/support/WindowTestSupport.h"
 
 #include <cstdio>
 #include <set>

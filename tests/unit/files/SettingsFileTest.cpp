@@ -1,6 +1,6 @@
 #include "files/DataFile.h"
 
-#include "FileTestSupport.h"
+#include "tests/support/FileTestSupport.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 #include "framework/WinApp.h"
 
 #include "FrameworkTestIds.h"
-#include "WindowTestSupport.h"
+#include "tests/support/WindowTestSupport.h"
 
 #include <functional>
 #include <string>

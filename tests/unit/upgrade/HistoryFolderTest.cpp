@@ -6,7 +6,7 @@
 #include "upgrade/HistoryFolder.h"
 #include "upgrade/OptionFormat.h"
 
-#include "tests/unit/files/FileTestSupport.h"
+#include "tests/support/FileTestSupport.h"
 #include "tests/support/RunResults.h"
 #include "tests/support/TempFolder.h"
 

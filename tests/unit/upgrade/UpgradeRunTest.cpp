@@ -6,7 +6,7 @@
 #include "text/TextNumbers.h"
 
 #include "res/resource.h"
-#include "tests/unit/files/FileTestSupport.h"
+#include "tests/support/FileTestSupport.h"
 #include "tests/support/FakeTransceiver.h"
 #include "tests/support/ScriptedBoxes.h"
 #include "upgrade/OptionFormat.h"
