@@ -105,7 +105,28 @@ ADDED_TEXT_KEYS = {TextNo.kMorePortsLabel: 10005103, TextNo.kVerifyFailed: 10020
                    TextNo.kPreviewModel: 10030002, TextNo.kPreviewBytesNow: 10030003,
                    TextNo.kPreviewBytesAfter: 10030004, TextNo.kPreviewFiles: 10030005,
                    TextNo.kPreviewUnchanged: 10030006, TextNo.kPreviewNothingWritten: 10030007,
-                   TextNo.kWriteWithoutHistory: 10030008}
+                   TextNo.kWriteWithoutHistory: 10030008,
+                   TextNo.kFileErrorNone: 10040001,
+                   TextNo.kFileErrorGeneric: 10040002,
+                   TextNo.kFileErrorNotFound: 10040003,
+                   TextNo.kFileErrorBadPath: 10040004,
+                   TextNo.kFileErrorTooManyOpen: 10040005,
+                   TextNo.kFileErrorAccessDenied: 10040006,
+                   TextNo.kFileErrorInvalidFile: 10040007,
+                   TextNo.kFileErrorRemoveCurrentDir: 10040008,
+                   TextNo.kFileErrorDirectoryFull: 10040009,
+                   TextNo.kFileErrorBadSeek: 10040010,
+                   TextNo.kFileErrorHardIO: 10040011,
+                   TextNo.kFileErrorSharingViolation: 10040012,
+                   TextNo.kFileErrorLockViolation: 10040013,
+                   TextNo.kFileErrorDiskFull: 10040014,
+                   TextNo.kFileErrorEndOfFile: 10040015,
+                   TextNo.kFileUnnamed: 10040016,
+                   TextNo.kOptionFileFilter: 10040017,
+                   TextNo.kCliRetrying: 10040018,
+                   TextNo.kCliNoRetriesLeft: 10040019,
+                   TextNo.kCliWarning: 10040020,
+                   TextNo.kCliRestoreRefused: 10040021}
 assert len(ADDED_TEXT_KEYS) == TextNo.kAddedEnd - TextNo.kFirstAdded
 
 
