@@ -109,6 +109,13 @@ CString Fill(const CString& format, std::initializer_list<CString> values)
     return CString(filled.c_str());
 }
 
+CString Number(int value)
+{
+    CString text;
+    text.Format("%d", value);
+    return text;
+}
+
 // The full path of a path given on the command line, as the dialog's paths
 // are: the history names the option files whole. One that cannot be made
 // whole stays as given, and the location check judges it.
@@ -167,14 +174,13 @@ private:
         else
             Print(m_api, m_err, "%s\n", text);
         if ((type & MB_TYPEMASK) == MB_YESNO) {
-            Print(m_api, m_err, "%s: not written without a history entry (--no-history writes without one)\n",
-                  kProgram);
+            Print(m_api, m_err, "%s: %s\n", kProgram, Text(TextNo::kCliNoHistoryAnswer).GetString());
             return IDNO;
         }
         if ((type & MB_TYPEMASK) != MB_RETRYCANCEL)
             return IDOK;
         if (m_stopRequested && m_stopRequested()) {
-            Print(m_api, m_err, "%s: interrupted: cancelled\n", kProgram);
+            Print(m_api, m_err, "%s: %s\n", kProgram, Text(TextNo::kCliInterruptedCancelled).GetString());
             return IDCANCEL;
         }
         if (m_used < m_retries) {
@@ -189,13 +195,6 @@ private:
     }
 
     CString Text(int number) const { return CString(m_texts ? m_texts->GetText(number) : ""); }
-    static CString Number(int value)
-    {
-        CString text;
-        text.Format("%d", value);
-        return text;
-    }
-
     std::FILE* m_err;
     int m_retries;
     const ConsoleApi& m_api;
@@ -499,16 +498,15 @@ Ending CConsoleTool::LinkCommand()
         result.outcome != UpgradeOutcome::Interrupted) {
         // Stopped after the write frame had begun, or the run ended
         // otherwise meanwhile: the transceiver did not take the record.
-        Print(m_api, m_env.err, "%s: interrupted (%s)\n", kProgram, ending.word);
+        Print(m_api, m_env.err, "%s: %s\n", kProgram,
+              Fill(Text(TextNo::kCliInterruptedAfter), {CString(ending.word)}).GetString());
         ending = {kExitInterrupted, Word::kInterrupted};
     } else if (result.outcome == UpgradeOutcome::Interrupted) {
-        Print(m_api, m_env.err, "%s: interrupted: programming mode ended, nothing written\n", kProgram);
+        Print(m_api, m_env.err, "%s: %s\n", kProgram,
+              Text(TextNo::kCliInterruptedNothingWritten).GetString());
     }
     if (result.outcome == UpgradeOutcome::HistoryUnavailable) {
-        Print(m_api, m_env.err,
-              "%s: the history could not keep the record read, so nothing was written; record_before "
-              "below is that record\n",
-              kProgram);
+        Print(m_api, m_env.err, "%s: %s\n", kProgram, Text(TextNo::kCliHistoryNotKept).GetString());
     }
     if (result.outcome == UpgradeOutcome::WrittenVersionNote) {
         // Written: the advisory note that followed is a warning.
@@ -516,12 +514,10 @@ Ending CConsoleTool::LinkCommand()
         m_warnings.push_back(Text(TextNo::kVersionRecommended));
     }
     if (result.outcome == UpgradeOutcome::OtherTransceiver) {
-        CString entry;
-        entry.Format("%d", m_args.entry);
         const CString reason =
-            Fill(Text(TextNo::kCliRestoreRefused),
-                 {HistoryModelName(result.identity.data()),
-                  HexLower(result.identity.data(), result.identity.size()), entry, row.model, row.identity});
+            Fill(Text(TextNo::kCliRestoreRefused), {HistoryModelName(result.identity.data()),
+                                                    HexLower(result.identity.data(), result.identity.size()),
+                                                    Number(m_args.entry), row.model, row.identity});
         ending = Fail(ending.exit, ending.word, reason);
     }
     if (m_message.IsEmpty())
@@ -529,8 +525,8 @@ Ending CConsoleTool::LinkCommand()
     if (result.outcome == UpgradeOutcome::PortNotOpened) {
         // After the language text, which cannot know it: the system's reason.
         m_portError = PortErrorText(link.GetOpenError());
-        Print(m_api, m_env.err, "%s: COM%d cannot be opened: %s\n", kProgram, m_args.port,
-              m_portError.GetString());
+        Print(m_api, m_env.err, "%s: %s\n", kProgram,
+              Fill(Text(TextNo::kCliPortNotOpened), {Number(m_args.port), m_portError}).GetString());
     }
     for (const CString& warning : journal.Warnings()) {
         Print(m_api, m_env.err, "%s: %s\n", kProgram, Fill(Text(TextNo::kCliWarning), {warning}).GetString());

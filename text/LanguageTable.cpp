@@ -59,6 +59,13 @@ const AddedText kAdded[] = {
     {10040020, "warning: %1"},
     {10040021, "restore refused: the transceiver is %1 %2, but row %3 was read from %4 %5; nothing was "
                "written (--force writes it all the same)"},
+    {10040022, "not written without a history entry (--no-history writes without one)"},
+    {10040023, "interrupted: cancelled"},
+    {10040024, "interrupted (%1)"},
+    {10040025, "interrupted: programming mode ended, nothing written"},
+    {10040026, "the history could not keep the record read, so nothing was written; record_before below is "
+               "that record"},
+    {10040027, "COM%1 cannot be opened: %2"},
 };
 
 const int kKeyWidth = 8;

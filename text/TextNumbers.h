@@ -1,11 +1,14 @@
 // The numbers of the language texts: every caption, label, menu item and
-// message the two programs show, each named here once, in the order the
-// language file holds them. What stays English is kept beside its code: the
-// language file's own failures (text/LanguageTableOpen_win.cpp), shown when
-// no texts can be had; the console tool's usage errors and its reasons for
-// a --trace or --entry it cannot use, found before the texts are read; the
-// system's own descriptions of port errors; and the words of --json and the
-// report's fact names, which scripts read.
+// message of ORVELLE.exe, and the lines of orvelle-cli's commands that load
+// the texts (identify, upgrade, restore), each named here once, in the order
+// the language file holds them. What stays English is kept beside its code:
+// the language file's own failures (text/LanguageTableOpen_win.cpp), shown
+// when no texts can be had; orvelle-cli's usage, help and usage errors
+// (among them an unusable --trace or --entry), found before any language
+// file is read; the ports and history commands, which read none; the
+// reasons the system and the history give (port errors, history warnings),
+// put into these texts as they come; and the --json words and the report's
+// fact names, which scripts read.
 #pragma once
 
 namespace TextNo {
@@ -107,5 +110,11 @@ constexpr int kCliWarning = 130;       // %1 the warning
 // %1 %2 the transceiver's model and identity, %3 the history row, %4 %5
 // the model and identity the row was read from.
 constexpr int kCliRestoreRefused = 131;
-constexpr int kAddedEnd = 132;
+constexpr int kCliNoHistoryAnswer = 132;      // the answer No to kWriteWithoutHistory
+constexpr int kCliInterruptedCancelled = 133; // the answer Cancel to a Retry prompt after Ctrl+C
+constexpr int kCliInterruptedAfter = 134;     // %1 how the run had ended (its --json word)
+constexpr int kCliInterruptedNothingWritten = 135;
+constexpr int kCliHistoryNotKept = 136;
+constexpr int kCliPortNotOpened = 137; // %1 the port number, %2 the system's reason
+constexpr int kAddedEnd = 138;
 } // namespace TextNo

@@ -126,7 +126,13 @@ ADDED_TEXT_KEYS = {TextNo.kMorePortsLabel: 10005103, TextNo.kVerifyFailed: 10020
                    TextNo.kCliRetrying: 10040018,
                    TextNo.kCliNoRetriesLeft: 10040019,
                    TextNo.kCliWarning: 10040020,
-                   TextNo.kCliRestoreRefused: 10040021}
+                   TextNo.kCliRestoreRefused: 10040021,
+                   TextNo.kCliNoHistoryAnswer: 10040022,
+                   TextNo.kCliInterruptedCancelled: 10040023,
+                   TextNo.kCliInterruptedAfter: 10040024,
+                   TextNo.kCliInterruptedNothingWritten: 10040025,
+                   TextNo.kCliHistoryNotKept: 10040026,
+                   TextNo.kCliPortNotOpened: 10040027}
 assert len(ADDED_TEXT_KEYS) == TextNo.kAddedEnd - TextNo.kFirstAdded
 
 

@@ -170,8 +170,8 @@ TEST(ConsoleTool, RetriesAreOneBudgetForTheWholeRun)
 }
 
 // The tool's own lines come from the language file: the answers to Retry
-// prompts, the warning prefix and a refused restore's reason; a file from
-// before those rows gives the English ones.
+// prompts, the warning prefix, a refused restore's reason and a port that
+// cannot be opened; a file from before those rows gives the English ones.
 TEST(ConsoleTool, OwnLinesSpeakTheLanguageFile)
 {
     const struct {
@@ -181,26 +181,30 @@ TEST(ConsoleTool, OwnLinesSpeakTheLanguageFile)
         std::vector<std::string> retryLines;
         const char* warning;
         const char* refused;
+        const char* portNotOpened;
     } cases[] = {
         {"English",
          "ORVELLE.lng",
          false,
          {"orvelle-cli: retrying (1 of 1)\n", "orvelle-cli: no retries left (--retries 1): cancelled\n"},
          "orvelle-cli: warning: ",
-         "orvelle-cli: restore refused: the transceiver is QX-5100 "},
+         "orvelle-cli: restore refused: the transceiver is QX-5100 ",
+         "orvelle-cli: COM24 cannot be opened: "},
         {"German",
          "ORVELLE-de.lng",
          false,
          {"orvelle-cli: neuer Versuch (1 von 1)\n",
           "orvelle-cli: keine Versuche mehr (--retries 1): abgebrochen\n"},
          "orvelle-cli: Warnung: ",
-         "orvelle-cli: Wiederherstellen abgelehnt: Das Funkger\xe4t ist QX-5100 "},
+         "orvelle-cli: Wiederherstellen abgelehnt: Das Funkger\xe4t ist QX-5100 ",
+         "orvelle-cli: COM24 kann nicht ge\xf6" "ffnet werden: "},
         {"German from before these rows",
          "ORVELLE-de.lng",
          true,
          {"orvelle-cli: retrying (1 of 1)\n", "orvelle-cli: no retries left (--retries 1): cancelled\n"},
          "orvelle-cli: warning: ",
-         "orvelle-cli: restore refused: the transceiver is QX-5100 "},
+         "orvelle-cli: restore refused: the transceiver is QX-5100 ",
+         "orvelle-cli: COM24 cannot be opened: "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -241,6 +245,15 @@ TEST(ConsoleTool, OwnLinesSpeakTheLanguageFile)
             const std::string err = Contents(run.err);
             EXPECT_NE(err.find(c.refused), std::string::npos) << err;
             EXPECT_NE(err.find(" (--force"), std::string::npos) << err;
+        }
+        {
+            FakeTransceiver fake;
+            fake.missingPorts.insert("\\\\.\\COM24");
+            ToolRun run;
+            run.openTexts = openTexts;
+            run({"identify", "--port", "24"});
+            const std::string err = Contents(run.err);
+            EXPECT_NE(err.find(c.portNotOpened), std::string::npos) << err;
         }
     }
 }
