@@ -12,6 +12,7 @@
 #include "link/LineTrace.h"
 #include "res/resource.h"
 #include "text/TextNumbers.h"
+#include "upgrade/FileErrorTexts.h"
 #include "upgrade/HistoryFolder.h"
 #include "upgrade/OptionFormat.h"
 #include "upgrade/OptionLocation.h"
@@ -47,8 +48,6 @@ const CDialogText::Entry kSetupMenuTexts[] = {{ID_SETUP_COMPORT, TextNo::kComPor
 constexpr int kFileMenuPosition = 0;
 constexpr int kSetupMenuPosition = 1;
 constexpr int kExitItemPosition = 0;
-
-const char kOptionFileDescription[] = "Upgrade Option File";
 
 // The history a run of the dialog keeps beside the program. A row that
 // cannot be written changes nothing in the run and shows nothing.
@@ -124,6 +123,8 @@ CUpgradeDlg::CUpgradeDlg(CWnd* parent)
     : CDialog(IDD_UPGRADE_DIALOG, parent),
       m_hIcon(::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME)))
 {
+    // The texts are loaded before the dialog exists.
+    m_DataFile.SetErrorTexts(FileErrorTextsFrom(theLanguage));
 }
 
 CUpgradeDlg::~CUpgradeDlg() = default;
@@ -264,7 +265,8 @@ void CUpgradeDlg::OnBrowse()
 void CUpgradeDlg::BrowseFile()
 {
     CString filter;
-    filter.Format("%s(*.%s)|*.%s||", kOptionFileDescription, kOptionFileExtension, kOptionFileExtension);
+    filter.Format("%s(*.%s)|*.%s||", Text(TextNo::kOptionFileFilter).GetString(), kOptionFileExtension,
+                  kOptionFileExtension);
     // With a file path the dialog starts on that file; without one it opens
     // in the option folder.
     const bool haveFile = !m_strFilePath.IsEmpty();

@@ -14,6 +14,7 @@
 #include "text/LanguageTable.h"
 #include "text/TextNumbers.h"
 #include "upgrade/DataFileOptionFiles.h"
+#include "upgrade/FileErrorTexts.h"
 #include "upgrade/HistoryFolder.h"
 #include "upgrade/OptionFormat.h"
 #include "upgrade/UpgradeHistory.h"
@@ -24,6 +25,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdarg>
+#include <initializer_list>
 #include <iterator>
 #include <memory>
 
@@ -79,6 +81,37 @@ std::string Utf8FromAnsi(const CString& text)
     return utf8;
 }
 
+// A language text with "%1" to "%9" each replaced by its value, once and in
+// one pass: a value that holds "%2" stays as it is. '%' and the digits are
+// never the trail byte of a double-byte character.
+CString Fill(const CString& format, std::initializer_list<CString> values)
+{
+    const std::string& text = format.str();
+    std::vector<bool> used(values.size(), false);
+    std::string filled;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::size_t which =
+            text[i] == '%' && i + 1 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9'
+                ? static_cast<std::size_t>(text[i + 1] - '1')
+                : values.size();
+        if (which < values.size() && !used[which]) {
+            used[which] = true;
+            filled += values.begin()[which].str();
+            ++i;
+        } else {
+            filled += text[i];
+        }
+    }
+    return CString(filled.c_str());
+}
+
+CString Number(int value)
+{
+    CString text;
+    text.Format("%d", value);
+    return text;
+}
+
 // The full path of a path given on the command line, as the dialog's paths
 // are: the history names the option files whole. One that cannot be made
 // whole stays as given, and the location check judges it.
@@ -117,6 +150,9 @@ public:
 
     // The text of the last box shown; empty when none was.
     CString LastText() const { return m_last; }
+    // The texts of the answers to Retry prompts. Such prompts come only from
+    // the link, once the texts are loaded.
+    void SetTexts(CLanguageTable* texts) { m_texts = texts; }
     // Asked before a Retry is given; null: never.
     void SetStopRequested(std::function<bool()> stopRequested) { m_stopRequested = std::move(stopRequested); }
 
@@ -134,28 +170,31 @@ private:
         else
             Print(m_api, m_err, "%s\n", text);
         if ((type & MB_TYPEMASK) == MB_YESNO) {
-            Print(m_api, m_err, "%s: not written without a history entry (--no-history writes without one)\n",
-                  kProgram);
+            Print(m_api, m_err, "%s: %s\n", kProgram, Text(TextNo::kCliNoHistoryAnswer).GetString());
             return IDNO;
         }
         if ((type & MB_TYPEMASK) != MB_RETRYCANCEL)
             return IDOK;
         if (m_stopRequested && m_stopRequested()) {
-            Print(m_api, m_err, "%s: interrupted: cancelled\n", kProgram);
+            Print(m_api, m_err, "%s: %s\n", kProgram, Text(TextNo::kCliInterruptedCancelled).GetString());
             return IDCANCEL;
         }
         if (m_used < m_retries) {
             ++m_used;
-            Print(m_api, m_err, "%s: retrying (%d of %d)\n", kProgram, m_used, m_retries);
+            const CString line = Fill(Text(TextNo::kCliRetrying), {Number(m_used), Number(m_retries)});
+            Print(m_api, m_err, "%s: %s\n", kProgram, line.GetString());
             return IDRETRY;
         }
-        Print(m_api, m_err, "%s: no retries left (--retries %d): cancelled\n", kProgram, m_retries);
+        const CString line = Fill(Text(TextNo::kCliNoRetriesLeft), {Number(m_retries)});
+        Print(m_api, m_err, "%s: %s\n", kProgram, line.GetString());
         return IDCANCEL;
     }
 
+    CString Text(int number) const { return CString(m_texts ? m_texts->GetText(number) : ""); }
     std::FILE* m_err;
     int m_retries;
     const ConsoleApi& m_api;
+    CLanguageTable* m_texts = nullptr;
     std::function<bool()> m_stopRequested;
     int m_used = 0;
     CString m_last;
@@ -290,7 +329,10 @@ private:
     std::vector<Fact> m_facts;
     std::vector<CString> m_warnings;
     CString m_message;
-    CString m_error;     // the tool's own reason, in English (usage, restore refused)
+    // The tool's own reason: English for usage errors and a --trace or
+    // --entry it cannot use, found before the texts are read; a language
+    // text for a refused restore.
+    CString m_error;
     CString m_portError; // why the port could not be opened
     std::vector<CJsonObject> m_ports;
     std::vector<CJsonObject> m_rows; // history
@@ -407,9 +449,11 @@ Ending CConsoleTool::LinkCommand()
         return {kExitLanguageFile, Word::kLanguageFile};
     }
     m_texts = &texts;
+    m_boxes.SetTexts(&texts);
 
     CRadioCom link;
     CDataFile dataFile;
+    dataFile.SetErrorTexts(FileErrorTextsFrom(texts));
     CDataFileOptionFiles files(dataFile, nullptr, nullptr);
     CHistoryFolder history(m_env.programFolder);
     CHistoryJournal journal(history, kProgram, m_args.port);
@@ -444,16 +488,15 @@ Ending CConsoleTool::LinkCommand()
         result.outcome != UpgradeOutcome::Interrupted) {
         // Stopped after the write frame had begun, or the run ended
         // otherwise meanwhile: the transceiver did not take the record.
-        Print(m_api, m_env.err, "%s: interrupted (%s)\n", kProgram, ending.word);
+        Print(m_api, m_env.err, "%s: %s\n", kProgram,
+              Fill(Text(TextNo::kCliInterruptedAfter), {CString(ending.word)}).GetString());
         ending = {kExitInterrupted, Word::kInterrupted};
     } else if (result.outcome == UpgradeOutcome::Interrupted) {
-        Print(m_api, m_env.err, "%s: interrupted: programming mode ended, nothing written\n", kProgram);
+        Print(m_api, m_env.err, "%s: %s\n", kProgram,
+              Text(TextNo::kCliInterruptedNothingWritten).GetString());
     }
     if (result.outcome == UpgradeOutcome::HistoryUnavailable) {
-        Print(m_api, m_env.err,
-              "%s: the history could not keep the record read, so nothing was written; record_before "
-              "below is that record\n",
-              kProgram);
+        Print(m_api, m_env.err, "%s: %s\n", kProgram, Text(TextNo::kCliHistoryNotKept).GetString());
     }
     if (result.outcome == UpgradeOutcome::WrittenVersionNote) {
         // Written: the advisory note that followed is a warning.
@@ -461,13 +504,10 @@ Ending CConsoleTool::LinkCommand()
         m_warnings.push_back(Text(TextNo::kVersionRecommended));
     }
     if (result.outcome == UpgradeOutcome::OtherTransceiver) {
-        CString reason;
-        reason.Format(
-            "restore refused: the transceiver is %s %s, but row %d was read from %s %s; nothing was "
-            "written (--force writes it all the same)",
-            HistoryModelName(result.identity.data()).GetString(),
-            HexLower(result.identity.data(), result.identity.size()).GetString(), m_args.entry,
-            row.model.GetString(), row.identity.GetString());
+        const CString reason =
+            Fill(Text(TextNo::kCliRestoreRefused), {HistoryModelName(result.identity.data()),
+                                                    HexLower(result.identity.data(), result.identity.size()),
+                                                    Number(m_args.entry), row.model, row.identity});
         ending = Fail(ending.exit, ending.word, reason);
     }
     if (m_message.IsEmpty())
@@ -475,14 +515,15 @@ Ending CConsoleTool::LinkCommand()
     if (result.outcome == UpgradeOutcome::PortNotOpened) {
         // After the language text, which cannot know it: the system's reason.
         m_portError = PortErrorText(link.GetOpenError());
-        Print(m_api, m_env.err, "%s: COM%d cannot be opened: %s\n", kProgram, m_args.port,
-                     m_portError.GetString());
+        Print(m_api, m_env.err, "%s: %s\n", kProgram,
+              Fill(Text(TextNo::kCliPortNotOpened), {Number(m_args.port), m_portError}).GetString());
     }
     for (const CString& warning : journal.Warnings()) {
-        Print(m_api, m_env.err, "%s: warning: %s\n", kProgram, warning.GetString());
+        Print(m_api, m_env.err, "%s: %s\n", kProgram, Fill(Text(TextNo::kCliWarning), {warning}).GetString());
         m_warnings.push_back(warning);
     }
     AddFacts(result);
+    m_boxes.SetTexts(nullptr);
     m_texts = nullptr;
     return ending;
 }
@@ -622,6 +663,8 @@ int RunConsoleTool(const std::vector<std::string>& arguments, const ConsoleEnvir
     const ConsoleApi& api = environment.console ? *environment.console : PlatformConsoleApi();
     CliArgs args;
     CString error;
+    // Usage errors stay English: they are found before any language file is
+    // read, and the arguments may be what names none.
     if (!ParseCliArgs(arguments, args, error)) {
         Print(api, environment.err, "%s: %s\n", kProgram, error.GetString());
         if (arguments.empty())

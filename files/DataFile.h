@@ -5,6 +5,7 @@
 // enumeration handle of ExistOptionFileToModel, which the caller holds.
 #pragma once
 
+#include "files/FileError.h"
 #include "framework/CString.h"
 
 #include <io.h>
@@ -17,6 +18,10 @@ class CDataFile {
 public:
     CDataFile() = default;
     virtual ~CDataFile() = default;
+
+    // The texts of the file-error boxes from here on (built-in English
+    // until given).
+    void SetErrorTexts(const FileErrorTexts& texts);
 
     // Name of the data folder inside the executable's folder (GetDefDirPath).
     void Initialize(CString dataFolderName);
@@ -80,4 +85,5 @@ public:
 
 private:
     CString m_dataFolderName;
+    FileErrorTexts m_errorTexts;
 };

@@ -13,17 +13,15 @@
 
 namespace {
 
-constexpr char kErrorCaption[] = "Error";
-
-void ShowFileError(CWnd* owner, FileErrorCause cause, const CString& path)
+void ShowFileError(CWnd* owner, FileErrorCause cause, const CString& path, const FileErrorTexts& texts)
 {
-    const CString text = FileErrorDescription(cause, path);
-    OwnedMessageBox(owner, text, kErrorCaption, MB_OK | MB_ICONERROR);
+    const CString text = FileErrorDescription(cause, path, texts);
+    OwnedMessageBox(owner, text, FileErrorCaption(texts), MB_OK | MB_ICONERROR);
 }
 
-void ShowLastFileError(CWnd* owner, const CString& path)
+void ShowLastFileError(CWnd* owner, const CString& path, const FileErrorTexts& texts)
 {
-    ShowFileError(owner, FileErrorCauseFromOsError(GetLastError()), path);
+    ShowFileError(owner, FileErrorCauseFromOsError(GetLastError()), path, texts);
 }
 
 CFileHandle OpenExclusive(const CString& path, DWORD access, DWORD disposition)
@@ -48,7 +46,7 @@ int CDataFile::DataFileOpen(CWnd* owner, void* buffer, unsigned long size, CStri
 
     CFileHandle file = OpenExclusive(path, GENERIC_READ, OPEN_EXISTING);
     if (!file.IsValid()) {
-        ShowLastFileError(owner, path);
+        ShowLastFileError(owner, path, m_errorTexts);
         return 0;
     }
 
@@ -57,7 +55,7 @@ int CDataFile::DataFileOpen(CWnd* owner, void* buffer, unsigned long size, CStri
     while (total < size) {
         DWORD got = 0;
         if (!ReadFile(file.Get(), out + total, size - total, &got, nullptr)) {
-            ShowLastFileError(owner, path);
+            ShowLastFileError(owner, path, m_errorTexts);
             if (bytesRead)
                 *bytesRead = total;
             return 0;
@@ -70,7 +68,7 @@ int CDataFile::DataFileOpen(CWnd* owner, void* buffer, unsigned long size, CStri
         *bytesRead = total;
 
     if (!file.Close()) {
-        ShowLastFileError(owner, path);
+        ShowLastFileError(owner, path, m_errorTexts);
         return 0;
     }
     return 1;
@@ -83,13 +81,13 @@ int CDataFile::DataFileSave(CWnd* owner, void* data, unsigned long size, CString
 
     // The free-space check knows no file name: its box names none.
     if (!CheckDiskSpace(path, size)) {
-        ShowFileError(owner, FileErrorCause::DiskFull, CString());
+        ShowFileError(owner, FileErrorCause::DiskFull, CString(), m_errorTexts);
         return 0;
     }
 
     CFileHandle file = OpenExclusive(path, GENERIC_WRITE, CREATE_ALWAYS);
     if (!file.IsValid()) {
-        ShowLastFileError(owner, path);
+        ShowLastFileError(owner, path, m_errorTexts);
         return 0;
     }
 
@@ -98,19 +96,19 @@ int CDataFile::DataFileSave(CWnd* owner, void* data, unsigned long size, CString
     while (total < size) {
         DWORD written = 0;
         if (!WriteFile(file.Get(), in + total, size - total, &written, nullptr)) {
-            ShowLastFileError(owner, path);
+            ShowLastFileError(owner, path, m_errorTexts);
             return 0;
         }
         // A disk file that takes nothing without an error has no room left.
         if (written == 0) {
-            ShowFileError(owner, FileErrorCause::DiskFull, path);
+            ShowFileError(owner, FileErrorCause::DiskFull, path, m_errorTexts);
             return 0;
         }
         total += written;
     }
 
     if (!file.Close()) {
-        ShowLastFileError(owner, path);
+        ShowLastFileError(owner, path, m_errorTexts);
         return 0;
     }
     return 1;
@@ -125,9 +123,9 @@ unsigned long CDataFile::GetFileSize(CString path)
     // The application's own box: no owner window is known here, so the
     // thread's active window owns it. Descriptions are cut one byte shorter
     // than in the file-error boxes.
-    auto report = [&path](FileErrorCause cause) {
-        const CString text = FileErrorDescription(cause, path, kFileErrorMaxLength - 1);
-        AppMessageBox(GetActiveWindow(), text, kErrorCaption, MB_OK | MB_ICONERROR);
+    auto report = [this, &path](FileErrorCause cause) {
+        const CString text = FileErrorDescription(cause, path, m_errorTexts, kFileErrorMaxLength - 1);
+        AppMessageBox(GetActiveWindow(), text, FileErrorCaption(m_errorTexts), MB_OK | MB_ICONERROR);
     };
 
     LARGE_INTEGER length;
@@ -145,4 +143,9 @@ unsigned long CDataFile::GetFileSize(CString path)
         return 0;
     }
     return static_cast<unsigned long>(length.QuadPart);
+}
+
+void CDataFile::SetErrorTexts(const FileErrorTexts& texts)
+{
+    m_errorTexts = texts;
 }

@@ -8,7 +8,7 @@
 
 namespace {
 
-const char* const kDescriptions[] = {
+const char* const kDescriptions[kFileErrorCauseCount] = {
     "No error occurred.",
     "An unknown error occurred while accessing %1.",
     "%1 was not found.",
@@ -25,6 +25,9 @@ const char* const kDescriptions[] = {
     "Disk full while accessing %1.",
     "An attempt was made to access %1 past its end.",
 };
+
+const char kUnnamedFile[] = "an unnamed file";
+const char kErrorCaption[] = "Error";
 
 struct OsErrorCause {
     DWORD osError;
@@ -88,17 +91,25 @@ FileErrorCause FileErrorCauseFromOsError(unsigned long osError)
 
 CString FileErrorDescription(FileErrorCause cause, const CString& path, int maxLength)
 {
+    return FileErrorDescription(cause, path, FileErrorTexts(), maxLength);
+}
+
+CString FileErrorDescription(FileErrorCause cause, const CString& path, const FileErrorTexts& texts,
+                             int maxLength)
+{
     int index = static_cast<int>(cause);
-    if (index < 0 || index >= static_cast<int>(std::size(kDescriptions)))
+    if (index < 0 || index >= kFileErrorCauseCount)
         index = static_cast<int>(FileErrorCause::Generic);
 
     // Only the template's own "%1" is replaced: a path that happens to hold
     // "%1" stays as it is.
-    CString text(kDescriptions[index]);
+    CString text =
+        texts.descriptions[index].IsEmpty() ? CString(kDescriptions[index]) : texts.descriptions[index];
     const int marker = text.Find("%1");
-    if (marker >= 0)
-        text =
-            text.Left(marker) + (path.IsEmpty() ? CString("an unnamed file") : path) + text.Mid(marker + 2);
+    if (marker >= 0) {
+        const CString unnamed = texts.unnamedFile.IsEmpty() ? CString(kUnnamedFile) : texts.unnamedFile;
+        text = text.Left(marker) + (path.IsEmpty() ? unnamed : path) + text.Mid(marker + 2);
+    }
 
     if (maxLength < 0)
         maxLength = 0;
@@ -107,4 +118,9 @@ CString FileErrorDescription(FileErrorCause cause, const CString& path, int maxL
         text = text.Left(end);
     }
     return text;
+}
+
+CString FileErrorCaption(const FileErrorTexts& texts)
+{
+    return texts.caption.IsEmpty() ? CString(kErrorCaption) : texts.caption;
 }

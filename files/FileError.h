@@ -28,6 +28,18 @@ enum class FileErrorCause : int {
 // specific cause give Generic.
 FileErrorCause FileErrorCauseFromOsError(unsigned long osError);
 
+// Number of causes, None included: the size of a table by cause.
+constexpr int kFileErrorCauseCount = static_cast<int>(FileErrorCause::EndOfFile) + 1;
+
+// The texts of file-error boxes in the program's language. Each program
+// gives them once, from texts this folder cannot read; an empty text (and
+// no texts at all) keeps the built-in English one.
+struct FileErrorTexts {
+    CString descriptions[kFileErrorCauseCount]; // by cause, each with one "%1" for the file
+    CString unnamedFile;                        // in place of "%1" when no file is named
+    CString caption;                            // of every file-error box
+};
+
 // Longest description a file-error box shows, in bytes.
 constexpr int kFileErrorMaxLength = 255;
 
@@ -35,3 +47,9 @@ constexpr int kFileErrorMaxLength = 255;
 // path is empty), cut to at most maxLength bytes without splitting a
 // double-byte character. Causes outside the table describe as Generic.
 CString FileErrorDescription(FileErrorCause cause, const CString& path, int maxLength = kFileErrorMaxLength);
+// The same from texts' template of the cause and their name of an unnamed
+// file, where these are given.
+CString FileErrorDescription(FileErrorCause cause, const CString& path, const FileErrorTexts& texts,
+                             int maxLength = kFileErrorMaxLength);
+// The caption of a file-error box: texts' own, or "Error".
+CString FileErrorCaption(const FileErrorTexts& texts);

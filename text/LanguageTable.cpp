@@ -37,6 +37,35 @@ const AddedText kAdded[] = {
     {10030007, "Preview only: nothing has been written to the transceiver."},
     {10030008, "The upgrade history cannot keep the option record read from the transceiver:\n%1\n\n"
                "Record read (hex):\n%2\n\nWrite the new options without a history entry?"},
+    {10040001, "No error occurred."},
+    {10040002, "An unknown error occurred while accessing %1."},
+    {10040003, "%1 was not found."},
+    {10040004, "%1 contains an invalid path."},
+    {10040005, "%1 could not be opened because there are too many open files."},
+    {10040006, "Access to %1 was denied."},
+    {10040007, "An invalid file handle was associated with %1."},
+    {10040008, "%1 could not be removed because it is the current directory."},
+    {10040009, "%1 could not be created because the directory is full."},
+    {10040010, "Seek failed on %1"},
+    {10040011, "A hardware I/O error was reported while accessing %1."},
+    {10040012, "A sharing violation occurred while accessing %1."},
+    {10040013, "A locking violation occurred while accessing %1."},
+    {10040014, "Disk full while accessing %1."},
+    {10040015, "An attempt was made to access %1 past its end."},
+    {10040016, "an unnamed file"},
+    {10040017, "Upgrade Option File"},
+    {10040018, "retrying (%1 of %2)"},
+    {10040019, "no retries left (--retries %1): cancelled"},
+    {10040020, "warning: %1"},
+    {10040021, "restore refused: the transceiver is %1 %2, but row %3 was read from %4 %5; nothing was "
+               "written (--force writes it all the same)"},
+    {10040022, "not written without a history entry (--no-history writes without one)"},
+    {10040023, "interrupted: cancelled"},
+    {10040024, "interrupted (%1)"},
+    {10040025, "interrupted: programming mode ended, nothing written"},
+    {10040026, "the history could not keep the record read, so nothing was written; record_before below is "
+               "that record"},
+    {10040027, "COM%1 cannot be opened: %2"},
 };
 
 const int kKeyWidth = 8;

@@ -1,8 +1,14 @@
-// The numbers of the language texts: the captions, labels, menu items and
-// messages the language file translates, each named here once. The language
-// file holds the texts in this order. The few texts that stay English are
-// kept beside their code: the language file's own failures
-// (text/LanguageTableOpen_win.cpp) and the console tool's usage and reasons.
+// The numbers of the language texts: every caption, label, menu item and
+// message of ORVELLE.exe, and the lines of orvelle-cli's commands that load
+// the texts (identify, upgrade, restore), each named here once, in the order
+// the language file holds them. What stays English is kept beside its code:
+// the language file's own failures (text/LanguageTableOpen_win.cpp), shown
+// when no texts can be had; orvelle-cli's usage, help and usage errors
+// (among them an unusable --trace or --entry), found before any language
+// file is read; the ports and history commands, which read none; the
+// reasons the system and the history give (port errors, history warnings),
+// put into these texts as they come; and the --json words and the report's
+// fact names, which scripts read.
 #pragma once
 
 namespace TextNo {
@@ -77,5 +83,38 @@ constexpr int kPreviewNothingWritten = 109;
 // The history cannot keep the record read: write without it? %1 the
 // history's reason, %2 the record read (hex).
 constexpr int kWriteWithoutHistory = 110;
-constexpr int kAddedEnd = 111;
+// The file-error boxes: one description per file-error cause, in cause
+// order, each with "%1" for the file, and the name put in for a file
+// without one. Their caption is kCaptionError.
+constexpr int kFileErrorNone = 111;
+constexpr int kFileErrorGeneric = 112;
+constexpr int kFileErrorNotFound = 113;
+constexpr int kFileErrorBadPath = 114;
+constexpr int kFileErrorTooManyOpen = 115;
+constexpr int kFileErrorAccessDenied = 116;
+constexpr int kFileErrorInvalidFile = 117;
+constexpr int kFileErrorRemoveCurrentDir = 118;
+constexpr int kFileErrorDirectoryFull = 119;
+constexpr int kFileErrorBadSeek = 120;
+constexpr int kFileErrorHardIO = 121;
+constexpr int kFileErrorSharingViolation = 122;
+constexpr int kFileErrorLockViolation = 123;
+constexpr int kFileErrorDiskFull = 124;
+constexpr int kFileErrorEndOfFile = 125;
+constexpr int kFileUnnamed = 126;
+constexpr int kOptionFileFilter = 127; // the file dialog's name of option files
+// The console tool's own lines after its program name. %1, %2 as each says.
+constexpr int kCliRetrying = 128;      // %1 retries used, %2 allowed
+constexpr int kCliNoRetriesLeft = 129; // %1 retries allowed
+constexpr int kCliWarning = 130;       // %1 the warning
+// %1 %2 the transceiver's model and identity, %3 the history row, %4 %5
+// the model and identity the row was read from.
+constexpr int kCliRestoreRefused = 131;
+constexpr int kCliNoHistoryAnswer = 132;      // the answer No to kWriteWithoutHistory
+constexpr int kCliInterruptedCancelled = 133; // the answer Cancel to a Retry prompt after Ctrl+C
+constexpr int kCliInterruptedAfter = 134;     // %1 how the run had ended (its --json word)
+constexpr int kCliInterruptedNothingWritten = 135;
+constexpr int kCliHistoryNotKept = 136;
+constexpr int kCliPortNotOpened = 137; // %1 the port number, %2 the system's reason
+constexpr int kAddedEnd = 138;
 } // namespace TextNo

@@ -39,14 +39,24 @@ Bytes Padded(const char* text, std::size_t size)
     return b;
 }
 
+// A shipped language file as text mode reads it; older: without the rows of
+// the texts added last (keys 1004xxxx), as a file from before them.
+int LoadTextsFrom(CLanguageTable& texts, const char* name, bool older = false)
+{
+    std::ifstream in(std::string(ORVELLE_SOURCE_DIR "/res/") + name, std::ios::binary);
+    std::string bytes;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!(older && line.compare(0, 6, "^#1004") == 0))
+            bytes += line + "\n";
+    }
+    return texts.Parse(bytes.data(), static_cast<int>(bytes.size()), "English");
+}
+
 int LoadTexts(CLanguageTable& texts)
 {
-    std::ifstream in(ORVELLE_SOURCE_DIR "/res/ORVELLE.lng", std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string bytes = text.str();
-    bytes.erase(std::remove(bytes.begin(), bytes.end(), '\r'), bytes.end());
-    return texts.Parse(bytes.data(), static_cast<int>(bytes.size()), "English");
+    return LoadTextsFrom(texts, "ORVELLE.lng");
 }
 
 std::string Contents(std::FILE* file)
@@ -79,7 +89,7 @@ struct ToolRun {
     }
     int operator()(const std::vector<std::string>& arguments, const ConsoleApi* console = nullptr)
     {
-        const ConsoleEnvironment environment = {temp.Path().c_str(), LoadTexts, out, err, console};
+        const ConsoleEnvironment environment = {temp.Path().c_str(), openTexts, out, err, console};
         return RunConsoleTool(arguments, environment);
     }
     std::string HistoryPath() const { return temp / "History\\upgrades.csv"; }
@@ -102,6 +112,7 @@ struct ToolRun {
     TempFolder temp;
     std::FILE* out;
     std::FILE* err;
+    std::function<int(CLanguageTable&)> openTexts = LoadTexts;
 };
 
 bool Contains(const Bytes& haystack, const Bytes& needle)
@@ -155,6 +166,95 @@ TEST(ConsoleTool, RetriesAreOneBudgetForTheWholeRun)
         EXPECT_EQ(Count(messages, texts.GetText(TextNo::kLinkFailed)), c.prompts) << messages;
         EXPECT_FALSE(fake.InProgrammingMode());
         EXPECT_EQ(fake.OpenHandles(), 0);
+    }
+}
+
+// The tool's own lines come from the language file: the answers to Retry
+// prompts, the warning prefix, a refused restore's reason and a port that
+// cannot be opened; a file from before those rows gives the English ones.
+TEST(ConsoleTool, OwnLinesSpeakTheLanguageFile)
+{
+    const struct {
+        const char* name;
+        const char* file;
+        bool older;
+        std::vector<std::string> retryLines;
+        const char* warning;
+        const char* refused;
+        const char* portNotOpened;
+    } cases[] = {
+        {"English",
+         "ORVELLE.lng",
+         false,
+         {"orvelle-cli: retrying (1 of 1)\n", "orvelle-cli: no retries left (--retries 1): cancelled\n"},
+         "orvelle-cli: warning: ",
+         "orvelle-cli: restore refused: the transceiver is QX-5100 ",
+         "orvelle-cli: COM24 cannot be opened: "},
+        {"German",
+         "ORVELLE-de.lng",
+         false,
+         {"orvelle-cli: neuer Versuch (1 von 1)\n",
+          "orvelle-cli: keine Versuche mehr (--retries 1): abgebrochen\n"},
+         "orvelle-cli: Warnung: ",
+         "orvelle-cli: Wiederherstellen abgelehnt: Das Funkger\xe4t ist QX-5100 ",
+         "orvelle-cli: COM24 kann nicht ge\xf6" "ffnet werden: "},
+        {"German from before these rows",
+         "ORVELLE-de.lng",
+         true,
+         {"orvelle-cli: retrying (1 of 1)\n", "orvelle-cli: no retries left (--retries 1): cancelled\n"},
+         "orvelle-cli: warning: ",
+         "orvelle-cli: restore refused: the transceiver is QX-5100 ",
+         "orvelle-cli: COM24 cannot be opened: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto openTexts = [&c](CLanguageTable& texts) { return LoadTextsFrom(texts, c.file, c.older); };
+        {
+            // Two failures, one retry.
+            FakeTransceiver fake;
+            Transceiver(fake);
+            fake.Script(FakeTransceiver::Command::Identity, kSilence);
+            fake.Script(FakeTransceiver::Command::RecordRead, kSilence);
+            ToolRun run;
+            run.openTexts = openTexts;
+            EXPECT_EQ(run({"identify", "--port", "1", "--retries", "1"}), kExitLinkFailed);
+            const std::string err = Contents(run.err);
+            for (const std::string& line : c.retryLines)
+                EXPECT_EQ(Count(err, line), 1u) << err;
+        }
+        {
+            // A file where the History folder belongs.
+            FakeTransceiver fake;
+            Transceiver(fake);
+            ToolRun run;
+            run.openTexts = openTexts;
+            std::ofstream(run.temp / "History") << "not a folder";
+            EXPECT_EQ(run({"identify", "--port", "1"}), kExitDone);
+            const std::string err = Contents(run.err);
+            EXPECT_NE(err.find(c.warning), std::string::npos) << err;
+        }
+        {
+            // Row 1 read from one transceiver, restored to another.
+            FakeTransceiver fake;
+            Transceiver(fake);
+            ToolRun run;
+            run.openTexts = openTexts;
+            ASSERT_EQ(run({"identify", "--port", "1"}), kExitDone);
+            fake.identity.back() = 'Z';
+            run({"restore", "--port", "1", "--entry", "1"});
+            const std::string err = Contents(run.err);
+            EXPECT_NE(err.find(c.refused), std::string::npos) << err;
+            EXPECT_NE(err.find(" (--force"), std::string::npos) << err;
+        }
+        {
+            FakeTransceiver fake;
+            fake.missingPorts.insert("\\\\.\\COM24");
+            ToolRun run;
+            run.openTexts = openTexts;
+            run({"identify", "--port", "24"});
+            const std::string err = Contents(run.err);
+            EXPECT_NE(err.find(c.portNotOpened), std::string::npos) << err;
+        }
     }
 }
 

@@ -105,4 +105,47 @@ TEST(FileErrorDescriptionTest, CutsLongTextsToTheLimit)
                  "Access to C:\\x was denied.");
 }
 
+// Given texts: a cause's own template replaces the English one, with the
+// path (or the texts' name of an unnamed file) only at the template's own
+// "%1"; empty texts keep the English ones; a cause outside the table takes
+// the generic template; the cut still applies.
+TEST(FileErrorDescriptionTest, GivenTextsReplaceTheEnglishOnes)
+{
+    FileErrorTexts texts;
+    texts.descriptions[static_cast<int>(FileErrorCause::FileNotFound)] = "%1 fehlt (%1).";
+    texts.descriptions[static_cast<int>(FileErrorCause::Generic)] = "Fehler bei %1.";
+    texts.descriptions[static_cast<int>(FileErrorCause::DiskFull)] = "Voll: %1";
+    texts.unnamedFile = "eine unbenannte Datei";
+    const struct {
+        const char* name;
+        FileErrorCause cause;
+        const char* path;
+        int maxLength;
+        const char* expected;
+    } cases[] = {
+        {"own template, second %1 left", FileErrorCause::FileNotFound, "C:\\a.ENH", 255,
+         "C:\\a.ENH fehlt (%1)."},
+        {"%1 in the path left", FileErrorCause::DiskFull, "C:\\%1\\%2", 255, "Voll: C:\\%1\\%2"},
+        {"own unnamed file", FileErrorCause::DiskFull, "", 255, "Voll: eine unbenannte Datei"},
+        {"no own template: English", FileErrorCause::AccessDenied, "C:\\a.ENH", 255,
+         "Access to C:\\a.ENH was denied."},
+        {"outside the table: own generic", static_cast<FileErrorCause>(99), "C:\\a.ENH", 255,
+         "Fehler bei C:\\a.ENH."},
+        {"cut", FileErrorCause::DiskFull, "C:\\abc", 9, "Voll: C:\\"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_STREQ(FileErrorDescription(c.cause, c.path, texts, c.maxLength), c.expected) << c.name;
+    }
+    EXPECT_STREQ(FileErrorDescription(FileErrorCause::DiskFull, "", FileErrorTexts()),
+                 "Disk full while accessing an unnamed file.");
+}
+
+TEST(FileErrorDescriptionTest, CaptionIsTheTextsOwnOrError)
+{
+    FileErrorTexts texts;
+    EXPECT_STREQ(FileErrorCaption(texts), "Error");
+    texts.caption = "Fehler";
+    EXPECT_STREQ(FileErrorCaption(texts), "Fehler");
+}
+
 } // namespace
