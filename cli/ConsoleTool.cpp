@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdarg>
+#include <functional>
 #include <initializer_list>
 #include <iterator>
 #include <memory>
@@ -251,19 +252,28 @@ Ending EndingOf(UpgradeOutcome outcome)
 // no device gives under Wine.
 constexpr DWORD kNoSuchDevice = 433;
 
+// The words of a port's reason: the language file's in the lines of the
+// link commands; the built-in English ones in --json, which scripts read, and
+// in the port listing, which runs without the language file.
+using TextOf = std::function<CString(int number)>;
+CString BuiltInText(int number)
+{
+    return CLanguageTable::BuiltInText(number);
+}
+
 // Why a port could not be opened, from the system's error: the two every
 // technician meets in plain words, any other as the system puts it.
-CString PortErrorText(DWORD error)
+CString PortErrorText(DWORD error, const TextOf& text = BuiltInText)
 {
     switch (error) {
     case ERROR_ACCESS_DENIED: // a COM port is opened without sharing
     case ERROR_SHARING_VIOLATION:
-        return "in use";
+        return text(TextNo::kCliPortInUse);
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case kNoSuchDevice:
     case ERROR_DEV_NOT_EXIST:
-        return "not present";
+        return text(TextNo::kCliPortNotPresent);
     default:
         break;
     }
@@ -515,8 +525,10 @@ Ending CConsoleTool::LinkCommand()
     if (result.outcome == UpgradeOutcome::PortNotOpened) {
         // After the language text, which cannot know it: the system's reason.
         m_portError = PortErrorText(link.GetOpenError());
+        const CString reason =
+            PortErrorText(link.GetOpenError(), [this](int number) { return Text(number); });
         Print(m_api, m_env.err, "%s: %s\n", kProgram,
-              Fill(Text(TextNo::kCliPortNotOpened), {Number(m_args.port), m_portError}).GetString());
+              Fill(Text(TextNo::kCliPortNotOpened), {Number(m_args.port), reason}).GetString());
     }
     for (const CString& warning : journal.Warnings()) {
         Print(m_api, m_env.err, "%s: %s\n", kProgram, Fill(Text(TextNo::kCliWarning), {warning}).GetString());

@@ -66,6 +66,8 @@ const AddedText kAdded[] = {
     {10040026, "the history could not keep the record read, so nothing was written; record_before below is "
                "that record"},
     {10040027, "COM%1 cannot be opened: %2"},
+    {10040028, "in use"},
+    {10040029, "not present"},
 };
 
 const int kKeyWidth = 8;
@@ -184,6 +186,12 @@ const char* CLanguageTable::GetText(int number)
     if (number < 0 || number >= GetCount() || number >= m_textCount)
         return kNoText;
     return TurnEscapes(m_texts[number]);
+}
+
+const char* CLanguageTable::BuiltInText(int number)
+{
+    const bool added = number >= TextNo::kFirstAdded && number < TextNo::kAddedEnd;
+    return added ? kAdded[number - TextNo::kFirstAdded].english : kNoText;
 }
 
 int CLanguageTable::SelectLanguage(const char* name)

@@ -44,6 +44,9 @@ public:
     // outside 0 to 47, and any number while no texts are loaded, give an
     // empty text.
     const char* GetText(int number);
+    // The built-in English of an added text, for words that are shown
+    // without a language file (and never turned by one); empty for others.
+    static const char* BuiltInText(int number);
     int GetCount() const
     {
         return kTextCount;

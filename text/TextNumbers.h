@@ -115,6 +115,9 @@ constexpr int kCliInterruptedCancelled = 133; // the answer Cancel to a Retry pr
 constexpr int kCliInterruptedAfter = 134;     // %1 how the run had ended (its --json word)
 constexpr int kCliInterruptedNothingWritten = 135;
 constexpr int kCliHistoryNotKept = 136;
-constexpr int kCliPortNotOpened = 137; // %1 the port number, %2 the system's reason
-constexpr int kAddedEnd = 138;
+constexpr int kCliPortNotOpened = 137; // %1 the port number, %2 the reason
+// The reasons a technician meets most for a port that cannot be opened.
+constexpr int kCliPortInUse = 138;
+constexpr int kCliPortNotPresent = 139;
+constexpr int kAddedEnd = 140;
 } // namespace TextNo

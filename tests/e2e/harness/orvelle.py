@@ -132,7 +132,9 @@ ADDED_TEXT_KEYS = {TextNo.kMorePortsLabel: 10005103, TextNo.kVerifyFailed: 10020
                    TextNo.kCliInterruptedAfter: 10040024,
                    TextNo.kCliInterruptedNothingWritten: 10040025,
                    TextNo.kCliHistoryNotKept: 10040026,
-                   TextNo.kCliPortNotOpened: 10040027}
+                   TextNo.kCliPortNotOpened: 10040027,
+                   TextNo.kCliPortInUse: 10040028,
+                   TextNo.kCliPortNotPresent: 10040029}
 assert len(ADDED_TEXT_KEYS) == TextNo.kAddedEnd - TextNo.kFirstAdded
 
 

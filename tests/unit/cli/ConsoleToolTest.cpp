@@ -171,7 +171,8 @@ TEST(ConsoleTool, RetriesAreOneBudgetForTheWholeRun)
 
 // The tool's own lines come from the language file: the answers to Retry
 // prompts, the warning prefix, a refused restore's reason and a port that
-// cannot be opened; a file from before those rows gives the English ones.
+// cannot be opened, with its reason; a file from before those rows gives the
+// English ones.
 TEST(ConsoleTool, OwnLinesSpeakTheLanguageFile)
 {
     const struct {
@@ -189,7 +190,7 @@ TEST(ConsoleTool, OwnLinesSpeakTheLanguageFile)
          {"orvelle-cli: retrying (1 of 1)\n", "orvelle-cli: no retries left (--retries 1): cancelled\n"},
          "orvelle-cli: warning: ",
          "orvelle-cli: restore refused: the transceiver is QX-5100 ",
-         "orvelle-cli: COM24 cannot be opened: "},
+         "orvelle-cli: COM24 cannot be opened: not present\n"},
         {"German",
          "ORVELLE-de.lng",
          false,
@@ -197,14 +198,15 @@ TEST(ConsoleTool, OwnLinesSpeakTheLanguageFile)
           "orvelle-cli: keine Versuche mehr (--retries 1): abgebrochen\n"},
          "orvelle-cli: Warnung: ",
          "orvelle-cli: Wiederherstellen abgelehnt: Das Funkger\xe4t ist QX-5100 ",
-         "orvelle-cli: COM24 kann nicht ge\xf6" "ffnet werden: "},
+         "orvelle-cli: COM24 kann nicht ge\xf6"
+         "ffnet werden: nicht vorhanden\n"},
         {"German from before these rows",
          "ORVELLE-de.lng",
          true,
          {"orvelle-cli: retrying (1 of 1)\n", "orvelle-cli: no retries left (--retries 1): cancelled\n"},
          "orvelle-cli: warning: ",
          "orvelle-cli: restore refused: the transceiver is QX-5100 ",
-         "orvelle-cli: COM24 cannot be opened: "},
+         "orvelle-cli: COM24 cannot be opened: not present\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
