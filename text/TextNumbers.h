@@ -6,9 +6,9 @@
 // when no texts can be had; orvelle-cli's usage, help and usage errors
 // (among them an unusable --trace or --entry), found before any language
 // file is read; the ports and history commands, which read none; the
-// reasons the system and the history give (port errors, history warnings),
-// put into these texts as they come; and the --json words and the report's
-// fact names, which scripts read.
+// reasons the system and the history give (a port's system error, history
+// warnings), put into these texts as they come; and the --json words and the
+// report's fact names, which scripts read.
 #pragma once
 
 namespace TextNo {
