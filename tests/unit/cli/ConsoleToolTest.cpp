@@ -14,6 +14,7 @@
 #include "upgrade/UpgradeHistory.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/FakeTransceiver.h"
+#include "tests/support/SampleTransceiver.h"
 #include "text/LanguageTable.h"
 #include "upgrade/OptionFormat.h"
 
@@ -31,13 +32,6 @@
 #include <vector>
 
 namespace {
-
-Bytes Padded(const char* text, std::size_t size)
-{
-    Bytes b(size, 0);
-    std::memcpy(b.data(), text, std::min(std::strlen(text), size));
-    return b;
-}
 
 // A shipped language file as text mode reads it; older: without the rows of
 // the texts added last (keys 1004xxxx), as a file from before them.
@@ -127,10 +121,9 @@ bool StartsWith(const Bytes& chunk, const Bytes& frame)
 
 const std::string kRestored(2 * OptionRecord::kSize, 'a');
 
-void Transceiver(FakeTransceiver& fake, const char* version = "V1.20")
+void Transceiver(FakeTransceiver& fake, const char* version = kSampleVersion)
 {
-    fake.identity = Padded("QX-5100", IdentityBlock::kSize);
-    fake.version = Padded(version, kVersionSize);
+    SampleIdentity(fake, kSampleModel, version, IdentityMark::Plain);
     fake.record = Bytes(OptionRecord::kSize, 0x11);
 }
 

@@ -11,6 +11,7 @@
 #include "files/DataFile.h"
 #include "link/RadioCom.h"
 #include "tests/support/MemoryOptionFiles.h"
+#include "tests/support/SampleTransceiver.h"
 #include "tests/support/ScriptedBoxes.h"
 #include "tests/support/FrameBytes.h"
 #include "tests/support/TempFolder.h"
@@ -34,20 +35,10 @@ namespace {
 
 constexpr unsigned kRetryBox = MB_RETRYCANCEL | MB_ICONERROR;
 
-Bytes Padded(const char* text, std::size_t size)
-{
-    Bytes b(size, 0);
-    std::memcpy(b.data(), text, std::min(std::strlen(text), size));
-    return b;
-}
-
 // A transceiver of the given model with a recognisable record.
-void Transceiver(FakeTransceiver& fake, const char* model = "QX-5100")
+void Transceiver(FakeTransceiver& fake, const char* model = kSampleModel)
 {
-    fake.kind = Kind::New;
-    fake.identity = Padded(model, IdentityBlock::kSize);
-    fake.identity[20] = 0x42;
-    fake.version = Padded("V1.20", kVersionSize);
+    SampleIdentity(fake, model);
     fake.record.resize(OptionRecord::kSize);
     for (std::size_t i = 0; i < fake.record.size(); ++i)
         fake.record[i] = static_cast<unsigned char>(0x80 + i);
@@ -352,18 +343,6 @@ TEST(RunCommands, RestoreChecksTheTransceiverThenWritesLikeAnUpgrade)
 
 namespace {
 
-// The transceiver's record made to fit the option file below: its model,
-// option code 00000102 and option type 3, option bytes 3F FF .. FF.
-void FittingRecord(FakeTransceiver& fake)
-{
-    const Bytes model = Padded("QX-5100", kModelNameSize);
-    std::copy(model.begin(), model.end(), fake.record.begin() + OptionRecord::kModelName);
-    const unsigned char code[kOptionCodeSize] = {0x00, 0x00, 0x01, 0x02};
-    std::copy(std::begin(code), std::end(code), fake.record.begin() + OptionRecord::kOptionCode);
-    std::fill(fake.record.begin() + OptionRecord::kOptionBytes, fake.record.end(), 0xFF);
-    fake.record[OptionRecord::kOptionBytes] = 0x3F;
-}
-
 // An option file for the bench's transceiver: on disk for the location check,
 // in memory for the option logic.
 std::string PutOptionFile(Bench& b, const TempFolder& folder, const char* mask,
@@ -450,7 +429,7 @@ TEST(RunModes, PreviewAndSkipUnchangedSendNoWriteFrame)
          '1',
          [](Bench& b) {
              Transceiver(b.fake, "QM-3390X");
-             FittingRecord(b.fake);
+             FitSampleRecord(b.fake);
          },
          UpgradeOutcome::RefusedModel,
          {{TextNo::kRefusedModel, MB_ICONERROR}},
@@ -477,7 +456,7 @@ TEST(RunModes, PreviewAndSkipUnchangedSendNoWriteFrame)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Bench b;
-        FittingRecord(b.fake);
+        FitSampleRecord(b.fake);
         if (c.setup)
             c.setup(b);
         TempFolder folder;
@@ -513,7 +492,7 @@ TEST(RunModes, PreviewAndSkipUnchangedSendNoWriteFrame)
     // Skipping only skips what changes nothing: a change is written as by
     // the Upgrade button.
     Bench b;
-    FittingRecord(b.fake);
+    FitSampleRecord(b.fake);
     TempFolder folder;
     const std::string path = PutOptionFile(b, folder, kChangesOptions);
     EXPECT_EQ(b.Run(skip).UpgradeFromFile(1, path.c_str()).outcome, UpgradeOutcome::Written);
@@ -585,7 +564,7 @@ TEST(RunModes, VerifyReadsTheRecordBackOverASecondConnection)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Bench b;
-        FittingRecord(b.fake);
+        FitSampleRecord(b.fake);
         if (c.setup)
             c.setup(b);
         TempFolder folder;

@@ -8,6 +8,7 @@
 #include "res/resource.h"
 #include "tests/support/FileTestSupport.h"
 #include "tests/support/FakeTransceiver.h"
+#include "tests/support/SampleTransceiver.h"
 #include "tests/support/ScriptedBoxes.h"
 #include "upgrade/OptionFormat.h"
 #include "upgrade/UpgradeHistory.h"
@@ -21,27 +22,13 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-Bytes Padded(const char* text, std::size_t size)
+// The sample transceiver with a record of 0x11 bytes made to fit the sample
+// option file.
+void SampleTransceiver(FakeTransceiver& fake, const char* model = kSampleModel)
 {
-    Bytes b(size, 0);
-    std::memcpy(b.data(), text, std::min(std::strlen(text), size));
-    return b;
-}
-
-// A sample transceiver: model QX-5100, version V1.20, option code 00000102,
-// option type 3.
-void SampleTransceiver(FakeTransceiver& fake, const char* model = "QX-5100")
-{
-    fake.kind = FakeTransceiver::Kind::New;
-    fake.identity = Padded(model, IdentityBlock::kSize);
-    fake.identity[20] = 0x42;
-    fake.version = Padded("V1.20", kVersionSize);
+    SampleIdentity(fake, model);
     fake.record = Bytes(OptionRecord::kSize, 0x11);
-    std::memcpy(&fake.record[OptionRecord::kModelName], Padded(model, kModelNameSize).data(), kModelNameSize);
-    const unsigned char code[4] = {0x00, 0x00, 0x01, 0x02};
-    std::memcpy(&fake.record[OptionRecord::kOptionCode], code, 4);
-    std::fill(fake.record.begin() + OptionRecord::kOptionBytes, fake.record.end(), 0xFF);
-    fake.record[OptionRecord::kOptionBytes] = 0x3F;
+    FitSampleRecord(fake, model);
 }
 
 bool Sent(const FakeTransceiver& fake, const Bytes& frame)
