@@ -305,6 +305,7 @@ class OrvelleApp:
         shutil.copy(exe_path(), self.exe)
         shutil.copy(lng or os.path.join(SOURCE_DIR, 'res', 'ORVELLE.lng'), os.path.join(self.folder, 'ORVELLE.lng'))
         self.ini_path = os.path.join(self.folder, 'ORVELLE.ini')
+        self.wine_log = self.folder + '.wine.log'
         self.data_dir = os.path.join(self.folder, 'Data')
         if ini is not None:
             self.write_ini(ini)
@@ -357,9 +358,11 @@ class OrvelleApp:
     # -- running --------------------------------------------------------------
     def launch(self, env=None, timeout=15.0):
         """Starts the program; returns once Windows knows its process id."""
-        self.proc = subprocess.Popen(['wine', self.exe], cwd=self.folder, env=env or self.session.env,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                     preexec_fn=_die_with_parent)
+        # What Wine itself says (a loader or server failure) goes to a log
+        # beside the program's folder, so a failed start can say why.
+        with open(self.wine_log, 'ab') as log:
+            self.proc = subprocess.Popen(['wine', self.exe], cwd=self.folder, env=env or self.session.env,
+                                         stdout=subprocess.DEVNULL, stderr=log, preexec_fn=_die_with_parent)
         target = windows_path(self.exe).lower()
         limit = time.monotonic() + timeout
         while self.pid is None:
@@ -368,7 +371,8 @@ class OrvelleApp:
                     self.pid = p['pid']
             if self.pid is None:
                 if self.proc.poll() is not None or time.monotonic() > limit:
-                    raise AssertionError('ORVELLE.exe did not start (exit %r)' % self.proc.poll())
+                    raise AssertionError('ORVELLE.exe did not start (exit %r)%s' % (self.proc.poll(),
+                                                                                    self.wine_said()))
                 time.sleep(0.02)
         return self
 
@@ -389,7 +393,8 @@ class OrvelleApp:
                 self.hwnd = main
                 return self.info()
             if self.proc.poll() is not None:
-                raise AssertionError('ORVELLE.exe ended at start with %r' % self.proc.returncode)
+                raise AssertionError('ORVELLE.exe ended at start with %r%s' % (self.proc.returncode,
+                                                                                self.wine_said()))
             if time.monotonic() > limit:
                 raise AssertionError('no %s within %.0f s' % ('message box' if expect_box else 'main dialog',
                                                              timeout))
@@ -414,7 +419,8 @@ class OrvelleApp:
                 self.hwnd = main
                 return seen
             if self.proc.poll() is not None:
-                raise AssertionError('ORVELLE.exe ended at start with %r' % self.proc.returncode)
+                raise AssertionError('ORVELLE.exe ended at start with %r%s' % (self.proc.returncode,
+                                                                                self.wine_said()))
             if time.monotonic() > limit:
                 raise AssertionError('no main dialog within %.0f s' % timeout)
             time.sleep(0.02)
@@ -455,6 +461,17 @@ class OrvelleApp:
         self.kill()
         if not keep_folder and not os.environ.get('ORVELLE_E2E_KEEP'):
             shutil.rmtree(self.folder, ignore_errors=True)
+            if os.path.exists(self.wine_log):
+                os.remove(self.wine_log)
+
+    def wine_said(self):
+        """For a failure message: the end of what Wine wrote on stderr."""
+        try:
+            with open(self.wine_log, 'rb') as f:
+                said = f.read()[-2000:].decode('utf-8', 'replace').strip()
+        except OSError:
+            return ''
+        return ('; Wine said:\n' + said) if said else '; Wine said nothing'
 
     # -- the main dialog ------------------------------------------------------
     def info(self):
