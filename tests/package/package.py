@@ -328,6 +328,7 @@ class PackagedApp(OrvelleApp):
         self.ini_path = os.path.join(folder, 'ORVELLE.ini')
         self.data_dir = os.path.join(folder, 'Data')
         self.command = command or ['wine', self.exe]
+        self.wine_log = None  # started its own way: Wine's words are not kept
         # Windows names a program inside the prefix by its drive C: path.
         dos = subprocess.run(['winepath', '-w', self.exe], env=session.env, stdout=subprocess.PIPE,
                              stderr=subprocess.DEVNULL, check=True, timeout=60).stdout.decode().strip()

@@ -461,11 +461,13 @@ class OrvelleApp:
         self.kill()
         if not keep_folder and not os.environ.get('ORVELLE_E2E_KEEP'):
             shutil.rmtree(self.folder, ignore_errors=True)
-            if os.path.exists(self.wine_log):
+            if self.wine_log and os.path.exists(self.wine_log):
                 os.remove(self.wine_log)
 
     def wine_said(self):
         """For a failure message: the end of what Wine wrote on stderr."""
+        if not self.wine_log:
+            return ''
         try:
             with open(self.wine_log, 'rb') as f:
                 said = f.read()[-2000:].decode('utf-8', 'replace').strip()
