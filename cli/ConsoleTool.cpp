@@ -1,7 +1,6 @@
 #include "cli/ConsoleTool.h"
 
 #include "cli/CliArgs.h"
-#include "text/Json.h"
 #include "cli/ConsoleInterrupt.h"
 #include "cli/ConsoleText.h"
 #include "files/DataFile.h"
@@ -11,6 +10,8 @@
 #include "link/PortList.h"
 #include "link/PortScan.h"
 #include "link/RadioCom.h"
+#include "text/FillText.h"
+#include "text/Json.h"
 #include "text/LanguageTable.h"
 #include "text/TextNumbers.h"
 #include "upgrade/DataFileOptionFiles.h"
@@ -80,30 +81,6 @@ std::string Utf8FromAnsi(const CString& text)
         utf8Size)
         return ansi;
     return utf8;
-}
-
-// A language text with "%1" to "%9" each replaced by its value, once and in
-// one pass: a value that holds "%2" stays as it is. '%' and the digits are
-// never the trail byte of a double-byte character.
-CString Fill(const CString& format, std::initializer_list<CString> values)
-{
-    const std::string& text = format.str();
-    std::vector<bool> used(values.size(), false);
-    std::string filled;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const std::size_t which =
-            text[i] == '%' && i + 1 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9'
-                ? static_cast<std::size_t>(text[i + 1] - '1')
-                : values.size();
-        if (which < values.size() && !used[which]) {
-            used[which] = true;
-            filled += values.begin()[which].str();
-            ++i;
-        } else {
-            filled += text[i];
-        }
-    }
-    return CString(filled.c_str());
 }
 
 CString Number(int value)
@@ -182,11 +159,11 @@ private:
         }
         if (m_used < m_retries) {
             ++m_used;
-            const CString line = Fill(Text(TextNo::kCliRetrying), {Number(m_used), Number(m_retries)});
+            const CString line = FillText(Text(TextNo::kCliRetrying), {Number(m_used), Number(m_retries)});
             Print(m_api, m_err, "%s: %s\n", kProgram, line.GetString());
             return IDRETRY;
         }
-        const CString line = Fill(Text(TextNo::kCliNoRetriesLeft), {Number(m_retries)});
+        const CString line = FillText(Text(TextNo::kCliNoRetriesLeft), {Number(m_retries)});
         Print(m_api, m_err, "%s: %s\n", kProgram, line.GetString());
         return IDCANCEL;
     }
@@ -252,28 +229,25 @@ Ending EndingOf(UpgradeOutcome outcome)
 // no device gives under Wine.
 constexpr DWORD kNoSuchDevice = 433;
 
-// The words of a port's reason: the language file's in the lines of the
-// link commands; the built-in English ones in --json, which scripts read, and
-// in the port listing, which runs without the language file.
-using TextOf = std::function<CString(int number)>;
-CString BuiltInText(int number)
-{
-    return CLanguageTable::BuiltInText(number);
-}
-
 // Why a port could not be opened, from the system's error: the two every
-// technician meets in plain words, any other as the system puts it.
-CString PortErrorText(DWORD error, const TextOf& text = BuiltInText)
+// technician meets in plain words, any other as the system puts it. The
+// words are those of texts in the lines of the link commands; without texts
+// the built-in English ones, as --json (which scripts read) and the port
+// listing (which runs without the language file) show them.
+CString PortErrorText(DWORD error, CLanguageTable* texts = nullptr)
 {
+    const auto words = [texts](int number) {
+        return CString(texts ? texts->GetText(number) : CLanguageTable::BuiltInText(number));
+    };
     switch (error) {
     case ERROR_ACCESS_DENIED: // a COM port is opened without sharing
     case ERROR_SHARING_VIOLATION:
-        return text(TextNo::kCliPortInUse);
+        return words(TextNo::kCliPortInUse);
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case kNoSuchDevice:
     case ERROR_DEV_NOT_EXIST:
-        return text(TextNo::kCliPortNotPresent);
+        return words(TextNo::kCliPortNotPresent);
     default:
         break;
     }
@@ -499,7 +473,7 @@ Ending CConsoleTool::LinkCommand()
         // Stopped after the write frame had begun, or the run ended
         // otherwise meanwhile: the transceiver did not take the record.
         Print(m_api, m_env.err, "%s: %s\n", kProgram,
-              Fill(Text(TextNo::kCliInterruptedAfter), {CString(ending.word)}).GetString());
+              FillText(Text(TextNo::kCliInterruptedAfter), {CString(ending.word)}).GetString());
         ending = {kExitInterrupted, Word::kInterrupted};
     } else if (result.outcome == UpgradeOutcome::Interrupted) {
         Print(m_api, m_env.err, "%s: %s\n", kProgram,
@@ -514,10 +488,10 @@ Ending CConsoleTool::LinkCommand()
         m_warnings.push_back(Text(TextNo::kVersionRecommended));
     }
     if (result.outcome == UpgradeOutcome::OtherTransceiver) {
-        const CString reason =
-            Fill(Text(TextNo::kCliRestoreRefused), {HistoryModelName(result.identity.data()),
-                                                    HexLower(result.identity.data(), result.identity.size()),
-                                                    Number(m_args.entry), row.model, row.identity});
+        const CString reason = FillText(Text(TextNo::kCliRestoreRefused),
+                                        {HistoryModelName(result.identity.data()),
+                                         HexLower(result.identity.data(), result.identity.size()),
+                                         Number(m_args.entry), row.model, row.identity});
         ending = Fail(ending.exit, ending.word, reason);
     }
     if (m_message.IsEmpty())
@@ -525,13 +499,13 @@ Ending CConsoleTool::LinkCommand()
     if (result.outcome == UpgradeOutcome::PortNotOpened) {
         // After the language text, which cannot know it: the system's reason.
         m_portError = PortErrorText(link.GetOpenError());
-        const CString reason =
-            PortErrorText(link.GetOpenError(), [this](int number) { return Text(number); });
+        const CString reason = PortErrorText(link.GetOpenError(), &texts);
         Print(m_api, m_env.err, "%s: %s\n", kProgram,
-              Fill(Text(TextNo::kCliPortNotOpened), {Number(m_args.port), reason}).GetString());
+              FillText(Text(TextNo::kCliPortNotOpened), {Number(m_args.port), reason}).GetString());
     }
     for (const CString& warning : journal.Warnings()) {
-        Print(m_api, m_env.err, "%s: %s\n", kProgram, Fill(Text(TextNo::kCliWarning), {warning}).GetString());
+        Print(m_api, m_env.err, "%s: %s\n", kProgram,
+              FillText(Text(TextNo::kCliWarning), {warning}).GetString());
         m_warnings.push_back(warning);
     }
     AddFacts(result);

@@ -180,7 +180,7 @@ const char* CLanguageTable::GetText(int number)
     if (added && m_textCount > 0) {
         CString& text = m_addedTexts[number - TextNo::kFirstAdded];
         if (text.IsEmpty())
-            text = kAdded[number - TextNo::kFirstAdded].english;
+            text = BuiltInText(number);
         return TurnEscapes(text);
     }
     if (number < 0 || number >= GetCount() || number >= m_textCount)

@@ -4,6 +4,7 @@
 #include "framework/AppMessageBox.h"
 #include "link/LineTrace.h"
 #include "link/RadioCom.h"
+#include "text/FillText.h"
 #include "text/LanguageTable.h"
 #include "text/TextNumbers.h"
 #include "upgrade/OptionFormat.h"
@@ -36,29 +37,6 @@ Stopped StopOf(int code)
     default: // no entry, another option type, another model
         return {UpgradeOutcome::NoOption, TextNo::kNoOptionForTransceiver};
     }
-}
-
-// The template with "%1" and "%2" replaced, each once and in one pass, so
-// that a reason holding "%2" stays as it is. '%' and the digits are never
-// the trail byte of a double-byte character.
-CString Fill(const CString& format, const CString& first, const CString& second)
-{
-    const std::string& text = format.str();
-    std::string filled;
-    bool used[2] = {};
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == '1' || text[i + 1] == '2')) {
-            const int which = text[i + 1] - '1';
-            if (!used[which]) {
-                used[which] = true;
-                filled += (which == 0 ? first : second).str();
-                ++i;
-                continue;
-            }
-        }
-        filled += text[i];
-    }
-    return CString(filled);
 }
 
 } // namespace
@@ -189,8 +167,9 @@ bool CUpgradeRun::RecordKept(UpgradeResult& result)
         return true;
     // The record read is kept nowhere but in this question: written over, it
     // could not be put back. The user decides, No being the safe default.
-    const CString question = Fill(Text(TextNo::kWriteWithoutHistory), reason,
-                                  HexLower(result.recordBefore.data(), result.recordBefore.size()));
+    const CString question =
+        FillText(Text(TextNo::kWriteWithoutHistory),
+                 {reason, HexLower(result.recordBefore.data(), result.recordBefore.size())});
     if (OwnedMessageBox(m_env.owner, question, Text(TextNo::kCaptionQuestion),
                         MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES)
         return true;
