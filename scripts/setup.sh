@@ -38,6 +38,11 @@ have python3 || need+=(python3)
 # Packaging: the installer, and the Japanese locale and font its test and
 # the screenshots need.
 have makensis || need+=(nsis)
+# Signing (and the throw-away certificate its test makes), and the YAML
+# reader of the manifest test.
+have osslsigncode || need+=(osslsigncode)
+have openssl || need+=(openssl)
+pkg_installed python3-yaml || need+=(python3-yaml)
 have localedef || need+=(locales)
 pkg_installed fonts-ipafont-gothic || need+=(fonts-ipafont-gothic)
 

@@ -8,7 +8,12 @@
 #   win64       the 64-bit build under Wine: unit tests
 #   win32-release, win64-release
 #               the optimised programs, their packages (CPack, into
-#               build/package/) and the package tests under Wine
+#               build/package/, with the winget and Scoop manifests) and the
+#               package tests under Wine
+#   win64-signed
+#               the release of the target that runs here, signed with a
+#               throw-away certificate (build/package-signed/), its
+#               signatures checked and its installer and programs run
 # ORVELLE_BUILD_ROOT moves the build folders (default: build/ in the tree).
 # ORVELLE_FUZZ_SECONDS sets each fuzz target's run (default 20).
 set -euo pipefail
@@ -156,6 +161,19 @@ for target in win32 win64; do
     cmake --build "$build/$target-release" --target package
     if [ "$runs" -eq 1 ]; then
         run_ctest "$target-release" --test-dir "$build/$target-release"
+        # The same release signed with a throw-away certificate, packaged
+        # apart from the real packages: its signatures checked, the signed
+        # installer and programs run.
+        echo "== $target signed release (throw-away certificate)"
+        rm -rf "$build/test-certificate"
+        scripts/make-test-certificate "$build/test-certificate"
+        configure_and_build "$build/$target-signed" --toolchain "$root/$toolchain" -DCMAKE_BUILD_TYPE=Release \
+            -DORVELLE_TESTS=OFF -DORVELLE_PACKAGE_TESTS=ON -DORVELLE_NATIVE_BUILD_DIR="$build/native" \
+            -DORVELLE_PACKAGE_DIR="$build/package-signed" \
+            -DORVELLE_SIGN_PKCS12="$build/test-certificate/orvelle-test.p12" \
+            -DORVELLE_SIGN_PASSWORD_FILE="$build/test-certificate/password.txt"
+        cmake --build "$build/$target-signed" --target package
+        run_ctest "$target-signed" --test-dir "$build/$target-signed" -L signed
     else
         # Read, not run: the packages' files, headers and manifests.
         run_ctest "$target-release (inspected)" --test-dir "$build/$target-release" -L inspect

@@ -259,6 +259,24 @@ def check_release_program(test, path, target):
     check_manifest(test, name, data, PROGRAMS[name])
 
 
+def wine(env, *args, timeout=120):
+    """Runs a Windows program (or a Wine tool) to its end; its output on stdout."""
+    return subprocess.run(['wine'] + list(args), env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                          stdin=subprocess.DEVNULL, timeout=timeout)
+
+
+def shell_folder(env, variable):
+    """A folder as Windows names it in an environment variable (LOCALAPPDATA)."""
+    out = wine(env, 'cmd', '/c', 'echo %' + variable + '%').stdout.decode().strip()
+    assert out and '%' not in out, out
+    return out
+
+
+def unix_path(env, dos):
+    return subprocess.run(['winepath', '-u', dos], env=env, stdout=subprocess.PIPE, check=True,
+                          stderr=subprocess.DEVNULL, timeout=60).stdout.decode().strip()
+
+
 def run_console(path, env, args=('--version',), timeout=60):
     """Runs a console program under Wine; its exit code and output."""
     proc = subprocess.run(['wine', path] + list(args), env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,

@@ -51,19 +51,15 @@ class Installer(OrvelleTestCase):
     # -- Windows as the installer sees it -----------------------------------
     @classmethod
     def wine(cls, *args, timeout=120):
-        return subprocess.run(['wine'] + list(args), env=cls.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                              stdin=subprocess.DEVNULL, timeout=timeout)
+        return package.wine(cls.env, *args, timeout=timeout)
 
     @classmethod
     def shell_folder(cls, variable):
-        out = cls.wine('cmd', '/c', 'echo %' + variable + '%').stdout.decode().strip()
-        assert out and '%' not in out, out
-        return out
+        return package.shell_folder(cls.env, variable)
 
     @classmethod
     def unix_path(cls, dos):
-        return subprocess.run(['winepath', '-u', dos], env=cls.env, stdout=subprocess.PIPE, check=True,
-                              stderr=subprocess.DEVNULL, timeout=60).stdout.decode().strip()
+        return package.unix_path(cls.env, dos)
 
     def uninstall_entry(self):
         """The values of the uninstall key, or None when there is none."""
