@@ -20,45 +20,6 @@ endif()
 # Everything lies in the program's folder: the program finds ORVELLE.lng and
 # keeps its settings and history beside itself.
 install(TARGETS ${ORVELLE_PACKAGE_PROGRAMS} RUNTIME DESTINATION .)
-
-# Code signing. Given a code-signing certificate (a PKCS#12 file and a file
-# holding its password), the packages' programs, the uninstaller and the
-# installer are signed with SHA-256 (osslsigncode), timestamped when a
-# timestamp address is given. The three values come from these cache
-# variables or, at the first configuration, from environment variables of the
-# same names. Without a certificate nothing is signed.
-set(ORVELLE_SIGN_PKCS12 "$ENV{ORVELLE_SIGN_PKCS12}" CACHE FILEPATH "Code-signing certificate (PKCS#12)")
-set(ORVELLE_SIGN_PASSWORD_FILE "$ENV{ORVELLE_SIGN_PASSWORD_FILE}" CACHE FILEPATH
-    "File holding the certificate's password")
-set(ORVELLE_SIGN_TIMESTAMP_URL "$ENV{ORVELLE_SIGN_TIMESTAMP_URL}" CACHE STRING
-    "RFC 3161 timestamp server for the signatures (none: not timestamped)")
-set(ORVELLE_SIGNED OFF)
-if(ORVELLE_SIGN_PKCS12)
-    if(NOT EXISTS "${ORVELLE_SIGN_PKCS12}" OR NOT EXISTS "${ORVELLE_SIGN_PASSWORD_FILE}")
-        message(FATAL_ERROR "Code signing: ORVELLE_SIGN_PKCS12 (${ORVELLE_SIGN_PKCS12}) and "
-                            "ORVELLE_SIGN_PASSWORD_FILE (${ORVELLE_SIGN_PASSWORD_FILE}) must both name files")
-    endif()
-    find_program(ORVELLE_OSSLSIGNCODE osslsigncode REQUIRED)
-    set(ORVELLE_SIGNED ON)
-    # One script signs one file in place: the install step runs it on each
-    # staged program, makensis on the uninstaller and the installer.
-    set(ORVELLE_SIGN_SCRIPT ${CMAKE_BINARY_DIR}/sign-file.cmake)
-    configure_file(${PROJECT_SOURCE_DIR}/packaging/SignFile.cmake.in ${ORVELLE_SIGN_SCRIPT} @ONLY)
-    foreach(program ${ORVELLE_PACKAGE_PROGRAMS})
-        install(CODE "
-            execute_process(COMMAND \"${CMAKE_COMMAND}\" \"-DORVELLE_SIGN_FILE=\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/$<TARGET_FILE_NAME:${program}>\"
-                                    -P \"${ORVELLE_SIGN_SCRIPT}\" RESULT_VARIABLE signed)
-            if(NOT signed EQUAL 0)
-                message(FATAL_ERROR \"$<TARGET_FILE_NAME:${program}> could not be signed\")
-            endif()")
-    endforeach()
-    set(CPACK_NSIS_ORVELLE_SIGNING
-        "!uninstfinalize '\"${CMAKE_COMMAND}\" -DORVELLE_SIGN_FILE=\"%1\" -P \"${ORVELLE_SIGN_SCRIPT}\"' = 0\n!finalize '\"${CMAKE_COMMAND}\" -DORVELLE_SIGN_FILE=\"%1\" -P \"${ORVELLE_SIGN_SCRIPT}\"' = 0")
-    message(STATUS "Code signing: the packages' programs and installers are signed with ${ORVELLE_SIGN_PKCS12}")
-else()
-    set(CPACK_NSIS_ORVELLE_SIGNING "; not signed: the build was given no certificate")
-    message(STATUS "Code signing: no certificate given (ORVELLE_SIGN_PKCS12); nothing is signed")
-endif()
 install(FILES ${PROJECT_SOURCE_DIR}/res/ORVELLE.lng ${PROJECT_SOURCE_DIR}/res/ORVELLE-de.lng
     ${PROJECT_SOURCE_DIR}/res/ORVELLE-ja.lng DESTINATION .)
 # English under its own name too, so a technician who copied another
@@ -100,6 +61,9 @@ string(REGEX REPLACE "-${ORVELLE_PACKAGE_PLATFORM}-setup$" "-win64-setup.exe" CP
     ${ORVELLE_SETUP_NAME})
 set(CPACK_NSIS_ORVELLE_PLATFORM ${ORVELLE_PACKAGE_PLATFORM})
 set(CPACK_NSIS_ORVELLE_RUNNING_MUTEX ${ORVELLE_RUNNING_MUTEX})
+# A build given a certificate signs the uninstaller and the installer too
+# (cmake/Signing.cmake).
+set(CPACK_NSIS_ORVELLE_SIGNING ${ORVELLE_NSIS_SIGNING})
 
 # The manifests for Windows' package managers, written beside the packages
 # (packaging/WriteManifests.cmake). The address the packages will be
