@@ -194,6 +194,48 @@ class Installer(OrvelleTestCase):
         self.install()
         self.check_installed(user_files=[f for f in before if f not in package.PACKAGE_FILES + [UNINSTALLER]])
 
+    def refused_for_a_mark_it_may_not_look_at(self):
+        """The running mark in a state the installer cannot open: a mutex of
+        another user or of a copy started as administrator, whose descriptor
+        refuses this user even the look (ERROR_ACCESS_DENIED on Windows; Wine
+        does not enforce it and lets the look through), and an object of the
+        mark's name that is no mutex (ERROR_INVALID_HANDLE, which Wine shows
+        too). Only "not found" means that no copy runs: in each state the
+        silent install ends with exit code 2 and changes nothing."""
+        before = self.snapshot()
+        entry = self.uninstall_entry()
+        for kind in ('mutex', 'event'):
+            with self.subTest(mark=kind):
+                holder = subprocess.Popen(['wine', os.environ['ORVELLE_HOLDMARK'], kind,
+                                           os.environ['ORVELLE_RUNNING_MUTEX'], 'D:'],
+                                          env=self.env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                          stderr=subprocess.DEVNULL)
+                self.addCleanup(holder.kill)
+                self.assertEqual(holder.stdout.readline().strip(), b'held')
+                self.assertEqual(self.wine(self.setup, '/S').returncode, 2,
+                                 'installed while a mark it could not open was there')
+                self.assertEqual(self.snapshot(), before, 'files changed by the refused install')
+                self.assertEqual(self.uninstall_entry(), entry)
+                holder.stdin.close()
+                self.assertEqual(holder.stdout.readline().strip(), b'released')
+                holder.wait(timeout=60)
+
+    def stopped_by_a_failing_uninstaller(self):
+        """The installed version's uninstaller, run first to take its own
+        files away, fails (here a program that exits with 2 in its place):
+        the installation stops with exit code 2 before it changes anything."""
+        uninstaller = os.path.join(self.folder, UNINSTALLER)
+        with open(uninstaller, 'rb') as f:
+            kept = f.read()
+        shutil.copyfile(os.environ['ORVELLE_HOLDMARK'], uninstaller)  # without arguments: exit code 2
+        before = self.snapshot()
+        entry = self.uninstall_entry()
+        self.assertEqual(self.wine(self.setup, '/S').returncode, 2, 'installed over a failed uninstall')
+        self.assertEqual(self.snapshot(), before, 'files changed after the failed uninstall')
+        self.assertEqual(self.uninstall_entry(), entry)
+        with open(uninstaller, 'wb') as f:
+            f.write(kept)
+
     def fails_on_unwritable_file(self):
         """A file the installer cannot write fails the install with a
         non-zero exit code instead of being skipped (a directory stands
@@ -213,6 +255,8 @@ class Installer(OrvelleTestCase):
         self.check_installed()
         self.upgrade_through_shortcut()
         self.refused_while_running()
+        self.refused_for_a_mark_it_may_not_look_at()
+        self.stopped_by_a_failing_uninstaller()
         self.fails_on_unwritable_file()
 
         # The user's files: settings (written at the close), history, the
