@@ -437,6 +437,30 @@ class CliTests(OrvelleTestCase):
         self.assertIn("Can't read language file", res.err)
         self.assertEqual(radio.received(heard_only=False), b'')
 
+    # -- the machine's own serial devices -------------------------------------
+    def test_no_port_reaches_the_machines_own_serial_devices(self):
+        """Wine gives the machine's own /dev/ttyS* the COM numbers its
+        registry leaves free: in a test prefix none below COM256 is left, so
+        no port the tool lists or opens is one of them, whatever the machine
+        has. A fake /dev/ttyS device cannot be made here, so the check reads
+        where each of the prefix's COM numbers leads."""
+        cli = self.cli()
+        radio = self.radio(cli.folder)
+        res = cli.run(['ports', '--json'], radio)
+        self.assertEqual(res.rc, 0, res)
+        listed = [p['port'] for p in res.json['ports']]
+        self.assertEqual(listed, list(range(1, 256)), 'every COM number a program can name is the prefix\'s own')
+        ports = os.path.realpath(os.path.join(self.session.prefix, 'ports'))
+        dosdevices = os.path.join(self.session.prefix, 'dosdevices')
+        for number in listed:
+            link = os.path.join(dosdevices, 'com%d' % number)
+            target = os.readlink(link) if os.path.islink(link) else ''
+            with self.subTest(port=number):
+                # Into the prefix's ports folder (where a test links a pty),
+                # not beyond it.
+                self.assertEqual(os.path.realpath(os.path.dirname(target)), ports,
+                                 'COM%d leads to %r' % (number, target))
+
     # -- a port above COM20, by its name ---------------------------------------
     def test_a_cable_on_com23(self):
         cli = self.cli()
