@@ -18,9 +18,9 @@ sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import package  # noqa: E402
 from harness.ids import Res, TextNo  # noqa: E402
-from harness.orvelle import OrvelleTestCase, run, same_text  # noqa: E402
+from harness.orvelle import OrvelleTestCase, run, same_text, windows_path  # noqa: E402
 from harness.radiosim import Radiosim  # noqa: E402
-from harness.ui import IDOK  # noqa: E402
+from harness.ui import IDCANCEL, IDOK, IDRETRY  # noqa: E402
 from harness.sample import MODEL, RECORD, enh, enhtool, merged  # noqa: E402
 
 UNINSTALL_KEY = r'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvelle'
@@ -170,27 +170,77 @@ class Installer(OrvelleTestCase):
         # Settings are kept beside the program: the folder is writable.
         self.assertEqual(app.ini('ComPort'), str(PORT))
 
-    def refused_while_running(self):
-        """With the installed ORVELLE.exe running, a silent install and a
-        silent uninstall fail and change no file (Windows could replace
-        neither the running program nor delete it); once it is closed the
-        install goes through."""
-        app = package.PackagedApp(self.session, self.folder)
-        self.addCleanup(app.kill)
-        app.start(env=self.env)
-        before = self.snapshot()
-        entry = self.uninstall_entry()
+    def check_refused(self, running, before, entry):
+        """A silent install and a silent uninstall, each ended at once with
+        exit code 2 while a program of the installation runs, no file changed."""
         # The uninstaller in place (_?=), so its own exit code comes back.
         for what, command in (('install', [self.setup, '/S']),
                               ('uninstall', [os.path.join(self.folder, UNINSTALLER), '/S',
                                              '_?=' + self.programs_dos])):
-            with self.subTest(refused=what):
-                self.assertNotEqual(self.wine(*command).returncode, 0, '%s went on over a running program' % what)
+            with self.subTest(refused=what, running=running):
+                self.assertEqual(self.wine(*command).returncode, 2, '%s went on over a running %s' % (what, running))
                 self.assertEqual(self.snapshot(), before, 'files changed by the refused %s' % what)
                 self.assertEqual(self.uninstall_entry(), entry)
                 self.assertTrue(os.path.isfile(self.shortcut))
+
+    def answer_the_running_box(self, before):
+        """The installer run by hand while the program runs asks to close it:
+        Retry asks again while it still runs, Cancel ends the installer with
+        exit code 2, nothing changed."""
+        pid = self.drv.start(windows_path(self.setup))
+        box = self.drv.wait_message_box(pid, timeout_ms=60000)
+        self.assertIn('Orvelle is running', box.text)
+        self.drv.press(box, IDRETRY)
+        again = self.drv.wait_message_box(pid, timeout_ms=60000)
+        self.assertIn('Orvelle is running', again.text)
+        self.drv.press(again, IDCANCEL)
+        self.assertEqual(self.drv.wait_exit(pid, timeout_ms=60000), 2)
+        self.assertEqual(self.snapshot(), before, 'files changed by the cancelled install')
+
+    def refused_while_running(self):
+        """With an installed program running, ORVELLE.exe and then
+        orvelle-cli.exe in the middle of a long run, a silent install and a
+        silent uninstall end with exit code 2 and change no file (Windows
+        could replace neither the running program nor delete it); once it is
+        closed the install goes through."""
+        self.drv = self.session.ensure_driver()
+        before = self.snapshot()
+        entry = self.uninstall_entry()
+        app = package.PackagedApp(self.session, self.folder)
+        self.addCleanup(app.kill)
+        app.start(env=self.env)
+        self.check_refused('ORVELLE.exe', before, entry)
+        self.answer_the_running_box(before)
         self.assertTrue(app.running())
         self.assertEqual(app.close(), 0)
+
+        # The console tool trying a radio that never answers, for as long as
+        # its retries last.
+        radio = Radiosim(port=PORT, prefix=self.session.prefix, workdir=os.path.join(self.work_root, 'silent-radio'),
+                         model=MODEL, version='V1.20', record=RECORD, silent_after=0)
+        radio.start()
+        self.addCleanup(radio.stop)
+        output = os.path.join(self.work_root, 'silent-radio-cli.txt')
+        with open(output, 'wb') as out:
+            cli = subprocess.Popen(['wine', os.path.join(self.folder, 'orvelle-cli.exe'), 'identify', '--port',
+                                    str(PORT), '--retries', '100'], env=radio.wine_env(self.env),
+                                   stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT)
+        self.addCleanup(cli.kill)
+
+        def said():
+            with open(output, 'rb') as f:
+                return f.read().decode(errors='replace')
+        package.wait_for(lambda: radio.received(heard_only=False) or cli.poll() is not None, 60,
+                         'orvelle-cli to call the radio')
+        self.assertIsNone(cli.poll(), 'orvelle-cli ended: %s' % said())
+        self.check_refused('orvelle-cli.exe', before, entry)
+        self.assertIsNone(cli.poll(), 'orvelle-cli ended meanwhile: %s' % said())
+        cli.kill()
+        cli.wait(timeout=60)
+        package.wait_for(lambda: not any(p['path'].lower().endswith('orvelle-cli.exe')
+                                         for p in self.drv.call('processes')['processes']), 60,
+                         'orvelle-cli to be gone')
+        radio.stop()
         self.install()
         self.check_installed(user_files=[f for f in before if f not in package.PACKAGE_FILES + [UNINSTALLER]])
 
