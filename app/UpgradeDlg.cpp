@@ -6,6 +6,7 @@
 #include "app/Globals.h"
 #include "framework/AppMessageBox.h"
 #include "framework/FileDialog.h"
+#include "framework/Hex.h"
 #include "framework/PaintDC.h"
 #include "framework/Path.h"
 #include "framework/WinApp.h"

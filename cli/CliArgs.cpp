@@ -1,7 +1,7 @@
 #include "cli/CliArgs.h"
 
+#include "framework/Hex.h"
 #include "framework/Mbcs.h"
-#include "upgrade/UpgradeHistory.h"
 
 #include <cstring>
 

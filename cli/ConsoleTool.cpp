@@ -5,6 +5,7 @@
 #include "cli/ConsoleText.h"
 #include "files/DataFile.h"
 #include "framework/AppMessageBox.h"
+#include "framework/Hex.h"
 #include "framework/SystemText.h"
 #include "link/LineTrace.h"
 #include "link/PortList.h"

@@ -2,6 +2,7 @@
 
 #include "files/DataFile.h"
 #include "framework/AppMessageBox.h"
+#include "framework/Hex.h"
 #include "link/LineTrace.h"
 #include "link/RadioCom.h"
 #include "text/FillText.h"
