@@ -148,21 +148,6 @@ bool ParseNumber(const std::string& text, int min, int max, int& value)
     return true;
 }
 
-// "23" of "COM23" (any case); any other text as it is.
-std::string PortNumberText(const std::string& value)
-{
-    static const char kPrefix[] = "COM";
-    const std::size_t length = sizeof(kPrefix) - 1;
-    if (value.size() < length)
-        return value;
-    for (std::size_t i = 0; i < length; ++i) {
-        const char c = value[i];
-        if ((c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c) != kPrefix[i])
-            return value;
-    }
-    return value.substr(length);
-}
-
 bool Fail(CString& error, const CString& reason)
 {
     error = reason;
@@ -177,8 +162,10 @@ bool ApplyValue(OptionId id, const std::string& value, CliArgs& args, CString& e
     switch (id) {
     case OptionId::Port:
         // The number, or the port's name as Windows shows it, in any case.
-        if (ParseNumber(PortNumberText(value), kCliMinPort, kCliMaxPort, args.port))
+        if (const int port = PortName::NumberOfTyped(value.c_str(), value.size())) {
+            args.port = port;
             return true;
+        }
         reason.Format("%s must be a COM port number from %d to %d, not ", name.GetString(), kCliMinPort,
                       kCliMaxPort);
         return Fail(error, reason + Shown(value));

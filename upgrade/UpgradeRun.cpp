@@ -4,6 +4,7 @@
 #include "framework/AppMessageBox.h"
 #include "framework/Hex.h"
 #include "link/LineTrace.h"
+#include "link/PortName.h"
 #include "link/RadioCom.h"
 #include "text/FillText.h"
 #include "text/LanguageTable.h"
@@ -72,7 +73,7 @@ bool CUpgradeRun::Connect(int portNumber, UpgradeResult& result)
     const CString caption = Text(TextNo::kCaptionError);
     TraceStep("connect");
     // Every run starts from a closed port.
-    link.SetPortNumber(static_cast<BYTE>(portNumber & 0xFF));
+    link.SetPortNumber(PortName::OfSetting(portNumber));
     link.SetPortOpen(0);
     if (link.OpenCommunicationPort(m_env.owner, Text(TextNo::kPortNotOpened), caption) !=
         CRadioCom::kSessionOk) {
