@@ -5,6 +5,7 @@
 #include "text/Csv.h"
 #include "upgrade/OptionFormat.h"
 #include "upgrade/UpgradeHistory.h"
+#include "tests/support/MemoryHistory.h"
 #include "tests/support/RunResults.h"
 
 #include <gtest/gtest.h>
@@ -264,36 +265,6 @@ TEST(ListHistoryRows, EveryRowWithTheNumberRestoreGivesItDamagedOnesMarked)
 
 namespace {
 
-// The history's store in memory, with a clock that ticks a second per row.
-class CMemoryStore : public CHistoryStore {
-public:
-    std::vector<std::string> lines;
-    int failuresLeft = 0;
-    int second = 0;
-
-    bool AppendLine(const CString& line, CString& error) override
-    {
-        if (failuresLeft > 0) {
-            --failuresLeft;
-            error = "C:\\app\\History\\upgrades.csv: Access is denied. (error 5)";
-            return false;
-        }
-        lines.push_back(line.str());
-        return true;
-    }
-    HistoryTime Now() override { return {2024, 5, 6, 7, 8, second++}; }
-
-    std::vector<std::string> Column(std::size_t column) const
-    {
-        std::vector<std::string> values;
-        for (const std::string& line : lines) {
-            const Records records = ReadAll(line);
-            values.push_back(records.at(0).at(column));
-        }
-        return values;
-    }
-};
-
 class HistoryJournalTest : public ::testing::Test {
 protected:
     HistoryJournalTest()
@@ -317,7 +288,7 @@ protected:
         return kept;
     }
 
-    CMemoryStore store;
+    CMemoryHistory store;
     CHistoryJournal journal{store, History::kProgramWindow, 7};
     std::array<unsigned char, IdentityBlock::kSize> identity = Identity("QM-5200\0\0\0\0\0", kModelNameSize);
     unsigned char before[OptionRecord::kSize];
@@ -499,7 +470,7 @@ TEST_F(HistoryJournalTest, APendingRowNotKeptIsBeforeWritesAnswerAndARunNotWritt
     EXPECT_EQ(store.Column(History::kRecordAfter), (std::vector<std::string>{""}));
 
     // Nothing to keep before a record was read: nothing stops the write.
-    CMemoryStore empty;
+    CMemoryHistory empty;
     CHistoryJournal fresh(empty, History::kProgramConsole, 1);
     CString none;
     EXPECT_TRUE(fresh.BeforeWrite(ResultOf(identity.data(), "1", before, after), none));
