@@ -166,7 +166,7 @@ BOOL CUpgradeDlg::OnInitDialog()
 
     m_DataFile.Initialize("Data");
     LoadSettings();
-    theRadio.SetPortNumber(PortName::OfSetting(m_nPortNumber));
+    theRadio.SetPortNumber(PortName::LinkPortOf(m_nPortNumber));
 
     if (m_nMode == 1 && !OptionFolderExists(m_DataFile, m_strFolderPath))
         AppMessageBox(m_hWnd, Text(TextNo::kNoOptionFileInFolder), Text(TextNo::kCaptionWarning),
@@ -186,7 +186,7 @@ BOOL CUpgradeDlg::OnInitDialog()
         m_PathEdit.SetWindowText(m_strFilePath);
         CheckDlgButton(IDC_FILE_MODE, BST_CHECKED);
     }
-    theRadio.SetPortNumber(PortName::OfSetting(m_nPortNumber));
+    theRadio.SetPortNumber(PortName::LinkPortOf(m_nPortNumber));
     return TRUE;
 }
 

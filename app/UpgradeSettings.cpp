@@ -44,7 +44,7 @@ void CUpgradeDlg::LoadSettings()
         m_strFileAsRead = m_strFilePath;
 
     // The number as read, unchecked: it is written back as it is, and the
-    // link takes PortName::OfSetting of it.
+    // link takes PortName::LinkPortOf of it.
     m_nPortNumber = 1;
     value.Empty();
     if (!path.IsEmpty())

@@ -85,7 +85,7 @@ CString PortName::DeviceName(int number)
     return number < kFirstLongDeviceName ? Name(number) : "\\\\.\\" + Name(number);
 }
 
-unsigned char PortName::OfSetting(int stored)
+unsigned char PortName::LinkPortOf(int stored)
 {
     return static_cast<unsigned char>(stored & 0xFF);
 }

@@ -30,9 +30,10 @@ CString Name(int number);
 // The name CreateFile opens the port by: "COM9"; "\\.\COM10" from 10 on.
 CString DeviceName(int number);
 
-// The link's port for a port number the settings file holds, which nothing
-// checked when it was written: its low 8 bits (0, which the link ignores,
-// when those are 0).
-unsigned char OfSetting(int stored);
+// The link's port for a port number as the main dialog keeps it (read from
+// the settings file unchecked, and written back so): its low 8 bits (0, which
+// the link ignores, when those are 0). The upgrade run hands every port
+// number to the link this way.
+unsigned char LinkPortOf(int stored);
 
 } // namespace PortName

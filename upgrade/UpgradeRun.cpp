@@ -73,7 +73,7 @@ bool CUpgradeRun::Connect(int portNumber, UpgradeResult& result)
     const CString caption = Text(TextNo::kCaptionError);
     TraceStep("connect");
     // Every run starts from a closed port.
-    link.SetPortNumber(PortName::OfSetting(portNumber));
+    link.SetPortNumber(PortName::LinkPortOf(portNumber));
     link.SetPortOpen(0);
     if (link.OpenCommunicationPort(m_env.owner, Text(TextNo::kPortNotOpened), caption) !=
         CRadioCom::kSessionOk) {

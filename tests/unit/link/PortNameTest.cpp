@@ -71,7 +71,7 @@ TEST(PortName, ShownAndDeviceNames)
     }
 }
 
-TEST(PortName, AStoredNumberGivesTheLinkItsLowByte)
+TEST(PortName, TheLinkTakesAPortNumbersLowByte)
 {
     const struct {
         int stored;
@@ -81,6 +81,6 @@ TEST(PortName, AStoredNumberGivesTheLinkItsLowByte)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored);
-        EXPECT_EQ(PortName::OfSetting(c.stored), c.link);
+        EXPECT_EQ(PortName::LinkPortOf(c.stored), c.link);
     }
 }
