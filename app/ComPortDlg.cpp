@@ -1,6 +1,7 @@
 #include "app/ComPortDlg.h"
 
 #include "app/Globals.h"
+#include "link/PortName.h"
 #include "link/PortScan.h"
 #include "res/resource.h"
 #include "text/TextNumbers.h"
@@ -136,7 +137,7 @@ int CComPortDlg::ListedPort() const
         return 0;
     }
     const LRESULT port = ::SendMessageA(list, CB_GETITEMDATA, static_cast<WPARAM>(item), 0);
-    return port > kPortCount && port <= PortList::kHighestPort ? static_cast<int>(port) : 0;
+    return port > kPortCount && port <= PortName::kHighest ? static_cast<int>(port) : 0;
 }
 
 void CComPortDlg::ShowPortName(int port)

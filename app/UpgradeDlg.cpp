@@ -6,10 +6,12 @@
 #include "app/Globals.h"
 #include "framework/AppMessageBox.h"
 #include "framework/FileDialog.h"
+#include "framework/Hex.h"
 #include "framework/PaintDC.h"
 #include "framework/Path.h"
 #include "framework/WinApp.h"
 #include "link/LineTrace.h"
+#include "link/PortName.h"
 #include "res/resource.h"
 #include "text/TextNumbers.h"
 #include "upgrade/FileErrorTexts.h"
@@ -164,7 +166,7 @@ BOOL CUpgradeDlg::OnInitDialog()
 
     m_DataFile.Initialize("Data");
     LoadSettings();
-    theRadio.SetPortNumber(static_cast<BYTE>(m_nPortNumber & 0xFF));
+    theRadio.SetPortNumber(PortName::LinkPortOf(m_nPortNumber));
 
     if (m_nMode == 1 && !OptionFolderExists(m_DataFile, m_strFolderPath))
         AppMessageBox(m_hWnd, Text(TextNo::kNoOptionFileInFolder), Text(TextNo::kCaptionWarning),
@@ -184,7 +186,7 @@ BOOL CUpgradeDlg::OnInitDialog()
         m_PathEdit.SetWindowText(m_strFilePath);
         CheckDlgButton(IDC_FILE_MODE, BST_CHECKED);
     }
-    theRadio.SetPortNumber(static_cast<BYTE>(m_nPortNumber & 0xFF));
+    theRadio.SetPortNumber(PortName::LinkPortOf(m_nPortNumber));
     return TRUE;
 }
 

@@ -43,6 +43,8 @@ void CUpgradeDlg::LoadSettings()
     if (fileLength >= kValueLimit)
         m_strFileAsRead = m_strFilePath;
 
+    // The number as read, unchecked: it is written back as it is, and the
+    // link takes PortName::LinkPortOf of it.
     m_nPortNumber = 1;
     value.Empty();
     if (!path.IsEmpty())

@@ -1,7 +1,7 @@
 #include "cli/CliArgs.h"
 
+#include "framework/Hex.h"
 #include "framework/Mbcs.h"
-#include "upgrade/UpgradeHistory.h"
 
 #include <cstring>
 
@@ -59,49 +59,6 @@ enum class OptionId {
     Count
 };
 
-struct OptionSpec {
-    const char* name;
-    OptionId id;
-    bool takesValue;
-    unsigned commands;
-};
-
-const OptionSpec kOptions[] = {
-    {"--port", OptionId::Port, true, kLinkCommands},
-    {"--retries", OptionId::Retries, true, kLinkCommands},
-    {"--json", OptionId::Json, false, kPortsBit | kLinkCommands | kHistoryBit},
-    {"--probe", OptionId::Probe, false, kPortsBit},
-    {"--folder", OptionId::Folder, true, kUpgradeBit},
-    {"--file", OptionId::File, true, kUpgradeBit},
-    {"--entry", OptionId::Entry, true, kRestoreBit},
-    {"--record", OptionId::Record, true, kRestoreBit},
-    {"--force", OptionId::Force, false, kRestoreBit},
-    {"--dry-run", OptionId::DryRun, false, kUpgradeBit},
-    {"--skip-unchanged", OptionId::SkipUnchanged, false, kUpgradeBit},
-    {"--verify", OptionId::Verify, false, kUpgradeBit | kRestoreBit},
-    {"--trace", OptionId::Trace, true, kPortsBit | kLinkCommands},
-    {"--no-history", OptionId::NoHistory, false, kLinkCommands},
-    {"--last", OptionId::Last, true, kHistoryBit},
-};
-
-const OptionSpec* FindOption(const std::string& name)
-{
-    for (const OptionSpec& option : kOptions) {
-        if (name == option.name)
-            return &option;
-    }
-    return nullptr;
-}
-
-const char* OptionName(OptionId id)
-{
-    for (const OptionSpec& option : kOptions) {
-        if (option.id == id)
-            return option.name;
-    }
-    return "";
-}
-
 // An argument as an error message shows it: cut short (never inside a
 // double-byte character), control bytes as '?', in quotes.
 CString Shown(const std::string& argument)
@@ -148,73 +105,258 @@ bool ParseNumber(const std::string& text, int min, int max, int& value)
     return true;
 }
 
-// "23" of "COM23" (any case); any other text as it is.
-std::string PortNumberText(const std::string& value)
-{
-    static const char kPrefix[] = "COM";
-    const std::size_t length = sizeof(kPrefix) - 1;
-    if (value.size() < length)
-        return value;
-    for (std::size_t i = 0; i < length; ++i) {
-        const char c = value[i];
-        if ((c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c) != kPrefix[i])
-            return value;
-    }
-    return value.substr(length);
-}
-
 bool Fail(CString& error, const CString& reason)
 {
     error = reason;
     return false;
 }
 
-// Takes one option's value into args.
-bool ApplyValue(OptionId id, const std::string& value, CliArgs& args, CString& error)
+// What an option does: a no-value option sets its flag; an option with a
+// value takes it into its field, or gives the reason it cannot. Each option's
+// row in the table below names its own field, so an option cannot set
+// another's.
+using TakeValue = bool (*)(const std::string& value, const CString& name, CliArgs& args, CString& error);
+
+template <CString CliArgs::*field>
+bool TakeText(const std::string& value, const CString&, CliArgs& args, CString&)
 {
-    const CString name = OptionName(id);
-    CString reason;
-    switch (id) {
-    case OptionId::Port:
-        // The number, or the port's name as Windows shows it, in any case.
-        if (ParseNumber(PortNumberText(value), kCliMinPort, kCliMaxPort, args.port))
-            return true;
-        reason.Format("%s must be a COM port number from %d to %d, not ", name.GetString(), kCliMinPort,
-                      kCliMaxPort);
-        return Fail(error, reason + Shown(value));
-    case OptionId::Retries:
-        if (ParseNumber(value, 0, kCliMaxRetries, args.retries))
-            return true;
-        reason.Format("%s must be a number from 0 to %d, not ", name.GetString(), kCliMaxRetries);
-        return Fail(error, reason + Shown(value));
-    case OptionId::Folder:
-        args.folder = CString(value);
+    args.*field = CString(value);
+    return true;
+}
+
+bool TakePort(const std::string& value, const CString& name, CliArgs& args, CString& error)
+{
+    // The number, or the port's name as Windows shows it, in any case.
+    if (const int port = PortName::NumberOfTyped(value.c_str(), value.size())) {
+        args.port = port;
         return true;
-    case OptionId::File:
-        args.file = CString(value);
-        return true;
-    case OptionId::Trace:
-        args.trace = CString(value);
-        return true;
-    case OptionId::Entry:
-        if (ParseNumber(value, 1, 0x7FFFFFFF, args.entry))
-            return true;
-        return Fail(error, name + " must be a history row number from 1, not " + Shown(value));
-    case OptionId::Last:
-        if (ParseNumber(value, 1, 0x7FFFFFFF, args.last))
-            return true;
-        return Fail(error, name + " must be a number of rows from 1, not " + Shown(value));
-    case OptionId::Record:
-        if (ParseHexBytes(CString(value), args.record, OptionRecord::kSize)) {
-            args.hasRecord = true;
-            return true;
-        }
-        reason.Format("%s must be %u hex digits, not ", name.GetString(),
-                      static_cast<unsigned>(2 * OptionRecord::kSize));
-        return Fail(error, reason + Shown(value));
-    default:
-        return Fail(error, name + " takes no value");
     }
+    CString reason;
+    reason.Format("%s must be a COM port number from %d to %d, not ", name.GetString(), kCliMinPort,
+                  kCliMaxPort);
+    return Fail(error, reason + Shown(value));
+}
+
+bool TakeRetries(const std::string& value, const CString& name, CliArgs& args, CString& error)
+{
+    if (ParseNumber(value, 0, kCliMaxRetries, args.retries))
+        return true;
+    CString reason;
+    reason.Format("%s must be a number from 0 to %d, not ", name.GetString(), kCliMaxRetries);
+    return Fail(error, reason + Shown(value));
+}
+
+bool TakeEntry(const std::string& value, const CString& name, CliArgs& args, CString& error)
+{
+    if (ParseNumber(value, 1, 0x7FFFFFFF, args.entry))
+        return true;
+    return Fail(error, name + " must be a history row number from 1, not " + Shown(value));
+}
+
+bool TakeLast(const std::string& value, const CString& name, CliArgs& args, CString& error)
+{
+    if (ParseNumber(value, 1, 0x7FFFFFFF, args.last))
+        return true;
+    return Fail(error, name + " must be a number of rows from 1, not " + Shown(value));
+}
+
+bool TakeRecord(const std::string& value, const CString& name, CliArgs& args, CString& error)
+{
+    if (ParseHexBytes(value.c_str(), value.size(), args.record, OptionRecord::kSize)) {
+        args.hasRecord = true;
+        return true;
+    }
+    CString reason;
+    reason.Format("%s must be %u hex digits, not ", name.GetString(),
+                  static_cast<unsigned>(2 * OptionRecord::kSize));
+    return Fail(error, reason + Shown(value));
+}
+
+// One option: exactly one of flag (no value) and take (a value) is set.
+struct OptionSpec {
+    const char* name;
+    OptionId id;
+    unsigned commands;
+    bool CliArgs::*flag;
+    TakeValue take;
+};
+
+const OptionSpec kOptions[] = {
+    {"--port", OptionId::Port, kLinkCommands, nullptr, TakePort},
+    {"--retries", OptionId::Retries, kLinkCommands, nullptr, TakeRetries},
+    {"--json", OptionId::Json, kPortsBit | kLinkCommands | kHistoryBit, &CliArgs::json, nullptr},
+    {"--probe", OptionId::Probe, kPortsBit, &CliArgs::probe, nullptr},
+    {"--folder", OptionId::Folder, kUpgradeBit, nullptr, TakeText<&CliArgs::folder>},
+    {"--file", OptionId::File, kUpgradeBit, nullptr, TakeText<&CliArgs::file>},
+    {"--entry", OptionId::Entry, kRestoreBit, nullptr, TakeEntry},
+    {"--record", OptionId::Record, kRestoreBit, nullptr, TakeRecord},
+    {"--force", OptionId::Force, kRestoreBit, &CliArgs::force, nullptr},
+    {"--dry-run", OptionId::DryRun, kUpgradeBit, &CliArgs::dryRun, nullptr},
+    {"--skip-unchanged", OptionId::SkipUnchanged, kUpgradeBit, &CliArgs::skipUnchanged, nullptr},
+    {"--verify", OptionId::Verify, kUpgradeBit | kRestoreBit, &CliArgs::verify, nullptr},
+    {"--trace", OptionId::Trace, kPortsBit | kLinkCommands, nullptr, TakeText<&CliArgs::trace>},
+    {"--no-history", OptionId::NoHistory, kLinkCommands, &CliArgs::noHistory, nullptr},
+    {"--last", OptionId::Last, kHistoryBit, nullptr, TakeLast},
+};
+
+const OptionSpec* FindOption(const std::string& name)
+{
+    for (const OptionSpec& option : kOptions) {
+        if (name == option.name)
+            return &option;
+    }
+    return nullptr;
+}
+
+const char* OptionName(OptionId id)
+{
+    for (const OptionSpec& option : kOptions) {
+        if (option.id == id)
+            return option.name;
+    }
+    return "";
+}
+
+const CommandForm* FindCommand(const std::string& name)
+{
+    for (const CommandForm& form : kCommands) {
+        if (name == form.name)
+            return &form;
+    }
+    return nullptr;
+}
+
+// The options given so far, by OptionId.
+using OptionsSeen = bool[static_cast<int>(OptionId::Count)];
+
+bool Seen(const OptionsSeen& seen, OptionId id)
+{
+    return seen[static_cast<int>(id)];
+}
+
+// -h, --help, /?, --version (alone), help and help <command>.
+bool ParseStandAlone(const std::vector<std::string>& arguments, CliArgs& args, CString& error)
+{
+    CliArgs parsed;
+    const std::string& first = arguments[0];
+    if (first == kHelpCommand) {
+        // help, or help on one command (the whole text: it is short).
+        if (arguments.size() > 2)
+            return Fail(error, CString("help takes one command at most, not also ") + Shown(arguments[2]));
+        if (arguments.size() == 2 && !FindCommand(arguments[1]))
+            return Fail(error, "help on an unknown command " + Shown(arguments[1]));
+        args = parsed;
+        return true;
+    }
+    if (arguments.size() > 1)
+        return Fail(error, CString(first) + " stands alone, not with " + Shown(arguments[1]));
+    parsed.command = first == kVersionOption ? CliCommand::Version : CliCommand::Help;
+    args = parsed;
+    return true;
+}
+
+// <command> --help asks for help whatever else is there, up to "--".
+bool AsksForHelp(const std::vector<std::string>& arguments)
+{
+    for (std::size_t i = 1; i < arguments.size() && arguments[i] != kEndOfOptions; ++i) {
+        if (IsHelpOption(arguments[i]))
+            return true;
+    }
+    return false;
+}
+
+// The option in arguments[i] (its value joined to it, or the next argument,
+// which i then passes) into args.
+bool TakeOption(const OptionSpec& option, const std::vector<std::string>& arguments, std::size_t& i,
+                CliArgs& args, CString& error)
+{
+    const std::string& argument = arguments[i];
+    const std::size_t equals = argument.find('=');
+    if (option.flag) {
+        if (equals != std::string::npos)
+            return Fail(error, CString(option.name) + " takes no value");
+        args.*option.flag = true;
+        return true;
+    }
+    // The next argument is the value unless it is an option itself: a
+    // forgotten value is then reported, not a swallowed option. A value
+    // that starts with "--" can be joined: --file=--odd.ENH.
+    std::string value;
+    if (equals != std::string::npos) {
+        value = argument.substr(equals + 1);
+    } else if (i + 1 < arguments.size() && !StartsWithDashes(arguments[i + 1])) {
+        value = arguments[++i];
+    }
+    if (value.empty())
+        return Fail(error, CString(option.name) + " needs a value");
+    return option.take(value, option.name, args, error);
+}
+
+// The arguments after the command: its options, each once, up to "--".
+bool ParseOptions(const std::vector<std::string>& arguments, const CommandForm& command, CliArgs& args,
+                  OptionsSeen& seen, CString& error)
+{
+    bool optionsEnded = false;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (!optionsEnded && argument == kEndOfOptions) {
+            optionsEnded = true;
+            continue;
+        }
+        if (optionsEnded) // no command takes operands
+            return Fail(error, "unexpected argument " + Shown(argument));
+        if (!StartsWithDashes(argument)) {
+            return Fail(error,
+                        (argument.compare(0, 1, "-") == 0 ? "unknown option " : "unexpected argument ") +
+                            Shown(argument));
+        }
+        const std::string name = argument.substr(0, argument.find('='));
+        const OptionSpec* option = FindOption(name);
+        if (!option) {
+            if (name == kHelpOption || name == kVersionOption)
+                return Fail(error, CString(name) + " stands alone, without a command");
+            return Fail(error, "unknown option " + Shown(name));
+        }
+        if (!(option->commands & command.bit))
+            return Fail(error, CString(option->name) + " is not an option of " + command.name);
+        bool& given = seen[static_cast<int>(option->id)];
+        if (given)
+            return Fail(error, CString(option->name) + " is given twice");
+        given = true;
+        if (!TakeOption(*option, arguments, i, args, error))
+            return false;
+    }
+    return true;
+}
+
+// What each command needs, and the options that exclude each other.
+bool CheckNeeds(const CommandForm& command, const CliArgs& args, const OptionsSeen& seen, CString& error)
+{
+    const auto either = [](OptionId a, OptionId b) {
+        return CString(OptionName(a)) + " or " + OptionName(b);
+    };
+    if ((command.bit & kLinkCommands) && !Seen(seen, OptionId::Port))
+        return Fail(error, CString(command.name) + " needs " + OptionName(OptionId::Port));
+    if (args.command == CliCommand::Upgrade) {
+        const bool folder = Seen(seen, OptionId::Folder);
+        if (folder == Seen(seen, OptionId::File)) {
+            return Fail(error, CString(command.name) + " needs " + either(OptionId::Folder, OptionId::File) +
+                                   (folder ? ", not both" : ""));
+        }
+    }
+    // A dry run writes nothing: there is nothing to skip and nothing to read back.
+    if (args.dryRun && (args.skipUnchanged || args.verify)) {
+        return Fail(error, CString(OptionName(OptionId::DryRun)) + " writes nothing: not with " +
+                               OptionName(args.verify ? OptionId::Verify : OptionId::SkipUnchanged));
+    }
+    if (args.command == CliCommand::Restore) {
+        const bool entry = Seen(seen, OptionId::Entry);
+        if (entry == Seen(seen, OptionId::Record)) {
+            return Fail(error, CString(command.name) + " needs " + either(OptionId::Entry, OptionId::Record) +
+                                   (entry ? ", not both" : ""));
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -232,143 +374,21 @@ bool ParseCliArgs(const std::vector<std::string>& arguments, CliArgs& args, CStr
 {
     if (arguments.empty())
         return Fail(error, "no command given (see orvelle-cli --help)");
-
-    CliArgs parsed;
-    const auto findCommand = [](const std::string& name) -> const CommandForm* {
-        for (const CommandForm& form : kCommands) {
-            if (name == form.name)
-                return &form;
-        }
-        return nullptr;
-    };
     const std::string& first = arguments[0];
-    if (IsHelpOption(first) || first == kVersionOption) {
-        if (arguments.size() > 1)
-            return Fail(error, CString(first) + " stands alone, not with " + Shown(arguments[1]));
-        parsed.command = first == kVersionOption ? CliCommand::Version : CliCommand::Help;
-        args = parsed;
-        return true;
-    }
-    if (first == kHelpCommand) {
-        // help, or help on one command (the whole text: it is short).
-        if (arguments.size() > 2)
-            return Fail(error, CString("help takes one command at most, not also ") + Shown(arguments[2]));
-        if (arguments.size() == 2 && !findCommand(arguments[1]))
-            return Fail(error, "help on an unknown command " + Shown(arguments[1]));
-        args = parsed;
-        return true;
-    }
-    const CommandForm* command = findCommand(first);
+    if (IsHelpOption(first) || first == kVersionOption || first == kHelpCommand)
+        return ParseStandAlone(arguments, args, error);
+    const CommandForm* command = FindCommand(first);
     if (!command)
         return Fail(error, "unknown command " + Shown(first) + " (see orvelle-cli --help)");
+    if (AsksForHelp(arguments)) {
+        args = CliArgs();
+        return true;
+    }
+    CliArgs parsed;
     parsed.command = command->command;
-
-    // <command> --help asks for help whatever else is there, up to "--".
-    for (std::size_t i = 1; i < arguments.size() && arguments[i] != kEndOfOptions; ++i) {
-        if (IsHelpOption(arguments[i])) {
-            args = CliArgs();
-            return true;
-        }
-    }
-
-    bool seen[static_cast<int>(OptionId::Count)] = {};
-    bool optionsEnded = false;
-    for (std::size_t i = 1; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (!optionsEnded && argument == kEndOfOptions) {
-            optionsEnded = true;
-            continue;
-        }
-        if (optionsEnded) // no command takes operands
-            return Fail(error, "unexpected argument " + Shown(argument));
-        if (!StartsWithDashes(argument)) {
-            return Fail(error,
-                        (argument.compare(0, 1, "-") == 0 ? "unknown option " : "unexpected argument ") +
-                            Shown(argument));
-        }
-        const std::size_t equals = argument.find('=');
-        const std::string name = argument.substr(0, equals);
-        const OptionSpec* option = FindOption(name);
-        if (!option) {
-            if (name == kHelpOption || name == kVersionOption)
-                return Fail(error, CString(name) + " stands alone, without a command");
-            return Fail(error, "unknown option " + Shown(name));
-        }
-        if (!(option->commands & command->bit))
-            return Fail(error, CString(option->name) + " is not an option of " + command->name);
-        bool& given = seen[static_cast<int>(option->id)];
-        if (given)
-            return Fail(error, CString(option->name) + " is given twice");
-        given = true;
-
-        if (!option->takesValue) {
-            if (equals != std::string::npos)
-                return Fail(error, CString(option->name) + " takes no value");
-            switch (option->id) {
-            case OptionId::Json:
-                parsed.json = true;
-                break;
-            case OptionId::Probe:
-                parsed.probe = true;
-                break;
-            case OptionId::DryRun:
-                parsed.dryRun = true;
-                break;
-            case OptionId::SkipUnchanged:
-                parsed.skipUnchanged = true;
-                break;
-            case OptionId::Verify:
-                parsed.verify = true;
-                break;
-            case OptionId::NoHistory:
-                parsed.noHistory = true;
-                break;
-            default:
-                parsed.force = true;
-                break;
-            }
-            continue;
-        }
-        // The next argument is the value unless it is an option itself: a
-        // forgotten value is then reported, not a swallowed option. A value
-        // that starts with "--" can be joined: --file=--odd.ENH.
-        std::string value;
-        if (equals != std::string::npos) {
-            value = argument.substr(equals + 1);
-        } else if (i + 1 < arguments.size() && !StartsWithDashes(arguments[i + 1])) {
-            value = arguments[++i];
-        }
-        if (value.empty())
-            return Fail(error, CString(option->name) + " needs a value");
-        if (!ApplyValue(option->id, value, parsed, error))
-            return false;
-    }
-
-    // What each command needs.
-    const auto either = [](OptionId a, OptionId b) {
-        return CString(OptionName(a)) + " or " + OptionName(b);
-    };
-    if ((command->bit & kLinkCommands) && !seen[static_cast<int>(OptionId::Port)])
-        return Fail(error, CString(command->name) + " needs " + OptionName(OptionId::Port));
-    if (parsed.command == CliCommand::Upgrade) {
-        const bool folder = seen[static_cast<int>(OptionId::Folder)];
-        if (folder == seen[static_cast<int>(OptionId::File)]) {
-            return Fail(error, CString(command->name) + " needs " + either(OptionId::Folder, OptionId::File) +
-                                   (folder ? ", not both" : ""));
-        }
-    }
-    // A dry run writes nothing: there is nothing to skip and nothing to read back.
-    if (parsed.dryRun && (parsed.skipUnchanged || parsed.verify)) {
-        return Fail(error, CString(OptionName(OptionId::DryRun)) + " writes nothing: not with " +
-                               OptionName(parsed.verify ? OptionId::Verify : OptionId::SkipUnchanged));
-    }
-    if (parsed.command == CliCommand::Restore) {
-        const bool entry = seen[static_cast<int>(OptionId::Entry)];
-        if (entry == seen[static_cast<int>(OptionId::Record)]) {
-            return Fail(error, CString(command->name) + " needs " +
-                                   either(OptionId::Entry, OptionId::Record) + (entry ? ", not both" : ""));
-        }
-    }
+    OptionsSeen seen = {};
+    if (!ParseOptions(arguments, *command, parsed, seen, error) || !CheckNeeds(*command, parsed, seen, error))
+        return false;
     args = parsed;
     return true;
 }

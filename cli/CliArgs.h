@@ -4,6 +4,7 @@
 #pragma once
 
 #include "framework/CString.h"
+#include "link/PortName.h"
 #include "upgrade/OptionFormat.h"
 
 #include <string>
@@ -29,8 +30,8 @@ enum CliExit : int {
     kExitVerifyFailed = 13,       // --verify: the record read back is not the one written
 };
 
-constexpr int kCliMinPort = 1;
-constexpr int kCliMaxPort = 255;
+constexpr int kCliMinPort = PortName::kLowest;
+constexpr int kCliMaxPort = PortName::kHighest;
 constexpr int kCliMaxRetries = 100;
 
 struct CliArgs {

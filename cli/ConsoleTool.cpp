@@ -5,6 +5,7 @@
 #include "cli/ConsoleText.h"
 #include "files/DataFile.h"
 #include "framework/AppMessageBox.h"
+#include "framework/Hex.h"
 #include "framework/SystemText.h"
 #include "link/LineTrace.h"
 #include "link/PortList.h"
@@ -251,14 +252,7 @@ CString PortErrorText(DWORD error, CLanguageTable* texts = nullptr)
     default:
         break;
     }
-    // Without the system text's closing full stop: a reason follows a colon.
-    CString reason = SystemText(error);
-    while (!reason.IsEmpty() && (reason.Right(1) == " " || reason.Right(1) == ".")) {
-        reason = reason.Left(reason.GetLength() - 1);
-    }
-    CString code;
-    code.Format("error %lu", static_cast<unsigned long>(error));
-    return reason.IsEmpty() ? code : reason + " (" + code + ")";
+    return SystemText(error, SystemTextForms::kReason);
 }
 
 CString PortStateText(PortState state, DWORD openError)

@@ -1,7 +1,11 @@
-// Hex digits as the programs and their tools read them (the upgrade history,
-// option-file descriptions, the simulator's configuration, the UI driver's
-// escapes). Header-only and portable.
+// Hex digits as the programs and their tools read and write them (the upgrade
+// history, the console tool's --record and output, option-file descriptions,
+// the simulator's configuration, the UI driver's escapes). Portable.
 #pragma once
+
+#include "framework/CString.h"
+
+#include <cstddef>
 
 // The value of one hex digit of either case, or -1.
 inline int HexDigit(char c)
@@ -21,4 +25,15 @@ inline int HexByte(char high, char low)
     const int hi = HexDigit(high);
     const int lo = HexDigit(low);
     return hi < 0 || lo < 0 ? -1 : hi * 16 + lo;
+}
+
+// count bytes as 2 * count lower-case hex digits.
+CString HexLower(const unsigned char* bytes, std::size_t count);
+
+// Exactly 2 * count hex digits of either case into count bytes; false (bytes
+// unchanged) for any other text.
+bool ParseHexBytes(const char* digits, std::size_t length, unsigned char* bytes, std::size_t count);
+inline bool ParseHexBytes(const CString& text, unsigned char* bytes, std::size_t count)
+{
+    return ParseHexBytes(text.GetString(), text.str().size(), bytes, count);
 }

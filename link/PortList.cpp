@@ -1,6 +1,7 @@
 #include "link/PortList.h"
 
 #include "link/CommApi.h"
+#include "link/PortName.h"
 
 #include <algorithm>
 #include <map>
@@ -189,30 +190,12 @@ std::map<BYTE, CString> FriendlyNames()
 
 BYTE PortNumberOfName(const char* name)
 {
-    if (!name || _strnicmp(name, "COM", 3) != 0) {
-        return 0;
-    }
-    const char* digits = name + 3;
-    if (*digits < '1' || *digits > '9') {
-        return 0; // no number, or a leading zero
-    }
-    int number = 0;
-    for (const char* c = digits; *c; ++c) {
-        if (*c < '0' || *c > '9') {
-            return 0;
-        }
-        number = number * 10 + (*c - '0');
-        if (number > PortList::kHighestPort) {
-            return 0;
-        }
-    }
-    return static_cast<BYTE>(number);
+    return static_cast<BYTE>(PortName::NumberOfName(name));
 }
 
 CString PortLabel(const SerialPortEntry& port)
 {
-    CString name;
-    name.Format("COM%u", static_cast<unsigned>(port.number));
+    const CString name = PortName::Name(port.number);
     CString description = port.friendlyName;
     const CString suffix = " (" + name + ")";
     const int kept = description.GetLength() - suffix.GetLength();

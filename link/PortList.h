@@ -11,18 +11,12 @@
 #include <vector>
 
 struct SerialPortEntry {
-    BYTE number = 0;      // 1 to 255
+    BYTE number = 0;      // PortName::kLowest to kHighest
     CString friendlyName; // e.g. "USB Serial Port (COM23)"; empty when none
 };
 
-namespace PortList {
-// Port numbers are a byte: COM1 to COM255.
-constexpr int kLowestPort = 1;
-constexpr int kHighestPort = 255;
-} // namespace PortList
-
-// The number of a port name "COMn" (any case, n 1 to 255 without leading
-// zeros); 0 for any other name.
+// The number of a port name "COMn" (PortName::NumberOfName: any case, n 1 to
+// 255 without leading zeros); 0 for any other name.
 BYTE PortNumberOfName(const char* name);
 
 // The port as lists show it: "COM23  USB Serial Port", the friendly name

@@ -1,6 +1,7 @@
 #include "link/SerialPort.h"
 
 #include "link/LinkProtocol.h"
+#include "link/PortName.h"
 
 #include <cstdint>
 #include <initializer_list>
@@ -103,16 +104,8 @@ CSerialPort::~CSerialPort() = default;
 CString CSerialPort::DeviceName(BYTE number)
 {
     // CreateFile knows only COM1 to COM9 by their short names; from COM10 on
-    // a port is reachable only through the device namespace, \\.\COMn (that
-    // form works for every number, but the short one is what users see in
-    // other programs and is kept where it works).
-    CString name;
-    if (number < 10) {
-        name.Format("COM%u", static_cast<unsigned>(number));
-    } else {
-        name.Format("\\\\.\\COM%u", static_cast<unsigned>(number));
-    }
-    return name;
+    // a port is reachable only through the device namespace, \\.\COMn.
+    return PortName::DeviceName(number);
 }
 
 int CSerialPort::SetPortNumber(BYTE number)

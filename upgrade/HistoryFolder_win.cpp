@@ -24,22 +24,11 @@ const HistoryFileApi& PlatformHistoryFileApi()
 
 namespace {
 
-// The system's text for an error code, with the code itself: the warning is
-// read by people who may need to look it up.
-CString SystemErrorText(DWORD code)
-{
-    const CString text = SystemText(code);
-    CString result;
-    if (!text.IsEmpty())
-        result.Format("%s (error %lu)", text.GetString(), static_cast<unsigned long>(code));
-    else
-        result.Format("system error %lu", static_cast<unsigned long>(code));
-    return result;
-}
-
+// The system's text with the code itself: the warning is read by people who
+// may need to look it up.
 bool Fail(const CString& path, DWORD code, CString& error)
 {
-    error = path + ": " + SystemErrorText(code);
+    error = path + ": " + SystemText(code, SystemTextForms::kWarning);
     return false;
 }
 

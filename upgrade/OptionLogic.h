@@ -61,8 +61,9 @@ private:
 };
 
 // The Folder mode's sequence of its three steps: select the files with an
-// entry for the record, test their versions, merge. Shared by the logic above
-// and the dialog's members of the same names.
+// entry for the record, test their versions, merge. COptionLogic's
+// ApplyFolderOptions runs it over its own three steps (the dialog reaches it
+// through COptionLogic).
 template <class Select, class Check, class Merge>
 int SequenceFolderSteps(unsigned char* record, Select select, Check check, Merge merge)
 {

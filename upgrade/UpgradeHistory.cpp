@@ -1,6 +1,7 @@
 #include "upgrade/UpgradeHistory.h"
 
 #include "framework/Hex.h"
+#include "text/Csv.h"
 #include "upgrade/OptionFormat.h"
 #include "upgrade/UpgradeResult.h"
 
@@ -59,24 +60,6 @@ CString FormatHistoryTime(const HistoryTime& time)
     return text;
 }
 
-CString QuoteCsvField(const CString& field)
-{
-    const std::string& bytes = field.str();
-    const bool needsQuotes = std::any_of(bytes.begin(), bytes.end(), [](char c) {
-        return c == ',' || c == '"' || IsControlByte(static_cast<unsigned char>(c));
-    });
-    if (!needsQuotes)
-        return field;
-    std::string quoted = "\"";
-    for (char c : bytes) {
-        quoted += c;
-        if (c == '"')
-            quoted += '"';
-    }
-    quoted += '"';
-    return CString(quoted);
-}
-
 CString HistoryHeaderLine()
 {
     const std::vector<CString> names(std::begin(History::kColumnNames), std::end(History::kColumnNames));
@@ -94,35 +77,6 @@ CString FormatHistoryLine(const HistoryRow& row)
     for (std::size_t column = 0; column < History::kColumnCount; ++column)
         fields.push_back(QuoteCsvField(row.*kRowColumns[column]));
     return JoinFields(fields, ",") + History::kLineEnd;
-}
-
-CString HexLower(const unsigned char* bytes, std::size_t count)
-{
-    static const char kDigits[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(count * 2);
-    for (std::size_t i = 0; i < count; ++i) {
-        text += kDigits[bytes[i] >> 4];
-        text += kDigits[bytes[i] & 0x0F];
-    }
-    return CString(text);
-}
-
-bool ParseHexBytes(const CString& text, unsigned char* bytes, std::size_t count)
-{
-    const std::string& digits = text.str();
-    if (digits.size() != count * 2)
-        return false;
-    std::vector<unsigned char> parsed(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const int high = HexDigit(digits[2 * i]);
-        const int low = HexDigit(digits[2 * i + 1]);
-        if (high < 0 || low < 0)
-            return false;
-        parsed[i] = static_cast<unsigned char>(high * 16 + low);
-    }
-    std::copy(parsed.begin(), parsed.end(), bytes);
-    return true;
 }
 
 CString HistoryModelName(const unsigned char* identity)
@@ -147,63 +101,6 @@ bool HistoryRowMatches(const HistoryRow& row, const unsigned char* identity)
     return row.model == HistoryModelName(identity) &&
            ParseHexBytes(row.identity, rowIdentity, IdentityBlock::kSize) &&
            std::equal(rowIdentity, rowIdentity + IdentityBlock::kSize, identity);
-}
-
-bool CCsvReader::Next(std::vector<std::string>* fields)
-{
-    if (fields)
-        fields->clear();
-    if (m_pos >= m_size)
-        return false;
-
-    std::size_t count = 0;
-    for (;;) {
-        // Fields past the limit are walked over, not kept.
-        const bool keep = fields && count < kMaxFields;
-        std::string field;
-        if (m_data[m_pos] == '"') {
-            ++m_pos;
-            while (m_pos < m_size) {
-                const char c = m_data[m_pos++];
-                if (c == '"') {
-                    if (m_pos < m_size && m_data[m_pos] == '"') {
-                        ++m_pos;
-                    } else {
-                        break;
-                    }
-                }
-                if (keep)
-                    field += c;
-            }
-        }
-        // An unquoted field, or what follows a closing quote.
-        while (m_pos < m_size) {
-            const char c = m_data[m_pos];
-            if (c == ',' || c == '\r' || c == '\n')
-                break;
-            if (keep)
-                field += c;
-            ++m_pos;
-        }
-        if (keep)
-            fields->push_back(std::move(field));
-        ++count;
-
-        if (m_pos >= m_size)
-            return true;
-        const char end = m_data[m_pos++];
-        if (end == ',') {
-            if (m_pos >= m_size) { // a trailing comma: one more, empty field
-                if (fields && count < kMaxFields)
-                    fields->emplace_back();
-                return true;
-            }
-            continue;
-        }
-        if (end == '\r' && m_pos < m_size && m_data[m_pos] == '\n')
-            ++m_pos;
-        return true;
-    }
 }
 
 bool CheckHistorySize(unsigned long long size, CString& error)

@@ -1,9 +1,10 @@
 // The upgrade history: one CSV row per step of every run that read the
 // transceiver's option record, appended to History\upgrades.csv in the
 // executable's folder, so that a record can be put back and anyone can tell
-// later which radio got which options. This part is portable (rows, quoting,
-// hex, reading the file back, the journal over a store); the file itself is
-// reached through CHistoryStore (see HistoryFolder.h for Windows).
+// later which radio got which options. This part is portable (rows, reading
+// the file back, the journal over a store; the CSV fields themselves are
+// text/Csv.h's); the file itself is reached through CHistoryStore (see
+// HistoryFolder.h for Windows).
 // Portable: no windows.h.
 #pragma once
 
@@ -109,17 +110,6 @@ CString JoinHistorySources(const std::vector<CString>& sources);
 CString HistoryHeaderLine();
 CString FormatHistoryLine(const HistoryRow& row);
 
-// The field as RFC 4180 writes it: in double quotes, inner quotes doubled,
-// when it holds a comma, a quote, a line break or another control byte;
-// otherwise unchanged.
-CString QuoteCsvField(const CString& field);
-
-// count bytes as 2 * count lower-case hex digits.
-CString HexLower(const unsigned char* bytes, std::size_t count);
-// Exactly 2 * count hex digits of either case into count bytes; false (bytes
-// unchanged) for any other text.
-bool ParseHexBytes(const CString& text, unsigned char* bytes, std::size_t count);
-
 // The `model` column for an identity block: its name bytes up to the first
 // NUL, without trailing spaces; control bytes show as '?', so that the column
 // never carries bytes a reader could take for structure.
@@ -128,27 +118,6 @@ CString HistoryModelName(const unsigned char* identity);
 // True when the row was read from the transceiver with this identity block:
 // the same model and the same identity (hex of either case).
 bool HistoryRowMatches(const HistoryRow& row, const unsigned char* identity);
-
-// Reads RFC 4180 records: fields separated by commas, records by CR LF, LF or
-// a lone CR; a field in double quotes may hold commas, doubled quotes and line
-// breaks. Damaged text is read as far as it goes and never refused: text
-// after a closing quote joins the field, an unclosed quote runs to the end.
-class CCsvReader {
-public:
-    CCsvReader(const char* data, std::size_t size) : m_data(data), m_size(size) {}
-
-    // The next record. Its first kMaxFields fields go into *fields (cleared
-    // first; null skips the record). False when no record is left; a line
-    // break at the very end does not start another one.
-    bool Next(std::vector<std::string>* fields);
-
-    static constexpr std::size_t kMaxFields = 64;
-
-private:
-    const char* m_data;
-    std::size_t m_size;
-    std::size_t m_pos = 0;
-};
 
 // False with the reason in `error` when a history file of this size is
 // larger than History::kMaxFileSize.

@@ -2,7 +2,9 @@
 
 #include "files/DataFile.h"
 #include "framework/AppMessageBox.h"
+#include "framework/Hex.h"
 #include "link/LineTrace.h"
+#include "link/PortName.h"
 #include "link/RadioCom.h"
 #include "text/FillText.h"
 #include "text/LanguageTable.h"
@@ -71,7 +73,7 @@ bool CUpgradeRun::Connect(int portNumber, UpgradeResult& result)
     const CString caption = Text(TextNo::kCaptionError);
     TraceStep("connect");
     // Every run starts from a closed port.
-    link.SetPortNumber(static_cast<BYTE>(portNumber & 0xFF));
+    link.SetPortNumber(PortName::LinkPortOf(portNumber));
     link.SetPortOpen(0);
     if (link.OpenCommunicationPort(m_env.owner, Text(TextNo::kPortNotOpened), caption) !=
         CRadioCom::kSessionOk) {

@@ -2,6 +2,8 @@
 // read must come back unchanged through the row writer's quoting, and the
 // look-up of a row must stay inside the bytes and agree with the reader. The
 // first two bytes choose the row.
+#include "framework/Hex.h"
+#include "text/Csv.h"
 #include "upgrade/OptionFormat.h"
 #include "upgrade/UpgradeHistory.h"
 

@@ -11,21 +11,12 @@
 
 namespace {
 
-// Exactly 2 * count hex digits into out.
-bool ParseHexBytes(const std::string& text, unsigned char* out, std::size_t count)
+// Exactly 2 * count hex digits into out, after an optional "0x".
+bool ParseHexField(const std::string& text, unsigned char* out, std::size_t count)
 {
-    std::string digits = text;
-    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
-        digits = digits.substr(2);
-    if (digits.size() != 2 * count)
-        return false;
-    for (std::size_t i = 0; i < count; ++i) {
-        const int byte = HexByte(digits[2 * i], digits[2 * i + 1]);
-        if (byte < 0)
-            return false;
-        out[i] = static_cast<unsigned char>(byte);
-    }
-    return true;
+    const bool prefixed = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::size_t skip = prefixed ? 2 : 0;
+    return ParseHexBytes(text.c_str() + skip, text.size() - skip, out, count);
 }
 
 // Splits a line into tokens: bare words, or double-quoted text with \xNN,
@@ -65,7 +56,7 @@ bool Tokenize(const std::string& line, std::vector<std::string>& tokens, std::st
                 const char e = line[i++];
                 if (e == 'x') {
                     unsigned char byte = 0;
-                    if (i + 2 > line.size() || !ParseHexBytes(line.substr(i, 2), &byte, 1)) {
+                    if (i + 2 > line.size() || !ParseHexField(line.substr(i, 2), &byte, 1)) {
                         error = "bad \\x escape";
                         return false;
                     }
@@ -110,7 +101,7 @@ bool ParseEntry(const std::vector<std::string>& tokens, EnhEntry& entry, std::st
         const std::string value = token.substr(eq + 1);
         if (key == "code") {
             // 8 hex digits, or exactly 4 characters of text.
-            if (ParseHexBytes(value, entry.code.data(), entry.code.size())) {
+            if (ParseHexField(value, entry.code.data(), entry.code.size())) {
                 haveCode = true;
             } else if (value.size() == entry.code.size()) {
                 std::memcpy(entry.code.data(), value.data(), entry.code.size());
@@ -120,7 +111,7 @@ bool ParseEntry(const std::vector<std::string>& tokens, EnhEntry& entry, std::st
                 return false;
             }
         } else if (key == "mask") {
-            if (!ParseHexBytes(value, entry.mask.data(), entry.mask.size())) {
+            if (!ParseHexField(value, entry.mask.data(), entry.mask.size())) {
                 error = "mask needs 16 hex digits";
                 return false;
             }
@@ -201,8 +192,8 @@ std::vector<unsigned char> BuildEnhFile(const EnhDescription& d)
 EnhEntry MakeEnhEntry(const char* codeHex, unsigned type, const char* maskHex)
 {
     EnhEntry entry;
-    ParseHexBytes(codeHex, entry.code.data(), entry.code.size());
-    ParseHexBytes(maskHex, entry.mask.data(), entry.mask.size());
+    ParseHexField(codeHex, entry.code.data(), entry.code.size());
+    ParseHexField(maskHex, entry.mask.data(), entry.mask.size());
     entry.mask[0] = static_cast<unsigned char>(((type & 0x0F) << 4) | (entry.mask[0] & 0x0F));
     return entry;
 }

@@ -23,19 +23,11 @@ sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
 from harness.orvelle import SOURCE_DIR  # noqa: E402
 from harness.radiosim import Radiosim  # noqa: E402
+from harness.sample import BENCH_RADIOS  # noqa: E402
 from harness.wineenv import wine_env  # noqa: E402
 
 PORT = 3
 
-# Waits the protocol imposes when the transceiver answers at once (ms), as in
-# the link benchmark: the unanswered old-transceiver handshake (100) for a
-# new transceiver, 100 per scan rate tried before its own, and the version
-# request's pause (55). The old transceiver skips the scan.
-RADIOS = [
-    ('new, 9600 baud', dict(kind='new', baud=9600), 100 + 55),
-    ('new, 38400 baud', dict(kind='new', baud=38400), 100 + 2 * 100 + 55),
-    ('old', dict(kind='old'), 55),
-]
 
 
 def timed(cmd, env, cwd):
@@ -74,7 +66,7 @@ def main():
                    stderr=subprocess.DEVNULL, timeout=120)
     try:
         print('%-16s %10s %10s %10s %10s' % ('transceiver', 'identify', 'link', 'imposed', 'link-imposed'))
-        for name, settings, imposed in RADIOS:
+        for name, settings, imposed in BENCH_RADIOS:
             with Radiosim(PORT, workdir=os.path.join(folder, 'radiosim-' + settings['kind']), **settings) as radio:
                 walls = []
                 for _ in range(runs):

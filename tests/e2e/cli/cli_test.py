@@ -27,10 +27,9 @@ from harness.orvelle import (OrvelleTestCase, SOURCE_DIR, build_dir, run, same_t
                              windows_path)
 from harness.ids import Res, TextNo  # noqa: E402
 from harness.radiosim import Radiosim  # noqa: E402
-from harness.sample import CODE, MODEL, OPTIONS, PORT, RECORD, enh, make_files, merged  # noqa: E402
+from harness.sample import CODE, MODEL, OPTIONS, PORT, RECORD, VERSION, enh, make_files, merged  # noqa: E402
 from harness.ui import IDNO, IDOK, IDYES  # noqa: E402
 
-VERSION = 'V1.20'
 IDENTITY_REST = 'SN00012345'
 # A programming cable on a port above COM20, as Windows often numbers them.
 HIGH_PORT = 23

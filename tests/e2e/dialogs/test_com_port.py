@@ -10,7 +10,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'
 
 from harness.ids import Res, TextNo  # noqa: E402
 from harness.orvelle import OrvelleTestCase, run, same_text  # noqa: E402
-from harness.sample import MODEL, RECORD, enh, make_files, merged  # noqa: E402
+from harness.sample import SAMPLE_RADIO, enh, make_files, merged  # noqa: E402
 from harness.ui import IDOK, IDCANCEL  # noqa: E402
 
 PRESENT = (1, 3)
@@ -110,7 +110,7 @@ class ComPortDialog(OrvelleTestCase):
 
     def test_a_port_above_twenty_is_chosen_from_the_list_and_upgraded(self):
         radio = self.radiosim(HIGH_PORT, workdir=os.path.join(self.work_root, 'radiosim-com%d' % HIGH_PORT),
-                              model=MODEL, version='V1.20', record=RECORD)
+                              **SAMPLE_RADIO)
         app = self.app(ini={'File': '', 'ComPort': '3', 'Mode': '1'})
         make_files(app.data_dir, {'a.ENH': enh()})
         app.start(env=self.env)

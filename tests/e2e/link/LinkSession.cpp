@@ -13,6 +13,7 @@
 //   session <milliseconds>          open to end, one per run
 #include "framework/AppMessageBox.h"
 #include "link/RadioCom.h"
+#include "tests/support/HexText.h"
 
 #include <windows.h>
 
@@ -33,32 +34,6 @@ int ScriptedBox(void*, const char* text, const char* caption, unsigned type)
     std::printf("box 0x%02x %s|%s -> %d\n", type, caption, text, answer);
     std::fflush(stdout);
     return answer;
-}
-
-std::string Hex(const unsigned char* p, size_t n)
-{
-    std::string s;
-    char b[3];
-    for (size_t i = 0; i < n; ++i) {
-        std::snprintf(b, sizeof b, "%02x", p[i]);
-        s += b;
-    }
-    return s;
-}
-
-bool ParseHex(const char* text, unsigned char* out, size_t n)
-{
-    if (std::strlen(text) != n * 2)
-        return false;
-    for (size_t i = 0; i < n; ++i) {
-        char pair[3] = {text[2 * i], text[2 * i + 1], 0};
-        char* end = nullptr;
-        unsigned long v = std::strtoul(pair, &end, 16);
-        if (*end != '\0')
-            return false;
-        out[i] = static_cast<unsigned char>(v);
-    }
-    return true;
 }
 
 class CStopwatch {
@@ -161,7 +136,7 @@ int main(int argc, char** argv)
                 pos = comma + 1;
             }
         } else if (opt == "--mask") {
-            if (!ParseHex(argv[i + 1], mask, sizeof mask)) {
+            if (!ParseHexBytes(argv[i + 1], std::strlen(argv[i + 1]), mask, sizeof mask)) {
                 std::fprintf(stderr, "--mask wants 16 hex digits\n");
                 return 2;
             }

@@ -18,18 +18,10 @@ sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 from harness.orvelle import WineSession, wine_run  # noqa: E402
 from harness.radiosim import Radiosim  # noqa: E402
+from harness.sample import BENCH_RADIOS  # noqa: E402
 
 PORT = 3
 
-# Waits the protocol imposes when the transceiver answers at once (ms): the
-# old-transceiver handshake's unanswered SYN wait (100) for any new
-# transceiver, 100 per scan rate tried before the transceiver's own, and the
-# 55 ms pause of the version request. The old transceiver skips the scan.
-RADIOS = [
-    ("new, 9600 baud", dict(kind="new", baud=9600), 100 + 55),
-    ("new, 38400 baud", dict(kind="new", baud=38400), 100 + 2 * 100 + 55),
-    ("old", dict(kind="old"), 55),
-]
 STEPS = ["open", "begin", "identity", "version", "record", "write", "end"]
 
 
@@ -46,7 +38,7 @@ def main():
 def measure(exe, runs, session):
     print("%-16s %9s %9s %9s %9s   %s" % ("transceiver", "median", "min", "imposed", "overhead",
                                          "median per step: " + " ".join(STEPS)))
-    for name, settings, imposed in RADIOS:
+    for name, settings, imposed in BENCH_RADIOS:
         with Radiosim(PORT, prefix=session.prefix, **settings) as radio:
             p = subprocess.run([wine_run(), exe, str(PORT), "--repeat", str(runs)],
                                env=radio.wine_env(session.env), stdout=subprocess.PIPE, text=True, timeout=600)

@@ -11,7 +11,7 @@ from harness.ids import Res, TextNo  # noqa: E402
 from harness.orvelle import OrvelleTestCase, run, same_text  # noqa: E402
 from harness.radiosim import Radiosim  # noqa: E402
 from harness.ui import IDOK, IDCANCEL  # noqa: E402
-from harness.sample import MODEL, PORT, RECORD, enh, make_files, merged  # noqa: E402
+from harness.sample import PORT, SAMPLE_RADIO, enh, make_files, merged  # noqa: E402
 
 
 VK_SPACE = 0x20
@@ -23,7 +23,7 @@ class FirstWeek(OrvelleTestCase):
         make_files(folder, {name: enh() for name in names})
 
     def radio(self, app, **settings):
-        values = dict(model=MODEL, version='V1.20', record=RECORD)
+        values = dict(SAMPLE_RADIO)
         values.update(settings)
         radio = Radiosim(port=PORT, prefix=self.session.prefix, workdir=os.path.join(app.folder, 'radiosim'),
                          **values)

@@ -12,7 +12,7 @@ sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
 from harness.ids import Res, TextNo  # noqa: E402
 from harness.orvelle import OrvelleTestCase, run, same_text  # noqa: E402
-from harness.sample import MODEL, PORT, RECORD, enh, make_files, merged  # noqa: E402
+from harness.sample import MODEL, PORT, RECORD, SAMPLE_RADIO, enh, make_files, merged  # noqa: E402
 from harness.ui import IDOK, IDCANCEL  # noqa: E402
 
 WRITE_FRAME = b'UW\xcb'
@@ -64,7 +64,7 @@ class Preview(OrvelleTestCase):
         make_files(app.data_dir, files or {})
         if mode == 2:
             app.write_ini({'File': app.windows_path('Data', 'a.ENH'), 'ComPort': str(PORT), 'Mode': '2'})
-        settings = dict(model=MODEL, version='V1.20', record=RECORD)
+        settings = dict(SAMPLE_RADIO)
         settings.update(radio_settings)
         radio = self.radiosim(PORT, workdir=os.path.join(app.folder, 'radiosim-' + name), **settings)
         app.start(env=radio.wine_env(self.session.env))

@@ -15,7 +15,6 @@ answer sent).
 
 import os
 import statistics
-import subprocess
 import sys
 import time
 
@@ -23,14 +22,12 @@ sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
 from harness.ids import Res, TextNo  # noqa: E402
 from harness.orvelle import OrvelleApp, WineSession, language  # noqa: E402
-from harness.radiosim import Radiosim, native_build_dir  # noqa: E402
+from harness.radiosim import Radiosim  # noqa: E402
+from harness.sample import BENCH_RADIOS, PORT, SAMPLE_RADIO, enh, make_files  # noqa: E402
 from harness.ui import IDOK  # noqa: E402
 
-IMPOSED_MS = 100 + 55
-RECORD = bytearray(50)
-RECORD[10:17] = b'QX-5100'
-RECORD[22:26] = bytes.fromhex('00000102')
-RECORD[42:50] = bytes.fromhex('3fffffffffffffff')
+# The sample radio, new at 9600 baud: the first of the benchmarks' radios.
+RADIO_NAME, RADIO_SETTINGS, IMPOSED_MS = BENCH_RADIOS[0]
 
 
 def main():
@@ -42,13 +39,10 @@ def main():
     try:
         work = os.path.join(os.environ['ORVELLE_BUILD_DIR'], 'bench-work')
         os.makedirs(work, exist_ok=True)
-        app = OrvelleApp(session, ini={'ComPort': '1', 'Mode': '1'}, work_root=work)
-        os.makedirs(app.data_dir, exist_ok=True)
-        subprocess.run([os.path.join(native_build_dir(), 'tools', 'enhtool', 'enhtool'), 'make', '-',
-                        os.path.join(app.data_dir, 'a.ENH')], check=True,
-                       input=b'model QX-5100\nmin-version V1.00\nentry code=00000102 type=3 mask=0fffffffffffffff\n')
-        radio = Radiosim(port=1, prefix=session.prefix, workdir=os.path.join(app.folder, 'radiosim'),
-                         model='QX-5100', version='V1.20', record=bytes(RECORD))
+        app = OrvelleApp(session, ini={'ComPort': str(PORT), 'Mode': '1'}, work_root=work)
+        make_files(app.data_dir, {'a.ENH': enh(entries=(('00000102', 3, '0fffffffffffffff'),))})
+        radio = Radiosim(port=PORT, prefix=session.prefix, workdir=os.path.join(app.folder, 'radiosim'),
+                         **SAMPLE_RADIO, **RADIO_SETTINGS)
         radio.start()
         app.start_past_warnings(env=radio.wine_env(session.env))
         drv = session.driver
@@ -76,7 +70,7 @@ def main():
                 links.append((line.t - first) * 1000)
                 first, ending = None, False
 
-        print('%d upgrades of a new transceiver at 9600 baud, radiosim answering at once' % runs)
+        print('%d upgrades of a %s transceiver, radiosim answering at once' % (runs, RADIO_NAME))
         print('  click to outcome box   median %7.1f ms   min %7.1f ms' % (statistics.median(clicks), min(clicks)))
         if links:
             print('  link (radiosim log)    median %7.1f ms   min %7.1f ms' % (statistics.median(links), min(links)))

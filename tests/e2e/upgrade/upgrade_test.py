@@ -11,7 +11,7 @@ sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
 from harness.ids import Res, TextNo  # noqa: E402
 from harness.orvelle import OrvelleTestCase, run, same_text  # noqa: E402
-from harness.sample import MODEL, PORT, RECORD, enh, make_files, merged  # noqa: E402
+from harness.sample import PORT, RECORD, SAMPLE_RADIO, enh, make_files, merged  # noqa: E402
 from harness.ui import IDOK, IDCANCEL, IDRETRY  # noqa: E402
 
 CONTROLS = (Res.IDC_MODE_GROUP, Res.IDC_FOLDER_MODE, Res.IDC_FILE_MODE, Res.IDC_BROWSE, Res.IDC_UPGRADE,
@@ -82,7 +82,7 @@ class UpgradeRuns(OrvelleTestCase):
         if file_path is not None:
             app.write_ini({'File': app.windows_path('Data', file_path) if file_path else '',
                            'ComPort': str(case.get('port', PORT)), 'Mode': str(mode)})
-        settings = dict(model=MODEL, version='V1.20', record=RECORD)
+        settings = dict(SAMPLE_RADIO)
         settings.update(case.get('radio', {}))
         radio = self.radiosim(PORT, workdir=os.path.join(app.folder, 'radiosim'), **settings)
         app.start(env=radio.wine_env(self.session.env))

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -126,6 +127,46 @@ TEST(CliArgs, RecordIsDecodedFromEitherCase)
     EXPECT_EQ(args.record[49], 0xFF);
 }
 
+// Each no-value option sets its own flag and no other: an option whose flag
+// were missing from the table must not quietly set another (--force, say).
+TEST(CliArgs, EachFlagSetsItsOwnFieldOnly)
+{
+    using Flag = bool CliArgs::*;
+    const Flag kFlags[] = {&CliArgs::json,      &CliArgs::probe,         &CliArgs::force,
+                           &CliArgs::dryRun,    &CliArgs::skipUnchanged, &CliArgs::verify,
+                           &CliArgs::noHistory, &CliArgs::hasRecord};
+    const struct {
+        Args without; // a command line the flag may join
+        const char* flag;
+        Flag field;
+    } cases[] = {
+        {{"ports"}, "--json", &CliArgs::json},
+        {{"history"}, "--json", &CliArgs::json},
+        {{"ports"}, "--probe", &CliArgs::probe},
+        {{"restore", "--port", "1", "--entry", "1"}, "--force", &CliArgs::force},
+        {{"upgrade", "--port", "1", "--file", "a.ENH"}, "--dry-run", &CliArgs::dryRun},
+        {{"upgrade", "--port", "1", "--file", "a.ENH"}, "--skip-unchanged", &CliArgs::skipUnchanged},
+        {{"upgrade", "--port", "1", "--file", "a.ENH"}, "--verify", &CliArgs::verify},
+        {{"restore", "--port", "1", "--entry", "1"}, "--verify", &CliArgs::verify},
+        {{"identify", "--port", "1"}, "--no-history", &CliArgs::noHistory},
+        {{"upgrade", "--port", "1", "--folder", "D"}, "--no-history", &CliArgs::noHistory},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.flag) + " with " + c.without[0]);
+        CliArgs before, after;
+        CString error;
+        ASSERT_TRUE(ParseCliArgs(c.without, before, error)) << error.str();
+        Args with = c.without;
+        with.push_back(c.flag);
+        ASSERT_TRUE(ParseCliArgs(with, after, error)) << error.str();
+        for (std::size_t i = 0; i < std::size(kFlags); ++i) {
+            const Flag field = kFlags[i];
+            EXPECT_EQ(after.*field, field == c.field ? true : before.*field) << "flag field " << i;
+        }
+        EXPECT_EQ(Describe(after), Describe(before) + " " + std::string(c.flag).substr(2));
+    }
+}
+
 TEST(CliArgs, UsageErrorsSayWhatIsWrong)
 {
     const std::string huge(100000, '9');
@@ -241,12 +282,12 @@ TEST(CliArgs, HelpListsEveryCommandOptionAndExitCode)
 {
     const std::string help = std::string(kCliUsageText) + kCliHelpText;
     for (const char* word :
-         {"ports",          "identify",     "upgrade",          "restore",      "history",
-          "--port N",       "--retries K",  "--json",           "--folder DIR", "--file PATH",
-          "--entry K",      "--record HEX", "--force",          "--no-history", "--last N",
-          "--help",         "-h",           "/?",               "--version",    "History\\upgrades.csv",
-          "ANSI code page", "console",      "--dry-run",        "--skip-unchanged", "--verify",
-          "--trace FILE",   "planned",      "unchanged",        "verify-failed"})
+         {"ports",          "identify",     "upgrade",   "restore",          "history",
+          "--port N",       "--retries K",  "--json",    "--folder DIR",     "--file PATH",
+          "--entry K",      "--record HEX", "--force",   "--no-history",     "--last N",
+          "--help",         "-h",           "/?",        "--version",        "History\\upgrades.csv",
+          "ANSI code page", "console",      "--dry-run", "--skip-unchanged", "--verify",
+          "--trace FILE",   "planned",      "unchanged", "verify-failed"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
     for (int code = kExitDone; code <= kExitHistoryUnavailable; ++code) {
         const std::string number = (code < 10 ? " " : "") + std::to_string(code);

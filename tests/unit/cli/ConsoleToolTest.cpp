@@ -7,10 +7,12 @@
 #include "cli/ConsoleTool.h"
 
 #include "cli/CliArgs.h"
+#include "framework/Hex.h"
 #include "link/SerialPort.h"
 #include "cli/ConsoleInterrupt.h"
 #include "cli/ConsoleText.h"
 #include "tests/support/FrameBytes.h"
+#include "text/Csv.h"
 #include "upgrade/UpgradeHistory.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/FakeTransceiver.h"

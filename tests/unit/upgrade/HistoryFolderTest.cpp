@@ -2,6 +2,7 @@
 // and header when new, rows only ever appended after whatever the file holds,
 // and every failure (file held open, read-only, missing folder, full disk) a
 // false with the reason and no change to the file.
+#include "framework/Hex.h"
 #include "upgrade/HistoryFileApi.h"
 #include "upgrade/HistoryFolder.h"
 #include "upgrade/OptionFormat.h"

@@ -9,11 +9,14 @@
 #include "upgrade/UpgradeRun.h"
 
 #include "files/DataFile.h"
+#include "framework/Hex.h"
 #include "link/RadioCom.h"
 #include "tests/support/MemoryOptionFiles.h"
 #include "tests/support/SampleTransceiver.h"
 #include "tests/support/ScriptedBoxes.h"
 #include "tests/support/FrameBytes.h"
+#include "tests/support/HexText.h"
+#include "tests/support/MemoryHistory.h"
 #include "tests/support/TempFolder.h"
 #include "text/LanguageTable.h"
 #include "text/TextNumbers.h"
@@ -49,47 +52,33 @@ bool Contains(const Bytes& haystack, const Bytes& needle)
     return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();
 }
 
-std::string Hex(const Bytes& bytes)
-{
-    return HexLower(bytes.data(), bytes.size()).str();
-}
-
-// The history in memory: each row's fields, and whether the write frame had
-// begun to go out when the row was appended.
-class MemoryHistory : public CHistoryStore {
+// The history in memory, with each row's fields and whether the write frame
+// had begun to go out when the row was appended.
+class MemoryHistory : public CMemoryHistory {
 public:
     struct Row {
         std::vector<std::string> fields;
         bool afterWriteFrame;
     };
 
-    explicit MemoryHistory(const FakeTransceiver& fake) : m_fake(fake) {}
+    explicit MemoryHistory(const FakeTransceiver& fake) : m_fake(fake)
+    {
+        failure = "C:\\app\\History\\upgrades.csv: The process cannot access the file (error 32)";
+        time = {2026, 1, 2, 3, 4, 5};
+        tick = 0;
+    }
 
     bool AppendLine(const CString& line, CString& error) override
     {
-        if (failuresLeft > 0) {
-            --failuresLeft;
-            error = "C:\\app\\History\\upgrades.csv: The process cannot access the file (error 32)";
+        if (!CMemoryHistory::AppendLine(line, error))
             return false;
-        }
-        CCsvReader reader(line.GetString(), line.str().size());
-        Row row{{}, Contains(m_fake.Written(), kUwcb)};
-        reader.Next(&row.fields);
-        rows.push_back(row);
+        rows.push_back({Fields(lines.size() - 1), Contains(m_fake.Written(), kUwcb)});
         return true;
     }
-    HistoryTime Now() override { return {2026, 1, 2, 3, 4, 5}; }
 
-    std::vector<std::string> Outcomes() const
-    {
-        std::vector<std::string> outcomes;
-        for (const Row& row : rows)
-            outcomes.push_back(row.fields.at(History::kOutcome));
-        return outcomes;
-    }
+    std::vector<std::string> Outcomes() const { return Column(History::kOutcome); }
 
     std::vector<Row> rows;
-    int failuresLeft = 0; // appends that fail from now on
 
 private:
     const FakeTransceiver& m_fake;

@@ -1,5 +1,6 @@
 // The option logic over files in memory: selection, version step, merge, the
 // File mode, and files that are short, unreadable or change during a run.
+#include "tests/support/HexText.h"
 #include "tests/support/MemoryOptionFiles.h"
 
 #include "tools/enhtool/EnhFile.h"
@@ -54,14 +55,6 @@ EnhEntry Entry(unsigned type, const char* mask, const char* code = kCode)
 Bytes OptionBytes(const Record& r)
 {
     return Bytes(r.begin() + OptionRecord::kOptionBytes, r.end());
-}
-
-Bytes Hex(const char* hex)
-{
-    Bytes b;
-    for (std::size_t i = 0; hex[i] && hex[i + 1]; i += 2)
-        b.push_back(static_cast<unsigned char>(std::stoi(std::string(hex + i, 2), nullptr, 16)));
-    return b;
 }
 
 std::vector<CString> Paths(std::initializer_list<const char*> names)
@@ -157,7 +150,7 @@ TEST(FolderOptions, ResultsAndMergedBytes)
         Record record = before;
         COptionLogic logic(files);
         EXPECT_EQ(logic.ApplyFolderOptions(list, record.data(), c.version), c.expected);
-        EXPECT_EQ(OptionBytes(record), Hex(c.optionBytes));
+        EXPECT_EQ(OptionBytes(record), FromHex(c.optionBytes));
         ExpectOnlyOptionBytesChanged(before, record);
         EXPECT_EQ(files.open, 0);
     }
@@ -255,7 +248,7 @@ TEST(FolderOptions, ShortChangedAndUnreadableFiles)
         Record record = MakeRecord();
         COptionLogic logic(files);
         EXPECT_EQ(logic.ApplyFolderOptions(Paths({"a.ENH", "b.ENH"}), record.data(), "V1.00"), c.expected);
-        EXPECT_EQ(OptionBytes(record), Hex(c.optionBytes));
+        EXPECT_EQ(OptionBytes(record), FromHex(c.optionBytes));
         EXPECT_EQ(files.open, 0);
     }
 }
@@ -334,7 +327,7 @@ TEST(FileOptions, Results)
         Record record = before;
         COptionLogic logic(files);
         EXPECT_EQ(logic.ApplyFileOptions("x.ENH", record.data(), c.version), c.expected);
-        EXPECT_EQ(OptionBytes(record), Hex(c.optionBytes));
+        EXPECT_EQ(OptionBytes(record), FromHex(c.optionBytes));
         ExpectOnlyOptionBytesChanged(before, record);
         EXPECT_EQ(files.begun, 0); // File mode has no per-file pauses
     }

@@ -1,8 +1,11 @@
-// The upgrade history's portable part: rows as they are written, the CSV
-// reader that takes them back (also from damaged files), and the journal's
-// rows for each way a run can go.
+// The upgrade history's portable part: rows as they are written and read
+// back (also from damaged files), and the journal's rows for each way a run
+// can go. The CSV fields themselves: tests/unit/text/CsvTest.cpp.
+#include "framework/Hex.h"
+#include "text/Csv.h"
 #include "upgrade/OptionFormat.h"
 #include "upgrade/UpgradeHistory.h"
+#include "tests/support/MemoryHistory.h"
 #include "tests/support/RunResults.h"
 
 #include <gtest/gtest.h>
@@ -58,30 +61,6 @@ TEST(HistoryRows, HeaderAndRowAreTenCommaSeparatedColumnsEndingInCrLf)
     row.outcome = History::Outcome::kPending;
     EXPECT_EQ(FormatHistoryLine(row).str(), "2024-03-05T07:08:09,orvelle-cli,3,QM-5200,00ff,\"1.01,0\",ab,,"
                                             "\"C:\\Data\\a b.ENH|C:\\Data\\\"\"q\"\".ENH\",pending\r\n");
-}
-
-TEST(HistoryRows, FieldsAreQuotedExactlyWhenTheyNeedIt)
-{
-    const struct {
-        const char* field;
-        const char* written;
-    } cases[] = {
-        {"", ""},
-        {"QM-5200", "QM-5200"},
-        {" spaced ", " spaced "},         // spaces need no quotes
-        {"\xe9\x95\xb7", "\xe9\x95\xb7"}, // nor do high bytes
-        {"a,b", "\"a,b\""},
-        {"say \"hi\"", "\"say \"\"hi\"\"\""},
-        {"\"", "\"\"\"\""},
-        {"line\r\nbreak", "\"line\r\nbreak\""},
-        {"lf\n", "\"lf\n\""},
-        {"cr\r", "\"cr\r\""},
-        {"tab\there", "\"tab\there\""},
-        {"bell\x07", "\"bell\x07\""},
-        {"del\x7f", "\"del\x7f\""},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(QuoteCsvField(c.field).str(), c.written) << c.field;
 }
 
 TEST(HistoryRows, EveryFieldComesBackThroughTheReaderUnchanged)
@@ -148,73 +127,6 @@ TEST(HistoryRows, ModelIsTheNameUpToItsFirstNulWithoutTrailingSpaces)
         const auto identity = Identity(c.name, kModelNameSize);
         EXPECT_EQ(HistoryModelName(identity.data()).str(), c.model) << c.model;
     }
-}
-
-TEST(HistoryRows, HexIsLowerCaseAndReadsBackOnlyWhenWhole)
-{
-    const unsigned char bytes[] = {0x00, 0x0f, 0xa5, 0xff};
-    EXPECT_EQ(HexLower(bytes, sizeof bytes).str(), "000fa5ff");
-
-    const struct {
-        const char* text;
-        bool parsed;
-    } cases[] = {
-        {"000fa5ff", true},   {"000FA5FF", true},  {"000Fa5fF", true},  {"000fa5f", false},
-        {"000fa5ff0", false}, {"000fa5fg", false}, {" 00fa5ff", false}, {"000fa5f ", false},
-        {"", false},          {"0x0fa5ff", false}, {"+00fa5ff", false},
-    };
-    for (const auto& c : cases) {
-        unsigned char parsed[4] = {1, 2, 3, 4};
-        EXPECT_EQ(ParseHexBytes(c.text, parsed, sizeof parsed), c.parsed) << c.text;
-        if (c.parsed)
-            EXPECT_EQ(std::memcmp(parsed, bytes, sizeof bytes), 0) << c.text;
-        else
-            EXPECT_EQ(std::memcmp(parsed, "\1\2\3\4", 4), 0) << c.text << ": changed on failure";
-    }
-}
-
-TEST(CsvReader, ReadsRecordsAsRfc4180AndDamagedTextAsFarAsItGoes)
-{
-    const struct {
-        const char* name;
-        std::string text;
-        Records records;
-    } cases[] = {
-        {"empty", "", {}},
-        {"one line", "a,b", {{"a", "b"}}},
-        {"CR LF end", "a,b\r\nc\r\n", {{"a", "b"}, {"c"}}},
-        {"LF end", "a\nb\n", {{"a"}, {"b"}}},
-        {"lone CR", "a\rb", {{"a"}, {"b"}}},
-        {"blank line is a record", "a\r\n\r\nb\r\n", {{"a"}, {""}, {"b"}}},
-        {"empty fields", ",,\r\n", {{"", "", ""}}},
-        {"trailing comma at the end", "a,", {{"a", ""}}},
-        {"quoted comma", "\"a,b\",c", {{"a,b", "c"}}},
-        {"quoted line breaks", "\"a\r\nb\nc\",d\r\ne", {{"a\r\nb\nc", "d"}, {"e"}}},
-        {"doubled quotes", "\"say \"\"hi\"\"\"", {{"say \"hi\""}}},
-        {"only a doubled quote", "\"\"\"\"", {{"\""}}},
-        {"empty quoted", "\"\",x", {{"", "x"}}},
-        {"quote inside unquoted field", "ab\"c,d", {{"ab\"c", "d"}}},
-        {"text after closing quote", "\"ab\"cd,e", {{"abcd", "e"}}},
-        {"unclosed quote runs to the end", "a,\"b,c\r\nd", {{"a", "b,c\r\nd"}}},
-        {"lone quote", "\"", {{""}}},
-        {"NUL bytes are data", std::string("a\0b,c", 5), {{std::string("a\0b", 3), "c"}}},
-        {"high bytes are data", "\x81\x5c,\xff", {{"\x81\x5c", "\xff"}}},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(ReadAll(c.text), c.records) << c.name;
-}
-
-TEST(CsvReader, KeepsOnlyTheFirstFieldsOfAHugeRecordButReadsPastIt)
-{
-    const std::string text = std::string(10000, ',') + "\r\nnext";
-    CCsvReader reader(text.data(), text.size());
-    std::vector<std::string> fields;
-    ASSERT_TRUE(reader.Next(&fields));
-    EXPECT_EQ(fields.size(), CCsvReader::kMaxFields);
-    ASSERT_TRUE(reader.Next(&fields));
-    EXPECT_EQ(fields, std::vector<std::string>{"next"});
-    EXPECT_FALSE(reader.Next(&fields));
-    EXPECT_TRUE(fields.empty());
 }
 
 namespace {
@@ -353,36 +265,6 @@ TEST(ListHistoryRows, EveryRowWithTheNumberRestoreGivesItDamagedOnesMarked)
 
 namespace {
 
-// The history's store in memory, with a clock that ticks a second per row.
-class CMemoryStore : public CHistoryStore {
-public:
-    std::vector<std::string> lines;
-    int failuresLeft = 0;
-    int second = 0;
-
-    bool AppendLine(const CString& line, CString& error) override
-    {
-        if (failuresLeft > 0) {
-            --failuresLeft;
-            error = "C:\\app\\History\\upgrades.csv: Access is denied. (error 5)";
-            return false;
-        }
-        lines.push_back(line.str());
-        return true;
-    }
-    HistoryTime Now() override { return {2024, 5, 6, 7, 8, second++}; }
-
-    std::vector<std::string> Column(std::size_t column) const
-    {
-        std::vector<std::string> values;
-        for (const std::string& line : lines) {
-            const Records records = ReadAll(line);
-            values.push_back(records.at(0).at(column));
-        }
-        return values;
-    }
-};
-
 class HistoryJournalTest : public ::testing::Test {
 protected:
     HistoryJournalTest()
@@ -406,7 +288,7 @@ protected:
         return kept;
     }
 
-    CMemoryStore store;
+    CMemoryHistory store;
     CHistoryJournal journal{store, History::kProgramWindow, 7};
     std::array<unsigned char, IdentityBlock::kSize> identity = Identity("QM-5200\0\0\0\0\0", kModelNameSize);
     unsigned char before[OptionRecord::kSize];
@@ -588,7 +470,7 @@ TEST_F(HistoryJournalTest, APendingRowNotKeptIsBeforeWritesAnswerAndARunNotWritt
     EXPECT_EQ(store.Column(History::kRecordAfter), (std::vector<std::string>{""}));
 
     // Nothing to keep before a record was read: nothing stops the write.
-    CMemoryStore empty;
+    CMemoryHistory empty;
     CHistoryJournal fresh(empty, History::kProgramConsole, 1);
     CString none;
     EXPECT_TRUE(fresh.BeforeWrite(ResultOf(identity.data(), "1", before, after), none));

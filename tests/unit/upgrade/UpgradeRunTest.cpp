@@ -2,7 +2,9 @@
 // fake transceiver with a scripted user at the message boxes: each outcome's
 // messages (body, caption, icon, owner), what was read and written, and the
 // dialog unlocked afterwards.
+#include "framework/Hex.h"
 #include "tests/unit/upgrade/DialogFixture.h"
+#include "text/Csv.h"
 #include "text/TextNumbers.h"
 
 #include "res/resource.h"
