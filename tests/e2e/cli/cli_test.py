@@ -73,7 +73,8 @@ def holdfile_exe():
 
 class HeldFile:
     """A file held open by another Windows program (read access, readers let
-    in, writers not) until release() or max_ms."""
+    in, writers not) until release() or max_ms; a test that releases it gives
+    a max_ms beyond its run's, so a slow start cannot let it go early."""
 
     def __init__(self, session, path, max_ms):
         os.makedirs(os.path.dirname(path), exist_ok=True)
@@ -84,14 +85,19 @@ class HeldFile:
         assert line.strip() == b'held', line
 
     def release(self):
-        """Returns once the file has been let go."""
-        if self.proc.poll() is None:
-            open(self.flag, 'w').close()
-            self.proc.stdout.readline()  # "released", or the end
+        """Returns once the file has been let go: how it let go ("on
+        request", "at the time limit"), or None when it had already."""
+        how = None
+        if not self.proc.stdout.closed:
+            if self.proc.poll() is None:
+                open(self.flag, 'w').close()
+            line = self.proc.stdout.readline().decode().strip()  # "released ...", or the end
+            how = line[len('released '):] if line.startswith('released ') else line
         self.proc.wait(timeout=60)
         self.proc.stdout.close()
         if os.path.exists(self.flag):
             os.remove(self.flag)
+        return how
 
 
 def read_history(folder):
@@ -729,7 +735,7 @@ class CliTests(OrvelleTestCase):
         cli = self.cli()
         make_files(cli.data, {'a.ENH': enh()})
         radio = self.radio(cli.folder)
-        held = HeldFile(self.session, os.path.join(cli.folder, 'History', 'upgrades.csv'), 8000)
+        held = HeldFile(self.session, os.path.join(cli.folder, 'History', 'upgrades.csv'), 600000)
         proc = subprocess.Popen(['wine', cli.exe, 'upgrade', '--port', str(PORT), '--folder', windows_path(cli.data),
                                  '--json'], cwd=cli.folder, env=radio.wine_env(self.session.env),
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE)
@@ -737,9 +743,12 @@ class CliTests(OrvelleTestCase):
             # The record has been read: the pending row is being tried now.
             self.drv.wait_until(lambda: RECORD in radio.sent(), timeout=60, what='the record read')
             # The other program's moment with the file: the scenario, not a
-            # wait for a state.
-            time.sleep(1.0)
-            held.release()
+            # wait for a state. Short, so that it and the release fit the
+            # program's 2 s of retries on a loaded machine.
+            time.sleep(0.3)
+            # Nothing written while the history could not keep the record.
+            self.assertNotIn(WRITE_FRAME, radio.received(heard_only=False))
+            self.assertEqual(held.release(), 'on request')
             out, err = proc.communicate(timeout=120)
         finally:
             if proc.poll() is None:
@@ -756,11 +765,13 @@ class CliTests(OrvelleTestCase):
         cli = self.cli()
         make_files(cli.data, {'a.ENH': enh()})
         radio = self.radio(cli.folder)
-        held = HeldFile(self.session, os.path.join(cli.folder, 'History', 'upgrades.csv'), 10000)
+        held = HeldFile(self.session, os.path.join(cli.folder, 'History', 'upgrades.csv'), 600000)
         try:
             res = cli.run(['upgrade', '--port', str(PORT), '--folder', windows_path(cli.data), '--json'], radio)
         finally:
-            held.release()
+            how = held.release()
+        # Held for the whole run, not let go early by a time limit.
+        self.assertEqual(how, 'on request')
         self.assertEqual(res.rc, 12, res)
         self.assertEqual((res.json['exit'], res.json['outcome']), (12, 'history-unavailable'))
         self.assertEqual(res.json['record_before'], RECORD.hex())
@@ -778,7 +789,7 @@ class CliTests(OrvelleTestCase):
                 app = self.app(ini={'File': '', 'ComPort': str(PORT), 'Mode': '1'})
                 make_files(app.data_dir, {'a.ENH': enh()})
                 radio = self.radio(app.folder)
-                held = HeldFile(self.session, os.path.join(app.folder, 'History', 'upgrades.csv'), 60000)
+                held = HeldFile(self.session, os.path.join(app.folder, 'History', 'upgrades.csv'), 600000)
                 try:
                     app.start(env=radio.wine_env(self.session.env))
                     self.drv.click(app.hwnd, Res.IDC_UPGRADE)
@@ -788,6 +799,9 @@ class CliTests(OrvelleTestCase):
                     self.assertEqual(box.caption, self.lng[TextNo.kCaptionQuestion])
                     self.assertNotIn(WRITE_FRAME, radio.received(heard_only=False))
                     self.drv.press(box, answer)
+                    # The other program lets go once the question is
+                    # answered: the run's final row can be written.
+                    self.assertEqual(held.release(), 'on request')
                     if answer == IDYES:
                         box = app.message_box(timeout_ms=30000)
                         self.assertTrue(same_text(box.text, self.lng[T_WRITTEN]), box.text)
@@ -803,6 +817,8 @@ class CliTests(OrvelleTestCase):
                 self.assertEqual(WRITE_FRAME in radio.received(heard_only=False), written)
                 self.assertEqual(radio.result()['final'], merged('3fffffffffffff0f') if written else RECORD)
                 self.assertFalse(any(r['outcome'] == 'pending' for r in read_history(app.folder)))
+                self.assertEqual([r['outcome'] for r in read_history(app.folder)],
+                                 ['written' if written else 'not-upgraded'])
 
     # -- help, arguments, listing ---------------------------------------------
     def test_help_forms_and_arguments_outside_the_code_page(self):

@@ -2,7 +2,9 @@
 // while it reads the file (read access, readers let in, writers not), for the
 // end-to-end tests of the upgrade history. Prints "held" once the file is
 // open, and lets it go when the file RELEASE exists or MAX_MS have passed,
-// whichever comes first; then prints "released".
+// whichever comes first; then prints how it let go: "released on request"
+// or "released at the time limit" (a test that meant to release it checks
+// which: a slow start must not pass for a test of the release).
 #include "files/FileHandle.h"
 
 #include <windows.h>
@@ -27,15 +29,18 @@ int main(int argc, char** argv)
     // The release file, or the time limit: whichever comes first.
     const DWORD limit = static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10));
     const DWORD start = GetTickCount();
+    bool requested = false;
     for (;;) {
-        if (GetFileAttributesA(argv[3]) != INVALID_FILE_ATTRIBUTES)
+        if (GetFileAttributesA(argv[3]) != INVALID_FILE_ATTRIBUTES) {
+            requested = true;
             break;
+        }
         if (GetTickCount() - start >= limit)
             break;
         Sleep(20);
     }
     file.Close();
-    std::printf("released\n");
+    std::printf(requested ? "released on request\n" : "released at the time limit\n");
     std::fflush(stdout);
     return 0;
 }
