@@ -26,8 +26,9 @@ LinkAnswer CBoxAsker::AskRetry(CWnd* owner, LinkStep, const CString& text, const
 {
     // Only the Retry button retries: a box that could not be shown (0) must
     // not turn the session's loop into one that spins without the user.
-    return OwnedMessageBox(owner, text, caption, MB_RETRYCANCEL | MB_ICONERROR) == IDRETRY ? LinkAnswer::Retry
-                                                                                             : LinkAnswer::Cancel;
+    return OwnedMessageBox(owner, text, caption, MB_RETRYCANCEL | MB_ICONERROR) == IDRETRY
+               ? LinkAnswer::Retry
+               : LinkAnswer::Cancel;
 }
 
 void CBoxAsker::PortNotOpened(CWnd* owner, const CString& text, const CString& caption)
@@ -45,7 +46,8 @@ void CBoxAsker::TellNote(CWnd* owner, const CString& text, const CString& captio
     OwnedMessageBox(owner, text, caption, MB_ICONEXCLAMATION);
 }
 
-bool CBoxAsker::WriteWithoutHistory(CWnd* owner, const CString&, const CString& question, const CString& caption)
+bool CBoxAsker::WriteWithoutHistory(CWnd* owner, const CString&, const CString& question,
+                                    const CString& caption)
 {
     // No is the default button: Enter keeps the record.
     return OwnedMessageBox(owner, question, caption, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;

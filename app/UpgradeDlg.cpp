@@ -339,8 +339,8 @@ int CUpgradeDlg::CheckLocation()
 }
 
 // The upgrade run and the option logic: each member hands over to upgrade/
-// with the dialog's settings, its file access and itself as the owner of
-// every message.
+// with the dialog's settings, its file access, the message boxes that answer
+// the run's questions (CBoxAsker) and itself as the owner of every message.
 
 void CUpgradeDlg::OnUpgrade()
 {

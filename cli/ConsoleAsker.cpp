@@ -86,7 +86,8 @@ void CConsoleAsker::TellNote(CWnd*, const CString& text, const CString& caption)
     m_notes.push_back(text);
 }
 
-bool CConsoleAsker::WriteWithoutHistory(CWnd*, const CString&, const CString& question, const CString& caption)
+bool CConsoleAsker::WriteWithoutHistory(CWnd*, const CString&, const CString& question,
+                                        const CString& caption)
 {
     PrintMessage(question, caption);
     PrintAnswer(Text(TextNo::kCliNoHistoryAnswer));

@@ -125,7 +125,8 @@ private:
     UpgradeResult Restore(CUpgradeRun& run, const HistoryRow* row);
     // The tool's own lines after a run (an interruption, the history, a
     // refused restore, the port's reason), and how the command ends.
-    CliEnding Conclude(const UpgradeResult& result, bool stopAsked, const HistoryRow& row, const CRadioCom& link);
+    CliEnding Conclude(const UpgradeResult& result, bool stopAsked, const HistoryRow& row,
+                       const CRadioCom& link);
     CliEnding Fail(const CliEnding& ending, const CString& reason);
     // "orvelle-cli: line" on stderr.
     void Say(const CString& line) { Print(m_api, m_env.err, "%s: %s\n", kProgram, line.GetString()); }
@@ -258,7 +259,8 @@ CliEnding CConsoleTool::LinkCommand()
     // From here on Ctrl+C asks the run to stop between its steps, and a
     // failed step is then not tried again.
     CConsoleInterrupt interrupt;
-    CConsoleAsker asker(m_env.err, m_api, texts, m_args.retries, [&interrupt] { return interrupt.Requested(); });
+    CConsoleAsker asker(m_env.err, m_api, texts, m_args.retries,
+                        [&interrupt] { return interrupt.Requested(); });
     const UpgradeResult result = RunCommand(link, asker, journal, fromRow ? &row : nullptr);
     // The final row is written: a closing console may go.
     interrupt.Finished();

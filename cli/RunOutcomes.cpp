@@ -12,20 +12,21 @@ std::vector<std::string> OutcomeWordsOf(CliExit exit)
     };
     for (const OutcomeRow& row : kOutcomeRows)
         add(row.ending);
-    for (const CliEnding& ending : {kUsageEnding, kLanguageFileEnding, kListedEnding, kHistoryUnreadableEnding})
+    for (const CliEnding& ending :
+         {kUsageEnding, kLanguageFileEnding, kListedEnding, kHistoryUnreadableEnding})
         add(ending);
     return words;
 }
 
 std::string ExitCodeHelpLines()
 {
-    std::string lines = "Exit codes, each with its --json outcome words:\n";
+    std::string lines = "Exit codes:\n";
     for (const ExitCodeMeaning& code : kExitCodeMeanings) {
         char number[8];
         std::snprintf(number, sizeof number, "%4d  ", static_cast<int>(code.exit));
         lines += number;
         lines += code.meaning;
-        lines += "\n      ";
+        lines += "\n      outcome: ";
         const std::vector<std::string> words = OutcomeWordsOf(code.exit);
         for (std::size_t i = 0; i < words.size(); ++i)
             lines += (i ? ", " : "") + words[i];

@@ -56,16 +56,22 @@ constexpr OutcomeRow kOutcomeRows[] = {
     {UpgradeOutcome::LinkFailed, {kExitLinkFailed, "link-failed"}, History::Outcome::kFailed},
     {UpgradeOutcome::RefusedModel, {kExitRefusedModel, "refused-model"}, nullptr},
     {UpgradeOutcome::NoOption, {kExitNoOption, "no-option"}, History::Outcome::kNotUpgraded},
-    {UpgradeOutcome::VersionRequired, {kExitVersionRequired, "version-required"}, History::Outcome::kNotUpgraded},
-    {UpgradeOutcome::FileUnreadable, {kExitOptionFileMissing, "file-unreadable"}, History::Outcome::kNotUpgraded},
+    {UpgradeOutcome::VersionRequired,
+     {kExitVersionRequired, "version-required"},
+     History::Outcome::kNotUpgraded},
+    {UpgradeOutcome::FileUnreadable,
+     {kExitOptionFileMissing, "file-unreadable"},
+     History::Outcome::kNotUpgraded},
     {UpgradeOutcome::Identified, {kExitDone, "identified"}, History::Outcome::kRead},
-    {UpgradeOutcome::OtherTransceiver, {kExitOtherTransceiver, "other-transceiver"},
+    {UpgradeOutcome::OtherTransceiver,
+     {kExitOtherTransceiver, "other-transceiver"},
      History::Outcome::kNotUpgraded},
     {UpgradeOutcome::Planned, {kExitDone, "planned"}, History::Outcome::kPlanned},
     {UpgradeOutcome::Unchanged, {kExitDone, "unchanged"}, History::Outcome::kUnchanged},
     {UpgradeOutcome::VerifyFailed, {kExitVerifyFailed, "verify-failed"}, History::Outcome::kVerifyFailed},
     {UpgradeOutcome::Interrupted, {kExitInterrupted, "interrupted"}, History::Outcome::kNotUpgraded},
-    {UpgradeOutcome::HistoryUnavailable, {kExitHistoryUnavailable, CliWord::kHistoryUnavailable},
+    {UpgradeOutcome::HistoryUnavailable,
+     {kExitHistoryUnavailable, CliWord::kHistoryUnavailable},
      History::Outcome::kNotUpgraded},
 };
 
@@ -111,5 +117,5 @@ constexpr ExitCodeMeaning kExitCodeMeanings[] = {
 std::vector<std::string> OutcomeWordsOf(CliExit exit);
 
 // The "Exit codes" part of --help: a heading, then per code its number and
-// meaning, and below them its --json outcome words.
+// meaning, and below them "outcome: " and its --json outcome words.
 std::string ExitCodeHelpLines();

@@ -306,7 +306,8 @@ int CRadioCom::MarriskEsnReadSession(CWnd* parent, CString text, CString caption
 
 int CRadioCom::ModelNameRequestSession(CWnd* parent, CString text, CString caption, unsigned char* buffer)
 {
-    return RequestSession(parent, LinkStep::ModelName, text, caption, &CRadioCom::ModelNameRequest, buffer, 0);
+    return RequestSession(parent, LinkStep::ModelName, text, caption, &CRadioCom::ModelNameRequest, buffer,
+                          0);
 }
 
 int CRadioCom::VersionRequestSession(CWnd* parent, CString text, CString caption, unsigned char* buffer)
@@ -324,7 +325,8 @@ int CRadioCom::OptionInfoRequestSession(CWnd* parent, CString text, CString capt
         EndConnectionSession();
         return kSessionFailed;
     }
-    return RequestSession(parent, LinkStep::Record, text, caption, &CRadioCom::OptionInformationRequest, buffer, kRecordSize);
+    return RequestSession(parent, LinkStep::Record, text, caption, &CRadioCom::OptionInformationRequest,
+                          buffer, kRecordSize);
 }
 
 int CRadioCom::OptionInformationTransmit(CWnd* parent, CString text, CString caption, unsigned char* buffer,

@@ -18,7 +18,8 @@ public:
     // The run's outcome message (or, on the way, one that ends it: a missing
     // location, a refused model, a failed verification); text and caption
     // are language texts, owner the window it belongs to (may be null).
-    virtual void TellOutcome(CWnd* owner, RunMessageKind kind, const CString& text, const CString& caption) = 0;
+    virtual void TellOutcome(CWnd* owner, RunMessageKind kind, const CString& text,
+                             const CString& caption) = 0;
 
     // The advisory note that follows an accepted write's outcome message (a
     // newer transceiver version is recommended). A warning, not the outcome.

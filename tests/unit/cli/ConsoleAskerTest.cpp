@@ -97,18 +97,13 @@ TEST(ConsoleAsker, AnswersByPolicyAndKeepsWhatEndedTheRun)
          "Error: failed\norvelle-cli: interrupted: cancelled\n",
          "failed",
          {}},
-        {"the port: told and kept",
-         0,
-         false,
-         {{Ask::Port}},
-         "Error: no port\n",
-         "no port",
-         {}},
+        {"the port: told and kept", 0, false, {{Ask::Port}}, "Error: no port\n", "no port", {}},
         {"the history question: No, and the question is what ended the run",
          5,
          false,
          {{Ask::History, false}},
-         "Question: write?\norvelle-cli: not written without a history entry (--no-history writes without one)\n",
+         "Question: write?\norvelle-cli: not written without a history entry (--no-history writes without "
+         "one)\n",
          "write?",
          {}},
         {"an outcome and its note: the outcome is the message, the note a warning",
@@ -153,7 +148,8 @@ TEST(ConsoleAsker, AnswersByPolicyAndKeepsWhatEndedTheRun)
                     asker.TellNote(nullptr, "newer", "Warning");
                     break;
                 case Ask::History:
-                    EXPECT_EQ(asker.WriteWithoutHistory(nullptr, "disk full", "write?", "Question"), step.expected);
+                    EXPECT_EQ(asker.WriteWithoutHistory(nullptr, "disk full", "write?", "Question"),
+                              step.expected);
                     break;
                 }
             }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -46,7 +47,8 @@ WordsByCode ReadmeTable()
     return table;
 }
 
-// --help's exit-code lines: "  NN  meaning" and below it the words.
+// --help's exit-code lines: "  NN  meaning" and below it "outcome: " and
+// the words.
 WordsByCode HelpTable()
 {
     const std::string help = kCliHelpText;
@@ -64,7 +66,9 @@ WordsByCode HelpTable()
         std::set<std::string>& words = table[std::stoi(m[1])];
         std::string wordLine;
         std::getline(lines, wordLine);
-        std::istringstream split(wordLine);
+        const std::string label = "      outcome: ";
+        EXPECT_EQ(wordLine.rfind(label, 0), 0u) << wordLine;
+        std::istringstream split(wordLine.substr(std::min(label.size(), wordLine.size())));
         for (std::string w; std::getline(split >> std::ws, w, ',');)
             words.insert(w);
     }
@@ -114,7 +118,8 @@ TEST(ExitCodes, AnOutcomeWordHasOneExitCode)
         EXPECT_EQ(at->second, row.ending.exit);
         (void)added;
     }
-    for (const CliEnding& ending : {kUsageEnding, kLanguageFileEnding, kListedEnding, kHistoryUnreadableEnding}) {
+    for (const CliEnding& ending :
+         {kUsageEnding, kLanguageFileEnding, kListedEnding, kHistoryUnreadableEnding}) {
         SCOPED_TRACE(ending.word);
         const auto [at, added] = codeOf.emplace(ending.word, ending.exit);
         EXPECT_EQ(at->second, ending.exit);

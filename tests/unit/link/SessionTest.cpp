@@ -145,6 +145,21 @@ TEST_F(SessionTest, BeginWithoutATransceiverEndsOnCancel)
     }
 }
 
+// A link nobody asks for (no asker, as the dialog's own link between runs):
+// a failed step is final, nothing is shown, and the connection is ended as
+// after a Cancel; a port that cannot be opened fails quietly.
+TEST_F(SessionTest, WithoutAnAskerAFailedStepIsFinalAndNothingIsShown)
+{
+    radio.SetAsker(nullptr);
+    fake.kind = Kind::None;
+    ASSERT_EQ(radio.OpenCommunicationPort(nullptr, "43", "6"), 0);
+    EXPECT_EQ(radio.BeginConnectionSession(nullptr, "44", "6"), 1);
+    ExpectClosedAfterEnd();
+    fake.missingPorts.insert("COM1");
+    EXPECT_EQ(radio.OpenCommunicationPort(nullptr, "43", "6"), 1);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
 TEST_F(SessionTest, BeginRetryTriesTheOldHandshakeAgainThenTheScan)
 {
     fake.kind = Kind::None;

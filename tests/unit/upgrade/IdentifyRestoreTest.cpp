@@ -681,7 +681,8 @@ TEST(RunCommands, AStopAskedForEndsTheRunAtItsNextStepButNeverOnceTheWriteHasBeg
             if (chunk.size() >= c.frame.size() && std::equal(c.frame.begin(), c.frame.end(), chunk.begin()))
                 asked = true;
         };
-        CUpgradeRun run({b.link, Texts(), b.answers, nullptr, b.dataFile, b.files, &b.journal, [&] { return asked; }});
+        CUpgradeRun run(
+            {b.link, Texts(), b.answers, nullptr, b.dataFile, b.files, &b.journal, [&] { return asked; }});
         EXPECT_EQ(run.Restore(1, restored.data(), {History::RestoreRecordSource()}, nullptr).outcome,
                   c.outcome);
         EXPECT_TRUE(asked);
@@ -713,7 +714,9 @@ public:
     void PortNotOpened(CWnd*, const CString& text, const CString&) override { Hear("port", text); }
     void TellOutcome(CWnd*, RunMessageKind kind, const CString& text, const CString&) override
     {
-        Hear(kind == RunMessageKind::Error ? "error" : kind == RunMessageKind::Warning ? "warning" : "information",
+        Hear(kind == RunMessageKind::Error     ? "error"
+             : kind == RunMessageKind::Warning ? "warning"
+                                               : "information",
              text);
     }
     void TellNote(CWnd*, const CString& text, const CString&) override { Hear("note", text); }
@@ -763,14 +766,21 @@ TEST(RunCommands, EveryQuestionAndMessageGoesToTheRunsAskerAndNoneToABox)
         std::vector<std::string> heard;
     } cases[] = {
         {"written", nullptr, UpgradeOutcome::Written, {Heard("information", TextNo::kRecordWritten)}},
-        {"refused by the transceiver", [](Bench& b, RecordingAsker&) { b.fake.writeAnswer = 0x15; },
-         UpgradeOutcome::Refused, {Heard("information", TextNo::kRecordRefused)}},
-        {"a refused model", [](Bench& b, RecordingAsker&) { Transceiver(b.fake, "QM-3390X"); },
-         UpgradeOutcome::RefusedModel, {Heard("error", TextNo::kRefusedModel)}},
-        {"the port missing", [](Bench& b, RecordingAsker&) { b.fake.missingPorts.insert("COM1"); },
-         UpgradeOutcome::PortNotOpened, {Heard("port", TextNo::kPortNotOpened)}},
+        {"refused by the transceiver",
+         [](Bench& b, RecordingAsker&) { b.fake.writeAnswer = 0x15; },
+         UpgradeOutcome::Refused,
+         {Heard("information", TextNo::kRecordRefused)}},
+        {"a refused model",
+         [](Bench& b, RecordingAsker&) { Transceiver(b.fake, "QM-3390X"); },
+         UpgradeOutcome::RefusedModel,
+         {Heard("error", TextNo::kRefusedModel)}},
+        {"the port missing",
+         [](Bench& b, RecordingAsker&) { b.fake.missingPorts.insert("COM1"); },
+         UpgradeOutcome::PortNotOpened,
+         {Heard("port", TextNo::kPortNotOpened)}},
         {"no transceiver: the connection asked about once",
-         [](Bench& b, RecordingAsker&) { b.fake.kind = Kind::None; }, UpgradeOutcome::LinkFailed,
+         [](Bench& b, RecordingAsker&) { b.fake.kind = Kind::None; },
+         UpgradeOutcome::LinkFailed,
          {retryConnect + " " + std::to_string(TextNo::kLinkFailed)}},
         {"the record read fails twice: retried once, then cancelled",
          [](Bench& b, RecordingAsker& a) {
@@ -787,9 +797,11 @@ TEST(RunCommands, EveryQuestionAndMessageGoesToTheRunsAskerAndNoneToABox)
              a.retriesLeft = 1;
          },
          UpgradeOutcome::Written,
-         {retryWrite + " " + std::to_string(TextNo::kLinkFailed), Heard("information", TextNo::kRecordWritten)}},
+         {retryWrite + " " + std::to_string(TextNo::kLinkFailed),
+          Heard("information", TextNo::kRecordWritten)}},
         {"the history cannot keep the record: asked, No",
-         [](Bench& b, RecordingAsker&) { b.history.failuresLeft = 1; }, UpgradeOutcome::HistoryUnavailable,
+         [](Bench& b, RecordingAsker&) { b.history.failuresLeft = 1; },
+         UpgradeOutcome::HistoryUnavailable,
          {"history: C:\\app\\History\\upgrades.csv: The process cannot access the file (error 32)"}},
     };
     for (const auto& c : cases) {
@@ -799,7 +811,8 @@ TEST(RunCommands, EveryQuestionAndMessageGoesToTheRunsAskerAndNoneToABox)
         if (c.setup)
             c.setup(b, asker);
         CUpgradeRun run({b.link, Texts(), asker, nullptr, b.dataFile, b.files, &b.journal});
-        EXPECT_EQ(run.Restore(1, restored.data(), {History::RestoreRecordSource()}, nullptr).outcome, c.outcome);
+        EXPECT_EQ(run.Restore(1, restored.data(), {History::RestoreRecordSource()}, nullptr).outcome,
+                  c.outcome);
         EXPECT_EQ(asker.heard, c.heard);
         EXPECT_TRUE(b.boxes.shown.empty()) << b.boxes.shown.front().text;
         b.ExpectLeftAlone();
