@@ -4,6 +4,7 @@
 #include "app/ComPortDlg.h"
 #include "app/FolderPickerDlg.h"
 #include "app/Globals.h"
+#include "app/BoxAsker.h"
 #include "framework/AppMessageBox.h"
 #include "framework/FileDialog.h"
 #include "framework/Hex.h"
@@ -340,8 +341,8 @@ int CUpgradeDlg::CheckLocation()
 }
 
 // The upgrade run and the option logic: each member hands over to upgrade/
-// with the dialog's settings, its file access and itself as the owner of
-// every message.
+// with the dialog's settings, its file access, the message boxes that answer
+// the run's questions (CBoxAsker) and itself as the owner of every message.
 
 void CUpgradeDlg::OnUpgrade()
 {
@@ -392,7 +393,8 @@ UpgradeResult CUpgradeDlg::RunDialogMode(bool folderMode, const UpgradeRunMode& 
     CDataFileOptionFiles files = OptionFiles(folderMode);
     DialogHistory history(m_DataFile, m_nPortNumber);
     LastRunTrace trace(m_DataFile);
-    CUpgradeRun run({theRadio, theLanguage, this, m_DataFile, files, &history.journal}, mode);
+    CBoxAsker boxes; // the run's questions and messages, owned by this dialog
+    CUpgradeRun run({theRadio, theLanguage, boxes, this, m_DataFile, files, &history.journal}, mode);
     const UpgradeResult result = folderMode ? run.UpgradeFromFolder(m_nPortNumber, m_strFolderPath)
                                             : run.UpgradeFromFile(m_nPortNumber, m_strFilePath);
     TakeResult(result);

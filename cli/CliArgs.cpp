@@ -1,5 +1,6 @@
 #include "cli/CliArgs.h"
 
+#include "cli/RunOutcomes.h"
 #include "framework/Hex.h"
 #include "framework/Mbcs.h"
 
@@ -392,3 +393,5 @@ bool ParseCliArgs(const std::vector<std::string>& arguments, CliArgs& args, CStr
     args = parsed;
     return true;
 }
+
+const std::string kCliHelpText = std::string(kCliHelpTopics) + ExitCodeHelpLines();

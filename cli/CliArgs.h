@@ -86,8 +86,8 @@ constexpr const char kCliUsageText[] =
     "  orvelle-cli --help | -h | /? | help [COMMAND] | COMMAND --help\n"
     "  orvelle-cli --version\n";
 
-// What --help prints after the usage lines.
-constexpr const char kCliHelpText[] =
+// What --help prints after the usage lines, up to the exit codes.
+constexpr const char kCliHelpTopics[] =
     "\n"
     "Commands:\n"
     "  ports      Every serial port Windows lists, COM1 to COM255, with its\n"
@@ -157,19 +157,8 @@ constexpr const char kCliHelpText[] =
     "  it is written in the ANSI code page of the system; --json is ASCII with\n"
     "  \\u escapes either way. Arguments the ANSI code page cannot hold (a\n"
     "  path with other characters) are a usage error.\n"
-    "\n"
-    "Exit codes:\n"
-    "   0  done: written, identified or restored; planned or unchanged\n"
-    "   1  the transceiver refused the record\n"
-    "   2  usage error (also --entry naming no row): nothing sent to any port\n"
-    "   3  the port could not be opened\n"
-    "   4  the transceiver did not answer or the link failed\n"
-    "   5  refused model\n"
-    "   6  no option for this transceiver\n"
-    "   7  a newer transceiver version is required\n"
-    "   8  the option file or folder is missing or unreadable\n"
-    "   9  restore refused: not the transceiver the row was read from\n"
-    "  10  the language file ORVELLE.lng beside the program is missing or damaged\n"
-    "  11  interrupted by Ctrl+C, Ctrl+Break or closing the console\n"
-    "  12  the history could not keep the record read: nothing written\n"
-    "  13  --verify: the record read back is not the one written (verify-failed)\n";
+    "\n";
+
+// What --help prints after the usage lines: the topics, then the exit codes
+// with their --json outcome words (cli/RunOutcomes.h).
+extern const std::string kCliHelpText;

@@ -19,17 +19,33 @@ static int PlatformMessageBox(void*, const char* text, const char* caption, unsi
 }
 #endif
 
-// Test seam (one of the program's two): the current responder.
-static AppMessageBoxFn g_messageBoxFn = &PlatformMessageBox;
+// Test seam (one of the program's two): the current responder, an object
+// when one is in place, else the function.
+static struct {
+    AppMessageBoxFn fn = &PlatformMessageBox;
+    CMessageBoxResponder* object = nullptr;
+} g_responder;
 
 int AppMessageBox(void* owner, const char* text, const char* caption, unsigned type)
 {
-    return g_messageBoxFn(owner, text, caption, type);
+    if (g_responder.object)
+        return g_responder.object->Respond(owner, text, caption, type);
+    return g_responder.fn(owner, text, caption, type);
 }
 
 AppMessageBoxFn SetAppMessageBoxFn(AppMessageBoxFn fn)
 {
-    AppMessageBoxFn previous = g_messageBoxFn;
-    g_messageBoxFn = fn ? fn : &PlatformMessageBox;
+    AppMessageBoxFn previous = g_responder.fn;
+    g_responder.fn = fn ? fn : &PlatformMessageBox;
     return previous;
+}
+
+CMessageBoxResponder::CMessageBoxResponder() : m_previous(g_responder.object)
+{
+    g_responder.object = this;
+}
+
+CMessageBoxResponder::~CMessageBoxResponder()
+{
+    g_responder.object = m_previous;
 }

@@ -21,3 +21,20 @@ int OwnedMessageBox(const CWnd* owner, const char* text, const char* caption, un
 // Test seam: replaces the responder and returns the previous one; nullptr
 // restores the platform's message box.
 AppMessageBoxFn SetAppMessageBoxFn(AppMessageBoxFn fn);
+
+// A responder with state of its own (the console tool prints the file
+// utility's boxes on its own stream): in place while it lives, answering every
+// box in place of the function above, and the one before it back after. One
+// on a thread at a time, as the boxes are.
+class CMessageBoxResponder {
+public:
+    CMessageBoxResponder();
+    virtual ~CMessageBoxResponder();
+    CMessageBoxResponder(const CMessageBoxResponder&) = delete;
+    CMessageBoxResponder& operator=(const CMessageBoxResponder&) = delete;
+
+    virtual int Respond(void* owner, const char* text, const char* caption, unsigned type) = 0;
+
+private:
+    CMessageBoxResponder* m_previous;
+};

@@ -1,13 +1,18 @@
 #include "link/RadioCom.h"
 
-#include "framework/AppMessageBox.h"
-
 #include <cstring>
 
 using namespace LinkProtocol;
 
 CRadioCom::CRadioCom() = default;
 CRadioCom::~CRadioCom() = default;
+
+CLinkAsker* CRadioCom::SetAsker(CLinkAsker* asker)
+{
+    CLinkAsker* previous = m_asker;
+    m_asker = asker;
+    return previous;
+}
 
 // ---- Protocol steps -------------------------------------------------------
 
@@ -220,11 +225,11 @@ int CRadioCom::OptionInformationTrasmit(unsigned char* buffer)
 
 // ---- Connection sessions --------------------------------------------------
 
-bool CRadioCom::AskRetry(CWnd* parent, const CString& text, const CString& caption)
+bool CRadioCom::AskRetry(CWnd* parent, LinkStep step, const CString& text, const CString& caption)
 {
-    // Only the Retry button retries: a box that could not be shown (0) must
-    // not turn the loop into one that spins without the user.
-    if (OwnedMessageBox(parent, text, caption, MB_RETRYCANCEL | MB_ICONERROR) != IDRETRY) {
+    // Only an answer of Retry retries, and nobody to ask is a Cancel: the
+    // loop must never spin without the user.
+    if (!m_asker || m_asker->AskRetry(parent, step, text, caption) != LinkAnswer::Retry) {
         return false;
     }
     // The port was closed because its device went away (a cable pulled out):
@@ -243,7 +248,9 @@ int CRadioCom::OpenCommunicationPort(CWnd* parent, CString text, CString caption
     if (SetPortOpen(1)) {
         return kSessionOk;
     }
-    OwnedMessageBox(parent, text, caption, MB_OK | MB_ICONERROR);
+    if (m_asker) {
+        m_asker->PortNotOpened(parent, text, caption);
+    }
     return kSessionFailed;
 }
 
@@ -257,7 +264,7 @@ int CRadioCom::BeginConnectionSession(CWnd* parent, CString text, CString captio
         if (ProgStart() != kProtocolFailed) {
             return kSessionOk;
         }
-        if (!AskRetry(parent, text, caption)) {
+        if (!AskRetry(parent, LinkStep::Connect, text, caption)) {
             EndConnectionSession();
             return kSessionFailed;
         }
@@ -271,8 +278,8 @@ int CRadioCom::EndConnectionSession()
     return kSessionOk;
 }
 
-int CRadioCom::RequestSession(CWnd* parent, const CString& text, const CString& caption, Request request,
-                              unsigned char* buffer, size_t zeroLength)
+int CRadioCom::RequestSession(CWnd* parent, LinkStep step, const CString& text, const CString& caption,
+                              Request request, unsigned char* buffer, size_t zeroLength)
 {
     if (!buffer) {
         EndConnectionSession();
@@ -285,7 +292,7 @@ int CRadioCom::RequestSession(CWnd* parent, const CString& text, const CString& 
         if ((this->*request)(buffer) != kProtocolFailed) {
             return kSessionOk;
         }
-        if (!AskRetry(parent, text, caption)) {
+        if (!AskRetry(parent, step, text, caption)) {
             EndConnectionSession();
             return kSessionFailed;
         }
@@ -294,17 +301,18 @@ int CRadioCom::RequestSession(CWnd* parent, const CString& text, const CString& 
 
 int CRadioCom::MarriskEsnReadSession(CWnd* parent, CString text, CString caption, unsigned char* buffer)
 {
-    return RequestSession(parent, text, caption, &CRadioCom::MarriskEsnRead, buffer, 0);
+    return RequestSession(parent, LinkStep::Identity, text, caption, &CRadioCom::MarriskEsnRead, buffer, 0);
 }
 
 int CRadioCom::ModelNameRequestSession(CWnd* parent, CString text, CString caption, unsigned char* buffer)
 {
-    return RequestSession(parent, text, caption, &CRadioCom::ModelNameRequest, buffer, 0);
+    return RequestSession(parent, LinkStep::ModelName, text, caption, &CRadioCom::ModelNameRequest, buffer,
+                          0);
 }
 
 int CRadioCom::VersionRequestSession(CWnd* parent, CString text, CString caption, unsigned char* buffer)
 {
-    return RequestSession(parent, text, caption, &CRadioCom::VersionRequest, buffer, 0);
+    return RequestSession(parent, LinkStep::Version, text, caption, &CRadioCom::VersionRequest, buffer, 0);
 }
 
 int CRadioCom::OptionInfoRequestSession(CWnd* parent, CString text, CString caption, unsigned char* buffer,
@@ -317,7 +325,8 @@ int CRadioCom::OptionInfoRequestSession(CWnd* parent, CString text, CString capt
         EndConnectionSession();
         return kSessionFailed;
     }
-    return RequestSession(parent, text, caption, &CRadioCom::OptionInformationRequest, buffer, kRecordSize);
+    return RequestSession(parent, LinkStep::Record, text, caption, &CRadioCom::OptionInformationRequest,
+                          buffer, kRecordSize);
 }
 
 int CRadioCom::OptionInformationTransmit(CWnd* parent, CString text, CString caption, unsigned char* buffer,
@@ -334,11 +343,12 @@ int CRadioCom::OptionInformationTransmit(CWnd* parent, CString text, CString cap
             return kSessionOk; // still in programming mode: the caller ends it
         }
         if (answer == kTrasmitRefused) {
-            // Not a link failure: no box here, the caller reports the refusal.
+            // Not a link failure: nothing asked here, the caller reports the
+            // refusal.
             EndConnectionSession();
             return kSessionRefused;
         }
-        if (!AskRetry(parent, text, caption)) {
+        if (!AskRetry(parent, LinkStep::Write, text, caption)) {
             EndConnectionSession();
             return kSessionFailed;
         }

@@ -1,10 +1,12 @@
 // CRadioCom: the transceiver link. The protocol steps (each sends one command,
 // reads the answer and shows nothing) and the connection sessions that wrap
-// them with the user's retry or cancel. Protocol and session results are 0 for
-// success and 1 for failure, the opposite of the serial port's.
+// them with the user's retry or cancel, asked through the link's asker.
+// Protocol and session results are 0 for success and 1 for failure, the
+// opposite of the serial port's.
 #pragma once
 
 #include "framework/CString.h"
+#include "link/LinkAsker.h"
 #include "link/LinkProtocol.h"
 #include "link/SerialPort.h"
 
@@ -40,8 +42,13 @@ public:
     int OptionInformationRequest(unsigned char* buffer); // 50 bytes
     int OptionInformationTrasmit(unsigned char* buffer); // 50 bytes; 6 ACK, 21 NAK, 1 failed
 
-    // Connection sessions: text and caption are the body and title of the
-    // session's message box, owned by parent (which may be null).
+    // Who the sessions ask; returns the previous one. Null (the default):
+    // nobody, so a failed step is not tried again and a port that cannot be
+    // opened is told to no one.
+    CLinkAsker* SetAsker(CLinkAsker* asker);
+
+    // Connection sessions: text and caption are the session's message to its
+    // asker, about the window parent (which may be null).
     int OpenCommunicationPort(CWnd* parent, CString text, CString caption);
     int BeginConnectionSession(CWnd* parent, CString text, CString caption);
     int EndConnectionSession();
@@ -64,10 +71,11 @@ private:
     int ReadByte(unsigned char& value);
     int ReadClosingAck();
     int AcknowledgeAndClose();
-    int RequestSession(CWnd* parent, const CString& text, const CString& caption, Request request,
-                       unsigned char* buffer, size_t zeroLength);
-    bool AskRetry(CWnd* parent, const CString& text, const CString& caption);
+    int RequestSession(CWnd* parent, LinkStep step, const CString& text, const CString& caption,
+                       Request request, unsigned char* buffer, size_t zeroLength);
+    bool AskRetry(CWnd* parent, LinkStep step, const CString& text, const CString& caption);
 
+    CLinkAsker* m_asker = nullptr;
     int m_savedReadTimeout = 1000;
     int m_oldTransceiver = 0;
 };

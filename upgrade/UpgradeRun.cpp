@@ -1,7 +1,6 @@
 #include "upgrade/UpgradeRun.h"
 
 #include "files/DataFile.h"
-#include "framework/AppMessageBox.h"
 #include "framework/Hex.h"
 #include "link/LineTrace.h"
 #include "link/PortName.h"
@@ -27,6 +26,20 @@ namespace {
 struct Stopped {
     UpgradeOutcome outcome;
     int body;
+};
+
+// The run's asker answers for the link's sessions while the run lasts; the
+// link's own (none, for a link the dialog keeps) is back after.
+class AskerInPlace {
+public:
+    AskerInPlace(CRadioCom& link, CLinkAsker& asker) : m_link(link), m_previous(link.SetAsker(&asker)) {}
+    ~AskerInPlace() { m_link.SetAsker(m_previous); }
+    AskerInPlace(const AskerInPlace&) = delete;
+    AskerInPlace& operator=(const AskerInPlace&) = delete;
+
+private:
+    CRadioCom& m_link;
+    CLinkAsker* m_previous;
 };
 
 Stopped StopOf(int code)
@@ -62,9 +75,9 @@ CString CUpgradeRun::Text(int number)
     return CString(m_env.texts.GetText(number));
 }
 
-void CUpgradeRun::Show(int body, int caption, unsigned type)
+void CUpgradeRun::Tell(RunMessageKind kind, int body, int caption)
 {
-    OwnedMessageBox(m_env.owner, Text(body), Text(caption), type);
+    m_env.asker.TellOutcome(m_env.owner, kind, Text(body), Text(caption));
 }
 
 bool CUpgradeRun::Connect(int portNumber, UpgradeResult& result)
@@ -172,8 +185,7 @@ bool CUpgradeRun::RecordKept(UpgradeResult& result)
     const CString question =
         FillText(Text(TextNo::kWriteWithoutHistory),
                  {reason, HexLower(result.recordBefore.data(), result.recordBefore.size())});
-    if (OwnedMessageBox(m_env.owner, question, Text(TextNo::kCaptionQuestion),
-                        MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES)
+    if (m_env.asker.WriteWithoutHistory(m_env.owner, reason, question, Text(TextNo::kCaptionQuestion)))
         return true;
     m_env.journal->NotUpgraded();
     Stop(result, UpgradeOutcome::HistoryUnavailable, 0);
@@ -184,17 +196,17 @@ void CUpgradeRun::Stop(UpgradeResult& result, UpgradeOutcome outcome, int body)
 {
     EndConnection();
     if (body)
-        Show(body, TextNo::kCaptionError, MB_ICONERROR);
+        Tell(RunMessageKind::Error, body, TextNo::kCaptionError);
     result.outcome = outcome;
 }
 
 void CUpgradeRun::ShowWritten(UpgradeResult& result)
 {
-    Show(TextNo::kRecordWritten, TextNo::kCaptionOutcome, MB_ICONINFORMATION);
+    Tell(RunMessageKind::Information, TextNo::kRecordWritten, TextNo::kCaptionOutcome);
     result.outcome = UpgradeOutcome::Written;
     if (!result.versionNote)
         return;
-    Show(TextNo::kVersionRecommended, TextNo::kCaptionWarning, MB_ICONEXCLAMATION);
+    m_env.asker.TellNote(m_env.owner, Text(TextNo::kVersionRecommended), Text(TextNo::kCaptionWarning));
     result.outcome = UpgradeOutcome::WrittenVersionNote;
 }
 
@@ -212,7 +224,7 @@ void CUpgradeRun::ReadBack(int portNumber, UpgradeResult& result)
     result.recordReadBack = check.recordBefore;
     result.verified = check.identity == result.identity && check.recordBefore == result.recordAfter;
     if (!result.verified)
-        Show(TextNo::kVerifyFailed, TextNo::kCaptionError, MB_ICONERROR);
+        Tell(RunMessageKind::Error, TextNo::kVerifyFailed, TextNo::kCaptionError);
 }
 
 void CUpgradeRun::Write(int portNumber, UpgradeResult& result)
@@ -252,7 +264,7 @@ void CUpgradeRun::Write(int portNumber, UpgradeResult& result)
         // the session has ended the connection.
         if (m_env.journal)
             m_env.journal->WriteEnded(CUpgradeJournal::WriteResult::Refused);
-        Show(TextNo::kRecordRefused, TextNo::kCaptionOutcome, MB_ICONINFORMATION);
+        Tell(RunMessageKind::Information, TextNo::kRecordRefused, TextNo::kCaptionOutcome);
         result.outcome = UpgradeOutcome::Refused;
         return;
     default: // the user gave up at the session's prompt; the connection has ended
@@ -265,11 +277,13 @@ void CUpgradeRun::Write(int portNumber, UpgradeResult& result)
 
 UpgradeResult CUpgradeRun::UpgradeFromFolder(int portNumber, const CString& folder)
 {
+    const AskerInPlace asking(m_env.link, m_env.asker);
     return Run(portNumber, &folder, nullptr);
 }
 
 UpgradeResult CUpgradeRun::UpgradeFromFile(int portNumber, const CString& file)
 {
+    const AskerInPlace asking(m_env.link, m_env.asker);
     return Run(portNumber, nullptr, &file);
 }
 
@@ -299,7 +313,7 @@ UpgradeResult CUpgradeRun::Run(int portNumber, const CString* folder, const CStr
     const bool folderMode = folder != nullptr;
     if (!CheckLocation(m_env.dataFile, folderMode, folderMode ? *folder : CString(),
                        folderMode ? CString() : *file)) {
-        Show(MissingLocationText(folderMode), TextNo::kCaptionWarning, MB_ICONEXCLAMATION);
+        Tell(RunMessageKind::Warning, MissingLocationText(folderMode), TextNo::kCaptionWarning);
         result.outcome = UpgradeOutcome::LocationMissing;
         return result;
     }
@@ -355,6 +369,7 @@ UpgradeResult CUpgradeRun::Run(int portNumber, const CString* folder, const CStr
 
 UpgradeResult CUpgradeRun::Identify(int portNumber)
 {
+    const AskerInPlace asking(m_env.link, m_env.asker);
     UpgradeResult result;
     if (Interrupted(result, false) || !Connect(portNumber, result) || Interrupted(result, true))
         return result;
@@ -376,6 +391,7 @@ UpgradeResult CUpgradeRun::Restore(int portNumber, const unsigned char* record,
 {
     // Any record written is an upgrade to a model this program must not
     // upgrade, wherever the record came from: refused as by an upgrade.
+    const AskerInPlace asking(m_env.link, m_env.asker);
     UpgradeResult result;
     if (!ConnectAndIdentify(portNumber, result))
         return result;

@@ -1,11 +1,12 @@
 // The upgrade run: from the location check and opening the port to the
-// outcome message, over the link, the language texts, the owner of every
-// message box and the option files that the caller hands in. The main dialog
-// and the console tool run the same steps through it, and read what happened
-// from the result it returns.
+// outcome message, over the link, the language texts, the asker that answers
+// for the user and the option files that the caller hands in. The main dialog
+// and the console tool run the same steps through it, each with its own
+// asker, and read what happened from the result it returns.
 #pragma once
 
 #include "framework/CString.h"
+#include "upgrade/RunAsker.h"
 #include "upgrade/UpgradeResult.h"
 
 #include <functional>
@@ -15,6 +16,7 @@ class CDataFile;
 class CLanguageTable;
 class COptionFileAccess;
 class CRadioCom;
+class CRunAsker;
 class CUpgradeJournal;
 class CWnd;
 
@@ -25,8 +27,11 @@ using TransceiverCheck = std::function<bool(const unsigned char* identity)>;
 struct UpgradeEnvironment {
     CRadioCom& link;
     CLanguageTable& texts;
-    // Owner of every message box, handed on to the link's sessions as they
-    // take it; may be null. The run never looks inside it.
+    // Asked whenever the run or the link's sessions need the user; the link
+    // holds it while a run lasts.
+    CRunAsker& asker;
+    // The window every question and message belongs to, handed to the asker
+    // and the link's sessions; may be null. The run never looks inside it.
     CWnd* owner;
     CDataFile& dataFile;      // the location check and the folder's enumeration
     COptionFileAccess& files; // option-file reads
@@ -122,8 +127,8 @@ private:
     void ReadBack(int portNumber, UpgradeResult& result);
     // The outcome message of an accepted write, and the advisory note.
     void ShowWritten(UpgradeResult& result);
-    // Body and caption are language text numbers.
-    void Show(int body, int caption, unsigned type);
+    // The outcome message; body and caption are language text numbers.
+    void Tell(RunMessageKind kind, int body, int caption);
     CString Text(int number);
 
     UpgradeEnvironment m_env;

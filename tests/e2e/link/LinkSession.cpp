@@ -11,6 +11,7 @@
 //   step <name> <result> <milliseconds>
 //   identity|version|record|written <hex>
 //   session <milliseconds>          open to end, one per run
+#include "app/BoxAsker.h"
 #include "framework/AppMessageBox.h"
 #include "link/RadioCom.h"
 #include "tests/support/HexText.h"
@@ -150,7 +151,10 @@ int main(int argc, char** argv)
     }
     SetAppMessageBoxFn(ScriptedBox);
 
+    // The sessions ask as ORVELLE.exe's do: through the boxes.
+    CBoxAsker answers;
     CRadioCom radio;
+    radio.SetAsker(&answers);
     int result = 0;
     for (int run = 0; run < repeat; ++run)
         result = RunSession(radio, static_cast<BYTE>(port), mask);

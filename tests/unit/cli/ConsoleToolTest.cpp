@@ -11,6 +11,7 @@
 #include "link/SerialPort.h"
 #include "cli/ConsoleInterrupt.h"
 #include "cli/ConsoleText.h"
+#include "cli/RunOutcomes.h"
 #include "tests/support/FrameBytes.h"
 #include "text/Csv.h"
 #include "upgrade/UpgradeHistory.h"
@@ -652,5 +653,64 @@ TEST(ConsoleTool, ArgumentsTheAnsiCodePageCannotHoldAreRefusedNotBentIntoOthers)
         EXPECT_EQ(error.rfind(c.shown, 0), 0u) << error;
         EXPECT_NE(error.find("cannot represent"), std::string::npos) << error;
         EXPECT_EQ(arguments, (std::vector<std::string>{"untouched"}));
+    }
+}
+
+// The outcome table's history word is the outcome of the final row the
+// history holds after a run that ends so; a run the table gives no word
+// appends no row. Each run below is seen through --json's outcome word.
+TEST(ConsoleTool, TheOutcomeTablesHistoryWordIsTheFinalRowsOutcome)
+{
+    using Command = FakeTransceiver::Command;
+    const std::vector<std::string> restore = {"restore", "--port", "1", "--record", kRestored, "--json"};
+    const struct {
+        const char* name;
+        std::function<void(FakeTransceiver&)> arrange;
+        std::vector<std::string> args;
+        const char* word;
+        bool recordRead; // before the record is read no run appends a row
+    } cases[] = {
+        {"identified", nullptr, {"identify", "--port", "1", "--json"}, "identified", true},
+        {"written", nullptr, restore, "written", true},
+        {"refused", [](FakeTransceiver& f) { f.writeAnswer = 0x15; }, restore, "refused", true},
+        {"the write unanswered", [](FakeTransceiver& f) { f.Script(Command::RecordWrite, kSilence); },
+         restore, "link-failed", true},
+        {"a transceiver that keeps its record",
+         [](FakeTransceiver& f) { f.Script(Command::RecordWrite, FakeTransceiver::Raw({0x06})); },
+         {"restore", "--port", "1", "--record", kRestored, "--verify", "--json"},
+         "verify-failed",
+         true},
+        {"the identity unanswered",
+         [](FakeTransceiver& f) { f.Script(Command::Identity, kSilence); },
+         {"identify", "--port", "1", "--json"},
+         "link-failed",
+         false},
+        {"no port", [](FakeTransceiver& f) { f.missingPorts.insert("COM1"); }, restore, "port-not-opened",
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeTransceiver fake;
+        Transceiver(fake);
+        if (c.arrange)
+            c.arrange(fake);
+        ToolRun run;
+        run(c.args);
+        const std::string json = Contents(run.out);
+        ASSERT_NE(json.find(std::string("\"outcome\":\"") + c.word + "\""), std::string::npos) << json;
+        const OutcomeRow* row = nullptr;
+        for (const OutcomeRow& candidate : kOutcomeRows) {
+            if (std::string(candidate.ending.word) == c.word && (!row || candidate.historyWord))
+                row = &candidate;
+        }
+        ASSERT_NE(row, nullptr);
+        const std::vector<std::string> rows = run.Outcomes();
+        if (!c.recordRead) {
+            EXPECT_TRUE(rows.empty());
+            continue;
+        }
+        ASSERT_NE(row->historyWord, nullptr) << "a run that read the record leaves a row";
+        ASSERT_FALSE(rows.empty());
+        EXPECT_EQ(rows.back(), row->historyWord);
     }
 }

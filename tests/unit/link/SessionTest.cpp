@@ -1,6 +1,7 @@
 // The connection sessions: their boxes through the message-box seam, retry
 // (the request goes out again from its first byte) and cancel (programming
 // mode ended, port closed), and how each ends on bad input from the line.
+#include "app/BoxAsker.h"
 #include "framework/Wnd.h"
 #include "link/RadioCom.h"
 #include "tests/support/FrameBytes.h"
@@ -17,8 +18,11 @@ constexpr unsigned kRetryBox = MB_RETRYCANCEL | MB_ICONERROR; // 0x15
 
 class SessionTest : public ::testing::Test {
 protected:
+    SessionTest() { radio.SetAsker(&answers); }
+
     FakeTransceiver fake; // before the link: it closes through the fake
     ScriptedBoxes boxes;
+    CBoxAsker answers; // the sessions ask as in ORVELLE.exe: through the boxes
     CRadioCom radio;
 
     // Open and in programming mode with a new transceiver; records start here.
@@ -77,6 +81,7 @@ TEST_F(SessionTest, OpeningShowsOneOkBoxWhenThePortCannotBeUsed)
         ScriptedBoxes user;
         user.answers = {IDRETRY}; // an OK box has no retry
         CRadioCom link;
+        link.SetAsker(&answers);
         link.SetPortNumber(4);
         c.arrange(local);
         EXPECT_EQ(link.OpenCommunicationPort(nullptr, "text 43", "text 6"), c.result);
@@ -138,6 +143,21 @@ TEST_F(SessionTest, BeginWithoutATransceiverEndsOnCancel)
         EXPECT_EQ(boxes.shown[0].type, kRetryBox);
         ExpectClosedAfterEnd();
     }
+}
+
+// A link nobody asks for (no asker, as the dialog's own link between runs):
+// a failed step is final, nothing is shown, and the connection is ended as
+// after a Cancel; a port that cannot be opened fails quietly.
+TEST_F(SessionTest, WithoutAnAskerAFailedStepIsFinalAndNothingIsShown)
+{
+    radio.SetAsker(nullptr);
+    fake.kind = Kind::None;
+    ASSERT_EQ(radio.OpenCommunicationPort(nullptr, "43", "6"), 0);
+    EXPECT_EQ(radio.BeginConnectionSession(nullptr, "44", "6"), 1);
+    ExpectClosedAfterEnd();
+    fake.missingPorts.insert("COM1");
+    EXPECT_EQ(radio.OpenCommunicationPort(nullptr, "43", "6"), 1);
+    EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST_F(SessionTest, BeginRetryTriesTheOldHandshakeAgainThenTheScan)
@@ -257,6 +277,7 @@ TEST_F(SessionTest, BadInputEndsTheStepAndNothingFurtherIsWritten)
         FakeTransceiver local;
         ScriptedBoxes user;
         CRadioCom link;
+        link.SetAsker(&answers);
         ASSERT_EQ(link.OpenCommunicationPort(nullptr, "43", "6"), 0);
         ASSERT_EQ(link.BeginConnectionSession(nullptr, "44", "6"), 0);
         local.writes.clear();
@@ -446,7 +467,9 @@ void RunWithTheCablePulled(DWORD error, Command pulledAt)
         }
     };
     user.onShow = [&](const ScriptedBoxes::Box&) { fake.PlugCable(); };
+    CBoxAsker answers;
     CRadioCom radio;
+    radio.SetAsker(&answers);
     radio.SetPortNumber(23);
 
     ASSERT_EQ(radio.OpenCommunicationPort(nullptr, "43", "6"), 0);
@@ -514,7 +537,9 @@ void RunWholeSession(const FakeTransceiver::PortState& state, const Bytes& ident
     fake.record = record;
     fake.Inherit(state);
     ScriptedBoxes user; // a box would be answered Cancel
+    CBoxAsker answers;
     CRadioCom radio;
+    radio.SetAsker(&answers);
 
     ASSERT_EQ(radio.OpenCommunicationPort(nullptr, "43", "6"), 0) << fake.Trace();
     ASSERT_EQ(radio.BeginConnectionSession(nullptr, "44", "6"), 0) << fake.Trace();

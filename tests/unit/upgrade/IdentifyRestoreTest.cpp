@@ -6,6 +6,7 @@
 // it leaves (the pending row on record before the first byte of the write
 // frame), and the transceiver left out of programming mode with the port
 // closed on every way out.
+#include "app/BoxAsker.h"
 #include "upgrade/UpgradeRun.h"
 
 #include "files/DataFile.h"
@@ -111,7 +112,7 @@ struct Bench {
 
     CUpgradeRun Run(const UpgradeRunMode& mode = {})
     {
-        return CUpgradeRun({link, Texts(), nullptr, dataFile, files, &journal}, mode);
+        return CUpgradeRun({link, Texts(), answers, nullptr, dataFile, files, &journal}, mode);
     }
 
     void ExpectBoxes(const std::vector<Box>& expected) const
@@ -134,6 +135,7 @@ struct Bench {
 
     FakeTransceiver fake; // before the link: it closes through the fake
     ScriptedBoxes boxes;
+    CBoxAsker answers; // the run asks as in ORVELLE.exe: through the boxes
     CRadioCom link;
     CDataFile dataFile;
     CMemoryOptionFiles files;
@@ -668,7 +670,8 @@ TEST(RunCommands, AStopAskedForEndsTheRunAtItsNextStepButNeverOnceTheWriteHasBeg
             if (chunk.size() >= c.frame.size() && std::equal(c.frame.begin(), c.frame.end(), chunk.begin()))
                 asked = true;
         };
-        CUpgradeRun run({b.link, Texts(), nullptr, b.dataFile, b.files, &b.journal, [&] { return asked; }});
+        CUpgradeRun run(
+            {b.link, Texts(), b.answers, nullptr, b.dataFile, b.files, &b.journal, [&] { return asked; }});
         EXPECT_EQ(run.Restore(1, restored.data(), {History::RestoreRecordSource()}, nullptr).outcome,
                   c.outcome);
         EXPECT_TRUE(asked);
@@ -681,4 +684,138 @@ TEST(RunCommands, AStopAskedForEndsTheRunAtItsNextStepButNeverOnceTheWriteHasBeg
         // Programming mode was ended with its own frame.
         EXPECT_TRUE(Contains(b.fake.Written(), kEnd));
     }
+}
+
+namespace {
+
+// A user in place of the boxes: answers from a script and keeps, in order,
+// what it was asked and told ("retry <step>", "port", "error", "warning",
+// "information", "note", "history"), each with its text number.
+class RecordingAsker : public CRunAsker {
+public:
+    LinkAnswer AskRetry(CWnd*, LinkStep step, const CString& text, const CString&) override
+    {
+        Hear("retry " + std::to_string(static_cast<int>(step)), text);
+        const bool retry = retriesLeft > 0;
+        retriesLeft -= retry ? 1 : 0;
+        return retry ? LinkAnswer::Retry : LinkAnswer::Cancel;
+    }
+    void PortNotOpened(CWnd*, const CString& text, const CString&) override { Hear("port", text); }
+    void TellOutcome(CWnd*, RunMessageKind kind, const CString& text, const CString&) override
+    {
+        Hear(kind == RunMessageKind::Error     ? "error"
+             : kind == RunMessageKind::Warning ? "warning"
+                                               : "information",
+             text);
+    }
+    void TellNote(CWnd*, const CString& text, const CString&) override { Hear("note", text); }
+    bool WriteWithoutHistory(CWnd*, const CString& reason, const CString&, const CString&) override
+    {
+        heard.push_back("history: " + reason.str());
+        return false;
+    }
+
+    int retriesLeft = 0;
+    std::vector<std::string> heard;
+
+private:
+    void Hear(const std::string& what, const CString& text)
+    {
+        // By text number, so that the expectation names the text.
+        for (int number = 0; number < 1000; ++number) {
+            if (text.str() == Texts().GetText(number) && !text.IsEmpty()) {
+                heard.push_back(what + " " + std::to_string(number));
+                return;
+            }
+        }
+        heard.push_back(what + " ?" + text.str());
+    }
+};
+
+std::string Heard(const char* what, int number)
+{
+    return std::string(what) + " " + std::to_string(number);
+}
+
+} // namespace
+
+// Given an asker that is not the boxes, neither the run nor the link's
+// sessions reach the message-box seam: each question and message goes to
+// the asker, with its kind, and the answers steer the run as the buttons do.
+TEST(RunCommands, EveryQuestionAndMessageGoesToTheRunsAskerAndNoneToABox)
+{
+    const Bytes restored(OptionRecord::kSize, 0x5A);
+    const std::string retryRecord = "retry " + std::to_string(static_cast<int>(LinkStep::Record));
+    const std::string retryWrite = "retry " + std::to_string(static_cast<int>(LinkStep::Write));
+    const std::string retryConnect = "retry " + std::to_string(static_cast<int>(LinkStep::Connect));
+    const struct {
+        const char* name;
+        std::function<void(Bench&, RecordingAsker&)> setup;
+        UpgradeOutcome outcome;
+        std::vector<std::string> heard;
+    } cases[] = {
+        {"written", nullptr, UpgradeOutcome::Written, {Heard("information", TextNo::kRecordWritten)}},
+        {"refused by the transceiver",
+         [](Bench& b, RecordingAsker&) { b.fake.writeAnswer = 0x15; },
+         UpgradeOutcome::Refused,
+         {Heard("information", TextNo::kRecordRefused)}},
+        {"a refused model",
+         [](Bench& b, RecordingAsker&) { Transceiver(b.fake, "QM-3390X"); },
+         UpgradeOutcome::RefusedModel,
+         {Heard("error", TextNo::kRefusedModel)}},
+        {"the port missing",
+         [](Bench& b, RecordingAsker&) { b.fake.missingPorts.insert("COM1"); },
+         UpgradeOutcome::PortNotOpened,
+         {Heard("port", TextNo::kPortNotOpened)}},
+        {"no transceiver: the connection asked about once",
+         [](Bench& b, RecordingAsker&) { b.fake.kind = Kind::None; },
+         UpgradeOutcome::LinkFailed,
+         {retryConnect + " " + std::to_string(TextNo::kLinkFailed)}},
+        {"the record read fails twice: retried once, then cancelled",
+         [](Bench& b, RecordingAsker& a) {
+             b.fake.Script(Command::RecordRead, FakeTransceiver::Answer(Fault::Silence));
+             b.fake.Script(Command::RecordRead, FakeTransceiver::Answer(Fault::Silence));
+             a.retriesLeft = 1;
+         },
+         UpgradeOutcome::LinkFailed,
+         {retryRecord + " " + std::to_string(TextNo::kLinkFailed),
+          retryRecord + " " + std::to_string(TextNo::kLinkFailed)}},
+        {"the write frame unanswered once, retried: written",
+         [](Bench& b, RecordingAsker& a) {
+             b.fake.Script(Command::RecordWrite, FakeTransceiver::Answer(Fault::Silence));
+             a.retriesLeft = 1;
+         },
+         UpgradeOutcome::Written,
+         {retryWrite + " " + std::to_string(TextNo::kLinkFailed),
+          Heard("information", TextNo::kRecordWritten)}},
+        {"the history cannot keep the record: asked, No",
+         [](Bench& b, RecordingAsker&) { b.history.failuresLeft = 1; },
+         UpgradeOutcome::HistoryUnavailable,
+         {"history: C:\\app\\History\\upgrades.csv: The process cannot access the file (error 32)"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bench b;
+        RecordingAsker asker;
+        if (c.setup)
+            c.setup(b, asker);
+        CUpgradeRun run({b.link, Texts(), asker, nullptr, b.dataFile, b.files, &b.journal});
+        EXPECT_EQ(run.Restore(1, restored.data(), {History::RestoreRecordSource()}, nullptr).outcome,
+                  c.outcome);
+        EXPECT_EQ(asker.heard, c.heard);
+        EXPECT_TRUE(b.boxes.shown.empty()) << b.boxes.shown.front().text;
+        b.ExpectLeftAlone();
+    }
+}
+
+TEST(RunCommands, AMissingLocationIsAWarningToTheAsker)
+{
+    Bench b;
+    RecordingAsker asker;
+    CUpgradeRun run({b.link, Texts(), asker, nullptr, b.dataFile, b.files, &b.journal});
+    TempFolder temp;
+    EXPECT_EQ(run.UpgradeFromFile(1, (temp / "gone.ENH").c_str()).outcome, UpgradeOutcome::LocationMissing);
+    EXPECT_EQ(asker.heard, std::vector<std::string>{Heard("warning", TextNo::kNoOptionFile)});
+    EXPECT_TRUE(b.boxes.shown.empty());
+    EXPECT_TRUE(b.fake.opens.empty()) << "no port touched";
 }

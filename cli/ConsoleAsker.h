@@ -1,0 +1,77 @@
+// orvelle-cli's answers to the run and the link, by its options and without a
+// window: every question and message is printed on stderr, followed by what
+// the tool answers. A failed step is tried again while --retries lasts and no
+// stop is asked for; the question whether to write without a history entry
+// is answered No; the text of what ended the run is kept for --json. The
+// file utility's own error boxes and the language file's come through the
+// message-box seam: CConsoleBoxes prints them.
+#pragma once
+
+#include "framework/AppMessageBox.h"
+#include "framework/CString.h"
+#include "upgrade/RunAsker.h"
+
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+class CLanguageTable;
+struct ConsoleApi;
+
+class CConsoleAsker : public CRunAsker {
+public:
+    // retries: how many failed steps are tried again over the whole run.
+    // texts: those of the tool's own lines. stopRequested: asked before a
+    // retry; null: never.
+    CConsoleAsker(std::FILE* err, const ConsoleApi& api, CLanguageTable& texts, int retries,
+                  std::function<bool()> stopRequested);
+
+    LinkAnswer AskRetry(CWnd* owner, LinkStep step, const CString& text, const CString& caption) override;
+    void PortNotOpened(CWnd* owner, const CString& text, const CString& caption) override;
+    void TellOutcome(CWnd* owner, RunMessageKind kind, const CString& text, const CString& caption) override;
+    void TellNote(CWnd* owner, const CString& text, const CString& caption) override;
+    bool WriteWithoutHistory(CWnd* owner, const CString& reason, const CString& question,
+                             const CString& caption) override;
+
+    // Whether the caller asked the run to stop.
+    bool StopRequested() const { return m_stopRequested && m_stopRequested(); }
+    // The text of what ended the run: the outcome told, the port that could
+    // not be opened, or the question answered Cancel or No; empty when none.
+    const CString& Message() const { return m_message; }
+    // The notes told after an outcome, for the report's warnings.
+    const std::vector<CString>& Notes() const { return m_notes; }
+
+private:
+    void PrintMessage(const CString& text, const CString& caption) const;
+    void PrintAnswer(const CString& line) const;
+    CString Text(int number) const;
+
+    std::FILE* m_err;
+    const ConsoleApi& m_api;
+    CLanguageTable& m_texts;
+    int m_retries;
+    std::function<bool()> m_stopRequested;
+    int m_used = 0;
+    CString m_message;
+    std::vector<CString> m_notes;
+};
+
+// The message-box seam while the tool runs: each box (the file utility's own
+// errors, the language file's) printed on stderr and answered OK.
+class CConsoleBoxes : public CMessageBoxResponder {
+public:
+    CConsoleBoxes(std::FILE* err, const ConsoleApi& api) : m_err(err), m_api(api) {}
+
+    int Respond(void* owner, const char* text, const char* caption, unsigned type) override;
+
+    // The text of the last box; empty when none was shown.
+    const CString& LastText() const { return m_last; }
+
+private:
+    std::FILE* m_err;
+    const ConsoleApi& m_api;
+    CString m_last;
+};
+
+// A message as the tool prints it: "caption: text", or the text alone.
+void PrintConsoleMessage(const ConsoleApi& api, std::FILE* err, const char* text, const char* caption);

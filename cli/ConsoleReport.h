@@ -1,0 +1,55 @@
+// The console tool's output: its lines on a stream, text as --json takes it,
+// and the report a command ends with (named facts as lines on stdout, or one
+// --json object).
+#pragma once
+
+#include "cli/CliArgs.h"
+#include "cli/RunOutcomes.h"
+#include "framework/CString.h"
+#include "text/Json.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+struct ConsoleApi;
+struct UpgradeResult;
+
+// printf-style text onto the stream as WriteConsoleText writes it.
+void Print(const ConsoleApi& api, std::FILE* stream, const char* format, ...);
+
+// ANSI text (language texts, paths, the transceiver's version) as UTF-8 for
+// --json. Text the code page cannot convert goes as it is; the JSON writer
+// makes what is not UTF-8 into U+FFFD.
+std::string Utf8FromAnsi(const CString& text);
+
+// What a command found, written once it has ended.
+class CConsoleReport {
+public:
+    // What the run read and wrote, as the report's facts.
+    void AddFacts(const UpgradeResult& result, const CliArgs& args);
+    // Lines "name: value" and the outcome on out, or the --json object.
+    void Write(const CliArgs& args, const CliEnding& ending, const ConsoleApi& api, std::FILE* out) const;
+
+    // The outcome's text as the run named it; empty when it named none.
+    CString message;
+    std::vector<CString> warnings;
+    // The tool's own reason: English for usage errors and a --trace or
+    // --entry it cannot use, found before the texts are read; a language
+    // text for a refused restore.
+    CString error;
+    CString portError; // why the port could not be opened
+    std::vector<CJsonObject> ports;
+    std::vector<CJsonObject> rows; // history
+
+private:
+    // One named fact: a line "name: value" on stdout, or a member of the
+    // --json object.
+    struct Fact {
+        const char* name;
+        CString text;
+        bool isNumber = false;
+        long long number = 0;
+    };
+    std::vector<Fact> m_facts;
+};

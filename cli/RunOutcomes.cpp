@@ -1,0 +1,36 @@
+#include "cli/RunOutcomes.h"
+
+#include <algorithm>
+#include <cstdio>
+
+std::vector<std::string> OutcomeWordsOf(CliExit exit)
+{
+    std::vector<std::string> words;
+    const auto add = [&words, exit](const CliEnding& ending) {
+        if (ending.exit == exit && std::find(words.begin(), words.end(), ending.word) == words.end())
+            words.push_back(ending.word);
+    };
+    for (const OutcomeRow& row : kOutcomeRows)
+        add(row.ending);
+    for (const CliEnding& ending :
+         {kUsageEnding, kLanguageFileEnding, kListedEnding, kHistoryUnreadableEnding})
+        add(ending);
+    return words;
+}
+
+std::string ExitCodeHelpLines()
+{
+    std::string lines = "Exit codes:\n";
+    for (const ExitCodeMeaning& code : kExitCodeMeanings) {
+        char number[8];
+        std::snprintf(number, sizeof number, "%4d  ", static_cast<int>(code.exit));
+        lines += number;
+        lines += code.meaning;
+        lines += "\n      outcome: ";
+        const std::vector<std::string> words = OutcomeWordsOf(code.exit);
+        for (std::size_t i = 0; i < words.size(); ++i)
+            lines += (i ? ", " : "") + words[i];
+        lines += "\n";
+    }
+    return lines;
+}

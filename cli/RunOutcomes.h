@@ -1,0 +1,121 @@
+// How each command of the console tool ends: one table keyed by the upgrade
+// run's outcome gives the exit code, the --json outcome word and the word of
+// the history's final row; the tool's own endings (usage error, language
+// file, a listing) come beside it. The exit-code lines of --help are made
+// from these tables. Portable: no windows.h.
+#pragma once
+
+#include "cli/CliArgs.h"
+#include "upgrade/UpgradeHistory.h"
+#include "upgrade/UpgradeResult.h"
+
+#include <cstddef>
+#include <iterator>
+#include <string>
+#include <vector>
+
+// How a command ended: its exit code and its word in --json.
+struct CliEnding {
+    CliExit exit;
+    const char* word;
+};
+
+// The endings that are not an upgrade run's outcome: a usage error, the
+// language file missing or damaged, a listing, the history unreadable.
+namespace CliWord {
+constexpr const char* kUsage = "usage";
+constexpr const char* kLanguageFile = "language-file";
+constexpr const char* kListed = "listed";
+// history: its file could not be read; a run: the record read could not be
+// kept before the write.
+constexpr const char* kHistoryUnavailable = "history-unavailable";
+} // namespace CliWord
+constexpr CliEnding kUsageEnding = {kExitUsage, CliWord::kUsage};
+constexpr CliEnding kLanguageFileEnding = {kExitLanguageFile, CliWord::kLanguageFile};
+constexpr CliEnding kListedEnding = {kExitDone, CliWord::kListed}; // ports, history
+constexpr CliEnding kHistoryUnreadableEnding = {kExitHistoryUnavailable, CliWord::kHistoryUnavailable};
+
+struct OutcomeRow {
+    UpgradeOutcome outcome;
+    CliEnding ending;
+    // The outcome of the final history row of a run that ends so, once it
+    // has read the record (before that it appends no row at all); null: a
+    // run that ends so never has.
+    const char* historyWord;
+};
+
+// In the order of UpgradeOutcome.
+constexpr OutcomeRow kOutcomeRows[] = {
+    {UpgradeOutcome::Written, {kExitDone, "written"}, History::Outcome::kWritten},
+    // The note is a warning: the record was written.
+    {UpgradeOutcome::WrittenVersionNote, {kExitDone, "written"}, History::Outcome::kWritten},
+    {UpgradeOutcome::Refused, {kExitRefused, "refused"}, History::Outcome::kRefused},
+    {UpgradeOutcome::LocationMissing, {kExitOptionFileMissing, "file-missing"}, nullptr},
+    {UpgradeOutcome::PortNotOpened, {kExitPortNotOpened, "port-not-opened"}, nullptr},
+    // With the record read, only the write can fail.
+    {UpgradeOutcome::LinkFailed, {kExitLinkFailed, "link-failed"}, History::Outcome::kFailed},
+    {UpgradeOutcome::RefusedModel, {kExitRefusedModel, "refused-model"}, nullptr},
+    {UpgradeOutcome::NoOption, {kExitNoOption, "no-option"}, History::Outcome::kNotUpgraded},
+    {UpgradeOutcome::VersionRequired,
+     {kExitVersionRequired, "version-required"},
+     History::Outcome::kNotUpgraded},
+    {UpgradeOutcome::FileUnreadable,
+     {kExitOptionFileMissing, "file-unreadable"},
+     History::Outcome::kNotUpgraded},
+    {UpgradeOutcome::Identified, {kExitDone, "identified"}, History::Outcome::kRead},
+    {UpgradeOutcome::OtherTransceiver,
+     {kExitOtherTransceiver, "other-transceiver"},
+     History::Outcome::kNotUpgraded},
+    {UpgradeOutcome::Planned, {kExitDone, "planned"}, History::Outcome::kPlanned},
+    {UpgradeOutcome::Unchanged, {kExitDone, "unchanged"}, History::Outcome::kUnchanged},
+    {UpgradeOutcome::VerifyFailed, {kExitVerifyFailed, "verify-failed"}, History::Outcome::kVerifyFailed},
+    {UpgradeOutcome::Interrupted, {kExitInterrupted, "interrupted"}, History::Outcome::kNotUpgraded},
+    {UpgradeOutcome::HistoryUnavailable,
+     {kExitHistoryUnavailable, CliWord::kHistoryUnavailable},
+     History::Outcome::kNotUpgraded},
+};
+
+constexpr bool OutcomeRowsInOrder()
+{
+    for (std::size_t i = 0; i < std::size(kOutcomeRows); ++i) {
+        if (static_cast<std::size_t>(kOutcomeRows[i].outcome) != i)
+            return false;
+    }
+    return std::size(kOutcomeRows) == static_cast<std::size_t>(UpgradeOutcome::HistoryUnavailable) + 1;
+}
+static_assert(OutcomeRowsInOrder(), "one row per outcome, in the order of UpgradeOutcome");
+
+constexpr const OutcomeRow& OutcomeRowOf(UpgradeOutcome outcome)
+{
+    return kOutcomeRows[static_cast<std::size_t>(outcome)];
+}
+
+// What each exit code means, in --help.
+struct ExitCodeMeaning {
+    CliExit exit;
+    const char* meaning;
+};
+constexpr ExitCodeMeaning kExitCodeMeanings[] = {
+    {kExitDone, "done: written, identified or restored; planned or unchanged"},
+    {kExitRefused, "the transceiver refused the record"},
+    {kExitUsage, "usage error (also --entry naming no row): nothing sent to any port"},
+    {kExitPortNotOpened, "the port could not be opened"},
+    {kExitLinkFailed, "the transceiver did not answer or the link failed"},
+    {kExitRefusedModel, "refused model"},
+    {kExitNoOption, "no option for this transceiver"},
+    {kExitVersionRequired, "a newer transceiver version is required"},
+    {kExitOptionFileMissing, "the option file or folder is missing or unreadable"},
+    {kExitOtherTransceiver, "restore refused: not the transceiver the row was read from"},
+    {kExitLanguageFile, "the language file ORVELLE.lng beside the program is missing or damaged"},
+    {kExitInterrupted, "interrupted by Ctrl+C, Ctrl+Break or closing the console"},
+    {kExitHistoryUnavailable, "the history could not keep the record read: nothing written"},
+    {kExitVerifyFailed, "--verify: the record read back is not the one written"},
+};
+
+// The --json outcome words an exit code comes with, each once, the run's in
+// the order of its outcomes, then the tool's own.
+std::vector<std::string> OutcomeWordsOf(CliExit exit);
+
+// The "Exit codes" part of --help: a heading, then per code its number and
+// meaning, and below them "outcome: " and its --json outcome words.
+std::string ExitCodeHelpLines();

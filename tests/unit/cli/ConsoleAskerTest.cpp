@@ -1,0 +1,185 @@
+// The console tool's answers to the run and the link, by its policy alone:
+// what each question is answered, the lines printed on stderr, and the text
+// kept as --json's message. No message box may be reached on the way.
+#include "cli/ConsoleAsker.h"
+
+#include "cli/ConsoleText.h"
+#include "framework/AppMessageBox.h"
+#include "text/LanguageTable.h"
+#include "text/TextNumbers.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+CLanguageTable& Texts()
+{
+    static CLanguageTable texts;
+    if (texts.GetText(TextNo::kAppTitle)[0] == '\0') {
+        std::ifstream in(ORVELLE_SOURCE_DIR "/res/ORVELLE.lng", std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        std::string bytes = text.str();
+        bytes.erase(std::remove(bytes.begin(), bytes.end(), '\r'), bytes.end());
+        EXPECT_EQ(texts.Parse(bytes.data(), static_cast<int>(bytes.size()), "English"), 1);
+    }
+    return texts;
+}
+
+// Fails the test when any box is asked for while it lives.
+class NoBoxes : public CMessageBoxResponder {
+public:
+    int Respond(void*, const char* text, const char*, unsigned) override
+    {
+        ADD_FAILURE() << "a message box: " << (text ? text : "");
+        return 0;
+    }
+};
+
+std::string Contents(std::FILE* file)
+{
+    std::string text;
+    std::rewind(file);
+    char chunk[512];
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+        text.append(chunk, got);
+    return text;
+}
+
+// One question or message to the asker, and the answer expected (Retry or
+// Yes: true).
+enum class Ask { Retry, Port, Outcome, Note, History };
+struct Step {
+    Ask ask;
+    bool expected = false;
+};
+
+} // namespace
+
+TEST(ConsoleAsker, AnswersByPolicyAndKeepsWhatEndedTheRun)
+{
+    const struct {
+        const char* name;
+        int retries;
+        bool stop;
+        std::vector<Step> steps;
+        std::string err;
+        std::string message;
+        std::vector<std::string> notes;
+    } cases[] = {
+        {"two failures, two retries: both retried, nothing ended the run",
+         2,
+         false,
+         {{Ask::Retry, true}, {Ask::Retry, true}},
+         "Error: failed\norvelle-cli: retrying (1 of 2)\nError: failed\norvelle-cli: retrying (2 of 2)\n",
+         "",
+         {}},
+        {"one retry over the whole run: the second failure is final",
+         1,
+         false,
+         {{Ask::Retry, true}, {Ask::Retry, false}},
+         "Error: failed\norvelle-cli: retrying (1 of 1)\nError: failed\n"
+         "orvelle-cli: no retries left (--retries 1): cancelled\n",
+         "failed",
+         {}},
+        {"a stop asked for: cancelled, retries or not",
+         3,
+         true,
+         {{Ask::Retry, false}},
+         "Error: failed\norvelle-cli: interrupted: cancelled\n",
+         "failed",
+         {}},
+        {"the port: told and kept", 0, false, {{Ask::Port}}, "Error: no port\n", "no port", {}},
+        {"the history question: No, and the question is what ended the run",
+         5,
+         false,
+         {{Ask::History, false}},
+         "Question: write?\norvelle-cli: not written without a history entry (--no-history writes without "
+         "one)\n",
+         "write?",
+         {}},
+        {"an outcome and its note: the outcome is the message, the note a warning",
+         0,
+         false,
+         {{Ask::Outcome}, {Ask::Note}},
+         "Outcome: done\nWarning: newer\n",
+         "done",
+         {"newer"}},
+        {"a retried step, then the outcome",
+         1,
+         false,
+         {{Ask::Retry, true}, {Ask::Outcome}},
+         "Error: failed\norvelle-cli: retrying (1 of 1)\nOutcome: done\n",
+         "done",
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const NoBoxes boxes;
+        std::FILE* err = std::tmpfile();
+        ASSERT_NE(err, nullptr);
+        {
+            int stopsAsked = 0;
+            CConsoleAsker asker(err, PlatformConsoleApi(), Texts(), c.retries, [&] {
+                ++stopsAsked;
+                return c.stop;
+            });
+            for (const Step& step : c.steps) {
+                switch (step.ask) {
+                case Ask::Retry:
+                    EXPECT_EQ(asker.AskRetry(nullptr, LinkStep::Record, "failed", "Error"),
+                              step.expected ? LinkAnswer::Retry : LinkAnswer::Cancel);
+                    break;
+                case Ask::Port:
+                    asker.PortNotOpened(nullptr, "no port", "Error");
+                    break;
+                case Ask::Outcome:
+                    asker.TellOutcome(nullptr, RunMessageKind::Information, "done", "Outcome");
+                    break;
+                case Ask::Note:
+                    asker.TellNote(nullptr, "newer", "Warning");
+                    break;
+                case Ask::History:
+                    EXPECT_EQ(asker.WriteWithoutHistory(nullptr, "disk full", "write?", "Question"),
+                              step.expected);
+                    break;
+                }
+            }
+            EXPECT_EQ(asker.Message().str(), c.message);
+            std::vector<std::string> notes;
+            for (const CString& note : asker.Notes())
+                notes.push_back(note.str());
+            EXPECT_EQ(notes, c.notes);
+            EXPECT_EQ(asker.StopRequested(), c.stop);
+            EXPECT_GT(stopsAsked, 0);
+        }
+        EXPECT_EQ(Contents(err), c.err);
+        std::fclose(err);
+    }
+}
+
+// The file utility's boxes and the language file's, which the tool still
+// takes at the seam: printed as the run's messages are, answered OK, the
+// last one kept.
+TEST(ConsoleAsker, TheSeamsBoxesArePrintedAndTheLastKept)
+{
+    std::FILE* err = std::tmpfile();
+    ASSERT_NE(err, nullptr);
+    {
+        const CConsoleBoxes boxes(err, PlatformConsoleApi());
+        EXPECT_EQ(boxes.LastText().str(), "");
+        EXPECT_EQ(AppMessageBox(nullptr, "cannot read x.ENH", "File error", MB_OK | MB_ICONERROR), IDOK);
+        EXPECT_EQ(AppMessageBox(nullptr, "no caption", "", MB_OK), IDOK);
+        EXPECT_EQ(boxes.LastText().str(), "no caption");
+    }
+    EXPECT_EQ(Contents(err), "File error: cannot read x.ENH\nno caption\n");
+    std::fclose(err);
+}
