@@ -1,9 +1,10 @@
 #include "cli/ConsoleText.h"
 
+#include "framework/CodePage.h"
+
 #include <shellapi.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdio>
 #include <io.h>
 #include <memory>
@@ -18,16 +19,7 @@ const ConsoleApi& PlatformConsoleApi()
 
 std::wstring WideFromAnsi(const std::string& ansi)
 {
-    if (ansi.empty() || ansi.size() > static_cast<std::size_t>(INT_MAX))
-        return std::wstring();
-    const int size = static_cast<int>(ansi.size());
-    const int wideSize = MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, nullptr, 0);
-    if (wideSize <= 0)
-        return std::wstring();
-    std::wstring wide(static_cast<std::size_t>(wideSize), L'\0');
-    if (MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, &wide[0], wideSize) != wideSize)
-        return std::wstring();
-    return wide;
+    return WideFromCodePage(ansi, AnsiCodePage());
 }
 
 void WriteConsoleText(std::FILE* stream, const std::string& ansi, const ConsoleApi& api)
@@ -58,37 +50,31 @@ void WriteConsoleText(std::FILE* stream, const std::string& ansi, const ConsoleA
 }
 
 bool AnsiArguments(const std::vector<std::wstring>& wide, std::vector<std::string>& arguments,
-                   std::string& error)
+                   std::string& error, unsigned codePage)
 {
     std::vector<std::string> converted;
     for (std::size_t i = 0; i < wide.size(); ++i) {
-        const std::wstring& argument = wide[i];
-        if (argument.empty() || argument.size() > static_cast<std::size_t>(INT_MAX / 4)) {
-            converted.emplace_back();
-            continue;
-        }
-        const int size = static_cast<int>(argument.size());
-        const int ansiSize = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, argument.data(), size, nullptr,
-                                                 0, nullptr, nullptr);
-        std::string ansi(static_cast<std::size_t>(ansiSize > 0 ? ansiSize : 0), '\0');
-        BOOL usedDefault = FALSE;
-        const int got = ansiSize > 0 ? WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, argument.data(),
-                                                           size, &ansi[0], ansiSize, "?", &usedDefault)
-                                     : 0;
-        // A character the code page lacks, and one that does not come back
-        // as itself (best fit, which the flag forbids but not every system
-        // honours), are both refused.
-        if (got != ansiSize || ansiSize <= 0 || usedDefault || WideFromAnsi(ansi) != argument) {
+        std::string ansi;
+        // A character the code page lacks, and one that would not come back
+        // as itself, are both refused: never a look-alike that names another
+        // file.
+        if (!CodePageFromWide(wide[i], codePage, ansi)) {
             char position[32];
             std::snprintf(position, sizeof position, "argument %u ", static_cast<unsigned>(i + 1));
             error = std::string(position) + "'" + ansi + "' holds characters the system's code page (" +
-                    std::to_string(GetACP()) + ") cannot represent; use a path without them";
+                    std::to_string(codePage) + ") cannot represent; use a path without them";
             return false;
         }
         converted.push_back(std::move(ansi));
     }
     arguments = std::move(converted);
     return true;
+}
+
+bool AnsiArguments(const std::vector<std::wstring>& wide, std::vector<std::string>& arguments,
+                   std::string& error)
+{
+    return AnsiArguments(wide, arguments, error, AnsiCodePage());
 }
 
 std::vector<std::wstring> WideCommandLineArguments()

@@ -29,9 +29,12 @@ void WriteConsoleText(std::FILE* stream, const std::string& ansi, const ConsoleA
 std::wstring WideFromAnsi(const std::string& ansi);
 
 // The arguments after the program name, from the UTF-16 command line, in the
-// ANSI code page. False when one cannot be represented there, with the
-// usage error that names it (its position, and the argument with '?' for
-// what the code page lacks) in `error`.
+// ANSI code page (codePage: the system's, or another for a test). False when
+// one cannot be represented there, with the usage error that names it (its
+// position, and the argument with '?' for what the code page lacks) in
+// `error`.
+bool AnsiArguments(const std::vector<std::wstring>& wide, std::vector<std::string>& arguments,
+                   std::string& error, unsigned codePage);
 bool AnsiArguments(const std::vector<std::wstring>& wide, std::vector<std::string>& arguments,
                    std::string& error);
 

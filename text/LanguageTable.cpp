@@ -2,6 +2,10 @@
 
 #include "text/TextFile.h"
 
+#ifdef _WIN32
+#include "framework/CodePage.h"
+#endif
+
 #include <cstring>
 #include <iterator>
 #include <new>
@@ -73,6 +77,9 @@ const AddedText kAdded[] = {
 const int kKeyWidth = 8;
 const char kSeparator = ',';
 const char kNumberMarker[] = "^#";
+const char kCodePageMarker[] = "*CodePage";
+// How many of the file's first rows may hold the "*CodePage" row.
+const std::size_t kCodePageRowLimit = 20;
 
 // Shared by every lookup of a text that does not exist.
 const char kNoText[] = "";
@@ -115,7 +122,38 @@ int CLanguageTable::Load(const char* language)
     std::vector<char> bytes;
     if (!ReadTextModeFile(m_path, bytes))
         return 0;
+#ifdef _WIN32
+    return ParseInCodePage(bytes.data(), static_cast<int>(bytes.size()) - 1, language, AnsiCodePage());
+#else
     return Parse(bytes.data(), static_cast<int>(bytes.size()) - 1, language);
+#endif
+}
+
+unsigned CLanguageTable::DeclaredCodePage(const char* bytes, int length)
+{
+    if (!bytes || length <= 0)
+        return 0;
+    const std::size_t size = static_cast<std::size_t>(length);
+    const std::size_t markerLength = std::strlen(kCodePageMarker);
+    // The row stands among the file's first rows, before its texts.
+    for (std::size_t start = 0, row = 0; start < size && row < kCodePageRowLimit; ++row) {
+        const void* lineEnd = std::memchr(bytes + start, '\n', size - start);
+        const std::size_t end =
+            lineEnd ? static_cast<std::size_t>(static_cast<const char*>(lineEnd) - bytes) : size;
+        if (end - start > markerLength && std::memcmp(bytes + start, kCodePageMarker, markerLength) == 0 &&
+            bytes[start + markerLength] == kSeparator) {
+            unsigned number = 0;
+            std::size_t at = start + markerLength + 1;
+            const std::size_t first = at;
+            while (at < end && bytes[at] >= '0' && bytes[at] <= '9' && at - first < 5)
+                number = number * 10 + static_cast<unsigned>(bytes[at++] - '0');
+            // Digits only, up to the line's end (a CR of CR LF allowed).
+            const bool whole = at > first && (at == end || (bytes[at] == '\r' && at + 1 == end));
+            return whole && number <= 65535 ? number : 0;
+        }
+        start = end + 1;
+    }
+    return 0;
 }
 
 int CLanguageTable::Parse(const char* bytes, int length, const char* language)

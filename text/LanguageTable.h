@@ -10,6 +10,11 @@
 // undoes it; texts may hold the escapes \n, \t and \a (comma). A file may
 // lack the rows of texts added after the first files (TextNumbers.h says
 // from which number): those get their English texts built in.
+//
+// A "*CodePage" row (its second field a Windows code page number, 1252 or
+// 932) says which code page the file's bytes are in. Where that is not the
+// ANSI code page in force (a German file on Windows set to UTF-8, 65001), the
+// texts are converted on loading; a file without the row is taken as it is.
 #pragma once
 
 #include "framework/CString.h"
@@ -32,7 +37,16 @@ public:
     int Open(const char* language);
 #endif
     // Loads the file found by Open: 1 loaded, 0 damaged. Shows nothing.
+    // On Windows its texts come in the ANSI code page in force.
     int Load(const char* language);
+#ifdef _WIN32
+    // Parse, the file's bytes first taken from the code page its
+    // "*CodePage" row declares into codePage, when it declares another one.
+    int ParseInCodePage(const char* bytes, int length, const char* language, unsigned codePage);
+#endif
+    // The code page the file's "*CodePage" row declares, or 0 when it has
+    // none (or a number that is no code page).
+    static unsigned DeclaredCodePage(const char* bytes, int length);
     // The part of Load after the file read: bytes is the file's content as
     // text mode delivers it (it need not end in a NUL; the text ends at the
     // first NUL or after length bytes). 1 loaded, 0 damaged.

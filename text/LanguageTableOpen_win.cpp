@@ -1,9 +1,14 @@
-// CLanguageTable::Open: finding the file is the one platform-bound step.
+// The platform-bound steps of CLanguageTable: finding the file (Open), and
+// taking its texts into the ANSI code page in force.
 #include "text/LanguageTable.h"
 
 #include "framework/AppMessageBox.h"
+#include "framework/CodePage.h"
 
 #include <windows.h>
+
+#include <cstring>
+#include <string>
 
 namespace {
 
@@ -31,4 +36,20 @@ int CLanguageTable::Open(const char* language)
         return 0;
     }
     return 1;
+}
+
+int CLanguageTable::ParseInCodePage(const char* bytes, int length, const char* language, unsigned codePage)
+{
+    const unsigned declared = DeclaredCodePage(bytes, length);
+    if (!bytes || length <= 0 || declared == 0 || declared == codePage)
+        return Parse(bytes, length, language);
+    // The whole file at once: its rows are then taken apart in the code page
+    // they will be shown in (a Shift-JIS trail byte is never read as the
+    // backslash of an escape). A character the code page lacks becomes '?'.
+    const void* nul = std::memchr(bytes, '\0', static_cast<size_t>(length));
+    const std::string text(bytes, nul ? static_cast<size_t>(static_cast<const char*>(nul) - bytes)
+                                      : static_cast<size_t>(length));
+    std::string converted;
+    ConvertCodePage(text, declared, codePage, converted);
+    return Parse(converted.data(), static_cast<int>(converted.size()), language);
 }

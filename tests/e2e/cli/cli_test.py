@@ -564,6 +564,14 @@ class CliTests(OrvelleTestCase):
                 self.assertEqual({r['record_before'] for r in rows}, {RECORD.hex()})
                 self.assertEqual(radio.result()['final'], after_hang_up)
 
+                # The technician plugs the radio in again: radiosim has
+                # linked a fresh line since the hang-up (on a loaded machine
+                # that can come after the run above has ended).
+                def relinked():
+                    events = [l.data for l in radio.log() if l.what == 'ev']
+                    hang_ups = [i for i, e in enumerate(events) if e.startswith('hang-up')]
+                    return hang_ups and any(e.startswith('line ') for e in events[hang_ups[-1] + 1:])
+                self.drv.wait_until(relinked, timeout=30, what='radiosim to link a fresh line')
                 res = cli.run(['restore', '--port', str(PORT), '--entry', '2'], radio)
                 self.assertEqual(res.rc, 0, res)
                 radio.stop()

@@ -656,6 +656,50 @@ TEST(ConsoleTool, ArgumentsTheAnsiCodePageCannotHoldAreRefusedNotBentIntoOthers)
     }
 }
 
+// The same arguments in each code page Windows may run with, whatever this
+// machine's is: Windows-1252, Shift-JIS, and UTF-8 (65001, "Use Unicode UTF-8
+// for worldwide language support"), which takes no best-fit flag and no
+// default character and so refused every argument before.
+TEST(ConsoleText, ArgumentsInEachCodePage)
+{
+    const std::wstring cafe = L"C:\\Caf\x00E9.ENH";
+    const std::wstring japanese = L"C:\\\x65E5\x672C.ENH";
+    const std::wstring macron = L"C:\\\x0100.ENH"; // best fit would make it a plain A
+    const struct {
+        unsigned codePage;
+        std::wstring argument;
+        bool taken;
+        const char* bytes; // taken: the argument's bytes; refused: how the error shows it
+    } cases[] = {
+        {1252, cafe, true, "C:\\Caf\xE9.ENH"},
+        {1252, japanese, false, "argument 2 'C:\\??.ENH'"},
+        {1252, macron, false, "argument 2 'C:\\?.ENH'"},
+        {932, cafe, false, "argument 2 'C:\\Caf?.ENH'"},
+        {932, japanese, true, "C:\\\x93\xFA\x96\x7B.ENH"},
+        {932, macron, false, "argument 2 'C:\\?.ENH'"},
+        {65001, cafe, true, "C:\\Caf\xC3\xA9.ENH"},
+        {65001, japanese, true, "C:\\\xE6\x97\xA5\xE6\x9C\xAC.ENH"},
+        {65001, macron, true, "C:\\\xC4\x80.ENH"},
+        {65001, std::wstring(L"C:\\") + wchar_t(0xD800) + L".ENH", false,
+         "argument 2 ''"}, // a lone surrogate
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.codePage) + " " + c.bytes);
+        std::vector<std::string> arguments = {"untouched"};
+        std::string error;
+        const bool taken = AnsiArguments({L"--file", c.argument, L""}, arguments, error, c.codePage);
+        ASSERT_EQ(taken, c.taken) << error;
+        if (taken) {
+            EXPECT_EQ(arguments, (std::vector<std::string>{"--file", c.bytes, ""}));
+        } else {
+            EXPECT_EQ(error.rfind(c.bytes, 0), 0u) << error;
+            EXPECT_NE(error.find("(" + std::to_string(c.codePage) + ") cannot represent"), std::string::npos)
+                << error;
+            EXPECT_EQ(arguments, (std::vector<std::string>{"untouched"}));
+        }
+    }
+}
+
 // The outcome table's history word is the outcome of the final row the
 // history holds after a run that ends so; a run the table gives no word
 // appends no row. Each run below is seen through --json's outcome word.

@@ -2,6 +2,7 @@
 // gives, every way a file is damaged, and bytes that are not a language file
 // at all.
 #include "text/LanguageTable.h"
+#include "text/TextFile.h"
 
 #include "TextFixtures.h"
 
@@ -371,3 +372,45 @@ TEST(LanguageTable, AllocAndFreeTexts)
 }
 
 } // namespace
+
+TEST(LanguageTable, DeclaredCodePageIsTheRowsNumberOrNone)
+{
+    struct Case {
+        const char* file;
+        unsigned expected;
+    };
+    const Case cases[] = {
+        {"*Language,Deutsch\r\n*CodePage,1252\r\n^#10000001,Deutsch\r\n", 1252},
+        {"*Language,Japanese\n*CodePage,932\n", 932},
+        {"*CodePage,65001", 65001},
+        {"*Language,English\r\n^#10000001,English\r\n", 0}, // says nothing
+        {"*CodePage,\r\n", 0},
+        {"*CodePage,12x2\r\n", 0},
+        {"*CodePage,99999999\r\n", 0},
+        {"*CodePage 1252\r\n", 0},
+        {"x*CodePage,1252\r\n", 0},
+        {"^#10000001,*CodePage,1252\r\n", 0},
+        {"", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        EXPECT_EQ(CLanguageTable::DeclaredCodePage(c.file, static_cast<int>(std::strlen(c.file))),
+                  c.expected);
+    }
+    // Only among the file's first rows, where the language row stands too.
+    std::string late;
+    for (int i = 0; i < 40; ++i)
+        late += "^#10000001,x\r\n";
+    late += "*CodePage,932\r\n";
+    EXPECT_EQ(CLanguageTable::DeclaredCodePage(late.data(), static_cast<int>(late.size())), 0u);
+    // The shipped files say theirs.
+    for (const auto& shipped : {std::make_pair("ORVELLE.lng", 1252u), std::make_pair("ORVELLE-de.lng", 1252u),
+                                std::make_pair("ORVELLE-ja.lng", 932u)}) {
+        std::vector<char> bytes;
+        ASSERT_TRUE(
+            ReadTextModeFile((std::string(ORVELLE_SOURCE_DIR "/res/") + shipped.first).c_str(), bytes));
+        EXPECT_EQ(CLanguageTable::DeclaredCodePage(bytes.data(), static_cast<int>(bytes.size()) - 1),
+                  shipped.second)
+            << shipped.first;
+    }
+}
