@@ -20,12 +20,12 @@ enum CliExit : int {
     kExitPortNotOpened = 3,
     kExitLinkFailed = 4, // no answer, or the link failed (after the retries)
     kExitRefusedModel = 5,
-    kExitNoOption = 6,            // no option for this transceiver
-    kExitVersionRequired = 7,     // a newer transceiver version is required
-    kExitOptionFileMissing = 8,   // the option file or folder is missing or unreadable
-    kExitOtherTransceiver = 9,    // restore: not the transceiver the row was read from
-    kExitLanguageFile = 10,       // ORVELLE.lng beside the program is missing or damaged
-    kExitInterrupted = 11,        // Ctrl+C, Ctrl+Break or the console closed; not written
+    kExitNoOption = 6,          // no option for this transceiver
+    kExitVersionRequired = 7,   // a newer transceiver version is required
+    kExitOptionFileMissing = 8, // the option file or folder is missing or unreadable
+    kExitOtherTransceiver = 9,  // restore: not the row's transceiver, or a record for another model or blank
+    kExitLanguageFile = 10,     // ORVELLE.lng beside the program is missing or damaged
+    kExitInterrupted = 11,      // Ctrl+C, Ctrl+Break or the console closed; not written
     kExitHistoryUnavailable = 12, // the history could not keep the record read: not written
     kExitVerifyFailed = 13,       // --verify: the record read back is not the one written
 };
@@ -102,7 +102,8 @@ constexpr const char kCliHelpTopics[] =
     "  restore    Writes back the record a transceiver had before the run of\n"
     "             history row K (--entry), or the record given (--record). Writes\n"
     "             nothing when the row was read from another transceiver, unless\n"
-    "             --force is given.\n"
+    "             --force is given, and never a record of another model than\n"
+    "             the transceiver's, nor a blank one (all 00 or all FF).\n"
     "  history    Lists the history's rows numbered as --entry counts them:\n"
     "             number, time, program, port, model, outcome, sources. A\n"
     "             damaged row is listed as damaged.\n"
@@ -117,7 +118,8 @@ constexpr const char kCliHelpTopics[] =
     "  --file PATH    The option file.\n"
     "  --entry K      Data row K of the history, 1 being the first after the header.\n"
     "  --record HEX   The 50-byte option record as 100 hex digits.\n"
-    "  --force        Restores even to another transceiver than the row's.\n"
+    "  --force        Restores even to another transceiver than the row's, of\n"
+    "                 the same model.\n"
     "  --dry-run      Reads and merges as an upgrade does, then writes nothing:\n"
     "                 prints the record that would be written and the option\n"
     "                 bytes before and after (outcome planned, or unchanged when\n"

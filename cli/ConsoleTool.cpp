@@ -312,10 +312,22 @@ CliEnding CConsoleTool::Conclude(const UpgradeResult& result, bool stopAsked, co
     if (result.outcome == UpgradeOutcome::HistoryUnavailable)
         Say(Text(TextNo::kCliHistoryNotKept));
     if (result.outcome == UpgradeOutcome::OtherTransceiver) {
-        const CString reason = FillText(Text(TextNo::kCliRestoreRefused),
-                                        {HistoryModelName(result.identity.data()),
-                                         HexLower(result.identity.data(), result.identity.size()),
-                                         Number(m_args.entry), row.model, row.identity});
+        const CString model = HistoryModelName(result.identity.data());
+        const CString identity = HexLower(result.identity.data(), result.identity.size());
+        CString reason;
+        switch (result.recordFit) {
+        case RecordFit::OtherModel:
+            reason = FillText(Text(TextNo::kCliRestoreOtherModel),
+                              {RecordModelName(result.recordAfter.data()), model, identity});
+            break;
+        case RecordFit::Blank:
+            reason = FillText(Text(TextNo::kCliRestoreBlank), {HexLower(result.recordAfter.data(), 1)});
+            break;
+        case RecordFit::Fits:
+            reason = FillText(Text(TextNo::kCliRestoreRefused),
+                              {model, identity, Number(m_args.entry), row.model, row.identity});
+            break;
+        }
         ending = Fail(ending, reason);
     }
     if (result.outcome == UpgradeOutcome::PortNotOpened) {

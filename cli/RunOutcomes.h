@@ -105,7 +105,7 @@ constexpr ExitCodeMeaning kExitCodeMeanings[] = {
     {kExitNoOption, "no option for this transceiver"},
     {kExitVersionRequired, "a newer transceiver version is required"},
     {kExitOptionFileMissing, "the option file or folder is missing or unreadable"},
-    {kExitOtherTransceiver, "restore refused: not the transceiver the row was read from"},
+    {kExitOtherTransceiver, "restore refused: not the row's radio; a record of another model or blank"},
     {kExitLanguageFile, "the language file ORVELLE.lng beside the program is missing or damaged"},
     {kExitInterrupted, "interrupted by Ctrl+C, Ctrl+Break or closing the console"},
     {kExitHistoryUnavailable, "the history could not keep the record read: nothing written"},

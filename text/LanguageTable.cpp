@@ -72,6 +72,9 @@ const AddedText kAdded[] = {
     {10040027, "COM%1 cannot be opened: %2"},
     {10040028, "in use"},
     {10040029, "not present"},
+    {10040030, "restore refused: the record is for %1, but the transceiver is %2 %3; nothing was written "
+               "(--force does not change that)"},
+    {10040031, "restore refused: the record is blank (every byte %1); nothing was written"},
 };
 
 const int kKeyWidth = 8;

@@ -119,5 +119,9 @@ constexpr int kCliPortNotOpened = 137; // %1 the port number, %2 the reason
 // The reasons a technician meets most for a port that cannot be opened.
 constexpr int kCliPortInUse = 138;
 constexpr int kCliPortNotPresent = 139;
-constexpr int kAddedEnd = 140;
+// A restore refused for its record: %1 the model the record is for, %2 %3 the
+// transceiver's model and identity; or %1 the byte a blank record is made of.
+constexpr int kCliRestoreOtherModel = 140;
+constexpr int kCliRestoreBlank = 141;
+constexpr int kAddedEnd = 142;
 } // namespace TextNo

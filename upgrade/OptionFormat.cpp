@@ -14,6 +14,42 @@ bool IsRefusedModelName(const unsigned char* identity)
     return false;
 }
 
+namespace {
+
+// A model name's length up to its first NUL, without trailing spaces.
+std::size_t ModelNameLength(const unsigned char* name)
+{
+    std::size_t length = 0;
+    while (length < kModelNameSize && name[length] != 0)
+        ++length;
+    while (length > 0 && name[length - 1] == ' ')
+        --length;
+    return length;
+}
+
+bool AllBytes(const unsigned char* bytes, std::size_t size, unsigned char value)
+{
+    for (std::size_t i = 0; i < size; ++i) {
+        if (bytes[i] != value)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+RecordFit RecordFitsTransceiver(const unsigned char* record, const unsigned char* identity)
+{
+    if (AllBytes(record, OptionRecord::kSize, 0x00) || AllBytes(record, OptionRecord::kSize, 0xFF))
+        return RecordFit::Blank;
+    const unsigned char* recordModel = record + OptionRecord::kModelName;
+    const unsigned char* radioModel = identity + IdentityBlock::kModelName;
+    const std::size_t length = ModelNameLength(recordModel);
+    if (length != ModelNameLength(radioModel) || std::memcmp(recordModel, radioModel, length) != 0)
+        return RecordFit::OtherModel;
+    return RecordFit::Fits;
+}
+
 int VersionTest(const unsigned char* header, const char* transceiverVersion)
 {
     unsigned char version[OptionFile::kMinVersionSize] = {};

@@ -85,6 +85,19 @@ extern const char* const kRefusedModels[kRefusedModelCount];
 // True when the identity block's model name begins with a refused designation.
 bool IsRefusedModelName(const unsigned char* identity);
 
+// Whether a record may be restored into the transceiver with this identity
+// block. The record names the model it belongs to (OptionRecord::kModelName):
+// one for another model, or a blank one (every byte 00, or every byte FF, as
+// an unprogrammed memory reads), would put options into the radio that are
+// not its own. Names are compared up to their first NUL, without trailing
+// spaces.
+enum class RecordFit {
+    Fits,
+    OtherModel,
+    Blank,
+};
+RecordFit RecordFitsTransceiver(const unsigned char* record, const unsigned char* identity);
+
 // The version test of one option file header against the transceiver version
 // (its text; shorter than 6 characters counts as padded with zero bytes).
 // 0 when the transceiver's version is equal or higher; otherwise 4 if the

@@ -79,9 +79,10 @@ CString FormatHistoryLine(const HistoryRow& row)
     return JoinFields(fields, ",") + History::kLineEnd;
 }
 
-CString HistoryModelName(const unsigned char* identity)
+namespace {
+
+CString ModelNameText(const unsigned char* name)
 {
-    const unsigned char* name = identity + IdentityBlock::kModelName;
     std::size_t length = 0;
     while (length < kModelNameSize && name[length] != 0)
         ++length;
@@ -93,6 +94,18 @@ CString HistoryModelName(const unsigned char* identity)
             c = '?';
     }
     return CString(model);
+}
+
+} // namespace
+
+CString HistoryModelName(const unsigned char* identity)
+{
+    return ModelNameText(identity + IdentityBlock::kModelName);
+}
+
+CString RecordModelName(const unsigned char* record)
+{
+    return ModelNameText(record + OptionRecord::kModelName);
 }
 
 bool HistoryRowMatches(const HistoryRow& row, const unsigned char* identity)

@@ -114,6 +114,9 @@ CString FormatHistoryLine(const HistoryRow& row);
 // NUL, without trailing spaces; control bytes show as '?', so that the column
 // never carries bytes a reader could take for structure.
 CString HistoryModelName(const unsigned char* identity);
+// The model a record names (OptionRecord::kModelName), shown as the `model`
+// column shows an identity's.
+CString RecordModelName(const unsigned char* record);
 
 // True when the row was read from the transceiver with this identity block:
 // the same model and the same identity (hex of either case).

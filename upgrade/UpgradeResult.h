@@ -24,7 +24,8 @@ enum class UpgradeOutcome {
     VersionRequired,    // an option file needs a newer transceiver version (39)
     FileUnreadable,     // File mode: the file utility has shown its own error
     Identified,         // identify: everything read, nothing written; no message
-    OtherTransceiver,   // restore: not the transceiver the record is for; nothing
+    OtherTransceiver,   // restore: not the transceiver the record is for (recordFit says
+                        // when the record names another model or is blank); nothing
                         // written, no message (the caller explains whose it is)
     Planned,            // preview: read and merged as for a write, nothing written; no message
     Unchanged,          // the merge changes no byte of the record: nothing written (a preview,
@@ -65,6 +66,9 @@ struct UpgradeResult {
     // paths, or "restore:K"), once known (recordPlanned); writeTried once a
     // write of it was begun. versionNote: the merge came with the advisory
     // note that a newer transceiver version is recommended.
+    // Restore: whether the record given fits the transceiver read (its model,
+    // not blank); the record given is in recordAfter once this is known.
+    RecordFit recordFit = RecordFit::Fits;
     bool recordPlanned = false;
     bool writeTried = false;
     bool versionNote = false;

@@ -400,13 +400,17 @@ UpgradeResult CUpgradeRun::Restore(int portNumber, const unsigned char* record,
     // this transceiver back should the restore itself be the mistake.
     if (!ReadVersionAndRecord(result))
         return result;
-    if (check && !check(result.identity.data())) {
+    // A record for another model, or a blank one, never goes in, whoever
+    // asks: the check below (another radio of the same model) may be waived,
+    // this one may not.
+    std::copy(record, record + OptionRecord::kSize, result.recordAfter.begin());
+    result.recordFit = RecordFitsTransceiver(record, result.identity.data());
+    if (result.recordFit != RecordFit::Fits || (check && !check(result.identity.data()))) {
         if (m_env.journal)
             m_env.journal->NotUpgraded();
         Stop(result, UpgradeOutcome::OtherTransceiver, 0);
         return result;
     }
-    std::copy(record, record + OptionRecord::kSize, result.recordAfter.begin());
     result.sources = sources;
     result.recordPlanned = true;
     Write(portNumber, result);

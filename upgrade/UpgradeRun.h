@@ -81,8 +81,9 @@ public:
 
     // Writes record (50 bytes) back to the transceiver, sources naming where
     // it came from. The identity, version and current record are read first:
-    // a refused model is refused as by an upgrade, and a transceiver that
-    // check turns down (null: any) gets nothing (OtherTransceiver). Then the
+    // a refused model is refused as by an upgrade; a record for another model
+    // or a blank one (result.recordFit), and a transceiver that check turns
+    // down (null: any), get nothing (OtherTransceiver). Then the
     // write and its outcome as in an upgrade (Written, Refused, LinkFailed).
     UpgradeResult Restore(int portNumber, const unsigned char* record, const std::vector<CString>& sources,
                           const TransceiverCheck& check);

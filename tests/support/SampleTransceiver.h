@@ -57,3 +57,13 @@ inline void FitSampleRecord(FakeTransceiver& fake, const char* model = kSampleMo
     std::fill(optionBytes, optionBytes + kOptionBytesSize, 0xFF);
     *optionBytes = 0x3F;
 }
+
+// A record for the transceiver of the model: the record's own bytes, with the
+// model's name where a record names the model it belongs to (a restore
+// refuses a record of another model).
+inline FakeTransceiver::Bytes OfModel(FakeTransceiver::Bytes record, const char* model = kSampleModel)
+{
+    const FakeTransceiver::Bytes name = Padded(model, kModelNameSize);
+    std::copy(name.begin(), name.end(), record.begin() + OptionRecord::kModelName);
+    return record;
+}

@@ -13,6 +13,7 @@
 #include "cli/ConsoleText.h"
 #include "cli/RunOutcomes.h"
 #include "tests/support/FrameBytes.h"
+#include "tests/support/HexText.h"
 #include "text/Csv.h"
 #include "upgrade/UpgradeHistory.h"
 #include "tests/support/TempFolder.h"
@@ -122,12 +123,13 @@ bool StartsWith(const Bytes& chunk, const Bytes& frame)
     return chunk.size() >= frame.size() && std::equal(frame.begin(), frame.end(), chunk.begin());
 }
 
-const std::string kRestored(2 * OptionRecord::kSize, 'a');
+// A record for the sample transceiver, in hex as --record takes it.
+const std::string kRestored = Hex(OfModel(Bytes(OptionRecord::kSize, 0xAA)));
 
 void Transceiver(FakeTransceiver& fake, const char* version = kSampleVersion)
 {
     SampleIdentity(fake, kSampleModel, version, IdentityMark::Plain);
-    fake.record = Bytes(OptionRecord::kSize, 0x11);
+    fake.record = OfModel(Bytes(OptionRecord::kSize, 0x11));
 }
 
 const FakeTransceiver::Reply kSilence = FakeTransceiver::Answer(FakeTransceiver::Fault::Silence);
@@ -515,6 +517,66 @@ TEST(ConsoleTool, ARecordTheHistoryCannotKeepIsNotWrittenUnlessNoHistoryIsGiven)
             << out;
         EXPECT_NE(out.find("outcome: history-unavailable"), std::string::npos) << out;
         EXPECT_NE(err.find("not written without a history entry"), std::string::npos) << err;
+    }
+}
+
+// A restore never puts into a radio a record of another model, or a blank
+// one, whether it comes from --record or from a history row, and --force
+// (meant for another radio of the same model) does not change that.
+TEST(ConsoleTool, ARestoreNeverPutsAnotherModelsOrABlankRecordIntoARadio)
+{
+    const char* const kOther = "QM-6100";
+    const struct {
+        const char* name;
+        Bytes record;
+        const char* rowModel; // the record comes from row 1, read from a radio of this model; null: --record
+        bool force;
+        int exit;
+        const char* said; // on stderr when refused
+    } cases[] = {
+        {"the radio's model", OfModel(Bytes(OptionRecord::kSize, 0xAA)), nullptr, false, kExitDone, nullptr},
+        {"another model", OfModel(Bytes(OptionRecord::kSize, 0xAA), kOther), nullptr, false,
+         kExitOtherTransceiver, "the record is for QM-6100, but the transceiver is QX-5100 "},
+        {"all 00", Bytes(OptionRecord::kSize, 0x00), nullptr, false, kExitOtherTransceiver,
+         "the record is blank (every byte 00)"},
+        {"all FF", Bytes(OptionRecord::kSize, 0xFF), nullptr, false, kExitOtherTransceiver,
+         "the record is blank (every byte ff)"},
+        {"a row of the same model, another radio, forced", OfModel(Bytes(OptionRecord::kSize, 0x33)),
+         kSampleModel, true, kExitDone, nullptr},
+        {"a row of another model", OfModel(Bytes(OptionRecord::kSize, 0x33), kOther), kOther, false,
+         kExitOtherTransceiver, "the record is for QM-6100, but the transceiver is QX-5100 "},
+        {"a row of another model, forced", OfModel(Bytes(OptionRecord::kSize, 0x33), kOther), kOther, true,
+         kExitOtherTransceiver, "the record is for QM-6100, but the transceiver is QX-5100 "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeTransceiver fake;
+        ToolRun run;
+        std::vector<std::string> args = {"restore", "--port", "1"};
+        if (c.rowModel) {
+            // Row 1: the record as read from a radio of the row's model.
+            SampleIdentity(fake, c.rowModel, kSampleVersion, IdentityMark::Marked);
+            fake.record = c.record;
+            ASSERT_EQ(run({"identify", "--port", "1"}), kExitDone);
+            args.insert(args.end(), {"--entry", "1"});
+        } else {
+            args.insert(args.end(), {"--record", Hex(c.record)});
+        }
+        if (c.force)
+            args.push_back("--force");
+        Transceiver(fake);
+        const Bytes before = fake.record;
+        EXPECT_EQ(run(args), c.exit);
+        const std::string err = Contents(run.err);
+        if (c.said) {
+            EXPECT_NE(err.find(c.said), std::string::npos) << err;
+            EXPECT_TRUE(fake.recordsWritten.empty()) << "written";
+            EXPECT_EQ(fake.record, before);
+            EXPECT_EQ(run.Outcomes().back(), "not-upgraded");
+        } else {
+            EXPECT_EQ(fake.record, c.record) << err;
+        }
+        EXPECT_FALSE(fake.InProgrammingMode());
     }
 }
 

@@ -222,6 +222,7 @@ TEST(RunCommands, RestoreChecksTheTransceiverThenWritesLikeAnUpgrade)
     Bytes restored(OptionRecord::kSize);
     for (std::size_t i = 0; i < restored.size(); ++i)
         restored[i] = static_cast<unsigned char>(0x20 + i);
+    restored = OfModel(restored);
     const auto same = [](const unsigned char*) { return true; };
     const auto other = [](const unsigned char*) { return false; };
 
@@ -585,7 +586,7 @@ TEST(RunModes, VerifyReadsTheRecordBackOverASecondConnection)
 
     // A restore reads back the same way.
     Bench b;
-    Bytes restored(OptionRecord::kSize, 0x5A);
+    Bytes restored = OfModel(Bytes(OptionRecord::kSize, 0x5A));
     b.fake.Script(Command::RecordWrite, FakeTransceiver::Raw({0x06}));
     EXPECT_EQ(b.Run(verify).Restore(1, restored.data(), {History::RestoreRecordSource()}, nullptr).outcome,
               UpgradeOutcome::VerifyFailed);
@@ -595,7 +596,7 @@ TEST(RunModes, VerifyReadsTheRecordBackOverASecondConnection)
 
 TEST(RunCommands, ARecordTheHistoryCannotKeepIsWrittenOnlyWhenTheUserSaysSo)
 {
-    Bytes restored(OptionRecord::kSize, 0x5A);
+    Bytes restored = OfModel(Bytes(OptionRecord::kSize, 0x5A));
     const struct {
         const char* name;
         int answer;
@@ -648,7 +649,7 @@ TEST(RunCommands, ARecordTheHistoryCannotKeepIsWrittenOnlyWhenTheUserSaysSo)
 
 TEST(RunCommands, AStopAskedForEndsTheRunAtItsNextStepButNeverOnceTheWriteHasBegun)
 {
-    Bytes restored(OptionRecord::kSize, 0x5A);
+    Bytes restored = OfModel(Bytes(OptionRecord::kSize, 0x5A));
     // The stop is asked for as the PC sends the frame that begins with these
     // bytes.
     const struct {
@@ -744,7 +745,7 @@ std::string Heard(const char* what, int number)
 // the asker, with its kind, and the answers steer the run as the buttons do.
 TEST(RunCommands, EveryQuestionAndMessageGoesToTheRunsAskerAndNoneToABox)
 {
-    const Bytes restored(OptionRecord::kSize, 0x5A);
+    const Bytes restored = OfModel(Bytes(OptionRecord::kSize, 0x5A));
     const std::string retryRecord = "retry " + std::to_string(static_cast<int>(LinkStep::Record));
     const std::string retryWrite = "retry " + std::to_string(static_cast<int>(LinkStep::Write));
     const std::string retryConnect = "retry " + std::to_string(static_cast<int>(LinkStep::Connect));
