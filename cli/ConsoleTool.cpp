@@ -287,7 +287,8 @@ class CConsoleTool {
 public:
     CConsoleTool(const CliArgs& args, const ConsoleEnvironment& env)
         : m_args(args), m_env(env), m_api(env.console ? *env.console : PlatformConsoleApi()),
-          m_boxes(env.err, args.retries, m_api)
+          m_boxes(env.err, args.retries, m_api), m_linkApis(env.link ? *env.link : PlatformPortApis()),
+          m_deviceList(env.deviceList ? *env.deviceList : PlatformDeviceListApi())
     {
     }
 
@@ -320,6 +321,10 @@ private:
     CString m_portError; // why the port could not be opened
     std::vector<CJsonObject> m_ports;
     std::vector<CJsonObject> m_rows; // history
+
+    PortApis m_linkApis;               // what the commands' link calls
+    const DeviceListApi& m_deviceList; // what the port list reads
+    CCommTrace* m_line = nullptr;      // the --trace of the link; null: none
 };
 
 Ending CConsoleTool::Fail(CliExit exit, const char* word, const CString& reason)
@@ -346,6 +351,7 @@ int CConsoleTool::Run()
     std::unique_ptr<CCommTrace> line;
     if (trace)
         line = std::make_unique<CCommTrace>(*trace);
+    m_line = line.get();
     const Ending ending = m_args.command == CliCommand::Ports     ? Ports()
                           : m_args.command == CliCommand::History ? ListHistory()
                                                                   : LinkCommand();
@@ -357,8 +363,9 @@ int CConsoleTool::Run()
 Ending CConsoleTool::Ports()
 {
     // Listed without opening; --probe opens each port in turn.
-    CRadioCom link;
-    for (const SerialPortEntry& port : ListSerialPorts()) {
+    CRadioCom link(m_linkApis);
+    link.SetObserver(m_line);
+    for (const SerialPortEntry& port : ListSerialPorts(m_deviceList)) {
         CString line = PortLabel(port);
         CJsonObject entry;
         entry.Number("port", port.number).String("name", Utf8FromAnsi(port.friendlyName));
@@ -435,7 +442,8 @@ Ending CConsoleTool::LinkCommand()
     m_texts = &texts;
     m_boxes.SetTexts(&texts);
 
-    CRadioCom link;
+    CRadioCom link(m_linkApis);
+    link.SetObserver(m_line);
     CDataFile dataFile;
     dataFile.SetErrorTexts(FileErrorTextsFrom(texts));
     CDataFileOptionFiles files(dataFile, nullptr, nullptr);
@@ -450,8 +458,10 @@ Ending CConsoleTool::LinkCommand()
     CConsoleInterrupt interrupt;
     const auto stopRequested = [&interrupt] { return interrupt.Requested(); };
     m_boxes.SetStopRequested(stopRequested);
-    CUpgradeRun run(
-        {link, texts, nullptr, dataFile, files, m_args.noHistory ? nullptr : &journal, stopRequested}, mode);
+    UpgradeEnvironment environment{
+        link, texts, nullptr, dataFile, files, m_args.noHistory ? nullptr : &journal, stopRequested};
+    environment.steps = m_line;
+    CUpgradeRun run(environment, mode);
 
     UpgradeResult result;
     switch (m_args.command) {

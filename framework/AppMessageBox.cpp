@@ -19,7 +19,8 @@ static int PlatformMessageBox(void*, const char* text, const char* caption, unsi
 }
 #endif
 
-// Test seam (one of the program's two): the current responder.
+// Test seam (one of the program's two, with the start-up's function lookup):
+// the current responder.
 static AppMessageBoxFn g_messageBoxFn = &PlatformMessageBox;
 
 int AppMessageBox(void* owner, const char* text, const char* caption, unsigned type)

@@ -6,7 +6,10 @@
 
 using namespace LinkProtocol;
 
-CRadioCom::CRadioCom() = default;
+CRadioCom::CRadioCom(const PortApis& apis) : CSerialPort(apis)
+{
+}
+
 CRadioCom::~CRadioCom() = default;
 
 // ---- Protocol steps -------------------------------------------------------

@@ -2,7 +2,7 @@
 
 #include "files/DataFile.h"
 #include "framework/AppMessageBox.h"
-#include "link/LineTrace.h"
+#include "link/StepObserver.h"
 #include "link/RadioCom.h"
 #include "text/FillText.h"
 #include "text/LanguageTable.h"
@@ -26,6 +26,12 @@ struct Stopped {
     UpgradeOutcome outcome;
     int body;
 };
+
+void TellStep(CStepObserver* steps, const char* name)
+{
+    if (steps)
+        steps->Step(name);
+}
 
 Stopped StopOf(int code)
 {
@@ -69,7 +75,7 @@ bool CUpgradeRun::Connect(int portNumber, UpgradeResult& result)
 {
     CRadioCom& link = m_env.link;
     const CString caption = Text(TextNo::kCaptionError);
-    TraceStep("connect");
+    TellStep(m_env.steps, "connect");
     // Every run starts from a closed port.
     link.SetPortNumber(static_cast<BYTE>(portNumber & 0xFF));
     link.SetPortOpen(0);
@@ -88,7 +94,7 @@ bool CUpgradeRun::Connect(int portNumber, UpgradeResult& result)
 
 bool CUpgradeRun::ReadIdentity(UpgradeResult& result)
 {
-    TraceStep("identity");
+    TellStep(m_env.steps, "identity");
     unsigned char identity[IdentityBlock::kSize] = {};
     if (m_env.link.MarriskEsnReadSession(m_env.owner, Text(TextNo::kLinkFailed), Text(TextNo::kCaptionError),
                                          identity) != CRadioCom::kSessionOk)
@@ -100,7 +106,7 @@ bool CUpgradeRun::ReadIdentity(UpgradeResult& result)
 
 bool CUpgradeRun::ReadVersion(UpgradeResult& result)
 {
-    TraceStep("version");
+    TellStep(m_env.steps, "version");
     unsigned char answer[kVersionSize] = {};
     if (m_env.link.VersionRequestSession(m_env.owner, Text(TextNo::kLinkFailed), Text(TextNo::kCaptionError),
                                          answer) != CRadioCom::kSessionOk)
@@ -112,7 +118,7 @@ bool CUpgradeRun::ReadVersion(UpgradeResult& result)
 
 bool CUpgradeRun::ReadRecord(UpgradeResult& result)
 {
-    TraceStep("record");
+    TellStep(m_env.steps, "record");
     unsigned char record[OptionRecord::kSize] = {};
     if (m_env.link.OptionInfoRequestSession(m_env.owner, Text(TextNo::kLinkFailed),
                                             Text(TextNo::kCaptionError), record,
@@ -156,7 +162,7 @@ bool CUpgradeRun::Interrupted(UpgradeResult& result, bool connected)
 
 void CUpgradeRun::EndConnection()
 {
-    TraceStep("end");
+    TellStep(m_env.steps, "end");
     m_env.link.EndConnectionSession();
 }
 
@@ -200,7 +206,7 @@ void CUpgradeRun::ReadBack(int portNumber, UpgradeResult& result)
 {
     // The run's own steps, into a result of their own: the journal has the
     // run's record already and hears nothing of this one.
-    TraceStep("verify");
+    TellStep(m_env.steps, "verify");
     UpgradeResult check;
     if (!Connect(portNumber, check) || !ReadIdentity(check) || !ReadVersion(check) || !ReadRecord(check))
         return;
@@ -220,7 +226,7 @@ void CUpgradeRun::Write(int portNumber, UpgradeResult& result)
     if (Interrupted(result, true) || !RecordKept(result))
         return;
     result.writeTried = true;
-    TraceStep("write");
+    TellStep(m_env.steps, "write");
     // The session takes a buffer it may change; the result keeps what was sent.
     unsigned char record[OptionRecord::kSize];
     std::copy(result.recordAfter.begin(), result.recordAfter.end(), record);

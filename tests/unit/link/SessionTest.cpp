@@ -19,7 +19,7 @@ class SessionTest : public ::testing::Test {
 protected:
     FakeTransceiver fake; // before the link: it closes through the fake
     ScriptedBoxes boxes;
-    CRadioCom radio;
+    CRadioCom radio{fake.Apis()};
 
     // Open and in programming mode with a new transceiver; records start here.
     void Connect()
@@ -76,7 +76,7 @@ TEST_F(SessionTest, OpeningShowsOneOkBoxWhenThePortCannotBeUsed)
         FakeTransceiver local;
         ScriptedBoxes user;
         user.answers = {IDRETRY}; // an OK box has no retry
-        CRadioCom link;
+        CRadioCom link(local.Apis());
         link.SetPortNumber(4);
         c.arrange(local);
         EXPECT_EQ(link.OpenCommunicationPort(nullptr, "text 43", "text 6"), c.result);
@@ -256,7 +256,7 @@ TEST_F(SessionTest, BadInputEndsTheStepAndNothingFurtherIsWritten)
                      (c.command == Command::Ack ? " in the closing ACK" : ""));
         FakeTransceiver local;
         ScriptedBoxes user;
-        CRadioCom link;
+        CRadioCom link(local.Apis());
         ASSERT_EQ(link.OpenCommunicationPort(nullptr, "43", "6"), 0);
         ASSERT_EQ(link.BeginConnectionSession(nullptr, "44", "6"), 0);
         local.writes.clear();
@@ -446,7 +446,7 @@ void RunWithTheCablePulled(DWORD error, Command pulledAt)
         }
     };
     user.onShow = [&](const ScriptedBoxes::Box&) { fake.PlugCable(); };
-    CRadioCom radio;
+    CRadioCom radio(fake.Apis());
     radio.SetPortNumber(23);
 
     ASSERT_EQ(radio.OpenCommunicationPort(nullptr, "43", "6"), 0);
@@ -514,7 +514,7 @@ void RunWholeSession(const FakeTransceiver::PortState& state, const Bytes& ident
     fake.record = record;
     fake.Inherit(state);
     ScriptedBoxes user; // a box would be answered Cancel
-    CRadioCom radio;
+    CRadioCom radio(fake.Apis());
 
     ASSERT_EQ(radio.OpenCommunicationPort(nullptr, "43", "6"), 0) << fake.Trace();
     ASSERT_EQ(radio.BeginConnectionSession(nullptr, "44", "6"), 0) << fake.Trace();

@@ -145,7 +145,7 @@ struct Bench {
 
     FakeTransceiver fake; // before the link: it closes through the fake
     ScriptedBoxes boxes;
-    CRadioCom link;
+    CRadioCom link{fake.Apis()};
     CDataFile dataFile;
     CMemoryOptionFiles files;
     MemoryHistory history{fake};
