@@ -45,7 +45,8 @@ ON_BN_CLICKED(IDC_COMPORT_COM20, OnPortButton)
 ON_CONTROL(CBN_SELCHANGE, IDC_MORE_PORTS, OnMorePortChosen)
 END_MESSAGE_MAP()
 
-CComPortDlg::CComPortDlg(CWnd* parent) : CDialog(IDD_COMPORT, parent)
+CComPortDlg::CComPortDlg(CWnd* parent, const DeviceListApi& deviceList)
+    : CDialog(IDD_COMPORT, parent), m_deviceList(deviceList)
 {
 }
 
@@ -100,7 +101,7 @@ void CComPortDlg::FillMorePorts(int saved)
 {
     // Listed, not probed: opening an outgoing Bluetooth port blocks for
     // seconds, and a port above COM20 is one the user picks by its name.
-    m_present = ListSerialPorts();
+    m_present = ListSerialPorts(m_deviceList);
     HWND list = GetDlgItem(IDC_MORE_PORTS);
     for (const SerialPortEntry& port : m_present) {
         if (port.number <= kPortCount) {

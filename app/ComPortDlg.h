@@ -2,7 +2,8 @@
 // disables the ports that cannot be used, checks the one in use, and offers
 // the machine's ports above COM20 in a drop-down list without opening them.
 // A line shows the chosen port's device name. On OK the chosen port becomes
-// the link's port number.
+// the link's port number. The list is read through the device-list table the
+// dialog is given (the system's unless a test gives its own).
 #pragma once
 
 #include "framework/Dialog.h"
@@ -13,7 +14,8 @@
 
 class CComPortDlg : public CDialog {
 public:
-    explicit CComPortDlg(CWnd* parent = nullptr);
+    // The table must outlive the dialog.
+    explicit CComPortDlg(CWnd* parent = nullptr, const DeviceListApi& deviceList = PlatformDeviceListApi());
 
     static constexpr int kPortCount = PortScan::kPortCount;
     // The radio button of a port (1..kPortCount).
@@ -38,5 +40,6 @@ private:
     int ListedPort() const;
     void ShowPortName(int port);
 
+    const DeviceListApi& m_deviceList;
     std::vector<SerialPortEntry> m_present; // every port Windows lists
 };

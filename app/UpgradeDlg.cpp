@@ -66,22 +66,35 @@ struct DialogHistory {
 // The line of a dialog's run, traced into History\last-run.trace beside the
 // program (replaced), so that a support case has the line of the run that
 // failed. A file that cannot be written leaves the run untraced and
-// otherwise as it is.
+// otherwise as it is. The port is watched while the object lives.
 class LastRunTrace {
 public:
-    explicit LastRunTrace(CDataFile& dataFile)
+    LastRunTrace(CDataFile& dataFile, CSerialPort& port) : m_port(port)
     {
         const CString path = CHistoryFolder(dataFile.GetExePath()).PrepareFile(History::kLastRunTraceName);
         CString error;
         if (!path.IsEmpty())
             m_file = CLineTrace::Open(path, error);
-        if (m_file)
+        if (m_file) {
             m_line = std::make_unique<CCommTrace>(*m_file);
+            m_port.SetObserver(m_line.get());
+        }
     }
+    ~LastRunTrace()
+    {
+        if (m_line)
+            m_port.SetObserver(nullptr);
+    }
+    LastRunTrace(const LastRunTrace&) = delete;
+    LastRunTrace& operator=(const LastRunTrace&) = delete;
+
+    // The run's steps go to the trace; null when there is none.
+    CStepObserver* Steps() const { return m_line.get(); }
 
 private:
+    CSerialPort& m_port;
     std::unique_ptr<CLineTrace> m_file;
-    std::unique_ptr<CCommTrace> m_line; // after the file: taken out of force before it closes
+    std::unique_ptr<CCommTrace> m_line; // after the file: destroyed before it closes
 };
 
 // The preview's box: the model, the option bytes now and after, the option
@@ -392,9 +405,11 @@ UpgradeResult CUpgradeDlg::RunDialogMode(bool folderMode, const UpgradeRunMode& 
 {
     CDataFileOptionFiles files = OptionFiles(folderMode);
     DialogHistory history(m_DataFile, m_nPortNumber);
-    LastRunTrace trace(m_DataFile);
+    LastRunTrace trace(m_DataFile, theRadio);
     CBoxAsker boxes; // the run's questions and messages, owned by this dialog
-    CUpgradeRun run({theRadio, theLanguage, boxes, this, m_DataFile, files, &history.journal}, mode);
+    UpgradeEnvironment environment{theRadio, theLanguage, boxes, this, m_DataFile, files, &history.journal};
+    environment.steps = trace.Steps();
+    CUpgradeRun run(environment, mode);
     const UpgradeResult result = folderMode ? run.UpgradeFromFolder(m_nPortNumber, m_strFolderPath)
                                             : run.UpgradeFromFile(m_nPortNumber, m_strFilePath);
     TakeResult(result);

@@ -102,7 +102,8 @@ class CConsoleTool {
 public:
     CConsoleTool(const CliArgs& args, const ConsoleEnvironment& env)
         : m_args(args), m_env(env), m_api(env.console ? *env.console : PlatformConsoleApi()),
-          m_boxes(env.err, m_api)
+          m_boxes(env.err, m_api), m_linkApis(env.link ? *env.link : PlatformPortApis()),
+          m_deviceList(env.deviceList ? *env.deviceList : PlatformDeviceListApi())
     {
     }
 
@@ -133,6 +134,10 @@ private:
     CConsoleBoxes m_boxes;
     CLanguageTable* m_texts = nullptr;
     CConsoleReport m_report;
+
+    PortApis m_linkApis;               // what the commands' link calls
+    const DeviceListApi& m_deviceList; // what the port list reads
+    CCommTrace* m_line = nullptr;      // the --trace of the link; null: none
 };
 
 CliEnding CConsoleTool::Fail(const CliEnding& ending, const CString& reason)
@@ -159,6 +164,7 @@ int CConsoleTool::Run()
     std::unique_ptr<CCommTrace> line;
     if (trace)
         line = std::make_unique<CCommTrace>(*trace);
+    m_line = line.get();
     const CliEnding ending = m_args.command == CliCommand::Ports     ? Ports()
                              : m_args.command == CliCommand::History ? ListHistory()
                                                                      : LinkCommand();
@@ -170,8 +176,9 @@ int CConsoleTool::Run()
 CliEnding CConsoleTool::Ports()
 {
     // Listed without opening; --probe opens each port in turn.
-    CRadioCom link;
-    for (const SerialPortEntry& port : ListSerialPorts()) {
+    CRadioCom link(m_linkApis);
+    link.SetObserver(m_line);
+    for (const SerialPortEntry& port : ListSerialPorts(m_deviceList)) {
         CString line = PortLabel(port);
         CJsonObject entry;
         entry.Number("port", port.number).String("name", Utf8FromAnsi(port.friendlyName));
@@ -247,7 +254,8 @@ CliEnding CConsoleTool::LinkCommand()
     }
     m_texts = &texts;
 
-    CRadioCom link;
+    CRadioCom link(m_linkApis);
+    link.SetObserver(m_line);
     CHistoryFolder history(m_env.programFolder);
     CHistoryJournal journal(history, kProgram, m_args.port);
     // From here on Ctrl+C asks the run to stop between its steps, and a
@@ -284,9 +292,12 @@ UpgradeResult CConsoleTool::RunCommand(CRadioCom& link, CConsoleAsker& asker, CU
     mode.preview = m_args.dryRun;
     mode.skipUnchanged = m_args.skipUnchanged;
     mode.verify = m_args.verify;
-    CUpgradeRun run({link, *m_texts, asker, nullptr, dataFile, files, m_args.noHistory ? nullptr : &journal,
-                     [&asker] { return asker.StopRequested(); }},
-                    mode);
+    UpgradeEnvironment environment{
+        link, *m_texts, asker, nullptr, dataFile, files, m_args.noHistory ? nullptr : &journal, [&asker] {
+            return asker.StopRequested();
+        }};
+    environment.steps = m_line;
+    CUpgradeRun run(environment, mode);
     switch (m_args.command) {
     case CliCommand::Identify:
         return run.Identify(m_args.port);

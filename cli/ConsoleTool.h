@@ -16,6 +16,8 @@
 
 class CLanguageTable;
 struct ConsoleApi;
+struct DeviceListApi;
+struct PortApis;
 
 // What the tool takes from its process.
 struct ConsoleEnvironment {
@@ -27,6 +29,9 @@ struct ConsoleEnvironment {
     // Whether a stream is a console, and how to write to one; null: the
     // system's.
     const ConsoleApi* console = nullptr;
+    // What the link and the port list call; null: the system's.
+    const PortApis* link = nullptr;
+    const DeviceListApi* deviceList = nullptr;
 };
 
 // Runs the command that the arguments (those after the program name) give;

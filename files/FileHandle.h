@@ -1,43 +1,18 @@
-// Owner of a Win32 file handle: closed on every way out. Close() is there for
-// the paths that must know whether closing worked.
+// Owner of a Win32 file handle (or of any handle CloseHandle closes): closed
+// on every way out. Close() is there for the paths that must know whether
+// closing worked.
 #pragma once
+
+#include "framework/UniqueHandle.h"
 
 #include <windows.h>
 
-#include <utility>
-
-class CFileHandle {
-public:
-    CFileHandle() = default;
-    explicit CFileHandle(HANDLE handle) : m_handle(handle) {}
-    ~CFileHandle() { Close(); }
-    CFileHandle(const CFileHandle&) = delete;
-    CFileHandle& operator=(const CFileHandle&) = delete;
-    CFileHandle(CFileHandle&& other) noexcept : m_handle(std::exchange(other.m_handle, INVALID_HANDLE_VALUE))
-    {
-    }
-    CFileHandle& operator=(CFileHandle&& other) noexcept
-    {
-        if (this != &other) {
-            Close();
-            m_handle = std::exchange(other.m_handle, INVALID_HANDLE_VALUE);
-        }
-        return *this;
-    }
-
-    bool IsValid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
-    HANDLE Get() const { return m_handle; }
-
-    // True when the handle was closed without error (or there was none).
-    bool Close()
-    {
-        if (!IsValid())
-            return true;
-        const BOOL closed = CloseHandle(m_handle);
-        m_handle = INVALID_HANDLE_VALUE;
-        return closed != FALSE;
-    }
-
-private:
-    HANDLE m_handle = INVALID_HANDLE_VALUE;
+struct FileHandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+    // CreateFile fails with INVALID_HANDLE_VALUE, CreateEvent with null.
+    static bool IsValid(Handle h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+    bool Close(Handle h) const { return ::CloseHandle(h) != FALSE; }
 };
+
+using CFileHandle = CUniqueHandle<FileHandleTraits>;

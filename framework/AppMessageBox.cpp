@@ -19,8 +19,8 @@ static int PlatformMessageBox(void*, const char* text, const char* caption, unsi
 }
 #endif
 
-// Test seam (one of the program's two): the current responder, an object
-// when one is in place, else the function.
+// Test seam (one of the program's two, with the start-up's function lookup):
+// the current responder, an object when one is in place, else the function.
 static struct {
     AppMessageBoxFn fn = &PlatformMessageBox;
     CMessageBoxResponder* object = nullptr;

@@ -10,7 +10,8 @@ FARPROC PlatformLookup(const char* module, const char* name)
     return loaded ? ::GetProcAddress(loaded, name) : nullptr;
 }
 
-// Test seam (like the comm API table): the lookup in force.
+// Test seam (the program's other one, beside the message-box responder): the
+// lookup in force.
 SystemProcLookup g_lookup = &PlatformLookup;
 
 template <typename Function> Function Find(const char* module, const char* name)

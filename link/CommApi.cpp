@@ -1,54 +1,32 @@
 #include "link/CommApi.h"
 
-const CommApi& PlatformCommApi()
+// Each table is built on first use: the addresses of imported functions are
+// not constants, and the program's link is a global that may need them
+// before or after other globals are constructed.
+
+const SerialApi& PlatformSerialApi()
 {
-    // Built on first use: the addresses of imported functions are not
-    // constants, and the link object is a global that may need the table
-    // before or after other globals are constructed.
-    static const CommApi api = {
-        &::CreateFileA,
-        &::SetupComm,
-        &::GetCommState,
-        &::BuildCommDCBA,
-        &::SetCommState,
-        &::EscapeCommFunction,
-        &::GetCommTimeouts,
-        &::SetCommTimeouts,
-        &::PurgeComm,
-        &::ReadFile,
-        &::WriteFile,
-        &::CloseHandle,
-        &::GetCommProperties,
-        &::ClearCommError,
-        &::QueryPerformanceCounter,
-        &::QueryPerformanceFrequency,
-        &::GetCurrentProcess,
-        &::GetPriorityClass,
-        &::SetPriorityClass,
-        &::RegOpenKeyExA,
-        &::RegEnumValueA,
-        &::RegQueryValueExA,
-        &::RegCloseKey,
-        &::SetupDiGetClassDevsA,
-        &::SetupDiEnumDeviceInfo,
-        &::SetupDiOpenDevRegKey,
-        &::SetupDiGetDeviceRegistryPropertyA,
-        &::SetupDiDestroyDeviceInfoList,
+    static const SerialApi api = {
+        &::CreateFileA,        &::SetupComm,       &::GetCommState,      &::BuildCommDCBA,  &::SetCommState,
+        &::EscapeCommFunction, &::GetCommTimeouts, &::SetCommTimeouts,   &::PurgeComm,      &::ReadFile,
+        &::WriteFile,          &::CloseHandle,     &::GetCommProperties, &::ClearCommError,
     };
     return api;
 }
 
-// Test seam (one of the program's two): null means the platform's table.
-static const CommApi* g_commApi = nullptr;
-
-const CommApi& Comm()
+const ClockApi& PlatformClockApi()
 {
-    return g_commApi ? *g_commApi : PlatformCommApi();
+    static const ClockApi api = {&::QueryPerformanceCounter, &::QueryPerformanceFrequency};
+    return api;
 }
 
-const CommApi* SetCommApi(const CommApi* api)
+const PriorityApi& PlatformPriorityApi()
 {
-    const CommApi* previous = g_commApi ? g_commApi : &PlatformCommApi();
-    g_commApi = api;
-    return previous;
+    static const PriorityApi api = {&::GetCurrentProcess, &::GetPriorityClass, &::SetPriorityClass};
+    return api;
+}
+
+PortApis PlatformPortApis()
+{
+    return {&PlatformSerialApi(), &PlatformClockApi(), &PlatformPriorityApi()};
 }

@@ -1,16 +1,16 @@
-// The Windows calls the serial link makes, gathered in one table: the comm
-// API, the performance counter used for every wait, the process priority
-// calls used around reads, and the registry and device-setup calls that list
-// the machine's serial ports. The program uses the platform's functions; unit
-// tests put a simulated transceiver with a virtual clock and a virtual device
-// tree in their place.
+// The Windows calls a serial port makes, in one table per concern: the
+// device calls, the performance counter every wait reads, and the process
+// priority calls around reads. A port gets the three as PortApis; the
+// program's ports use the platform's functions, and unit tests hand theirs a
+// simulated transceiver with a virtual clock instead. The port list's
+// registry and device-setup calls are in their own table
+// (link/DeviceListApi.h).
 #pragma once
 
 #include <windows.h>
 
-#include <setupapi.h>
-
-struct CommApi {
+// A communications device: open, set up, read, write, close.
+struct SerialApi {
     decltype(&::CreateFileA) CreateFileA;
     decltype(&::SetupComm) SetupComm;
     decltype(&::GetCommState) GetCommState;
@@ -25,30 +25,30 @@ struct CommApi {
     decltype(&::CloseHandle) CloseHandle;
     decltype(&::GetCommProperties) GetCommProperties;
     decltype(&::ClearCommError) ClearCommError;
+};
+
+// The clock of the port's busy waits.
+struct ClockApi {
     decltype(&::QueryPerformanceCounter) QueryPerformanceCounter;
     decltype(&::QueryPerformanceFrequency) QueryPerformanceFrequency;
+};
+
+// The process's priority class, raised for each read.
+struct PriorityApi {
     decltype(&::GetCurrentProcess) GetCurrentProcess;
     decltype(&::GetPriorityClass) GetPriorityClass;
     decltype(&::SetPriorityClass) SetPriorityClass;
-    // The port list: HKLM\HARDWARE\DEVICEMAP\SERIALCOMM and the Ports
-    // device class.
-    decltype(&::RegOpenKeyExA) RegOpenKeyExA;
-    decltype(&::RegEnumValueA) RegEnumValueA;
-    decltype(&::RegQueryValueExA) RegQueryValueExA;
-    decltype(&::RegCloseKey) RegCloseKey;
-    decltype(&::SetupDiGetClassDevsA) SetupDiGetClassDevsA;
-    decltype(&::SetupDiEnumDeviceInfo) SetupDiEnumDeviceInfo;
-    decltype(&::SetupDiOpenDevRegKey) SetupDiOpenDevRegKey;
-    decltype(&::SetupDiGetDeviceRegistryPropertyA) SetupDiGetDeviceRegistryPropertyA;
-    decltype(&::SetupDiDestroyDeviceInfoList) SetupDiDestroyDeviceInfoList;
 };
 
-// The table in force.
-const CommApi& Comm();
+// Everything a port calls; the tables must outlive the port.
+struct PortApis {
+    const SerialApi* serial;
+    const ClockApi* clock;
+    const PriorityApi* priority;
+};
 
 // The platform's own functions.
-const CommApi& PlatformCommApi();
-
-// Test seam: puts another table in force and returns the previous one;
-// nullptr restores the platform's. The table must outlive its use.
-const CommApi* SetCommApi(const CommApi* api);
+const SerialApi& PlatformSerialApi();
+const ClockApi& PlatformClockApi();
+const PriorityApi& PlatformPriorityApi();
+PortApis PlatformPortApis();

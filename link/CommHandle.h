@@ -1,37 +1,18 @@
-// Owns one open communications device handle and closes it through the comm
-// API table, so no path out of the serial port can leave a device held.
+// Owns one open communications device handle and closes it through the
+// port's device table, so no path out of the serial port can leave a device
+// held.
 #pragma once
 
+#include "framework/UniqueHandle.h"
 #include "link/CommApi.h"
 
-class CCommHandle {
-public:
-    CCommHandle() = default;
-    ~CCommHandle() { Close(); }
-    CCommHandle(const CCommHandle&) = delete;
-    CCommHandle& operator=(const CCommHandle&) = delete;
+struct CommHandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(Handle h) { return h != INVALID_HANDLE_VALUE; }
+    bool Close(Handle h) const { return api->CloseHandle(h) != FALSE; }
 
-    HANDLE Get() const { return m_handle; }
-    bool IsValid() const { return m_handle != INVALID_HANDLE_VALUE; }
-
-    // Takes ownership of h, closing any handle held before.
-    void Reset(HANDLE h)
-    {
-        Close();
-        m_handle = h;
-    }
-
-    // CloseHandle's result; TRUE when nothing was held.
-    BOOL Close()
-    {
-        if (!IsValid()) {
-            return TRUE;
-        }
-        HANDLE h = m_handle;
-        m_handle = INVALID_HANDLE_VALUE;
-        return Comm().CloseHandle(h);
-    }
-
-private:
-    HANDLE m_handle = INVALID_HANDLE_VALUE;
+    const SerialApi* api = &PlatformSerialApi();
 };
+
+using CCommHandle = CUniqueHandle<CommHandleTraits>;

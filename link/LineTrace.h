@@ -11,15 +11,16 @@
 //      160 error 995 The I/O operation has been aborted... (ReadFile)
 //      170 close
 //
-// CCommTrace puts a comm table in force that forwards every call to the
-// table in force before it and writes the trace from what the calls did, so
-// the trace holds exactly the bytes that crossed the line, as they crossed
-// it. Every line is flushed as it is written: a run that fails, or a process
-// that dies, leaves every line up to that point.
+// CCommTrace watches a port (CSerialPort::SetObserver), which tells it what
+// its calls did, so the trace holds exactly the bytes that crossed the line,
+// as they crossed it; a run that drives the link tells it its steps. Every
+// line is flushed as it is written: a run that fails, or a process that
+// dies, leaves every line up to that point.
 #pragma once
 
 #include "framework/CString.h"
-#include "link/CommApi.h"
+#include "link/PortObserver.h"
+#include "link/StepObserver.h"
 
 #include <cstdio>
 #include <memory>
@@ -48,37 +49,33 @@ private:
     bool m_owned = false;
 };
 
-// While it lives, the trace sees the line: the comm table in force forwards
-// to the one it replaced and writes each event to the trace. A trace already
-// in force is left as it is (this one then writes nothing of the line). The
-// trace must outlive the object; destroy it after the link's last call.
-class CCommTrace {
+// Writes what a port tells it, and the steps of a run, to a trace; the time
+// stamps count from its construction. The trace must outlive the object, and
+// the object the port it watches (or its last call).
+class CCommTrace final : public CPortObserver, public CStepObserver {
 public:
     explicit CCommTrace(CLineTrace& trace);
-    ~CCommTrace();
     CCommTrace(const CCommTrace&) = delete;
     CCommTrace& operator=(const CCommTrace&) = delete;
 
-    // What the table's calls need; public for them only.
-    struct State {
-        CommApi table; // first: the table in force is found from its address
-        const CommApi* inner;
-        CLineTrace* trace;
-        DWORD start;
-        char device[16];     // the port opened last, until its first line settings are set; "" after
-        DWORD baud;          // the rate last written to the trace
-        COMMTIMEOUTS limits; // the last time-outs set, for the time-out lines
-
-        void Write(const char* text);
-        void WriteError(const char* call, DWORD code);
-    };
+    void Opened(const char* port, const DCB& line) override;
+    void SettingsApplied(const DCB& line) override;
+    void TimeoutsSet(const COMMTIMEOUTS& timeouts) override;
+    void Written(const unsigned char* bytes, DWORD count) override;
+    void Read(const unsigned char* bytes, DWORD count) override;
+    void ReadTimedOut(DWORD wanted, DWORD got) override;
+    void WriteTimedOut(DWORD wanted, DWORD sent) override;
+    void LineErrors(DWORD errors) override;
+    void Failed(const char* call, DWORD code) override;
+    void Closed() override;
+    // "step identity"
+    void Step(const char* name) override;
 
 private:
-    State m_state;
-    const CommApi* m_previous = nullptr;
-    bool m_installed = false;
-};
+    void Write(const char* text);
 
-// A step of the run that drives the link ("step identity"), written to the
-// trace in force; nothing when none is.
-void TraceStep(const char* name);
+    CLineTrace& m_trace;
+    DWORD m_start;
+    DWORD m_baud = 0;           // the rate last written to the trace
+    COMMTIMEOUTS m_limits = {}; // the last time-outs set, for the time-out lines
+};

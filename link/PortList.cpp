@@ -1,6 +1,7 @@
 #include "link/PortList.h"
 
-#include "link/CommApi.h"
+#include "framework/UniqueHandle.h"
+#include "link/DeviceListApi.h"
 #include "link/PortName.h"
 
 #include <algorithm>
@@ -19,48 +20,31 @@ constexpr DWORD kLongestValueName = 16384;
 // No port name or friendly name comes near this; a longer value is not one.
 constexpr DWORD kLongestText = 1024;
 
-// Closes a registry key through the comm API table.
-class CRegKey {
-public:
-    CRegKey() = default;
-    explicit CRegKey(HKEY key) : m_key(key) {}
-    ~CRegKey()
+// A registry key, closed through the device-list table. SetupDiOpenDevRegKey
+// reports failure with INVALID_HANDLE_VALUE, RegOpenKeyEx leaves null.
+struct RegKeyTraits {
+    using Handle = HKEY;
+    static Handle Invalid() { return nullptr; }
+    static bool IsValid(Handle key)
     {
-        if (IsValid()) {
-            Comm().RegCloseKey(m_key);
-        }
+        return key != nullptr && key != reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE);
     }
-    CRegKey(const CRegKey&) = delete;
-    CRegKey& operator=(const CRegKey&) = delete;
+    bool Close(Handle key) const { return api->RegCloseKey(key) == ERROR_SUCCESS; }
 
-    HKEY Get() const { return m_key; }
-    HKEY* Receive() { return &m_key; }
-    // SetupDiOpenDevRegKey reports failure with INVALID_HANDLE_VALUE.
-    bool IsValid() const { return m_key != nullptr && m_key != reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE); }
-
-private:
-    HKEY m_key = nullptr;
+    const DeviceListApi* api;
 };
+using CRegKey = CUniqueHandle<RegKeyTraits>;
 
-// Destroys a device information set through the comm API table.
-class CDeviceSet {
-public:
-    explicit CDeviceSet(HDEVINFO set) : m_set(set) {}
-    ~CDeviceSet()
-    {
-        if (IsValid()) {
-            Comm().SetupDiDestroyDeviceInfoList(m_set);
-        }
-    }
-    CDeviceSet(const CDeviceSet&) = delete;
-    CDeviceSet& operator=(const CDeviceSet&) = delete;
+// A device information set, destroyed through the device-list table.
+struct DeviceSetTraits {
+    using Handle = HDEVINFO;
+    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(Handle set) { return set != INVALID_HANDLE_VALUE && set != nullptr; }
+    bool Close(Handle set) const { return api->SetupDiDestroyDeviceInfoList(set) != FALSE; }
 
-    HDEVINFO Get() const { return m_set; }
-    bool IsValid() const { return m_set != INVALID_HANDLE_VALUE && m_set != nullptr; }
-
-private:
-    HDEVINFO m_set;
+    const DeviceListApi* api;
 };
+using CDeviceSet = CUniqueHandle<DeviceSetTraits>;
 
 // A string value's text: the bytes the call returned, up to the first zero.
 // The registry does not promise a terminating zero.
@@ -78,13 +62,13 @@ bool IsString(DWORD type)
 
 // A string value of an open key; false when it is missing, of another type
 // or implausibly long.
-bool QueryText(HKEY key, const char* name, CString& text)
+bool QueryText(const DeviceListApi& api, HKEY key, const char* name, CString& text)
 {
     std::vector<BYTE> data(64);
     for (;;) {
         DWORD type = 0;
         DWORD length = static_cast<DWORD>(data.size());
-        const LONG result = Comm().RegQueryValueExA(key, name, nullptr, &type, data.data(), &length);
+        const LONG result = api.RegQueryValueExA(key, name, nullptr, &type, data.data(), &length);
         if (result == ERROR_MORE_DATA && length > data.size() && length <= kLongestText) {
             data.resize(length);
             continue;
@@ -98,11 +82,11 @@ bool QueryText(HKEY key, const char* name, CString& text)
 }
 
 // The port numbers under SERIALCOMM, unsorted, possibly repeated.
-std::vector<BYTE> SerialCommPorts()
+std::vector<BYTE> SerialCommPorts(const DeviceListApi& api)
 {
     std::vector<BYTE> ports;
-    CRegKey key;
-    if (Comm().RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSerialCommKey, 0, KEY_QUERY_VALUE, key.Receive()) !=
+    CRegKey key(nullptr, RegKeyTraits{&api});
+    if (api.RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSerialCommKey, 0, KEY_QUERY_VALUE, key.Address()) !=
         ERROR_SUCCESS) {
         return ports; // no serial port has ever been present
     }
@@ -112,8 +96,8 @@ std::vector<BYTE> SerialCommPorts()
         DWORD nameLength = static_cast<DWORD>(name.size());
         DWORD dataLength = static_cast<DWORD>(data.size());
         DWORD type = 0;
-        const LONG result = Comm().RegEnumValueA(key.Get(), index, name.data(), &nameLength, nullptr, &type,
-                                                 data.data(), &dataLength);
+        const LONG result = api.RegEnumValueA(key.Get(), index, name.data(), &nameLength, nullptr, &type,
+                                              data.data(), &dataLength);
         if (result == ERROR_MORE_DATA && dataLength > data.size() && dataLength <= kLongestText) {
             data.resize(dataLength);
             continue; // the same value again, with room for its data
@@ -136,14 +120,14 @@ std::vector<BYTE> SerialCommPorts()
 }
 
 // The friendly name of a device, or empty.
-CString FriendlyName(HDEVINFO set, SP_DEVINFO_DATA& device)
+CString FriendlyName(const DeviceListApi& api, HDEVINFO set, SP_DEVINFO_DATA& device)
 {
     std::vector<BYTE> data(256);
     for (;;) {
         DWORD type = 0;
         DWORD required = 0;
-        if (Comm().SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_FRIENDLYNAME, &type, data.data(),
-                                                     static_cast<DWORD>(data.size()), &required)) {
+        if (api.SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_FRIENDLYNAME, &type, data.data(),
+                                                  static_cast<DWORD>(data.size()), &required)) {
             return IsString(type) ? TextOf(data, std::min<DWORD>(required, static_cast<DWORD>(data.size())))
                                   : CString();
         }
@@ -156,28 +140,30 @@ CString FriendlyName(HDEVINFO set, SP_DEVINFO_DATA& device)
 }
 
 // Friendly names of the present Ports-class devices, by port number.
-std::map<BYTE, CString> FriendlyNames()
+std::map<BYTE, CString> FriendlyNames(const DeviceListApi& api)
 {
     std::map<BYTE, CString> names;
-    CDeviceSet set(Comm().SetupDiGetClassDevsA(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT));
+    const CDeviceSet set(api.SetupDiGetClassDevsA(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT),
+                         DeviceSetTraits{&api});
     if (!set.IsValid()) {
         return names;
     }
     for (DWORD index = 0;; ++index) {
         SP_DEVINFO_DATA device = {};
         device.cbSize = sizeof(device);
-        if (!Comm().SetupDiEnumDeviceInfo(set.Get(), index, &device)) {
+        if (!api.SetupDiEnumDeviceInfo(set.Get(), index, &device)) {
             break; // ERROR_NO_MORE_ITEMS
         }
-        CRegKey key(
-            Comm().SetupDiOpenDevRegKey(set.Get(), &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_QUERY_VALUE));
+        const CRegKey key(
+            api.SetupDiOpenDevRegKey(set.Get(), &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_QUERY_VALUE),
+            RegKeyTraits{&api});
         CString portName;
-        if (!key.IsValid() || !QueryText(key.Get(), kPortNameValue, portName)) {
+        if (!key.IsValid() || !QueryText(api, key.Get(), kPortNameValue, portName)) {
             continue;
         }
         // LPT ports share the class; their names are not COMn.
         if (const BYTE number = PortNumberOfName(portName)) {
-            const CString friendly = FriendlyName(set.Get(), device);
+            const CString friendly = FriendlyName(api, set.Get(), device);
             if (!friendly.IsEmpty()) {
                 names[number] = friendly;
             }
@@ -187,6 +173,24 @@ std::map<BYTE, CString> FriendlyNames()
 }
 
 } // namespace
+
+const DeviceListApi& PlatformDeviceListApi()
+{
+    // Built on first use: the addresses of imported functions are not
+    // constants.
+    static const DeviceListApi api = {
+        &::RegOpenKeyExA,
+        &::RegEnumValueA,
+        &::RegQueryValueExA,
+        &::RegCloseKey,
+        &::SetupDiGetClassDevsA,
+        &::SetupDiEnumDeviceInfo,
+        &::SetupDiOpenDevRegKey,
+        &::SetupDiGetDeviceRegistryPropertyA,
+        &::SetupDiDestroyDeviceInfoList,
+    };
+    return api;
+}
 
 BYTE PortNumberOfName(const char* name)
 {
@@ -205,9 +209,9 @@ CString PortLabel(const SerialPortEntry& port)
     return description.IsEmpty() ? name : name + "  " + description;
 }
 
-std::vector<SerialPortEntry> ListSerialPorts()
+std::vector<SerialPortEntry> ListSerialPorts(const DeviceListApi& api)
 {
-    std::vector<BYTE> numbers = SerialCommPorts();
+    std::vector<BYTE> numbers = SerialCommPorts(api);
     std::sort(numbers.begin(), numbers.end());
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
 
@@ -215,7 +219,7 @@ std::vector<SerialPortEntry> ListSerialPorts()
     if (numbers.empty()) {
         return ports;
     }
-    const std::map<BYTE, CString> names = FriendlyNames();
+    const std::map<BYTE, CString> names = FriendlyNames(api);
     for (BYTE number : numbers) {
         SerialPortEntry entry;
         entry.number = number;

@@ -1,7 +1,7 @@
 // The serial ports Windows knows, listed without opening any: the port names
 // under HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, each with its device's friendly
 // name from the Ports device class where Windows has one. Every platform
-// call goes through the comm API table (link/CommApi.h).
+// call goes through the device-list table it is given (link/DeviceListApi.h).
 #pragma once
 
 #include "framework/CString.h"
@@ -9,6 +9,9 @@
 #include <windows.h>
 
 #include <vector>
+
+struct DeviceListApi;
+const DeviceListApi& PlatformDeviceListApi();
 
 struct SerialPortEntry {
     BYTE number = 0;      // PortName::kLowest to kHighest
@@ -26,4 +29,5 @@ CString PortLabel(const SerialPortEntry& port);
 // Every present port, in port order, each once. Names other than COM1 to
 // COM255 are left out; a port whose device has no friendly name has an empty
 // one. Empty when the machine has no serial ports or the list cannot be read.
-std::vector<SerialPortEntry> ListSerialPorts();
+// The table must outlive the call.
+std::vector<SerialPortEntry> ListSerialPorts(const DeviceListApi& api = PlatformDeviceListApi());

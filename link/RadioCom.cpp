@@ -4,7 +4,10 @@
 
 using namespace LinkProtocol;
 
-CRadioCom::CRadioCom() = default;
+CRadioCom::CRadioCom(const PortApis& apis) : CSerialPort(apis)
+{
+}
+
 CRadioCom::~CRadioCom() = default;
 
 CLinkAsker* CRadioCom::SetAsker(CLinkAsker* asker)

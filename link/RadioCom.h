@@ -28,7 +28,8 @@ public:
     static constexpr int kSessionFailed = 1;
     static constexpr int kSessionRefused = 6;
 
-    CRadioCom();
+    // The tables must outlive the link.
+    explicit CRadioCom(const PortApis& apis = PlatformPortApis());
     ~CRadioCom() override;
 
     // Protocol steps; the port must be open.

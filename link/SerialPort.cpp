@@ -2,6 +2,7 @@
 
 #include "link/LinkProtocol.h"
 #include "link/PortName.h"
+#include "link/PortObserver.h"
 
 #include <cstdint>
 #include <initializer_list>
@@ -96,10 +97,41 @@ bool DeviceGone(DWORD error)
 
 } // namespace
 
-CSerialPort::CSerialPort() = default;
+CSerialPort::CSerialPort(const PortApis& apis) : m_apis(apis)
+{
+}
 
-// m_handle closes the device if a caller left the port open.
-CSerialPort::~CSerialPort() = default;
+CSerialPort::~CSerialPort()
+{
+    // Closed here rather than by m_handle, so an observer hears of it.
+    Close();
+}
+
+bool CSerialPort::SetApis(const PortApis& apis)
+{
+    if (m_handle.IsValid()) {
+        return false;
+    }
+    m_apis = apis;
+    return true;
+}
+
+CPortObserver* CSerialPort::SetObserver(CPortObserver* observer)
+{
+    CPortObserver* previous = m_observer;
+    m_observer = observer;
+    return previous;
+}
+
+BOOL CSerialPort::Checked(const char* call, BOOL ok)
+{
+    if (!ok && m_observer) {
+        const DWORD code = ::GetLastError();
+        m_observer->Failed(call, code);
+        ::SetLastError(code);
+    }
+    return ok;
+}
 
 CString CSerialPort::DeviceName(BYTE number)
 {
@@ -133,14 +165,21 @@ int CSerialPort::SetPortOpen(int open)
 int CSerialPort::Open()
 {
     m_openError = ERROR_SUCCESS;
-    HANDLE h = Comm().CreateFileA(DeviceName(m_portNumber), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
+    HANDLE h = m_apis.serial->CreateFileA(DeviceName(m_portNumber), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                          OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE || h == nullptr) {
         m_openError = ::GetLastError();
+        if (m_observer) {
+            CString call;
+            call.Format("open COM%u", static_cast<unsigned>(m_portNumber));
+            m_observer->Failed(call, m_openError);
+            ::SetLastError(m_openError);
+        }
         return 0;
     }
-    m_handle.Reset(h);
+    m_handle = CCommHandle(h, CommHandleTraits{m_apis.serial});
     m_open = 1;
+    m_announceOpen = true;
     // A driver left aborting on errors takes no other call while an error is
     // pending, so the pending one is acknowledged before anything else.
     ClearErrors();
@@ -150,7 +189,7 @@ int CSerialPort::Open()
     // transmitter with it.
     if (SetInputBufferSize(m_inputQueueSize) && SetOutputBufferSize(m_outputQueueSize) &&
         SetSettings(m_settings) && SetReadTimeout(m_readTimeout) &&
-        Comm().EscapeCommFunction(m_handle.Get(), CLRRTS)) {
+        Checked("EscapeCommFunction", m_apis.serial->EscapeCommFunction(m_handle.Get(), CLRRTS))) {
         return 1;
     }
     // A port that failed its configuration is not usable: release it at once
@@ -163,7 +202,20 @@ int CSerialPort::Open()
 int CSerialPort::Close()
 {
     m_open = 0;
-    return m_handle.Close() ? 1 : 0;
+    m_announceOpen = false;
+    if (!m_handle.IsValid()) {
+        return 1;
+    }
+    const bool closed = m_handle.Close();
+    const DWORD code = ::GetLastError();
+    if (m_observer) {
+        m_observer->Closed();
+        if (!closed) {
+            m_observer->Failed("CloseHandle", code);
+        }
+    }
+    ::SetLastError(code);
+    return closed ? 1 : 0;
 }
 
 int CSerialPort::SetInputBufferSize(WORD size)
@@ -180,7 +232,9 @@ int CSerialPort::SetOutputBufferSize(WORD size)
 
 int CSerialPort::ApplyQueueSizes()
 {
-    return Comm().SetupComm(m_handle.Get(), m_inputQueueSize, m_outputQueueSize) ? 1 : 0;
+    return Checked("SetupComm", m_apis.serial->SetupComm(m_handle.Get(), m_inputQueueSize, m_outputQueueSize))
+               ? 1
+               : 0;
 }
 
 int CSerialPort::SetSettings(CString settings)
@@ -194,18 +248,29 @@ int CSerialPort::ApplySettings()
 {
     DCB dcb = {};
     dcb.DCBlength = sizeof(dcb);
-    if (!Comm().GetCommState(m_handle.Get(), &dcb)) {
+    const SerialApi& api = *m_apis.serial;
+    if (!Checked("GetCommState", api.GetCommState(m_handle.Get(), &dcb))) {
         return 0;
     }
-    if (!Comm().BuildCommDCBA(m_settings, &dcb)) {
+    if (!Checked("BuildCommDCB", api.BuildCommDCBA(m_settings, &dcb))) {
         return 0;
     }
     // After the parse, not before: it would undo part of it.
     PassBytesUnchanged(dcb, m_inputQueueSize);
-    if (!Comm().SetCommState(m_handle.Get(), &dcb)) {
+    if (!Checked("SetCommState", api.SetCommState(m_handle.Get(), &dcb))) {
         return 0;
     }
-    return Comm().EscapeCommFunction(m_handle.Get(), CLRRTS) ? 1 : 0;
+    if (m_observer) {
+        if (m_announceOpen) {
+            CString port;
+            port.Format("COM%u", static_cast<unsigned>(m_portNumber));
+            m_observer->Opened(port, dcb);
+        } else {
+            m_observer->SettingsApplied(dcb);
+        }
+    }
+    m_announceOpen = false;
+    return Checked("EscapeCommFunction", api.EscapeCommFunction(m_handle.Get(), CLRRTS)) ? 1 : 0;
 }
 
 int CSerialPort::SetReadTimeout(int milliseconds)
@@ -217,7 +282,7 @@ int CSerialPort::SetReadTimeout(int milliseconds)
 int CSerialPort::ApplyReadTimeout()
 {
     COMMTIMEOUTS timeouts = {};
-    if (!Comm().GetCommTimeouts(m_handle.Get(), &timeouts)) {
+    if (!Checked("GetCommTimeouts", m_apis.serial->GetCommTimeouts(m_handle.Get(), &timeouts))) {
         return 0;
     }
     // One total limit per read, whatever its length: a read returns as soon
@@ -231,7 +296,13 @@ int CSerialPort::ApplyReadTimeout()
         timeouts.WriteTotalTimeoutMultiplier = kWriteTimeoutPerByte;
         timeouts.WriteTotalTimeoutConstant = kWriteTimeoutSlack;
     }
-    return Comm().SetCommTimeouts(m_handle.Get(), &timeouts) ? 1 : 0;
+    if (!Checked("SetCommTimeouts", m_apis.serial->SetCommTimeouts(m_handle.Get(), &timeouts))) {
+        return 0;
+    }
+    if (m_observer) {
+        m_observer->TimeoutsSet(timeouts);
+    }
+    return 1;
 }
 
 int CSerialPort::Write(const void* data, DWORD length)
@@ -242,7 +313,19 @@ int CSerialPort::Write(const void* data, DWORD length)
     PurgeInput();
     DWORD written = 0;
     // A frame only half sent is a failure: the transceiver cannot use it.
-    const BOOL ok = Comm().WriteFile(m_handle.Get(), data, length, &written, nullptr);
+    const BOOL ok = m_apis.serial->WriteFile(m_handle.Get(), data, length, &written, nullptr);
+    if (m_observer) {
+        const DWORD code = ::GetLastError();
+        if (written > 0 && written <= length) {
+            m_observer->Written(static_cast<const unsigned char*>(data), written);
+        }
+        if (!ok) {
+            m_observer->Failed("WriteFile", code);
+        } else if (written < length) {
+            m_observer->WriteTimedOut(length, written);
+        }
+        ::SetLastError(code);
+    }
     if (ok && written == length) {
         return 1;
     }
@@ -272,15 +355,28 @@ int CSerialPort::ReadData(unsigned char* buffer, WORD length)
     }
     // The whole process runs in the real-time class for the read, so the
     // answer is taken from the driver as soon as it arrives.
-    HANDLE process = Comm().GetCurrentProcess();
-    const DWORD previousClass = Comm().GetPriorityClass(process);
+    const PriorityApi& priority = *m_apis.priority;
+    HANDLE process = priority.GetCurrentProcess();
+    const DWORD previousClass = priority.GetPriorityClass(process);
     // Without the class noted it could not be put back: read unraised.
-    const bool raised = previousClass != 0 && Comm().SetPriorityClass(process, REALTIME_PRIORITY_CLASS);
+    const bool raised = previousClass != 0 && priority.SetPriorityClass(process, REALTIME_PRIORITY_CLASS);
     DWORD read = 0;
-    const BOOL ok = Comm().ReadFile(m_handle.Get(), buffer, length, &read, nullptr);
+    const BOOL ok = m_apis.serial->ReadFile(m_handle.Get(), buffer, length, &read, nullptr);
+    const DWORD code = ::GetLastError();
     if (raised) {
-        Comm().SetPriorityClass(process, previousClass);
+        priority.SetPriorityClass(process, previousClass);
     }
+    if (m_observer) {
+        if (read > 0 && read <= length) {
+            m_observer->Read(buffer, read);
+        }
+        if (!ok) {
+            m_observer->Failed("ReadFile", code);
+        } else if (read < length) {
+            m_observer->ReadTimedOut(length, read);
+        }
+    }
+    ::SetLastError(code);
     if (ok && read >= length) {
         return 1;
     }
@@ -295,15 +391,22 @@ void CSerialPort::ClearErrors()
     // and the next open finds the device again once it is back.
     DWORD errors = 0;
     COMSTAT status = {};
-    if (!Comm().ClearCommError(m_handle.Get(), &errors, &status) && DeviceGone(::GetLastError())) {
-        Close();
+    if (!Checked("ClearCommError", m_apis.serial->ClearCommError(m_handle.Get(), &errors, &status))) {
+        if (DeviceGone(::GetLastError())) {
+            Close();
+        }
+        return;
+    }
+    // Line errors are the line's events: a byte lost or damaged.
+    if (errors != 0 && m_observer) {
+        m_observer->LineErrors(errors);
     }
 }
 
 int CSerialPort::PurgeInput()
 {
     if (m_open) {
-        Comm().PurgeComm(m_handle.Get(), PURGE_RXCLEAR);
+        Checked("PurgeComm", m_apis.serial->PurgeComm(m_handle.Get(), PURGE_RXCLEAR));
     }
     return 1;
 }
@@ -320,7 +423,7 @@ int CSerialPort::IsRs232Port()
     // The first query only learns how large a block the provider fills.
     std::vector<COMMPROP> block(1);
     block[0].wPacketLength = sizeof(COMMPROP);
-    if (!Comm().GetCommProperties(m_handle.Get(), block.data())) {
+    if (!Checked("GetCommProperties", m_apis.serial->GetCommProperties(m_handle.Get(), block.data()))) {
         Delay(10);
         return 0;
     }
@@ -330,7 +433,7 @@ int CSerialPort::IsRs232Port()
     block.assign(count > 0 ? count : 1, COMMPROP{});
     block[0].wPacketLength = static_cast<WORD>(needed < sizeof(COMMPROP) ? sizeof(COMMPROP) : needed);
     block[0].dwProvSpec1 = COMMPROP_INITIALIZED;
-    if (!Comm().GetCommProperties(m_handle.Get(), block.data())) {
+    if (!Checked("GetCommProperties", m_apis.serial->GetCommProperties(m_handle.Get(), block.data()))) {
         Delay(10);
         return 0;
     }
@@ -347,8 +450,9 @@ void CSerialPort::Delay(WORD milliseconds)
         return;
     }
     LARGE_INTEGER frequency = {}, first = {}, start = {}, now = {};
-    if (!Comm().QueryPerformanceFrequency(&frequency) || frequency.QuadPart <= 0 ||
-        !Comm().QueryPerformanceCounter(&first)) {
+    const ClockApi& clock = *m_apis.clock;
+    if (!clock.QueryPerformanceFrequency(&frequency) || frequency.QuadPart <= 0 ||
+        !clock.QueryPerformanceCounter(&first)) {
         return; // documented never to fail since Windows XP
     }
     // The first reading may lie anywhere within one step of the counter; the
@@ -356,10 +460,10 @@ void CSerialPort::Delay(WORD milliseconds)
     // short whatever the counter's resolution. The length is rounded up to
     // whole counts for the same reason.
     do {
-        Comm().QueryPerformanceCounter(&start);
+        clock.QueryPerformanceCounter(&start);
     } while (start.QuadPart == first.QuadPart);
     const int64_t counts = (int64_t{milliseconds} * frequency.QuadPart + 999) / 1000;
     do {
-        Comm().QueryPerformanceCounter(&now);
+        clock.QueryPerformanceCounter(&now);
     } while (now.QuadPart - start.QuadPart < counts);
 }

@@ -1,15 +1,20 @@
 // CSerialPort: one Windows communications device with its port number, queue
 // sizes, line settings (a mode string such as "9600,N,8,2") and read time-out.
 // All I/O is synchronous and blocking; every platform call goes through the
-// comm API table (link/CommApi.h). Results: 1 success, 0 failure.
+// tables the port was given (link/CommApi.h). An observer, when set, hears of
+// each open, setting, transfer, failure and close. Results: 1 success, 0
+// failure.
 #pragma once
 
 #include "framework/CString.h"
 #include "link/CommHandle.h"
 
+class CPortObserver;
+
 class CSerialPort {
 public:
-    CSerialPort();
+    // The tables must outlive the port.
+    explicit CSerialPort(const PortApis& apis = PlatformPortApis());
     // Closes the device if it is still open.
     virtual ~CSerialPort();
     CSerialPort(const CSerialPort&) = delete;
@@ -56,6 +61,15 @@ public:
     // The device name CreateFileA gets for a port number.
     static CString DeviceName(BYTE number);
 
+    // The tables the port calls; taken only while the port is closed (the
+    // program's global link is put on a test's simulated device this way).
+    // False, and nothing changed, on an open port.
+    bool SetApis(const PortApis& apis);
+    const PortApis& GetApis() const { return m_apis; }
+    // Null: nobody watches. The observer must outlive its use; returns the
+    // previous one.
+    CPortObserver* SetObserver(CPortObserver* observer);
+
 private:
     int Open();
     int Close();
@@ -66,7 +80,15 @@ private:
     // Acknowledges the port's line errors, so a driver that stops on an
     // error takes calls again; closes the port when its device is gone.
     void ClearErrors();
+    // A device call's result, told to the observer when it failed; the
+    // system's error code stays as the call left it.
+    BOOL Checked(const char* call, BOOL ok);
 
+    PortApis m_apis;
+    CPortObserver* m_observer = nullptr;
+    // Set by an open until its first line settings take: the observer hears
+    // of the open with them.
+    bool m_announceOpen = false;
     CCommHandle m_handle;
     int m_open = 0;
     BYTE m_portNumber = 1;

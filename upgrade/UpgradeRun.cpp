@@ -2,8 +2,8 @@
 
 #include "files/DataFile.h"
 #include "framework/Hex.h"
-#include "link/LineTrace.h"
 #include "link/PortName.h"
+#include "link/StepObserver.h"
 #include "link/RadioCom.h"
 #include "text/FillText.h"
 #include "text/LanguageTable.h"
@@ -41,6 +41,12 @@ private:
     CRadioCom& m_link;
     CLinkAsker* m_previous;
 };
+
+void TellStep(CStepObserver* steps, const char* name)
+{
+    if (steps)
+        steps->Step(name);
+}
 
 Stopped StopOf(int code)
 {
@@ -84,7 +90,7 @@ bool CUpgradeRun::Connect(int portNumber, UpgradeResult& result)
 {
     CRadioCom& link = m_env.link;
     const CString caption = Text(TextNo::kCaptionError);
-    TraceStep("connect");
+    TellStep(m_env.steps, "connect");
     // Every run starts from a closed port.
     link.SetPortNumber(PortName::LinkPortOf(portNumber));
     link.SetPortOpen(0);
@@ -103,7 +109,7 @@ bool CUpgradeRun::Connect(int portNumber, UpgradeResult& result)
 
 bool CUpgradeRun::ReadIdentity(UpgradeResult& result)
 {
-    TraceStep("identity");
+    TellStep(m_env.steps, "identity");
     unsigned char identity[IdentityBlock::kSize] = {};
     if (m_env.link.MarriskEsnReadSession(m_env.owner, Text(TextNo::kLinkFailed), Text(TextNo::kCaptionError),
                                          identity) != CRadioCom::kSessionOk)
@@ -115,7 +121,7 @@ bool CUpgradeRun::ReadIdentity(UpgradeResult& result)
 
 bool CUpgradeRun::ReadVersion(UpgradeResult& result)
 {
-    TraceStep("version");
+    TellStep(m_env.steps, "version");
     unsigned char answer[kVersionSize] = {};
     if (m_env.link.VersionRequestSession(m_env.owner, Text(TextNo::kLinkFailed), Text(TextNo::kCaptionError),
                                          answer) != CRadioCom::kSessionOk)
@@ -127,7 +133,7 @@ bool CUpgradeRun::ReadVersion(UpgradeResult& result)
 
 bool CUpgradeRun::ReadRecord(UpgradeResult& result)
 {
-    TraceStep("record");
+    TellStep(m_env.steps, "record");
     unsigned char record[OptionRecord::kSize] = {};
     if (m_env.link.OptionInfoRequestSession(m_env.owner, Text(TextNo::kLinkFailed),
                                             Text(TextNo::kCaptionError), record,
@@ -171,7 +177,7 @@ bool CUpgradeRun::Interrupted(UpgradeResult& result, bool connected)
 
 void CUpgradeRun::EndConnection()
 {
-    TraceStep("end");
+    TellStep(m_env.steps, "end");
     m_env.link.EndConnectionSession();
 }
 
@@ -214,7 +220,7 @@ void CUpgradeRun::ReadBack(int portNumber, UpgradeResult& result)
 {
     // The run's own steps, into a result of their own: the journal has the
     // run's record already and hears nothing of this one.
-    TraceStep("verify");
+    TellStep(m_env.steps, "verify");
     UpgradeResult check;
     if (!Connect(portNumber, check) || !ReadIdentity(check) || !ReadVersion(check) || !ReadRecord(check))
         return;
@@ -234,7 +240,7 @@ void CUpgradeRun::Write(int portNumber, UpgradeResult& result)
     if (Interrupted(result, true) || !RecordKept(result))
         return;
     result.writeTried = true;
-    TraceStep("write");
+    TellStep(m_env.steps, "write");
     // The session takes a buffer it may change; the result keeps what was sent.
     unsigned char record[OptionRecord::kSize];
     std::copy(result.recordAfter.begin(), result.recordAfter.end(), record);

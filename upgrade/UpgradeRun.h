@@ -17,6 +17,7 @@ class CLanguageTable;
 class COptionFileAccess;
 class CRadioCom;
 class CRunAsker;
+class CStepObserver;
 class CUpgradeJournal;
 class CWnd;
 
@@ -41,6 +42,8 @@ struct UpgradeEnvironment {
     // cancelled; never while a frame is on its way, and no more once the
     // write frame has begun. May be null: never.
     std::function<bool()> stopRequested = nullptr;
+    // Told each step as it begins (the line trace); may be null.
+    CStepObserver* steps = nullptr;
 };
 
 // What a run does beyond the Upgrade button's steps; the default is exactly

@@ -1,5 +1,10 @@
-// A simulated transceiver behind the comm API table, on a virtual clock, for
-// in-process tests of the link and of everything that drives it.
+// A simulated transceiver behind the port's tables (link/CommApi.h) and the
+// port list's (link/DeviceListApi.h), on a virtual clock, for in-process
+// tests of the link and of everything that drives it. Its parts, one file
+// each: the driver rules (FakeDriver.cpp: what the device calls do, their
+// failures, the pulled cable), the radio (FakeRadio.cpp: the protocol side),
+// the clock and the priority calls (FakeClock.cpp), and the machine's device
+// tree (FakeDeviceTree.cpp: the registry and the device list).
 //
 // The device side records what the PC side did: every byte written (with the
 // baud rate and time), every line setting, time-out, purge, open and close,
@@ -41,11 +46,15 @@
 // registry and device-setup calls. The registry hands string values back
 // without a terminating zero (Windows does not promise one).
 //
-// One instance at a time; it installs itself on construction and restores the
-// previous table on destruction. Destroy link objects before the fake.
+// One instance at a time: its tables' functions reach the one that lives.
+// Links take its tables (CRadioCom link(fake.Apis()), ListSerialPorts(
+// fake.DeviceList())) and must be destroyed before it; FakeOnPort puts a
+// link made elsewhere on them for a while.
 #pragma once
 
 #include "link/CommApi.h"
+#include "link/DeviceListApi.h"
+#include "link/SerialPort.h"
 
 #include <cstdint>
 #include <deque>
@@ -157,6 +166,13 @@ public:
     FakeTransceiver(const FakeTransceiver&) = delete;
     FakeTransceiver& operator=(const FakeTransceiver&) = delete;
 
+    // ---- The tables the program's code is given ---------------------------
+    const SerialApi& Serial() const;
+    const ClockApi& Clock() const;
+    const PriorityApi& Priority() const;
+    PortApis Apis() const { return {&Serial(), &Clock(), &Priority()}; }
+    const DeviceListApi& DeviceList() const;
+
     // ---- The transceiver -------------------------------------------------
     Kind kind = Kind::New;
     DWORD scanBaud = 9600;             // the one rate at which a new transceiver hears "PROGRAM"
@@ -262,7 +278,7 @@ public:
     // Puts one byte with a framing error on the line, arriving after delay.
     void Noise(DWORD delay);
 
-    // ---- Called through the comm API table (public for the table only) --
+    // ---- Called through the tables (public for them only) ----------------
     HANDLE DoCreateFile(const char* name, DWORD access, DWORD share, DWORD disposition, DWORD flags);
     BOOL DoSetupComm(HANDLE h, DWORD in, DWORD out);
     BOOL DoGetCommState(HANDLE h, DCB* dcb);
@@ -320,7 +336,6 @@ private:
     void Respond(Command cmd, const Bytes& normal, DWORD lastByteGap = 0);
     DWORD ProgrammingBaud() const;
 
-    const CommApi* m_previous = nullptr;
     uint64_t m_nowUs = Us(1000000);
     int m_tickRepeats = 0;
     std::map<Call, int> m_failIn;
@@ -346,4 +361,27 @@ private:
     std::map<HKEY, int> m_keys;
     uintptr_t m_nextKey = 0x5000;
     int m_deviceSets = 0;
+};
+
+// While it lives, a port made elsewhere (the program's global link) calls the
+// fake; afterwards the tables it had. The port is closed at both ends, so no
+// handle of one device is taken to the other. Destroy it before the fake.
+class FakeOnPort {
+public:
+    FakeOnPort(CSerialPort& port, const FakeTransceiver& fake) : m_port(port), m_previous(port.GetApis())
+    {
+        m_port.SetPortOpen(0);
+        m_port.SetApis(fake.Apis());
+    }
+    ~FakeOnPort()
+    {
+        m_port.SetPortOpen(0);
+        m_port.SetApis(m_previous);
+    }
+    FakeOnPort(const FakeOnPort&) = delete;
+    FakeOnPort& operator=(const FakeOnPort&) = delete;
+
+private:
+    CSerialPort& m_port;
+    PortApis m_previous;
 };

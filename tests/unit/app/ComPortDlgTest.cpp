@@ -19,7 +19,7 @@ namespace {
 // The script runs after the scan; without one the dialog is cancelled.
 class ScriptedComPortDlg : public CScriptedDialog<ScriptedComPortDlg, CComPortDlg> {
 public:
-    ScriptedComPortDlg()
+    explicit ScriptedComPortDlg(const DeviceListApi& deviceList) : CScriptedDialog(nullptr, deviceList)
     {
         script = [](ScriptedComPortDlg& d) { d.Press(IDCANCEL); };
     }
@@ -127,6 +127,7 @@ protected:
     }
 
     FakeTransceiver device;
+    FakeOnPort onRadio{theRadio, device}; // the program's link calls the fake
 };
 
 struct ScanCase {
@@ -149,7 +150,7 @@ TEST_P(ComPortScanTest, ShowsUsablePortsAndKeepsTheSavedOne)
     theRadio.SetPortNumber(static_cast<BYTE>(c.saved));
     const uint64_t start = device.Now();
 
-    ScriptedComPortDlg dialog;
+    ScriptedComPortDlg dialog(device.DeviceList());
     EXPECT_EQ(dialog.DoModal(), IDCANCEL);
 
     EXPECT_EQ(dialog.enabled, c.enabled);
@@ -196,7 +197,7 @@ TEST_F(ComPortDlgTest, OkTakesTheCheckedPort)
 {
     Present({1, 3});
     theRadio.SetPortNumber(3);
-    ScriptedComPortDlg dialog;
+    ScriptedComPortDlg dialog(device.DeviceList());
     dialog.script = [](ScriptedComPortDlg& d) {
         d.Check(1);
         d.Press(IDOK);
@@ -209,7 +210,7 @@ TEST_F(ComPortDlgTest, OkTakesTheCheckedPort)
 TEST_F(ComPortDlgTest, SetsTheProgramIconAndConsumesF1)
 {
     Present({1, 3});
-    ScriptedComPortDlg dialog;
+    ScriptedComPortDlg dialog(device.DeviceList());
     dialog.DoModal();
     EXPECT_TRUE(dialog.bigIcon);
     EXPECT_TRUE(dialog.smallIcon);
@@ -220,7 +221,7 @@ TEST_F(ComPortDlgTest, OkWithNothingCheckedKeepsTheSavedPort)
 {
     Present({1, 3});
     theRadio.SetPortNumber(21);
-    ScriptedComPortDlg dialog;
+    ScriptedComPortDlg dialog(device.DeviceList());
     dialog.script = [](ScriptedComPortDlg& d) { d.Press(IDOK); };
     EXPECT_EQ(dialog.DoModal(), IDOK);
     EXPECT_EQ(theRadio.GetPortNumber(), 21);
@@ -230,7 +231,7 @@ TEST_F(ComPortDlgTest, CancelKeepsTheSavedPort)
 {
     Present({1, 3});
     theRadio.SetPortNumber(3);
-    ScriptedComPortDlg dialog;
+    ScriptedComPortDlg dialog(device.DeviceList());
     dialog.script = [](ScriptedComPortDlg& d) {
         d.Check(1);
         d.Press(IDCANCEL);
@@ -260,7 +261,7 @@ protected:
 TEST_F(MorePortsTest, ListedInOrderWithTheirNamesAndNeverOpened)
 {
     theRadio.SetPortNumber(3);
-    ScriptedComPortDlg dialog;
+    ScriptedComPortDlg dialog(device.DeviceList());
     EXPECT_EQ(dialog.DoModal(), IDCANCEL);
     EXPECT_EQ(dialog.listed, (std::vector<std::string>{"COM23  USB Serial Port", "COM40",
                                                        "COM255  Standard Serial over Bluetooth link"}));
@@ -293,7 +294,7 @@ TEST_F(MorePortsTest, ASavedPortAboveTwentyIsChosenInTheList)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.saved);
         theRadio.SetPortNumber(static_cast<BYTE>(c.saved));
-        ScriptedComPortDlg dialog;
+        ScriptedComPortDlg dialog(device.DeviceList());
         dialog.script = [](ScriptedComPortDlg& d) { d.Press(IDOK); };
         EXPECT_EQ(dialog.DoModal(), IDOK);
         EXPECT_EQ(dialog.selected, c.selected);
@@ -308,7 +309,7 @@ TEST_F(MorePortsTest, ASavedPortAboveTwentyIsChosenInTheList)
 TEST_F(MorePortsTest, TheListAndTheButtonsTakeTheChoiceFromEachOther)
 {
     theRadio.SetPortNumber(3);
-    ScriptedComPortDlg dialog;
+    ScriptedComPortDlg dialog(device.DeviceList());
     dialog.script = [](ScriptedComPortDlg& d) {
         d.Choose("COM23  USB Serial Port");
         EXPECT_EQ(d.CheckedNow(), std::set<int>{});

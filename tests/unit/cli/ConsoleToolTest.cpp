@@ -80,6 +80,12 @@ std::size_t Count(const std::string& text, const std::string& part)
 // in a temporary folder.
 struct ToolRun {
     ToolRun() : out(std::tmpfile()), err(std::tmpfile()) {}
+    // Over the fake's link and port list.
+    explicit ToolRun(const FakeTransceiver& fake) : ToolRun()
+    {
+        link = fake.Apis();
+        deviceList = &fake.DeviceList();
+    }
     ~ToolRun()
     {
         std::fclose(out);
@@ -87,7 +93,11 @@ struct ToolRun {
     }
     int operator()(const std::vector<std::string>& arguments, const ConsoleApi* console = nullptr)
     {
-        const ConsoleEnvironment environment = {temp.Path().c_str(), openTexts, out, err, console};
+        ConsoleEnvironment environment = {temp.Path().c_str(), openTexts, out, err, console};
+        if (deviceList) {
+            environment.link = &link;
+            environment.deviceList = deviceList;
+        }
         return RunConsoleTool(arguments, environment);
     }
     std::string HistoryPath() const { return temp / "History\\upgrades.csv"; }
@@ -111,6 +121,8 @@ struct ToolRun {
     std::FILE* out;
     std::FILE* err;
     std::function<int(CLanguageTable&)> openTexts = LoadTexts;
+    PortApis link = {};
+    const DeviceListApi* deviceList = nullptr; // null: the system's
 };
 
 bool Contains(const Bytes& haystack, const Bytes& needle)
@@ -158,7 +170,7 @@ TEST(ConsoleTool, RetriesAreOneBudgetForTheWholeRun)
         fake.Script(FakeTransceiver::Command::Identity, kSilence);
         for (int i = 0; i < c.recordFailures; ++i)
             fake.Script(FakeTransceiver::Command::RecordRead, kSilence);
-        ToolRun run;
+        ToolRun run(fake);
         EXPECT_EQ(run({"identify", "--port", "1", "--retries", c.retries}), c.exit);
         const std::string messages = Contents(run.err);
         EXPECT_EQ(Count(messages, texts.GetText(TextNo::kLinkFailed)), c.prompts) << messages;
@@ -215,7 +227,7 @@ TEST(ConsoleTool, OwnLinesSpeakTheLanguageFile)
             Transceiver(fake);
             fake.Script(FakeTransceiver::Command::Identity, kSilence);
             fake.Script(FakeTransceiver::Command::RecordRead, kSilence);
-            ToolRun run;
+            ToolRun run(fake);
             run.openTexts = openTexts;
             EXPECT_EQ(run({"identify", "--port", "1", "--retries", "1"}), kExitLinkFailed);
             const std::string err = Contents(run.err);
@@ -226,7 +238,7 @@ TEST(ConsoleTool, OwnLinesSpeakTheLanguageFile)
             // A file where the History folder belongs.
             FakeTransceiver fake;
             Transceiver(fake);
-            ToolRun run;
+            ToolRun run(fake);
             run.openTexts = openTexts;
             std::ofstream(run.temp / "History") << "not a folder";
             EXPECT_EQ(run({"identify", "--port", "1"}), kExitDone);
@@ -237,7 +249,7 @@ TEST(ConsoleTool, OwnLinesSpeakTheLanguageFile)
             // Row 1 read from one transceiver, restored to another.
             FakeTransceiver fake;
             Transceiver(fake);
-            ToolRun run;
+            ToolRun run(fake);
             run.openTexts = openTexts;
             ASSERT_EQ(run({"identify", "--port", "1"}), kExitDone);
             fake.identity.back() = 'Z';
@@ -249,7 +261,7 @@ TEST(ConsoleTool, OwnLinesSpeakTheLanguageFile)
         {
             FakeTransceiver fake;
             fake.missingPorts.insert("\\\\.\\COM24");
-            ToolRun run;
+            ToolRun run(fake);
             run.openTexts = openTexts;
             run({"identify", "--port", "24"});
             const std::string err = Contents(run.err);
@@ -269,7 +281,7 @@ TEST(ConsoleTool, JsonCarriesAnsiTextAsUtf8)
 
     FakeTransceiver fake;
     Transceiver(fake, "V1.2\xE9");
-    ToolRun run;
+    ToolRun run(fake);
     ASSERT_EQ(run({"identify", "--port", "1", "--json"}), kExitDone);
     const std::string json = Contents(run.out);
     EXPECT_NE(json.find(std::string("\"version\":\"V1.2") + escaped + "\""), std::string::npos) << json;
@@ -288,20 +300,20 @@ TEST(ConsoleTool, PortsAreListedAndProbedOnRequest)
     fake.AddPort(31);
     fake.missingPorts.insert("\\\\.\\COM24");
     fake.refusedPorts["\\\\.\\COM31"] = ERROR_GEN_FAILURE;
-    CSerialPort other; // another program holds COM3
+    CSerialPort other(fake.Apis()); // another program holds COM3
     other.SetPortNumber(3);
     ASSERT_EQ(other.SetPortOpen(1), 1);
     fake.opens.clear();
 
     {
-        ToolRun run;
+        ToolRun run(fake);
         ASSERT_EQ(run({"ports"}), kExitDone);
         EXPECT_EQ(Contents(run.out),
                   "COM1\nCOM3  Communications Port\nCOM23  USB Serial Port\nCOM24\nCOM31\n");
         EXPECT_TRUE(fake.opens.empty()) << "listing opens nothing";
     }
     {
-        ToolRun run;
+        ToolRun run(fake);
         ASSERT_EQ(run({"ports", "--json"}), kExitDone);
         const std::string json = Contents(run.out);
         EXPECT_NE(
@@ -311,7 +323,7 @@ TEST(ConsoleTool, PortsAreListedAndProbedOnRequest)
         EXPECT_TRUE(fake.opens.empty());
     }
     {
-        ToolRun run;
+        ToolRun run(fake);
         ASSERT_EQ(run({"ports", "--probe"}), kExitDone);
         const std::string out = Contents(run.out);
         EXPECT_NE(out.find("COM1: usable\n"), std::string::npos) << out;
@@ -326,7 +338,7 @@ TEST(ConsoleTool, PortsAreListedAndProbedOnRequest)
         EXPECT_EQ(fake.OpenHandles(), 1) << "only the other program's";
     }
     {
-        ToolRun run;
+        ToolRun run(fake);
         ASSERT_EQ(run({"ports", "--probe", "--json"}), kExitDone);
         const std::string json = Contents(run.out);
         EXPECT_NE(json.find("{\"port\":1,\"name\":\"\",\"state\":\"usable\",\"usable\":true}"),
@@ -359,7 +371,7 @@ TEST(ConsoleTool, APortThatCannotBeOpenedSaysWhy)
         SCOPED_TRACE(c.reason);
         FakeTransceiver fake;
         c.arrange(fake);
-        ToolRun run;
+        ToolRun run(fake);
         EXPECT_EQ(run({"identify", "--port", c.port, "--json"}), kExitPortNotOpened);
         const std::string messages = Contents(run.err);
         const std::size_t text = messages.find(texts.GetText(TextNo::kPortNotOpened));
@@ -437,7 +449,7 @@ TEST(ConsoleTool, CtrlCNeverCutsAFrame)
                 handled = ConsoleControlHandler(c.event);
             }
         };
-        ToolRun run;
+        ToolRun run(fake);
         EXPECT_EQ(run({"restore", "--port", "1", "--record", kRestored, "--json"}), c.exit);
         EXPECT_TRUE(pressed);
         EXPECT_TRUE(handled) << "the process goes on";
@@ -459,7 +471,7 @@ TEST(ConsoleTool, AClosingConsoleIsHeldUntilTheFinalRowIsWritten)
 {
     FakeTransceiver fake;
     Transceiver(fake);
-    ToolRun run;
+    ToolRun run(fake);
     std::thread closing;
     std::vector<std::string> rowsWhenLetGo;
     fake.onWrite = [&](const Bytes& chunk) {
@@ -495,7 +507,7 @@ TEST(ConsoleTool, ARecordTheHistoryCannotKeepIsNotWrittenUnlessNoHistoryIsGiven)
         FakeTransceiver fake;
         Transceiver(fake);
         const Bytes before = fake.record;
-        ToolRun run;
+        ToolRun run(fake);
         // A file in the History folder's place: no row can be written.
         std::ofstream(run.temp / "History") << "not a folder";
         std::vector<std::string> args = {"restore", "--port", "1", "--record", kRestored};
@@ -551,7 +563,7 @@ TEST(ConsoleTool, ARestoreNeverPutsAnotherModelsOrABlankRecordIntoARadio)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         FakeTransceiver fake;
-        ToolRun run;
+        ToolRun run(fake);
         std::vector<std::string> args = {"restore", "--port", "1"};
         if (c.rowModel) {
             // Row 1: the record as read from a radio of the row's model.
@@ -650,7 +662,7 @@ TEST(ConsoleTool, TextToAConsoleIsUtf16AndToAFileTheAnsiBytes)
         FakeTransceiver fake;
         Transceiver(fake, "V1.2\xE9");
         ConsoleScreen().clear();
-        ToolRun run;
+        ToolRun run(fake);
         ASSERT_EQ(run({"identify", "--port", "1"}, isConsole ? &console : nullptr), kExitDone);
         const std::string bytes = Contents(run.out);
         if (isConsole) {
@@ -800,7 +812,7 @@ TEST(ConsoleTool, TheOutcomeTablesHistoryWordIsTheFinalRowsOutcome)
         Transceiver(fake);
         if (c.arrange)
             c.arrange(fake);
-        ToolRun run;
+        ToolRun run(fake);
         run(c.args);
         const std::string json = Contents(run.out);
         ASSERT_NE(json.find(std::string("\"outcome\":\"") + c.word + "\""), std::string::npos) << json;

@@ -2,7 +2,7 @@
 // that crossed the line, in both directions; the port's events come in the
 // order they happened, failures with their system code (left for the caller
 // as the call left it); each line is on disk as soon as it is written; and
-// the trace's table is in force only while it lives.
+// the trace sees a port only while it watches it.
 #include "link/LineTrace.h"
 
 #include "link/RadioCom.h"
@@ -94,7 +94,8 @@ TEST(LineTrace, ShowsTheBytesThatCrossedTheLineInBothDirections)
     TraceFile file;
     CCommTrace line(file.trace);
     {
-        CRadioCom link;
+        CRadioCom link(fake.Apis());
+        link.SetObserver(&line);
         unsigned char identity[32], version[10], record[50];
         ASSERT_EQ(link.OpenCommunicationPort(nullptr, "43", "6"), CRadioCom::kSessionOk);
         ASSERT_EQ(link.BeginConnectionSession(nullptr, "44", "6"), CRadioCom::kSessionOk);
@@ -131,7 +132,8 @@ TEST(LineTrace, PortEventsComeInTheOrderTheyHappened)
     TraceFile file;
     CCommTrace line(file.trace);
     {
-        CRadioCom link;
+        CRadioCom link(fake.Apis());
+        link.SetObserver(&line);
         link.SetPortNumber(12);
         ASSERT_EQ(link.OpenCommunicationPort(nullptr, "43", "6"), CRadioCom::kSessionOk);
         ASSERT_EQ(link.BeginConnectionSession(nullptr, "44", "6"), CRadioCom::kSessionOk);
@@ -193,7 +195,8 @@ TEST(LineTrace, FailuresAreWrittenWithTheirCodeAndLeftForTheCaller)
         TraceFile file;
         {
             CCommTrace line(file.trace);
-            CRadioCom link;
+            CRadioCom link(fake.Apis());
+            link.SetObserver(&line);
             EXPECT_EQ(c.run(link), 0);
         }
         bool found = false;
@@ -208,32 +211,27 @@ TEST(LineTrace, FailuresAreWrittenWithTheirCodeAndLeftForTheCaller)
     }
 }
 
-TEST(LineTrace, StepsAndTheTableOnlyWhileTheTraceLives)
+TEST(LineTrace, StepsAndTheLineOnlyWhileTheTraceWatches)
 {
     FakeTransceiver fake;
-    TraceStep("before"); // no trace in force: nothing, anywhere
-    TraceFile outer;
-    TraceFile inner;
+    TraceFile file;
+    CRadioCom link(fake.Apis());
+    EXPECT_EQ(link.SetPortOpen(1), 1); // nobody watches: nothing, anywhere
+    EXPECT_EQ(link.SetPortOpen(0), 1);
     {
-        CCommTrace line(outer.trace);
-        TraceStep("identity");
-        {
-            // A trace already in force stays the one that writes.
-            CCommTrace second(inner.trace);
-            TraceStep("record");
-        }
-        TraceStep("end");
+        CCommTrace line(file.trace);
+        CStepObserver& steps = line;
+        steps.Step("identity");
+        EXPECT_EQ(link.SetObserver(&line), nullptr);
+        EXPECT_EQ(link.SetPortOpen(1), 1);
+        steps.Step("end");
+        EXPECT_EQ(link.SetObserver(nullptr), &line);
     }
-    TraceStep("after");
-    EXPECT_EQ(outer.Events(), (std::vector<std::string>{"step identity", "step record", "step end"}));
-    EXPECT_TRUE(inner.Events().empty());
-
     // With the trace gone, the line is the fake's alone again.
-    CRadioCom link;
-    EXPECT_EQ(link.SetPortOpen(1), 1);
     EXPECT_EQ(link.WriteByte(0x45), 1);
+    EXPECT_EQ(link.SetPortOpen(0), 1);
     EXPECT_EQ(fake.Written(), kEnd);
-    EXPECT_EQ(outer.Events().size(), 3u);
+    EXPECT_EQ(file.Events(), (std::vector<std::string>{"step identity", "open COM1 9600,N,8,2", "step end"}));
 }
 
 TEST(LineTrace, BytesAreShownInHexAndAsText)

@@ -15,10 +15,10 @@ namespace {
 
 using Entry = std::pair<int, std::string>; // port number, friendly name
 
-std::vector<Entry> Listed()
+std::vector<Entry> Listed(const FakeTransceiver& machine)
 {
     std::vector<Entry> out;
-    for (const SerialPortEntry& port : ListSerialPorts()) {
+    for (const SerialPortEntry& port : ListSerialPorts(machine.DeviceList())) {
         out.emplace_back(port.number, port.friendlyName.str());
     }
     return out;
@@ -132,7 +132,7 @@ TEST(PortList, ListsThePresentPortsInOrderWithTheirFriendlyNames)
         SCOPED_TRACE(c.what);
         FakeTransceiver machine;
         c.machine(machine);
-        EXPECT_EQ(Listed(), c.listed);
+        EXPECT_EQ(Listed(machine), c.listed);
         EXPECT_TRUE(machine.opens.empty()) << "no port is opened to list it";
         EXPECT_EQ(machine.OpenKeys(), 0);
     }

@@ -16,7 +16,7 @@ const char* const kRates[] = {"9600", "19200", "38400", "57600", "4800", "2400",
 class ProtocolTest : public ::testing::Test {
 protected:
     FakeTransceiver fake; // before the link: it closes through the fake
-    CRadioCom radio;
+    CRadioCom radio{fake.Apis()};
 
     // Opens the port and forgets what the open did, so records start here.
     void Open()

@@ -16,7 +16,7 @@ namespace {
 class SerialPortTest : public ::testing::Test {
 protected:
     FakeTransceiver fake; // before the port: the port closes through it
-    CSerialPort port;
+    CSerialPort port{fake.Apis()};
 
     void Open()
     {
@@ -399,7 +399,7 @@ TEST(SerialPortWriteLimit, TheLongestFrameGetsThroughAtTheSlowestRate)
         SCOPED_TRACE(c.what);
         FakeTransceiver fake;
         fake.SetWriteTimeouts(c.multiplier, c.constant);
-        CSerialPort port;
+        CSerialPort port(fake.Apis());
         port.SetSettings("1200,N,8,2");
         ASSERT_EQ(port.SetPortOpen(1), 1);
         EXPECT_EQ(port.WriteData(frame.data(), static_cast<WORD>(frame.size())), 1) << fake.Trace();
@@ -419,7 +419,7 @@ TEST(SerialPortLifetime, DestroyingAnOpenPortClosesTheDevice)
 {
     FakeTransceiver fake;
     {
-        CSerialPort port;
+        CSerialPort port(fake.Apis());
         ASSERT_EQ(port.SetPortOpen(1), 1);
         EXPECT_EQ(fake.OpenHandles(), 1);
     }
@@ -428,3 +428,19 @@ TEST(SerialPortLifetime, DestroyingAnOpenPortClosesTheDevice)
 }
 
 } // namespace
+
+TEST(SerialPortTables, AnOpenPortKeepsTheTablesItsHandleCameFrom)
+{
+    // A handle of one device's driver closed through another's would leak
+    // it there and hit an unknown handle here.
+    FakeTransceiver fake;
+    CSerialPort port(PlatformPortApis());
+    EXPECT_TRUE(port.SetApis(fake.Apis())) << "a closed port takes any tables";
+    ASSERT_EQ(port.SetPortOpen(1), 1);
+    EXPECT_FALSE(port.SetApis(PlatformPortApis()));
+    EXPECT_EQ(port.GetApis().serial, &fake.Serial());
+    EXPECT_EQ(port.SetPortOpen(0), 1);
+    EXPECT_EQ(fake.OpenHandles(), 0);
+    EXPECT_EQ(fake.badCloses, 0);
+    EXPECT_TRUE(port.SetApis(PlatformPortApis()));
+}

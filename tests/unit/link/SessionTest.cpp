@@ -23,7 +23,7 @@ protected:
     FakeTransceiver fake; // before the link: it closes through the fake
     ScriptedBoxes boxes;
     CBoxAsker answers; // the sessions ask as in ORVELLE.exe: through the boxes
-    CRadioCom radio;
+    CRadioCom radio{fake.Apis()};
 
     // Open and in programming mode with a new transceiver; records start here.
     void Connect()
@@ -80,7 +80,7 @@ TEST_F(SessionTest, OpeningShowsOneOkBoxWhenThePortCannotBeUsed)
         FakeTransceiver local;
         ScriptedBoxes user;
         user.answers = {IDRETRY}; // an OK box has no retry
-        CRadioCom link;
+        CRadioCom link(local.Apis());
         link.SetAsker(&answers);
         link.SetPortNumber(4);
         c.arrange(local);
@@ -276,7 +276,7 @@ TEST_F(SessionTest, BadInputEndsTheStepAndNothingFurtherIsWritten)
                      (c.command == Command::Ack ? " in the closing ACK" : ""));
         FakeTransceiver local;
         ScriptedBoxes user;
-        CRadioCom link;
+        CRadioCom link(local.Apis());
         link.SetAsker(&answers);
         ASSERT_EQ(link.OpenCommunicationPort(nullptr, "43", "6"), 0);
         ASSERT_EQ(link.BeginConnectionSession(nullptr, "44", "6"), 0);
@@ -468,7 +468,7 @@ void RunWithTheCablePulled(DWORD error, Command pulledAt)
     };
     user.onShow = [&](const ScriptedBoxes::Box&) { fake.PlugCable(); };
     CBoxAsker answers;
-    CRadioCom radio;
+    CRadioCom radio(fake.Apis());
     radio.SetAsker(&answers);
     radio.SetPortNumber(23);
 
@@ -538,7 +538,7 @@ void RunWholeSession(const FakeTransceiver::PortState& state, const Bytes& ident
     fake.Inherit(state);
     ScriptedBoxes user; // a box would be answered Cancel
     CBoxAsker answers;
-    CRadioCom radio;
+    CRadioCom radio(fake.Apis());
     radio.SetAsker(&answers);
 
     ASSERT_EQ(radio.OpenCommunicationPort(nullptr, "43", "6"), 0) << fake.Trace();

@@ -136,7 +136,7 @@ struct Bench {
     FakeTransceiver fake; // before the link: it closes through the fake
     ScriptedBoxes boxes;
     CBoxAsker answers; // the run asks as in ORVELLE.exe: through the boxes
-    CRadioCom link;
+    CRadioCom link{fake.Apis()};
     CDataFile dataFile;
     CMemoryOptionFiles files;
     MemoryHistory history{fake};

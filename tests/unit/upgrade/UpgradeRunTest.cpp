@@ -173,6 +173,7 @@ TEST_F(UpgradeRun, Outcomes)
         TearDown();
         SetUp();
         FakeTransceiver fake;
+        FakeOnPort onRadio(theRadio, fake); // the dialog's link calls the fake
         m_boxes.shown.clear();
         SampleTransceiver(fake);
         m_dlg.m_strVersion = "";
@@ -198,6 +199,7 @@ TEST_F(UpgradeRun, Outcomes)
 TEST_F(UpgradeRun, FileModeOutcomes)
 {
     FakeTransceiver fake;
+    FakeOnPort onRadio(theRadio, fake); // the dialog's link calls the fake
     SampleTransceiver(fake);
     SetFolderMode(false);
     m_dlg.m_strFilePath = Put("other.ENH", SampleFile({}, "V1.00", '1', "QX-5200")).c_str();
@@ -221,6 +223,7 @@ TEST_F(UpgradeRun, FileModeOutcomes)
 TEST_F(UpgradeRun, AMissingLocationWarnsAndOpensBrowseLater)
 {
     FakeTransceiver fake;
+    FakeOnPort onRadio(theRadio, fake); // the dialog's link calls the fake
     struct Case {
         const char* name;
         bool folder;
@@ -249,6 +252,7 @@ TEST_F(UpgradeRun, AMissingLocationWarnsAndOpensBrowseLater)
 TEST_F(UpgradeRun, LinkFailuresShowOnlyTheSessionsMessage)
 {
     FakeTransceiver fake;
+    FakeOnPort onRadio(theRadio, fake); // the dialog's link calls the fake
     Put("a.ENH", SampleFile({MakeEnhEntry("00000102", 3, "00")}));
     SampleTransceiver(fake);
 
@@ -277,6 +281,7 @@ TEST_F(UpgradeRun, HistoryBesideTheProgram)
     ASSERT_EQ(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES) << "the fixture removes it";
 
     FakeTransceiver fake;
+    FakeOnPort onRadio(theRadio, fake); // the dialog's link calls the fake
     SampleTransceiver(fake);
     const Bytes recordBefore = fake.record;
     const std::string optionFile =

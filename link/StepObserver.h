@@ -1,0 +1,11 @@
+// Told the steps of a run that drives the link ("identity", "record") as
+// each begins, so that a trace of the line shows where the run was.
+#pragma once
+
+class CStepObserver {
+public:
+    virtual void Step(const char* name) = 0;
+
+protected:
+    ~CStepObserver() = default;
+};

@@ -1,0 +1,88 @@
+// The fake's virtual clock (the performance counter) and the process
+// priority calls around reads.
+#include "tests/support/FakeTransceiver.h"
+#include "tests/support/FakeParts.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+
+using namespace FakeParts;
+
+namespace {
+
+BOOL WINAPI FakeQueryPerformanceCounter(LARGE_INTEGER* count)
+{
+    return TheFake().DoQueryPerformanceCounter(count);
+}
+BOOL WINAPI FakeQueryPerformanceFrequency(LARGE_INTEGER* frequency)
+{
+    frequency->QuadPart = FakeTransceiver::kCounterFrequency;
+    return TRUE;
+}
+HANDLE WINAPI FakeGetCurrentProcess()
+{
+    return ProcessHandle();
+}
+DWORD WINAPI FakeGetPriorityClass(HANDLE process)
+{
+    return TheFake().DoGetPriorityClass(process);
+}
+BOOL WINAPI FakeSetPriorityClass(HANDLE process, DWORD cls)
+{
+    return TheFake().DoSetPriorityClass(process, cls);
+}
+
+const ClockApi kClockApi = {
+    &FakeQueryPerformanceCounter,
+    &FakeQueryPerformanceFrequency,
+};
+const PriorityApi kPriorityApi = {
+    &FakeGetCurrentProcess,
+    &FakeGetPriorityClass,
+    &FakeSetPriorityClass,
+};
+
+} // namespace
+
+const ClockApi& FakeTransceiver::Clock() const
+{
+    return kClockApi;
+}
+
+const PriorityApi& FakeTransceiver::Priority() const
+{
+    return kPriorityApi;
+}
+
+BOOL FakeTransceiver::DoQueryPerformanceCounter(LARGE_INTEGER* count)
+{
+    const uint64_t step = clockStepUs ? clockStepUs : 1;
+    if (m_tickRepeats >= 3) {
+        m_nowUs = (m_nowUs / step + 1) * step;
+        m_tickRepeats = 0;
+    }
+    ++m_tickRepeats;
+    count->QuadPart = static_cast<LONGLONG>(m_nowUs / step * step * (kCounterFrequency / 1000000));
+    return TRUE;
+}
+
+DWORD FakeTransceiver::DoGetPriorityClass(HANDLE process)
+{
+    if (Fails(Call::GetPriorityClass) || process != ProcessHandle()) {
+        return 0;
+    }
+    return priorityClass;
+}
+
+BOOL FakeTransceiver::DoSetPriorityClass(HANDLE process, DWORD cls)
+{
+    m_tickRepeats = 0;
+    if (process != ProcessHandle()) {
+        return FALSE;
+    }
+    Note("SetPriorityClass " + std::to_string(cls));
+    priorityClass = cls;
+    return TRUE;
+}
