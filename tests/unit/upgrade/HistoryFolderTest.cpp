@@ -392,8 +392,10 @@ TEST_F(HistoryFolderTest, JournalRowsAreReadBackForARestore)
     const std::string hexBefore = HexLower(before, sizeof before).str();
     const std::string hexAfter = HexLower(after, sizeof after).str();
     const std::string hexIdentity = HexLower(identity, sizeof identity).str();
+    // record_before is digits only: in the form a spreadsheet keeps as text.
     const std::string row = "2024-02-29T23:59:58,orvelle-cli,4,QM-5200," + hexIdentity +
-                            ",\"1.01, \"\"beta\"\"\"," + hexBefore + "," + hexAfter + ",restore:1,";
+                            ",\"1.01, \"\"beta\"\"\",\"=\"\"" + hexBefore + "\"\"\"," + hexAfter +
+                            ",restore:1,";
     EXPECT_EQ(ReadWholeFile(HistoryFile()), kHeader + row + "pending\r\n" + row + "written\r\n");
 
     HistoryRow read;
