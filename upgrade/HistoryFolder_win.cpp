@@ -373,13 +373,16 @@ bool CHistoryFolder::ReadAll(std::string& bytes, CString& error, unsigned long& 
         // No upgrades.csv: the side files' rows are the history.
         if (OtherSideFiles().empty() && m_sideName.IsEmpty())
             return false;
-        history = HistoryHeaderLine().str();
     }
     std::vector<CString> names = OtherSideFiles();
     if (!m_sideName.IsEmpty())
         names.push_back(m_sideName);
     std::sort(names.begin(), names.end(),
               [](const CString& a, const CString& b) { return a.str() < b.str(); });
+    // An empty or missing upgrades.csv (a program that holds it may have
+    // made it) has no header yet: a fold would write it first.
+    if (history.empty() && !names.empty())
+        history = HistoryHeaderLine().str();
     for (const CString& name : names) {
         std::string side;
         CString sideError;

@@ -634,6 +634,9 @@ TEST_F(HistorySideFileTest, SideFilesAreFoldedInTimeOrderAndAUsersFilesAreLeftAl
     const std::vector<std::string> numbered = {"1 2024-03-01T10:04:00 read", "2 2024-03-01T10:04:30 read",
                                                "3 2024-03-01T10:05:00 read"};
     EXPECT_EQ(Outcomes(), numbered);
+    // Nor when another program made it, empty, as it opened it.
+    ASSERT_TRUE(WriteWholeFile(HistoryFile(), ""));
+    EXPECT_EQ(Outcomes(), numbered);
 
     IdentifyRun(300, 6);
     std::vector<std::string> folded = numbered;
