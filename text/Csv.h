@@ -28,6 +28,9 @@ public:
     // break at the very end does not start another one.
     bool Next(std::vector<std::string>* fields);
 
+    // Where the next record starts: the bytes before it have been read.
+    std::size_t Position() const { return m_pos; }
+
     static constexpr std::size_t kMaxFields = 64;
 
 private:

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -16,8 +17,19 @@ const HistoryFileApi& PlatformHistoryFileApi()
     // Built on first use: the addresses of imported functions are not
     // constants.
     static const HistoryFileApi api = {
-        &::CreateDirectoryA, &::CreateFileA,      &::GetFileSizeEx, &::ReadFile,
-        &::WriteFile,        &::FlushFileBuffers, &::GetTickCount,  &::Sleep,
+        &::CreateDirectoryA,
+        &::CreateFileA,
+        &::GetFileSizeEx,
+        &::ReadFile,
+        &::WriteFile,
+        &::FlushFileBuffers,
+        &::GetTickCount,
+        &::Sleep,
+        &::GetCurrentProcessId,
+        &::FindFirstFileA,
+        &::FindNextFileA,
+        &::FindClose,
+        &::SetFileInformationByHandle,
     };
     return api;
 }
@@ -31,6 +43,55 @@ bool Fail(const CString& path, DWORD code, CString& error)
     error = path + ": " + SystemText(code, SystemTextForms::kWarning);
     return false;
 }
+
+bool IsMissing(DWORD code)
+{
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+}
+
+// The whole file through an open handle, no larger than a history may be:
+// ERROR_SUCCESS or the system's error code (reason says why for a size).
+DWORD ReadHandle(const HistoryFileApi& api, HANDLE file, std::string& bytes, CString& reason)
+{
+    LARGE_INTEGER size = {};
+    if (!api.GetFileSizeEx(file, &size))
+        return GetLastError();
+    if (!CheckHistorySize(static_cast<ULONGLONG>(size.QuadPart), reason))
+        return ERROR_FILE_TOO_LARGE;
+    std::string read(static_cast<std::size_t>(size.QuadPart), '\0');
+    std::size_t filled = 0;
+    while (filled < read.size()) {
+        DWORD got = 0;
+        if (!api.ReadFile(file, &read[filled], static_cast<DWORD>(read.size() - filled), &got, nullptr))
+            return GetLastError();
+        if (got == 0) // the file became shorter: what arrived is all there is
+            break;
+        filled += got;
+    }
+    read.resize(filled);
+    bytes = std::move(read);
+    return ERROR_SUCCESS;
+}
+
+// A search handle of the api's FindFirstFileA, closed on every way out.
+class CFindHandle {
+public:
+    CFindHandle(const HistoryFileApi& api, HANDLE handle) : m_api(api), m_handle(handle) {}
+    ~CFindHandle()
+    {
+        if (IsValid())
+            m_api.FindClose(m_handle);
+    }
+    CFindHandle(const CFindHandle&) = delete;
+    CFindHandle& operator=(const CFindHandle&) = delete;
+
+    bool IsValid() const { return m_handle != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return m_handle; }
+
+private:
+    const HistoryFileApi& m_api;
+    HANDLE m_handle;
+};
 
 } // namespace
 
@@ -88,6 +149,13 @@ bool IsBusy(DWORD code)
 
 bool CHistoryFolder::AppendLine(const CString& line, CString& error)
 {
+    unsigned long code = 0;
+    return AppendToFile(line, error, code);
+}
+
+bool CHistoryFolder::AppendToFile(const CString& line, CString& error, unsigned long& code) const
+{
+    code = ERROR_PATH_NOT_FOUND;
     if (m_base.IsEmpty()) {
         // Never a History folder in whatever the current directory is.
         error = "the program's folder is not known";
@@ -95,18 +163,60 @@ bool CHistoryFolder::AppendLine(const CString& line, CString& error)
     }
     const CString folder = FolderPath();
     if (!m_api.CreateDirectoryA(folder, nullptr)) {
-        const DWORD code = GetLastError();
+        code = GetLastError();
         if (code != ERROR_ALREADY_EXISTS)
             return Fail(folder, code, error);
     }
+    return AppendWaiting(FilePath(), line, true, m_api.GetTickCount(), error, code);
+}
 
+bool CHistoryFolder::KeepLine(const CString& line, CString& error, CString& notice)
+{
+    notice.Empty();
+    error.Empty();
+    unsigned long code = 0;
+    const bool firstSideRow = m_sideName.IsEmpty();
+    if (firstSideRow) {
+        if (AppendToFile(line, error, code))
+            return true;
+        // Only a file held past the wait: any other failure would be the
+        // side file's too, or is one the user must hear of as it is.
+        if (!IsBusy(code))
+            return false;
+        m_sideName = HistorySideFileName(Now(), m_api.GetCurrentProcessId());
+    }
+    // A side file is held only by a run folding it, for a moment: the wait
+    // starts afresh. The first row's file is new: one attempt.
+    const DWORD now = m_api.GetTickCount();
+    const DWORD start = firstSideRow ? now - History::kBusyWaitMs : now;
+    const CString side = SideFilePath();
+    CString sideError;
+    if (!AppendWaiting(side, line, false, start, sideError, code)) {
+        error = firstSideRow ? error + "; " + sideError : sideError;
+        // Its rows are folded like any other run's, before the next row of
+        // this one: they stay in order.
+        m_sideName.Empty();
+        return false;
+    }
+    error.Empty();
+    notice = FilePath() + " is open in another program: the row went to " + side;
+    return true;
+}
+
+CString CHistoryFolder::SideFilePath() const
+{
+    const CString folder = FolderPath();
+    return folder.IsEmpty() || m_sideName.IsEmpty() ? CString() : JoinPath(folder, m_sideName);
+}
+
+bool CHistoryFolder::AppendWaiting(const CString& path, const CString& line, bool fold, unsigned long start,
+                                   CString& error, unsigned long& code) const
+{
     // A file that is busy is tried again until History::kBusyWaitMs have
     // passed, so that a row is not lost to another program's moment with it.
-    const CString path = FilePath();
-    const DWORD start = m_api.GetTickCount();
     for (;;) {
         bool retryable = false;
-        const DWORD code = AppendOnce(path, line, retryable);
+        code = AppendOnce(path, line, fold, retryable);
         if (code == ERROR_SUCCESS)
             return true;
         // Unsigned arithmetic: right across the tick count's wrap too.
@@ -116,7 +226,31 @@ bool CHistoryFolder::AppendLine(const CString& line, CString& error)
     }
 }
 
-unsigned long CHistoryFolder::AppendOnce(const CString& path, const CString& line, bool& retryable) const
+std::vector<CString> CHistoryFolder::OtherSideFiles() const
+{
+    std::vector<CString> names;
+    const CString folder = FolderPath();
+    if (folder.IsEmpty())
+        return names;
+    WIN32_FIND_DATAA found = {};
+    const CString pattern =
+        JoinPath(folder, CString(History::kSideFilePrefix) + "*" + History::kSideFileSuffix);
+    CFindHandle search(m_api, m_api.FindFirstFileA(pattern, &found));
+    if (!search.IsValid())
+        return names; // none, or no folder
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+            IsHistorySideFileName(found.cFileName) && CString(found.cFileName) != m_sideName)
+            names.emplace_back(found.cFileName);
+    } while (m_api.FindNextFileA(search.Get(), &found));
+    // The names start with the time of their first row.
+    std::sort(names.begin(), names.end(),
+              [](const CString& a, const CString& b) { return a.str() < b.str(); });
+    return names;
+}
+
+unsigned long CHistoryFolder::AppendOnce(const CString& path, const CString& line, bool fold,
+                                         bool& retryable) const
 {
     // Until the row's one write has been made, nothing has changed and the
     // whole attempt can be made again.
@@ -152,6 +286,24 @@ unsigned long CHistoryFolder::AppendOnce(const CString& path, const CString& lin
         if (last != '\n' && last != '\r')
             bytes = History::kLineEnd;
     }
+
+    // The side files, each opened for itself alone, so that no row can be
+    // added to one between its read here and its removal below (its run
+    // waits, then starts it anew). One held just now is left for a later
+    // fold; so is one that cannot be read (a row twice beats a row lost).
+    std::vector<CFileHandle> folded;
+    if (fold) {
+        for (const CString& name : OtherSideFiles()) {
+            CFileHandle side(m_api.CreateFileA(JoinPath(FolderPath(), name), GENERIC_READ | DELETE, 0,
+                                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            std::string sideBytes;
+            CString reason;
+            if (!side.IsValid() || ReadHandle(m_api, side.Get(), sideBytes, reason) != ERROR_SUCCESS)
+                continue;
+            AppendHistoryDataRows(bytes, sideBytes);
+            folded.push_back(std::move(side));
+        }
+    }
     bytes += line.str();
 
     // One write, so that a row is never split by another program's; the
@@ -171,57 +323,88 @@ unsigned long CHistoryFolder::AppendOnce(const CString& path, const CString& lin
     // The pending row must be on the disk before the transceiver is written.
     if (!m_api.FlushFileBuffers(file.Get()))
         return GetLastError();
+    // The folded rows are on the disk in upgrades.csv: their files go. One
+    // that cannot be removed stays, to be folded once more later.
+    for (const CFileHandle& side : folded) {
+        FILE_DISPOSITION_INFO remove = {};
+        remove.DeleteFile = TRUE;
+        m_api.SetFileInformationByHandle(side.Get(), FileDispositionInfo, &remove, sizeof remove);
+    }
     if (!file.Close())
         return GetLastError();
     return ERROR_SUCCESS;
 }
 
-bool CHistoryFolder::ReadAll(std::string& bytes, CString& error, unsigned long* code) const
+bool CHistoryFolder::ReadBytes(const CString& path, std::string& bytes, CString& error,
+                               unsigned long& code) const
 {
-    const auto failed = [&](const CString& path, DWORD system) {
-        if (code)
-            *code = system;
-        return Fail(path, system, error);
-    };
-    const CString path = FilePath();
-    if (path.IsEmpty()) {
-        error = "the program's folder is not known";
-        return false;
-    }
-    // Another program may be appending: read what is there.
-    CFileHandle file(m_api.CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    // Another program may be appending, or a run folding a side file may
+    // remove it: read what is there.
+    CFileHandle file(m_api.CreateFileA(path, GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid())
-        return failed(path, GetLastError());
-    LARGE_INTEGER size = {};
-    if (!m_api.GetFileSizeEx(file.Get(), &size))
-        return failed(path, GetLastError());
-
+    if (!file.IsValid()) {
+        code = GetLastError();
+        return Fail(path, code, error);
+    }
     CString reason;
-    if (!CheckHistorySize(static_cast<ULONGLONG>(size.QuadPart), reason)) {
+    code = ReadHandle(m_api, file.Get(), bytes, reason);
+    if (code == ERROR_SUCCESS)
+        return true;
+    if (!reason.IsEmpty()) {
         error = path + ": " + reason;
         return false;
     }
-    std::string read(static_cast<std::size_t>(size.QuadPart), '\0');
-    std::size_t filled = 0;
-    while (filled < read.size()) {
-        DWORD got = 0;
-        if (!m_api.ReadFile(file.Get(), &read[filled], static_cast<DWORD>(read.size() - filled), &got,
-                            nullptr))
-            return failed(path, GetLastError());
-        if (got == 0) // the file became shorter: what arrived is all there is
-            break;
-        filled += got;
+    return Fail(path, code, error);
+}
+
+bool CHistoryFolder::ReadAll(std::string& bytes, CString& error, unsigned long& code) const
+{
+    const CString path = FilePath();
+    if (path.IsEmpty()) {
+        error = "the program's folder is not known";
+        code = ERROR_PATH_NOT_FOUND;
+        return false;
     }
-    read.resize(filled);
-    bytes = std::move(read);
+    std::string history;
+    if (!ReadBytes(path, history, error, code)) {
+        if (!IsMissing(code))
+            return false;
+        // No upgrades.csv: the side files' rows are the history.
+        if (OtherSideFiles().empty() && m_sideName.IsEmpty())
+            return false;
+    }
+    std::vector<CString> names = OtherSideFiles();
+    if (!m_sideName.IsEmpty())
+        names.push_back(m_sideName);
+    std::sort(names.begin(), names.end(),
+              [](const CString& a, const CString& b) { return a.str() < b.str(); });
+    // An empty or missing upgrades.csv (a program that holds it may have
+    // made it) has no header yet: a fold would write it first.
+    if (history.empty() && !names.empty())
+        history = HistoryHeaderLine().str();
+    for (const CString& name : names) {
+        std::string side;
+        CString sideError;
+        unsigned long sideCode = 0;
+        if (!ReadBytes(JoinPath(FolderPath(), name), side, sideError, sideCode)) {
+            if (IsMissing(sideCode))
+                continue; // folded meanwhile
+            error = sideError;
+            code = sideCode;
+            return false;
+        }
+        AppendHistoryDataRows(history, side);
+    }
+    bytes = std::move(history);
     return true;
 }
 
 bool CHistoryFolder::ReadRow(int k, HistoryRow& row, CString& error) const
 {
     std::string bytes;
-    if (!ReadAll(bytes, error))
+    unsigned long code = 0;
+    if (!ReadAll(bytes, error, code))
         return false;
     CString reason;
     if (!FindHistoryRow(bytes.data(), bytes.size(), k, row, reason)) {
@@ -235,8 +418,8 @@ bool CHistoryFolder::ListRows(std::vector<HistoryListing>& rows, CString& error)
 {
     std::string bytes;
     unsigned long code = 0;
-    if (!ReadAll(bytes, error, &code)) {
-        if (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND)
+    if (!ReadAll(bytes, error, code)) {
+        if (!IsMissing(code) || FilePath().IsEmpty())
             return false;
         rows.clear();
         return true;

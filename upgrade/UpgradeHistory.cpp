@@ -6,6 +6,7 @@
 #include "upgrade/UpgradeResult.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 const char* const History::kColumnNames[History::kColumnCount] = {
@@ -26,6 +27,65 @@ constexpr CString HistoryRow::*kRowColumns[History::kColumnCount] = {
     &HistoryRow::identity, &HistoryRow::version, &HistoryRow::recordBefore, &HistoryRow::recordAfter,
     &HistoryRow::sources,  &HistoryRow::outcome,
 };
+
+bool IsTextColumn(History::Column column)
+{
+    return column == History::kModel || column == History::kVersion || column == History::kSources;
+}
+
+bool IsHexColumn(History::Column column)
+{
+    return column == History::kIdentity || column == History::kRecordBefore ||
+           column == History::kRecordAfter;
+}
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Bytes a spreadsheet takes as the start of a formula, or drops or bends at
+// the start of a cell; the apostrophe itself so that every field reads back.
+bool StartsLikeFormula(const std::string& text)
+{
+    return !text.empty() && text[0] != '\0' && std::strchr("=+-@\t\r'", text[0]) != nullptr;
+}
+
+// Decimal digits only, or digits around one e: a spreadsheet reads both as
+// a number (rounding a long one, 12e45 as an exponent).
+bool ReadsAsNumber(const std::string& text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && IsDigit(text[i]))
+        ++i;
+    if (i == 0)
+        return false;
+    if (i == text.size())
+        return true;
+    if (text[i] != 'e' && text[i] != 'E')
+        return false;
+    const std::size_t exponent = ++i;
+    while (i < text.size() && IsDigit(text[i]))
+        ++i;
+    return i > exponent && i == text.size();
+}
+
+// A hex field as a formula that yields the text: a spreadsheet keeps it.
+constexpr const char* kTextFormulaOpen = "=\"";
+constexpr const char* kTextFormulaClose = "\"";
+
+HistoryRow RowFromFields(const std::vector<std::string>& fields)
+{
+    HistoryRow row;
+    for (std::size_t column = 0; column < History::kColumnCount && column < fields.size(); ++column)
+        row.*kRowColumns[column] = HistoryFieldFromFile(static_cast<History::Column>(column), fields[column]);
+    return row;
+}
+
+bool EndsWithLineBreak(const std::string& bytes)
+{
+    return !bytes.empty() && (bytes.back() == '\n' || bytes.back() == '\r');
+}
 
 CString JoinFields(const std::vector<CString>& fields, const char* separator)
 {
@@ -75,8 +135,73 @@ CString FormatHistoryLine(const HistoryRow& row)
 {
     std::vector<CString> fields;
     for (std::size_t column = 0; column < History::kColumnCount; ++column)
-        fields.push_back(QuoteCsvField(row.*kRowColumns[column]));
+        fields.push_back(QuoteCsvField(
+            HistoryFieldToFile(static_cast<History::Column>(column), row.*kRowColumns[column])));
     return JoinFields(fields, ",") + History::kLineEnd;
+}
+
+CString HistoryFieldToFile(History::Column column, const CString& value)
+{
+    if (IsTextColumn(column) && StartsLikeFormula(value.str()))
+        return "'" + value;
+    if (IsHexColumn(column) && ReadsAsNumber(value.str()))
+        return kTextFormulaOpen + value + kTextFormulaClose;
+    return value;
+}
+
+CString HistoryFieldFromFile(History::Column column, const std::string& field)
+{
+    if (IsTextColumn(column) && !field.empty() && field[0] == '\'')
+        return CString(field.substr(1));
+    const std::size_t open = std::strlen(kTextFormulaOpen);
+    const std::size_t close = std::strlen(kTextFormulaClose);
+    if (IsHexColumn(column) && field.size() >= open + close &&
+        field.compare(0, open, kTextFormulaOpen) == 0 &&
+        field.compare(field.size() - close, close, kTextFormulaClose) == 0)
+        return CString(field.substr(open, field.size() - open - close));
+    return CString(field);
+}
+
+CString HistorySideFileName(const HistoryTime& time, unsigned long processId)
+{
+    CString name;
+    name.Format("%s%04d%02d%02d-%02d%02d%02d-%lu%s", History::kSideFilePrefix, time.year, time.month,
+                time.day, time.hour, time.minute, time.second, processId, History::kSideFileSuffix);
+    return name;
+}
+
+bool IsHistorySideFileName(const char* name)
+{
+    // upgrades-, 8 digits, -, 6 digits, -, 1 to 10 digits, .csv
+    const std::string text = name ? name : "";
+    const std::string prefix = History::kSideFilePrefix;
+    const std::string suffix = History::kSideFileSuffix;
+    if (text.size() < prefix.size() + suffix.size() || text.compare(0, prefix.size(), prefix) != 0 ||
+        text.compare(text.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return false;
+    const std::string middle = text.substr(prefix.size(), text.size() - prefix.size() - suffix.size());
+    const auto digits = [&](std::size_t from, std::size_t count) {
+        return from + count <= middle.size() &&
+               std::all_of(middle.begin() + from, middle.begin() + from + count, IsDigit);
+    };
+    const std::size_t pid = 8 + 1 + 6 + 1;
+    return middle.size() > pid && middle.size() <= pid + 10 && digits(0, 8) && middle[8] == '-' &&
+           digits(9, 6) && middle[15] == '-' && digits(pid, middle.size() - pid);
+}
+
+void AppendHistoryDataRows(std::string& history, const std::string& file)
+{
+    CCsvReader reader(file.data(), file.size());
+    if (!reader.Next(nullptr)) // the header
+        return;
+    const std::size_t rows = reader.Position();
+    if (rows >= file.size())
+        return;
+    if (!history.empty() && !EndsWithLineBreak(history))
+        history += History::kLineEnd;
+    history.append(file, rows, std::string::npos);
+    if (!EndsWithLineBreak(history))
+        history += History::kLineEnd;
 }
 
 namespace {
@@ -145,9 +270,7 @@ bool FindHistoryRow(const char* data, std::size_t size, int k, HistoryRow& row, 
         }
     }
 
-    HistoryRow found;
-    for (std::size_t column = 0; column < History::kColumnCount && column < fields.size(); ++column)
-        found.*kRowColumns[column] = CString(fields[column]);
+    HistoryRow found = RowFromFields(fields);
     unsigned char record[OptionRecord::kSize];
     if (!ParseHexBytes(found.recordBefore, record, sizeof record)) {
         error.Format("row %d holds no record: its %s is not %u hex digits", k,
@@ -170,8 +293,7 @@ bool ListHistoryRows(const char* data, std::size_t size, std::vector<HistoryList
         while (reader.Next(&fields)) {
             HistoryListing listing;
             listing.number = static_cast<int>(listed.size()) + 1;
-            for (std::size_t column = 0; column < History::kColumnCount && column < fields.size(); ++column)
-                listing.row.*kRowColumns[column] = CString(fields[column]);
+            listing.row = RowFromFields(fields);
             unsigned char record[OptionRecord::kSize];
             listing.damaged = fields.size() != History::kColumnCount ||
                               !ParseHexBytes(listing.row.recordBefore, record, sizeof record);
@@ -284,10 +406,16 @@ bool CHistoryJournal::Append(const char* outcome, CString& error)
 {
     m_row.time = FormatHistoryTime(m_store.Now());
     m_row.outcome = outcome;
-    if (m_store.AppendLine(FormatHistoryLine(m_row), error))
+    CString notice;
+    const bool kept = m_store.KeepLine(FormatHistoryLine(m_row), error, notice);
+    if (kept && notice.IsEmpty())
         return true;
-    const CString warning = CString("history not written: ") + error;
+    Warn(kept ? notice : CString("history not written: ") + error);
+    return kept;
+}
+
+void CHistoryJournal::Warn(const CString& warning)
+{
     if (std::find(m_warnings.begin(), m_warnings.end(), warning) == m_warnings.end())
         m_warnings.push_back(warning);
-    return false;
 }

@@ -41,6 +41,14 @@ extern const char* const kColumnNames[kColumnCount];
 
 constexpr const char* kLineEnd = "\r\n";
 
+// A row that upgrades.csv cannot take because another program holds it (a
+// spreadsheet keeps it locked while it is open) goes into a side file of the
+// run's own in the History folder, "upgrades-YYYYMMDD-HHMMSS-<pid>.csv", with
+// upgrades.csv's header; a later run that can open upgrades.csv folds the
+// side files into it in name (= time) order and removes them.
+constexpr const char* kSideFilePrefix = "upgrades-";
+constexpr const char* kSideFileSuffix = ".csv";
+
 // How long a row waits for a file another program holds for a moment, and
 // the pause between its attempts (milliseconds).
 constexpr unsigned long kBusyWaitMs = 2000;
@@ -110,6 +118,26 @@ CString JoinHistorySources(const std::vector<CString>& sources);
 CString HistoryHeaderLine();
 CString FormatHistoryLine(const HistoryRow& row);
 
+// One column's field as the file holds it (before CSV quoting), safe from a
+// spreadsheet that opens the file: a text column (model, version, sources)
+// that starts with = + - @, a tab, a CR or an apostrophe gets a leading
+// apostrophe; a hex column (identity, record_before, record_after) that a
+// spreadsheet would take for a number (decimal digits only, or digits around
+// one e) is written ="<hex>", which it keeps as text. Other fields are
+// unchanged. HistoryFieldFromFile undoes it and takes the plain forms too.
+CString HistoryFieldToFile(History::Column column, const CString& value);
+CString HistoryFieldFromFile(History::Column column, const std::string& field);
+
+// The side file name of a run whose first side row is stamped `time`, and
+// whether a name is one (strictly: a user's upgrades-backup.csv is not).
+CString HistorySideFileName(const HistoryTime& time, unsigned long processId);
+bool IsHistorySideFileName(const char* name);
+
+// Appends the data rows of a history file's bytes (everything after its
+// first record, the header) to `history`, as a fold into upgrades.csv adds
+// them: on a line of their own, the last one ended.
+void AppendHistoryDataRows(std::string& history, const std::string& file);
+
 // The `model` column for an identity block: its name bytes up to the first
 // NUL, without trailing spaces; control bytes show as '?', so that the column
 // never carries bytes a reader could take for structure.
@@ -156,13 +184,23 @@ public:
     // when it could not.
     virtual bool AppendLine(const CString& line, CString& error) = 0;
 
+    // Keeps one line in the history: AppendLine, unless the store has another
+    // place for a line the history file cannot take now; then true with a
+    // notice that says why and where the line went. False as AppendLine.
+    virtual bool KeepLine(const CString& line, CString& error, CString& notice)
+    {
+        notice.Empty();
+        return AppendLine(line, error);
+    }
+
     virtual HistoryTime Now() = 0;
 };
 
 // The journal that writes the history. One final row per run (written,
 // refused, failed, verify-failed, not-upgraded, planned, unchanged or read),
 // preceded by a pending row when a write is attempted; nothing before the
-// record was read. A row that cannot be appended leaves a warning; the
+// record was read. A row that cannot be kept, or is kept outside the history
+// file (the store's notice), leaves a warning; the
 // pending row's failure is also BeforeWrite's answer, so that the run does
 // not write a record kept nowhere without asking.
 class CHistoryJournal : public CUpgradeJournal {
@@ -182,11 +220,13 @@ public:
     // was).
     void Verified(const UpgradeResult& result) override;
 
-    // "history not written: <path>: <reason>", each different one once.
+    // "history not written: <path>: <reason>", or the store's notice of a
+    // row kept elsewhere; each different one once.
     const std::vector<CString>& Warnings() const { return m_warnings; }
 
 private:
-    // False with the store's reason when the row could not be appended.
+    void Warn(const CString& warning);
+    // False with the store's reason when the row could not be kept.
     bool Append(const char* outcome, CString& error);
     bool Append(const char* outcome);
 

@@ -30,12 +30,15 @@ public:
         return now;
     }
 
-    // The fields of line i (each line is one record).
+    // The fields of line i (each line is one record), as the history reads
+    // them back (without their spreadsheet-safe forms).
     std::vector<std::string> Fields(std::size_t i) const
     {
         CCsvReader reader(lines.at(i).data(), lines.at(i).size());
         std::vector<std::string> fields;
         reader.Next(&fields);
+        for (std::size_t column = 0; column < fields.size() && column < History::kColumnCount; ++column)
+            fields[column] = HistoryFieldFromFile(static_cast<History::Column>(column), fields[column]).str();
         return fields;
     }
 

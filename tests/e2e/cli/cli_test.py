@@ -769,64 +769,105 @@ class CliTests(OrvelleTestCase):
         radio.stop()
         self.assertEqual(radio.result()['final'], merged('3fffffffffffff0f'))
 
-    def test_history_held_too_long_writes_nothing(self):
+    def test_history_held_open_by_a_spreadsheet_goes_to_a_side_file_the_next_run_folds(self):
         cli = self.cli()
         make_files(cli.data, {'a.ENH': enh()})
         radio = self.radio(cli.folder)
         held = HeldFile(self.session, os.path.join(cli.folder, 'History', 'upgrades.csv'), 600000)
+        held_since = time.monotonic()
         try:
             res = cli.run(['upgrade', '--port', str(PORT), '--folder', windows_path(cli.data), '--json'], radio)
+            # Open in the spreadsheet for 10 s: the history reads the same
+            # meanwhile, the side file's rows numbered on.
+            listed = cli.run(['history', '--json'])
+            time.sleep(max(0.0, 10 - (time.monotonic() - held_since)))
         finally:
             how = held.release()
         # Held for the whole run, not let go early by a time limit.
         self.assertEqual(how, 'on request')
+        # The run wrote, its rows in a side file of its own.
+        self.assertEqual(res.rc, 0, res)
+        self.assertEqual(res.json['outcome'], 'written')
+        history = os.path.join(cli.folder, 'History')
+        sides = [n for n in os.listdir(history) if re.fullmatch(r'upgrades-\d{8}-\d{6}-\d+\.csv', n)]
+        self.assertEqual(len(sides), 1, os.listdir(history))
+        self.assertEqual(res.json['warnings'],
+                         ['%s is open in another program: the row went to %s'
+                          % (windows_path(os.path.join(history, 'upgrades.csv')),
+                             windows_path(os.path.join(history, sides[0])))])
+        self.assertIn('orvelle-cli: warning: ', res.err)
+        self.assertEqual(cli.history(), [])
+        with open(os.path.join(history, sides[0]), 'rb') as f:
+            side = list(csv.reader(io.StringIO(f.read().decode('cp1252'), newline='')))
+        self.assertEqual(','.join(side[0]), HEADER)
+        self.assertEqual([r[-1] for r in side[1:]], ['pending', 'written'])
+        self.assertEqual(listed.rc, 0, listed)
+        self.assertEqual([(r['entry'], r['outcome']) for r in listed.json['rows']], [(1, 'pending'), (2, 'written')])
+        radio.stop()
+        self.assertEqual(radio.result()['final'], merged('3fffffffffffff0f'))
+
+        # Let go: the next run folds the side file in before its own row.
+        radio = self.radio(cli.folder)
+        res = cli.run(['identify', '--port', str(PORT), '--json'], radio)
+        self.assertEqual(res.rc, 0, res)
+        self.assertEqual(res.json['warnings'], [])
+        self.assertEqual([r['outcome'] for r in cli.history()], ['pending', 'written', 'read'])
+        self.assertEqual([r['record_before'] for r in cli.history()[:2]], [RECORD.hex()] * 2)
+        self.assertFalse(os.path.exists(os.path.join(history, sides[0])))
+        listed = cli.run(['history', '--json'])
+        self.assertEqual([(r['entry'], r['outcome']) for r in listed.json['rows']],
+                         [(1, 'pending'), (2, 'written'), (3, 'read')])
+
+    def test_history_folder_that_cannot_be_written_writes_nothing(self):
+        # Wine running as root ignores read-only attributes: a file in the
+        # History folder's place.
+        cli = self.cli()
+        make_files(cli.data, {'a.ENH': enh()})
+        with open(os.path.join(cli.folder, 'History'), 'w') as f:
+            f.write('not a folder')
+        radio = self.radio(cli.folder)
+        res = cli.run(['upgrade', '--port', str(PORT), '--folder', windows_path(cli.data), '--json'], radio)
         self.assertEqual(res.rc, 12, res)
         self.assertEqual((res.json['exit'], res.json['outcome']), (12, 'history-unavailable'))
         self.assertEqual(res.json['record_before'], RECORD.hex())
         self.assertNotIn('record_after', res.json)
-        self.assertIn('error 32', res.err)
+        self.assertIn('upgrades.csv', res.err)
         self.assertIn('not written without a history entry', res.err)
         radio.stop()
         self.assertNotIn(WRITE_FRAME, radio.received(heard_only=False))
         self.assertEqual(radio.result()['final'], RECORD)
-        self.assertEqual(cli.history(), [])
+        with open(os.path.join(cli.folder, 'History')) as f:
+            self.assertEqual(f.read(), 'not a folder')
 
-    def test_orvelle_exe_asks_when_the_history_is_held_too_long(self):
-        for answer in (IDNO, IDYES):
-            with self.subTest(answer=answer):
-                app = self.app(ini={'File': '', 'ComPort': str(PORT), 'Mode': '1'})
-                make_files(app.data_dir, {'a.ENH': enh()})
-                radio = self.radio(app.folder)
-                held = HeldFile(self.session, os.path.join(app.folder, 'History', 'upgrades.csv'), 600000)
-                try:
-                    app.start(env=radio.wine_env(self.session.env))
-                    self.drv.click(app.hwnd, Res.IDC_UPGRADE)
-                    box = app.message_box(timeout_ms=30000)
-                    self.assertIn(RECORD.hex(), box.text)
-                    self.assertIn('upgrades.csv', box.text)
-                    self.assertEqual(box.caption, self.lng[TextNo.kCaptionQuestion])
-                    self.assertNotIn(WRITE_FRAME, radio.received(heard_only=False))
-                    self.drv.press(box, answer)
-                    # The other program lets go once the question is
-                    # answered: the run's final row can be written.
-                    self.assertEqual(held.release(), 'on request')
-                    if answer == IDYES:
-                        box = app.message_box(timeout_ms=30000)
-                        self.assertTrue(same_text(box.text, self.lng[T_WRITTEN]), box.text)
-                        self.drv.press(box, IDOK)
-                    self.drv.wait_until(lambda: app.caption() == self.lng[TextNo.kAppTitle]
-                                        and app.enabled(Res.IDC_UPGRADE), timeout=30, what='the dialog unlocked')
-                    self.assertTrue(app.no_message_box(), 'a message box too many')
-                finally:
-                    held.release()
-                self.assertEqual(app.close(), 0)
-                radio.stop()
-                written = answer == IDYES
-                self.assertEqual(WRITE_FRAME in radio.received(heard_only=False), written)
-                self.assertEqual(radio.result()['final'], merged('3fffffffffffff0f') if written else RECORD)
-                self.assertFalse(any(r['outcome'] == 'pending' for r in read_history(app.folder)))
-                self.assertEqual([r['outcome'] for r in read_history(app.folder)],
-                                 ['written' if written else 'not-upgraded'])
+    def test_orvelle_exe_writes_to_a_side_file_when_the_history_is_held_too_long(self):
+        app = self.app(ini={'File': '', 'ComPort': str(PORT), 'Mode': '1'})
+        make_files(app.data_dir, {'a.ENH': enh()})
+        radio = self.radio(app.folder)
+        held = HeldFile(self.session, os.path.join(app.folder, 'History', 'upgrades.csv'), 600000)
+        try:
+            app.start(env=radio.wine_env(self.session.env))
+            self.drv.click(app.hwnd, Res.IDC_UPGRADE)
+            # No question: the record read is kept in the side file.
+            box = app.message_box(timeout_ms=30000)
+            self.assertTrue(same_text(box.text, self.lng[T_WRITTEN]), box.text)
+            self.drv.press(box, IDOK)
+            self.drv.wait_until(lambda: app.caption() == self.lng[TextNo.kAppTitle]
+                                and app.enabled(Res.IDC_UPGRADE), timeout=30, what='the dialog unlocked')
+            self.assertTrue(app.no_message_box(), 'a message box too many')
+            self.assertEqual(app.close(), 0)
+        finally:
+            how = held.release()
+        self.assertEqual(how, 'on request')
+        radio.stop()
+        self.assertEqual(radio.result()['final'], merged('3fffffffffffff0f'))
+        self.assertEqual(read_history(app.folder), [])
+        history = os.path.join(app.folder, 'History')
+        sides = [n for n in os.listdir(history) if re.fullmatch(r'upgrades-\d{8}-\d{6}-\d+\.csv', n)]
+        self.assertEqual(len(sides), 1, os.listdir(history))
+        with open(os.path.join(history, sides[0]), 'rb') as f:
+            side = list(csv.reader(io.StringIO(f.read().decode('cp1252'), newline='')))
+        self.assertEqual(','.join(side[0]), HEADER)
+        self.assertEqual([(r[1], r[-1]) for r in side[1:]], [('ORVELLE', 'pending'), ('ORVELLE', 'written')])
 
     # -- help, arguments, listing ---------------------------------------------
     def test_help_forms_and_arguments_outside_the_code_page(self):

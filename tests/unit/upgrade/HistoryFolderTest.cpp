@@ -1,7 +1,10 @@
 // The upgrade history on disk, under Wine in temporary folders: the folder
 // and header when new, rows only ever appended after whatever the file holds,
 // and every failure (file held open, read-only, missing folder, full disk) a
-// false with the reason and no change to the file.
+// false with the reason and no change to the file; the side files of runs
+// that found upgrades.csv held past the wait, read as if folded, folded by the
+// next run that can open it.
+#include "files/FileHandle.h"
 #include "framework/Hex.h"
 #include "upgrade/HistoryFileApi.h"
 #include "upgrade/HistoryFolder.h"
@@ -14,7 +17,9 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -387,8 +392,10 @@ TEST_F(HistoryFolderTest, JournalRowsAreReadBackForARestore)
     const std::string hexBefore = HexLower(before, sizeof before).str();
     const std::string hexAfter = HexLower(after, sizeof after).str();
     const std::string hexIdentity = HexLower(identity, sizeof identity).str();
+    // record_before is digits only: in the form a spreadsheet keeps as text.
     const std::string row = "2024-02-29T23:59:58,orvelle-cli,4,QM-5200," + hexIdentity +
-                            ",\"1.01, \"\"beta\"\"\"," + hexBefore + "," + hexAfter + ",restore:1,";
+                            ",\"1.01, \"\"beta\"\"\",\"=\"\"" + hexBefore + "\"\"\"," + hexAfter +
+                            ",restore:1,";
     EXPECT_EQ(ReadWholeFile(HistoryFile()), kHeader + row + "pending\r\n" + row + "written\r\n");
 
     HistoryRow read;
@@ -425,4 +432,275 @@ TEST_F(HistoryFolderTest, ReadingRefusesMissingAndOversizedFiles)
     }
     EXPECT_FALSE(folder.ReadRow(1, row, error));
     EXPECT_EQ(error.str(), HistoryFile() + ": the history is larger than 64 MiB");
+}
+
+namespace {
+
+// A spreadsheet with upgrades.csv open: it holds the file, letting readers
+// in and no writer, for as long as it is open.
+class CSpreadsheet {
+public:
+    explicit CSpreadsheet(const std::string& path)
+        : m_file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr))
+    {
+    }
+    bool IsOpen() const { return m_file.IsValid(); }
+    void Close() { m_file.Close(); }
+
+private:
+    CFileHandle m_file;
+};
+
+// The process id each run's store gives its side file.
+DWORD& FakeProcessId()
+{
+    static DWORD id = 0;
+    return id;
+}
+DWORD WINAPI FakeGetCurrentProcessId()
+{
+    return FakeProcessId();
+}
+
+// The virtual clock's calls with the test's process ids; side files named
+// "upgrades-<...>" may be refused (a History folder where only upgrades.csv
+// may be written, which Wine as root cannot give) and their removal may fail.
+struct SideFaults {
+    DWORD createError = 0;
+    bool removeFails = false;
+};
+SideFaults& CurrentSide()
+{
+    static SideFaults faults;
+    return faults;
+}
+HANDLE WINAPI SideCreateFile(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                             DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    if (CurrentSide().createError && std::string(name).find("\\upgrades-") != std::string::npos) {
+        SetLastError(CurrentSide().createError);
+        return INVALID_HANDLE_VALUE;
+    }
+    return CreateFileA(name, access, share, security, disposition, flags, templateFile);
+}
+BOOL WINAPI SideSetFileInformation(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID info, DWORD size)
+{
+    if (CurrentSide().removeFails) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return SetFileInformationByHandle(file, kind, info, size);
+}
+HistoryFileApi SideFileApi()
+{
+    HistoryFileApi api = VirtualClockApi();
+    api.GetCurrentProcessId = &FakeGetCurrentProcessId;
+    api.CreateFileA = &SideCreateFile;
+    api.SetFileInformationByHandle = &SideSetFileInformation;
+    return api;
+}
+
+// Runs of the journal over the history folder, each with its own store as
+// each program run has, its own process id and its own time.
+class HistorySideFileTest : public HistoryFolderTest {
+protected:
+    HistorySideFileTest()
+    {
+        Clock() = VirtualClock{};
+        CurrentSide() = SideFaults{};
+        for (std::size_t i = 0; i < sizeof before; ++i) {
+            before[i] = static_cast<unsigned char>(0x10 + i);
+            after[i] = static_cast<unsigned char>(0xA0 + i);
+        }
+    }
+
+    struct Run {
+        Run(const std::string& base, const HistoryFileApi& api, HistoryTime time)
+            : folder(
+                  base.c_str(), [time] { return time; }, &api),
+              journal(folder, History::kProgramConsole, 3)
+        {
+        }
+        CHistoryFolder folder;
+        CHistoryJournal journal;
+    };
+
+    std::unique_ptr<Run> StartRun(DWORD processId, int minute)
+    {
+        FakeProcessId() = processId;
+        return std::make_unique<Run>(temp.Path(), api, HistoryTime{2024, 3, 1, 10, minute, 0});
+    }
+    // A run that identifies the radio: one row.
+    void IdentifyRun(DWORD processId, int minute)
+    {
+        auto run = StartRun(processId, minute);
+        run->journal.RecordRead(ResultOf(identity, "1.00", before));
+        run->journal.Identified();
+    }
+    std::vector<std::string> Outcomes() const
+    {
+        std::vector<HistoryListing> rows;
+        CString error;
+        EXPECT_TRUE(CHistoryFolder(temp.Path().c_str(), FixedTime, &api).ListRows(rows, error))
+            << error.str();
+        std::vector<std::string> outcomes;
+        for (const HistoryListing& row : rows)
+            outcomes.push_back(std::to_string(row.number) + " " + row.row.time.str() + " " +
+                               row.row.outcome.str());
+        return outcomes;
+    }
+    std::string SideFile(const char* name) const { return temp / ("History\\" + std::string(name)); }
+
+    const HistoryFileApi api = SideFileApi();
+    unsigned char identity[IdentityBlock::kSize] = "QM-5200";
+    unsigned char before[OptionRecord::kSize] = {};
+    unsigned char after[OptionRecord::kSize] = {};
+};
+
+} // namespace
+
+TEST_F(HistorySideFileTest, ARowTheHeldFileCannotTakeGoesToASideFileThatTheNextRunFolds)
+{
+    IdentifyRun(100, 1);
+    const std::string first = ReadWholeFile(HistoryFile());
+    const char* sideName = "upgrades-20240301-100200-200.csv";
+
+    CSpreadsheet spreadsheet(HistoryFile());
+    ASSERT_TRUE(spreadsheet.IsOpen());
+    {
+        auto run = StartRun(200, 2);
+        run->journal.RecordRead(ResultOf(identity, "1.00", before));
+        CString reason;
+        Clock().slept = 0;
+        EXPECT_TRUE(
+            run->journal.BeforeWrite(ResultOf(identity, "1.00", before, after, {"C:\\a.ENH"}), reason))
+            << reason.str();
+        EXPECT_GE(Clock().slept, History::kBusyWaitMs) << "a moment's hold is still waited for";
+        EXPECT_EQ(run->folder.SideFilePath().str(), SideFile(sideName));
+        // Let go before the run's last row: it joins its pending row.
+        spreadsheet.Close();
+        run->journal.WriteEnded(CUpgradeJournal::WriteResult::Written);
+        ASSERT_EQ(run->journal.Warnings().size(), 1u);
+        EXPECT_EQ(run->journal.Warnings()[0].str(),
+                  HistoryFile() + " is open in another program: the row went to " + SideFile(sideName));
+    }
+    EXPECT_EQ(ReadWholeFile(HistoryFile()), first);
+    const std::string sideRows = ReadWholeFile(SideFile(sideName));
+    EXPECT_EQ(sideRows.rfind(kHeader, 0), 0u) << sideRows;
+    // Numbered as if folded, so that restore --entry 3 stays the same row.
+    const std::vector<std::string> numbered = {"1 2024-03-01T10:01:00 read", "2 2024-03-01T10:02:00 pending",
+                                               "3 2024-03-01T10:02:00 written"};
+    EXPECT_EQ(Outcomes(), numbered);
+    HistoryRow row3;
+    CString error;
+    ASSERT_TRUE(CHistoryFolder(temp.Path().c_str(), FixedTime, &api).ReadRow(3, row3, error)) << error.str();
+
+    // The next run folds the side file in before its own row, and removes it.
+    IdentifyRun(300, 3);
+    EXPECT_EQ(ReadWholeFile(HistoryFile()), first + sideRows.substr(kHeader.size()) +
+                                                "2024-03-01T10:03:00,orvelle-cli,3,QM-5200," +
+                                                HexLower(identity, sizeof identity).str() + ",1.00," +
+                                                HexLower(before, sizeof before).str() + ",,,read\r\n");
+    EXPECT_EQ(ReadWholeFile(SideFile(sideName)), "<missing>");
+    std::vector<std::string> folded = numbered;
+    folded.push_back("4 2024-03-01T10:03:00 read");
+    EXPECT_EQ(Outcomes(), folded);
+    HistoryRow again;
+    ASSERT_TRUE(CHistoryFolder(temp.Path().c_str(), FixedTime, &api).ReadRow(3, again, error)) << error.str();
+    EXPECT_EQ(FormatHistoryLine(again).str(), FormatHistoryLine(row3).str());
+}
+
+TEST_F(HistorySideFileTest, SideFilesAreFoldedInTimeOrderAndAUsersFilesAreLeftAlone)
+{
+    MakeHistoryFolder();
+    const auto sideFile = [&](const char* time) {
+        return kHeader + "2024-03-01T" + time + ",orvelle-cli,3,,,,,,,read\r\n";
+    };
+    const struct {
+        const char* name;
+        std::string content;
+        bool folded;
+    } files[] = {
+        {"upgrades-20240301-100500-7.csv", sideFile("10:05:00"), true},
+        {"upgrades-20240301-100400-9.csv", sideFile("10:04:00") + "2024-03-01T10:04:30,x,3,,,,,,,read", true},
+        {"upgrades-backup.csv", sideFile("09:00:00"), false},
+        {"upgrades-20240301-100400-9.csv.old", sideFile("09:01:00"), false},
+        {"upgrades-20240301-1004-9.csv", sideFile("09:02:00"), false},
+    };
+    for (const auto& f : files)
+        ASSERT_TRUE(WriteWholeFile(SideFile(f.name), f.content)) << f.name;
+
+    // No upgrades.csv yet: the side files are the history.
+    const std::vector<std::string> numbered = {"1 2024-03-01T10:04:00 read", "2 2024-03-01T10:04:30 read",
+                                               "3 2024-03-01T10:05:00 read"};
+    EXPECT_EQ(Outcomes(), numbered);
+    // Nor when another program made it, empty, as it opened it.
+    ASSERT_TRUE(WriteWholeFile(HistoryFile(), ""));
+    EXPECT_EQ(Outcomes(), numbered);
+
+    IdentifyRun(300, 6);
+    std::vector<std::string> folded = numbered;
+    folded.push_back("4 2024-03-01T10:06:00 read");
+    EXPECT_EQ(Outcomes(), folded);
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        EXPECT_EQ(ReadWholeFile(SideFile(f.name)), f.folded ? "<missing>" : f.content);
+    }
+}
+
+TEST_F(HistorySideFileTest, SideFilesThatCannotBeTakenNowStayForALaterFold)
+{
+    MakeHistoryFolder();
+    const std::string held = "upgrades-20240301-100100-7.csv";
+    const std::string kept = kHeader + "2024-03-01T10:01:00,orvelle-cli,3,,,,,,,read\r\n";
+    ASSERT_TRUE(WriteWholeFile(SideFile(held.c_str()), kept));
+
+    // Its run is appending to it just now: this fold leaves it.
+    {
+        HeldOpen writing(SideFile(held.c_str()));
+        ASSERT_TRUE(writing.IsOpen());
+        IdentifyRun(300, 2);
+    }
+    EXPECT_EQ(ReadWholeFile(SideFile(held.c_str())), kept);
+    EXPECT_EQ(Outcomes(),
+              (std::vector<std::string>{"1 2024-03-01T10:02:00 read", "2 2024-03-01T10:01:00 read"}));
+
+    // Folded, but it cannot be removed: it stays, and a row twice is the
+    // price (rather than a row lost).
+    CurrentSide().removeFails = true;
+    IdentifyRun(300, 3);
+    EXPECT_EQ(ReadWholeFile(SideFile(held.c_str())), kept);
+    CurrentSide().removeFails = false;
+    IdentifyRun(300, 4);
+    EXPECT_EQ(ReadWholeFile(SideFile(held.c_str())), "<missing>");
+    EXPECT_EQ(Outcomes(),
+              (std::vector<std::string>{"1 2024-03-01T10:02:00 read", "2 2024-03-01T10:01:00 read",
+                                        "3 2024-03-01T10:03:00 read", "4 2024-03-01T10:01:00 read",
+                                        "5 2024-03-01T10:04:00 read"}));
+}
+
+TEST_F(HistorySideFileTest, ASideFileThatCannotBeWrittenEitherIsTheOldFailure)
+{
+    IdentifyRun(100, 1);
+    const std::string first = ReadWholeFile(HistoryFile());
+    CSpreadsheet spreadsheet(HistoryFile());
+    ASSERT_TRUE(spreadsheet.IsOpen());
+    CurrentSide().createError = ERROR_ACCESS_DENIED;
+
+    auto run = StartRun(200, 2);
+    run->journal.RecordRead(ResultOf(identity, "1.00", before));
+    CString reason;
+    EXPECT_FALSE(run->journal.BeforeWrite(ResultOf(identity, "1.00", before, after), reason));
+    const std::string side = SideFile("upgrades-20240301-100200-200.csv");
+    EXPECT_EQ(reason.str().rfind(HistoryFile() + ": ", 0), 0u) << reason.str();
+    EXPECT_NE(reason.str().find("error 32"), std::string::npos) << reason.str();
+    EXPECT_NE(reason.str().find("; " + side + ": "), std::string::npos) << reason.str();
+    EXPECT_NE(reason.str().find("error 5"), std::string::npos) << reason.str();
+    EXPECT_EQ(run->folder.SideFilePath().str(), "");
+    run->journal.NotUpgraded();
+    ASSERT_EQ(run->journal.Warnings().size(), 1u);
+    EXPECT_EQ(run->journal.Warnings()[0].str(), "history not written: " + reason.str());
+    spreadsheet.Close();
+    EXPECT_EQ(ReadWholeFile(HistoryFile()), first);
+    EXPECT_EQ(ReadWholeFile(side), "<missing>");
 }

@@ -91,9 +91,140 @@ TEST(HistoryRows, EveryFieldComesBackThroughTheReaderUnchanged)
         const Records records = ReadAll(FormatHistoryLine(row).str());
         ASSERT_EQ(records.size(), 1u) << value;
         ASSERT_EQ(records[0].size(), History::kColumnCount) << value;
-        EXPECT_EQ(records[0][History::kVersion], value);
-        EXPECT_EQ(records[0][History::kSources], value + "|" + value);
+        // As the history reads them: a CR first is kept from a spreadsheet.
+        EXPECT_EQ(HistoryFieldFromFile(History::kVersion, records[0][History::kVersion]).str(), value);
+        EXPECT_EQ(HistoryFieldFromFile(History::kSources, records[0][History::kSources]).str(),
+                  value + "|" + value);
         EXPECT_EQ(records[0][History::kOutcome], "read");
+    }
+}
+
+// A spreadsheet that opens upgrades.csv must neither run a field as a
+// formula nor turn a hex field into a number; every field still reads back
+// exactly, through the file and the history's reader.
+TEST(HistoryRows, SpreadsheetSafeFieldsAndTheirRoundTrips)
+{
+    const struct {
+        History::Column column;
+        CString HistoryRow::*member;
+        std::string value;
+        std::string inFile; // the field after CSV unquoting
+    } cases[] = {
+        {History::kModel, &HistoryRow::model, "=SUM(1)", "'=SUM(1)"},
+        {History::kVersion, &HistoryRow::version, "+1", "'+1"},
+        {History::kVersion, &HistoryRow::version, "-1", "'-1"},
+        {History::kSources, &HistoryRow::sources, "@x", "'@x"},
+        {History::kVersion, &HistoryRow::version, "\tx", "'\tx"},
+        {History::kSources, &HistoryRow::sources, "\rC:\\a.ENH", "'\rC:\\a.ENH"},
+        {History::kModel, &HistoryRow::model, "'x", "''x"},
+        {History::kVersion, &HistoryRow::version, "''x", "'''x"},
+        {History::kVersion, &HistoryRow::version, "'", "''"},
+        {History::kSources, &HistoryRow::sources, "plain", "plain"},
+        {History::kVersion, &HistoryRow::version, "1.01=", "1.01="},
+        {History::kModel, &HistoryRow::model, "", ""},
+        {History::kIdentity, &HistoryRow::identity, "0123456789", "=\"0123456789\""},
+        {History::kRecordBefore, &HistoryRow::recordBefore, std::string(100, '0'),
+         "=\"" + std::string(100, '0') + "\""},
+        {History::kRecordAfter, &HistoryRow::recordAfter, "12e45", "=\"12e45\""},
+        {History::kRecordAfter, &HistoryRow::recordAfter, "1e5", "=\"1e5\""},
+        {History::kRecordAfter, &HistoryRow::recordAfter, "1E5", "=\"1E5\""},
+        {History::kIdentity, &HistoryRow::identity, "1e5e1", "1e5e1"},
+        {History::kIdentity, &HistoryRow::identity, "e5", "e5"},
+        {History::kIdentity, &HistoryRow::identity, "1e", "1e"},
+        {History::kIdentity, &HistoryRow::identity, "00ff", "00ff"},
+        {History::kRecordBefore, &HistoryRow::recordBefore, "", ""},
+        // Columns without a spreadsheet form are as they were.
+        {History::kPort, &HistoryRow::port, "-1", "-1"},
+        {History::kProgram, &HistoryRow::program, "=x", "=x"},
+        {History::kOutcome, &HistoryRow::outcome, "12345", "12345"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(History::kColumnNames[c.column]) + " " + c.value);
+        HistoryRow row;
+        row.*c.member = CString(c.value);
+        const std::string line = FormatHistoryLine(row).str();
+        const Records records = ReadAll(line);
+        ASSERT_EQ(records.size(), 1u);
+        ASSERT_EQ(records[0].size(), History::kColumnCount);
+        EXPECT_EQ(records[0][c.column], c.inFile);
+        EXPECT_EQ(HistoryFieldFromFile(c.column, records[0][c.column]).str(), c.value);
+
+        // The history's reader gives the row back as it was.
+        const std::string file = HistoryHeaderLine().str() + line;
+        std::vector<HistoryListing> listed;
+        CString error;
+        ASSERT_TRUE(ListHistoryRows(file.data(), file.size(), listed, error));
+        ASSERT_EQ(listed.size(), 1u);
+        EXPECT_EQ(listed[0].row.*c.member, CString(c.value));
+    }
+}
+
+// A record whose hex is all digits is still one a restore can take, and the
+// reader takes the plain form that older files hold too.
+TEST(FindHistoryRow, RecordInItsSpreadsheetFormIsFound)
+{
+    const std::string digits(2 * OptionRecord::kSize, '7');
+    HistoryRow written;
+    written.recordBefore = CString(digits);
+    const std::string file = HistoryHeaderLine().str() + FormatHistoryLine(written).str() + "t,p,1,m,i,v," +
+                             digits + ",,,read\r\n";
+    for (int k : {1, 2}) {
+        SCOPED_TRACE(k);
+        HistoryRow row;
+        CString error;
+        ASSERT_TRUE(FindHistoryRow(file.data(), file.size(), k, row, error)) << error.str();
+        EXPECT_EQ(row.recordBefore.str(), digits);
+    }
+}
+
+TEST(HistorySideFiles, NamesAreMatchedStrictly)
+{
+    EXPECT_EQ(HistorySideFileName({2024, 2, 29, 23, 59, 58}, 4321).str(),
+              "upgrades-20240229-235958-4321.csv");
+    const struct {
+        const char* name;
+        bool side;
+    } cases[] = {
+        {"upgrades-20240229-235958-4321.csv", true},
+        {"upgrades-20240229-235958-4294967295.csv", true},
+        {"upgrades.csv", false},
+        {"upgrades-backup.csv", false},
+        {"upgrades-20240229-235958.csv", false},
+        {"upgrades-20240229-235958-.csv", false},
+        {"upgrades-2024022-235958-1.csv", false},
+        {"upgrades-20240229-235958-1x.csv", false},
+        {"upgrades-20240229-235958-12345678901.csv", false},
+        {"upgrades-20240229-235958-1.csv.bak", false},
+        {"upgrades-20240229_235958-1.csv", false},
+        {"old-upgrades-20240229-235958-1.csv", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(IsHistorySideFileName(c.name), c.side);
+    }
+}
+
+TEST(HistorySideFiles, DataRowsFollowOnALineOfTheirOwn)
+{
+    const std::string header = HistoryHeaderLine().str();
+    const struct {
+        const char* name;
+        std::string history;
+        std::string side;
+        std::string expected;
+    } cases[] = {
+        {"rows after rows", header + "a\r\n", header + "b\r\nc\r\n", header + "a\r\nb\r\nc\r\n"},
+        {"history without its last line break", header + "a", header + "b\r\n", header + "a\r\nb\r\n"},
+        {"side file without its last line break", header + "a\r\n", header + "b", header + "a\r\nb\r\n"},
+        {"header only", header, header, header},
+        {"empty side file", header, "", header},
+        {"a quoted line break stays in its row", "", header + "\"x\r\ny\"\r\n", "\"x\r\ny\"\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string history = c.history;
+        AppendHistoryDataRows(history, c.side);
+        EXPECT_EQ(history, c.expected);
     }
 }
 

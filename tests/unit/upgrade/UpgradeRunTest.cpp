@@ -272,8 +272,8 @@ TEST_F(UpgradeRun, LinkFailuresShowOnlyTheSessionsMessage)
     EXPECT_EQ(fake.OpenHandles(), 0);
 }
 
-// The dialog's runs keep the history beside the program; one that cannot be
-// written changes nothing the user sees.
+// The dialog's runs keep the history beside the program; one held by another
+// program changes nothing the user sees.
 TEST_F(UpgradeRun, HistoryBesideTheProgram)
 {
     const std::string folder = m_dlg.m_DataFile.GetExePath().str() + History::kFolderName;
@@ -310,33 +310,36 @@ TEST_F(UpgradeRun, HistoryBesideTheProgram)
     }
     EXPECT_FALSE(reader.Next(&fields));
 
-    // Held open by another program for longer than a row waits: the record
-    // read is kept nowhere, so the user is asked first (the other program
-    // lets go meanwhile); Yes, and the same run with the same box follows.
+    // Held open by another program for longer than a row waits (a
+    // spreadsheet keeps it locked while it is open): the run's rows go into
+    // a side file of its own, and the user sees the run as ever, no question.
     {
         HANDLE holder = CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(holder, INVALID_HANDLE_VALUE);
         m_boxes.shown.clear();
-        m_boxes.answers = {IDYES};
-        m_boxes.onShow = [&](const ScriptedBoxes::Box&) {
-            if (holder != INVALID_HANDLE_VALUE)
-                CloseHandle(std::exchange(holder, INVALID_HANDLE_VALUE));
-        };
         fake.record = recordBefore;
         Upgrade();
-        m_boxes.onShow = nullptr;
-        ASSERT_EQ(m_boxes.shown.size(), 2u);
-        EXPECT_EQ(m_boxes.shown[0].caption, theLanguage.GetText(TextNo::kCaptionQuestion));
-        EXPECT_EQ(m_boxes.shown[0].type, static_cast<unsigned>(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2));
-        EXPECT_NE(m_boxes.shown[0].text.find(HexLower(recordBefore.data(), recordBefore.size()).str()),
-                  std::string::npos);
-        EXPECT_EQ(m_boxes.shown[1].text, theLanguage.GetText(TextNo::kRecordWritten));
+        CloseHandle(holder);
+        ExpectBoxes({{TextNo::kRecordWritten, TextNo::kCaptionOutcome, MB_ICONINFORMATION}});
         EXPECT_NE(fake.record, recordBefore);
-        const std::string now = ReadWholeFile(file);
-        EXPECT_EQ(now.compare(0, after.size(), after), 0) << "rows only appended";
-        reader = CCsvReader(now.data() + after.size(), now.size() - after.size());
-        ASSERT_TRUE(reader.Next(&fields));
-        EXPECT_EQ(fields.at(History::kOutcome), "written");
+        EXPECT_EQ(ReadWholeFile(file), after);
+
+        WIN32_FIND_DATAA found = {};
+        HANDLE search = FindFirstFileA((folder + "\\upgrades-*.csv").c_str(), &found);
+        ASSERT_NE(search, INVALID_HANDLE_VALUE);
+        const std::string side = folder + "\\" + found.cFileName;
+        EXPECT_FALSE(FindNextFileA(search, &found)) << "one side file";
+        FindClose(search);
+        EXPECT_TRUE(IsHistorySideFileName(found.cFileName)) << found.cFileName;
+        const std::string kept = ReadWholeFile(side);
+        ASSERT_EQ(kept.compare(0, HistoryHeaderLine().str().size(), HistoryHeaderLine().str()), 0);
+        reader = CCsvReader(kept.data() + HistoryHeaderLine().str().size(),
+                            kept.size() - HistoryHeaderLine().str().size());
+        for (const char* outcome : {"pending", "written"}) {
+            ASSERT_TRUE(reader.Next(&fields));
+            EXPECT_EQ(fields.at(History::kProgram), "ORVELLE");
+            EXPECT_EQ(fields.at(History::kOutcome), outcome);
+        }
         EXPECT_FALSE(reader.Next(&fields));
     }
 }
