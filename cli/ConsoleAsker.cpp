@@ -13,13 +13,6 @@ namespace {
 
 const char* const kProgram = History::kProgramConsole;
 
-CString Number(int value)
-{
-    CString text;
-    text.Format("%d", value);
-    return text;
-}
-
 } // namespace
 
 void PrintConsoleMessage(const ConsoleApi& api, std::FILE* err, const char* text, const char* caption)

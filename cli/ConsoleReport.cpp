@@ -28,6 +28,13 @@ void Print(const ConsoleApi& api, std::FILE* stream, const char* format, ...)
     va_end(again);
 }
 
+CString Number(int value)
+{
+    CString text;
+    text.Format("%d", value);
+    return text;
+}
+
 std::string Utf8FromAnsi(const CString& text)
 {
     const std::string& ansi = text.str();

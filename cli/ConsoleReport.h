@@ -23,6 +23,9 @@ void Print(const ConsoleApi& api, std::FILE* stream, const char* format, ...);
 // makes what is not UTF-8 into U+FFFD.
 std::string Utf8FromAnsi(const CString& text);
 
+// A number as the console tool's lines fill it into a text's places.
+CString Number(int value);
+
 // What a command found, written once it has ended.
 class CConsoleReport {
 public:

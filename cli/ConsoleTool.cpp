@@ -37,13 +37,6 @@ namespace {
 
 const char* const kProgram = History::kProgramConsole;
 
-CString Number(int value)
-{
-    CString text;
-    text.Format("%d", value);
-    return text;
-}
-
 // The full path of a path given on the command line, as the dialog's paths
 // are: the history names the option files whole. One that cannot be made
 // whole stays as given, and the location check judges it.

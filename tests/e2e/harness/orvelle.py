@@ -134,7 +134,9 @@ ADDED_TEXT_KEYS = {TextNo.kMorePortsLabel: 10005103, TextNo.kVerifyFailed: 10020
                    TextNo.kCliHistoryNotKept: 10040026,
                    TextNo.kCliPortNotOpened: 10040027,
                    TextNo.kCliPortInUse: 10040028,
-                   TextNo.kCliPortNotPresent: 10040029}
+                   TextNo.kCliPortNotPresent: 10040029,
+                   TextNo.kCliRestoreOtherModel: 10040030,
+                   TextNo.kCliRestoreBlank: 10040031}
 assert len(ADDED_TEXT_KEYS) == TextNo.kAddedEnd - TextNo.kFirstAdded
 
 

@@ -5,6 +5,7 @@
 
 #include "cli/ConsoleText.h"
 #include "framework/AppMessageBox.h"
+#include "tests/support/DevelopmentTexts.h"
 #include "text/LanguageTable.h"
 #include "text/TextNumbers.h"
 
@@ -22,16 +23,7 @@ namespace {
 
 CLanguageTable& Texts()
 {
-    static CLanguageTable texts;
-    if (texts.GetText(TextNo::kAppTitle)[0] == '\0') {
-        std::ifstream in(ORVELLE_SOURCE_DIR "/res/ORVELLE.lng", std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        std::string bytes = text.str();
-        bytes.erase(std::remove(bytes.begin(), bytes.end(), '\r'), bytes.end());
-        EXPECT_EQ(texts.Parse(bytes.data(), static_cast<int>(bytes.size()), "English"), 1);
-    }
-    return texts;
+    return DevelopmentTexts();
 }
 
 // Fails the test when any box is asked for while it lives.

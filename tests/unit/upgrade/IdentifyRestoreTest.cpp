@@ -12,6 +12,7 @@
 #include "files/DataFile.h"
 #include "framework/Hex.h"
 #include "link/RadioCom.h"
+#include "tests/support/DevelopmentTexts.h"
 #include "tests/support/MemoryOptionFiles.h"
 #include "tests/support/SampleTransceiver.h"
 #include "tests/support/ScriptedBoxes.h"
@@ -90,20 +91,9 @@ struct Box {
     unsigned type;
 };
 
-// The development language file's texts, loaded once.
 CLanguageTable& Texts()
 {
-    static CLanguageTable texts;
-    if (texts.GetText(TextNo::kAppTitle)[0] == '\0') {
-        std::ifstream in(ORVELLE_SOURCE_DIR "/res/ORVELLE.lng", std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        // As text mode delivers it: line ends without their carriage returns.
-        std::string bytes = text.str();
-        bytes.erase(std::remove(bytes.begin(), bytes.end(), '\r'), bytes.end());
-        EXPECT_EQ(texts.Parse(bytes.data(), static_cast<int>(bytes.size()), "English"), 1);
-    }
-    return texts;
+    return DevelopmentTexts();
 }
 
 // One run's world: a fresh transceiver, user, link and history.
