@@ -1,5 +1,6 @@
 #include "cli/ConsoleInterrupt.h"
 
+#include "cli/ConsoleText.h"
 #include "files/FileHandle.h"
 
 #include <atomic>
@@ -25,21 +26,22 @@ InterruptState& State()
 
 } // namespace
 
-CConsoleInterrupt::CConsoleInterrupt()
+CConsoleInterrupt::CConsoleInterrupt(const ConsoleApi& api) : m_api(api)
 {
     InterruptState& state = State();
     state.requested = false;
     if (state.finished.IsValid())
         ResetEvent(state.finished.Get());
     state.installed = true;
-    SetConsoleCtrlHandler(&ConsoleControlHandler, TRUE);
+    m_api.SetConsoleCtrlHandler(nullptr, FALSE);
+    m_api.SetConsoleCtrlHandler(&ConsoleControlHandler, TRUE);
 }
 
 CConsoleInterrupt::~CConsoleInterrupt()
 {
     Finished();
     State().installed = false;
-    SetConsoleCtrlHandler(&ConsoleControlHandler, FALSE);
+    m_api.SetConsoleCtrlHandler(&ConsoleControlHandler, FALSE);
 }
 
 bool CConsoleInterrupt::Requested() const

@@ -7,10 +7,15 @@
 
 #include <windows.h>
 
+struct ConsoleApi;
+
 class CConsoleInterrupt {
 public:
-    // Installs the handler with no stop asked for yet.
-    CConsoleInterrupt();
+    // Installs the handler with no stop asked for yet, through the console
+    // table. A program started with Ctrl+C ignored (a parent's
+    // CREATE_NEW_PROCESS_GROUP, or its own SetConsoleCtrlHandler(NULL, TRUE))
+    // would never see the press: that is undone first.
+    explicit CConsoleInterrupt(const ConsoleApi& api);
     // Lets a waiting close go, then removes the handler.
     ~CConsoleInterrupt();
     CConsoleInterrupt(const CConsoleInterrupt&) = delete;
@@ -21,6 +26,9 @@ public:
     // The run is over and its final row written: a close waiting for it may
     // let Windows end the process.
     void Finished();
+
+private:
+    const ConsoleApi& m_api;
 };
 
 // The longest a closing console is held for the run's final row; Windows

@@ -13,7 +13,7 @@ const ConsoleApi& PlatformConsoleApi()
 {
     // Built on first use: the addresses of imported functions are not
     // constants.
-    static const ConsoleApi api = {&::GetConsoleMode, &::WriteConsoleW};
+    static const ConsoleApi api = {&::GetConsoleMode, &::WriteConsoleW, &::SetConsoleCtrlHandler};
     return api;
 }
 

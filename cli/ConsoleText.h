@@ -14,10 +14,12 @@
 #include <string>
 #include <vector>
 
-// The two console calls, in one table, so that a test can be a console.
+// The console calls, in one table, so that a test can be a console and see
+// what the tool asks of it.
 struct ConsoleApi {
     decltype(&::GetConsoleMode) GetConsoleMode;
     decltype(&::WriteConsoleW) WriteConsoleW;
+    decltype(&::SetConsoleCtrlHandler) SetConsoleCtrlHandler;
 };
 const ConsoleApi& PlatformConsoleApi();
 

@@ -253,7 +253,7 @@ CliEnding CConsoleTool::LinkCommand()
     CHistoryJournal journal(history, kProgram, m_args.port);
     // From here on Ctrl+C asks the run to stop between its steps, and a
     // failed step is then not tried again.
-    CConsoleInterrupt interrupt;
+    CConsoleInterrupt interrupt(m_api);
     CConsoleAsker asker(m_env.err, m_api, texts, m_args.retries,
                         [&interrupt] { return interrupt.Requested(); });
     const UpgradeResult result = RunCommand(link, asker, journal, fromRow ? &row : nullptr);

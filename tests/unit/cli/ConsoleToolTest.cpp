@@ -467,6 +467,47 @@ TEST(ConsoleTool, CtrlCNeverCutsAFrame)
     EXPECT_FALSE(ConsoleControlHandler(CTRL_C_EVENT));
 }
 
+namespace {
+
+// The handler calls the tool makes through its console table, in order.
+using HandlerCall = std::pair<PHANDLER_ROUTINE, BOOL>;
+std::vector<HandlerCall> g_handlerCalls;
+
+BOOL WINAPI RecordHandlerCall(PHANDLER_ROUTINE routine, BOOL add)
+{
+    g_handlerCalls.emplace_back(routine, add);
+    return TRUE;
+}
+
+} // namespace
+
+// Ctrl+C reaches the tool only through the handler it gives Windows: in place
+// (an inherited "ignore Ctrl+C" undone first) while the run talks to the
+// radio, and taken away once it is over.
+TEST(ConsoleTool, TheHandlerIsGivenToWindowsForTheRunAndTakenBackAfter)
+{
+    FakeTransceiver fake;
+    Transceiver(fake);
+    g_handlerCalls.clear();
+    std::vector<HandlerCall> duringTheRun;
+    bool asked = false;
+    fake.onWrite = [&](const Bytes& chunk) {
+        if (!asked && StartsWith(chunk, kUrk)) {
+            asked = true;
+            duringTheRun = g_handlerCalls;
+        }
+    };
+    const ConsoleApi console = {&::GetConsoleMode, &::WriteConsoleW, &RecordHandlerCall};
+    ToolRun run(fake);
+    EXPECT_EQ(run({"identify", "--port", "1"}, &console), kExitDone);
+    ASSERT_TRUE(asked);
+    const HandlerCall clearIgnore = {nullptr, FALSE};
+    const HandlerCall install = {&ConsoleControlHandler, TRUE};
+    const HandlerCall remove = {&ConsoleControlHandler, FALSE};
+    EXPECT_EQ(duringTheRun, (std::vector<HandlerCall>{clearIgnore, install}));
+    EXPECT_EQ(g_handlerCalls, (std::vector<HandlerCall>{clearIgnore, install, remove}));
+}
+
 TEST(ConsoleTool, AClosingConsoleIsHeldUntilTheFinalRowIsWritten)
 {
     FakeTransceiver fake;
@@ -656,7 +697,7 @@ TEST(ConsoleTool, TextToAConsoleIsUtf16AndToAFileTheAnsiBytes)
     // A letter of the ANSI code page beyond ASCII, in the version line.
     wchar_t wide = 0;
     ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, "\xE9", 1, &wide, 1), 1);
-    const ConsoleApi console = {&AlwaysConsole, &KeepConsoleText};
+    const ConsoleApi console = {&AlwaysConsole, &KeepConsoleText, &::SetConsoleCtrlHandler};
     for (const bool isConsole : {true, false}) {
         SCOPED_TRACE(isConsole ? "console" : "file");
         FakeTransceiver fake;
