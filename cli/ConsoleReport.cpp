@@ -96,7 +96,7 @@ void CConsoleReport::AddFacts(const UpgradeResult& result, const CliArgs& args)
             m_facts.push_back(
                 {"record_read_back", HexLower(result.recordReadBack.data(), result.recordReadBack.size())});
         }
-        if (result.readBack || result.outcome == UpgradeOutcome::VerifyFailed)
+        if (result.readBack || result.verifyStopped || result.outcome == UpgradeOutcome::VerifyFailed)
             m_facts.push_back({"verified", result.verified ? "yes" : "no"});
     }
 }

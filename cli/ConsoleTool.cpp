@@ -305,9 +305,12 @@ CliEnding CConsoleTool::Conclude(const UpgradeResult& result, bool stopAsked, co
                                  const CRadioCom& link)
 {
     CliEnding ending = OutcomeRowOf(result.outcome).ending;
-    if (stopAsked && RunResult(result.outcome) != 0 && result.outcome != UpgradeOutcome::Interrupted) {
+    if (stopAsked && RunResult(result.outcome) != 0 && result.outcome != UpgradeOutcome::Interrupted &&
+        result.outcome != UpgradeOutcome::VerifyFailed) {
         // Stopped after the write frame had begun, or the run ended
-        // otherwise meanwhile: the transceiver did not take the record.
+        // otherwise meanwhile: the transceiver did not take the record. (A
+        // record read back as another one was taken: that stays its own
+        // ending.)
         Say(FillText(Text(TextNo::kCliInterruptedAfter), {CString(ending.word)}));
         ending = OutcomeRowOf(UpgradeOutcome::Interrupted).ending;
     } else if (result.outcome == UpgradeOutcome::Interrupted) {

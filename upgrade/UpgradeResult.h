@@ -80,6 +80,9 @@ struct UpgradeResult {
     // record of the same transceiver.
     bool readBack = false;
     bool verified = false;
+    // The caller asked to stop during the read-back: written, but not
+    // checked unless the record had come back already (readBack).
+    bool verifyStopped = false;
     std::array<unsigned char, IdentityBlock::kSize> identityReadBack{};
     std::array<unsigned char, OptionRecord::kSize> recordReadBack{};
 };

@@ -221,9 +221,29 @@ void CUpgradeRun::ReadBack(int portNumber, UpgradeResult& result)
     // The run's own steps, into a result of their own: the journal has the
     // run's record already and hears nothing of this one.
     TellStep(m_env.steps, "verify");
+    // The transceiver has taken the record already: a stop asked for now
+    // ends the read-back between its steps (or where a failed one would ask
+    // to retry), and the write stays what it was, only not checked. Once the
+    // record has been read back it is compared all the same.
+    const auto stopped = [this, &result] {
+        result.verifyStopped = m_env.stopRequested && m_env.stopRequested();
+        return result.verifyStopped;
+    };
     UpgradeResult check;
-    if (!Connect(portNumber, check) || !ReadIdentity(check) || !ReadVersion(check) || !ReadRecord(check))
+    if (stopped())
         return;
+    if (!Connect(portNumber, check)) {
+        stopped();
+        return;
+    }
+    const bool read = !stopped() && ReadIdentity(check) && !stopped() && ReadVersion(check) && !stopped() &&
+                      ReadRecord(check);
+    if (!read) {
+        // A failed step has ended the connection; one cut short has not.
+        if (stopped() && m_env.link.IsPortOpen())
+            EndConnection();
+        return;
+    }
     EndConnection();
     result.readBack = true;
     result.identityReadBack = check.identity;
@@ -258,6 +278,13 @@ void CUpgradeRun::Write(int portNumber, UpgradeResult& result)
         // The acknowledgement says the transceiver took the frame, not that
         // it stored the record: the record is read back before the outcome.
         ReadBack(portNumber, result);
+        if (result.verifyStopped && !result.readBack) {
+            // Stopped before the record came back: written, not checked.
+            if (m_env.journal)
+                m_env.journal->WriteEnded(CUpgradeJournal::WriteResult::Written);
+            ShowWritten(result);
+            return;
+        }
         if (m_env.journal)
             m_env.journal->Verified(result);
         if (result.verified)

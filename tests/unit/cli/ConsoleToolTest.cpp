@@ -467,6 +467,53 @@ TEST(ConsoleTool, CtrlCNeverCutsAFrame)
     EXPECT_FALSE(ConsoleControlHandler(CTRL_C_EVENT));
 }
 
+// Ctrl+C once the transceiver has accepted the record, during --verify's
+// read-back: the write stands (never "interrupted"), only unchecked; a record
+// that had come back already is compared all the same.
+TEST(ConsoleTool, CtrlCDuringTheReadBackLeavesTheWriteAsItWas)
+{
+    const struct {
+        const char* name;
+        Bytes at; // the read-back's request the press comes with
+        bool keepsOldRecord;
+        int exit;
+        const char* outcome;
+        std::vector<std::string> rows;
+    } cases[] = {
+        {"as the identity is asked for again", kUrk, false, kExitDone, "written", {"pending", "written"}},
+        {"as the record is asked for again, the radio kept its old one",
+         kUrcb,
+         true,
+         kExitVerifyFailed,
+         "verify-failed",
+         {"pending", "verify-failed"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeTransceiver fake;
+        Transceiver(fake);
+        if (c.keepsOldRecord)
+            fake.Script(FakeTransceiver::Command::RecordWrite, FakeTransceiver::Raw({0x06}));
+        bool pressed = false;
+        bool frameSent = false; // what is asked for after it is the read-back's
+        fake.onWrite = [&](const Bytes& chunk) {
+            frameSent = frameSent || StartsWith(chunk, kUwcb);
+            if (!pressed && frameSent && StartsWith(chunk, c.at)) {
+                pressed = true;
+                ConsoleControlHandler(CTRL_C_EVENT);
+            }
+        };
+        ToolRun run(fake);
+        EXPECT_EQ(run({"restore", "--port", "1", "--record", kRestored, "--verify", "--json"}), c.exit);
+        EXPECT_TRUE(pressed);
+        const std::string json = Contents(run.out);
+        EXPECT_NE(json.find(std::string("\"outcome\":\"") + c.outcome + "\""), std::string::npos) << json;
+        EXPECT_NE(json.find("\"verified\":\"no\""), std::string::npos) << json;
+        EXPECT_EQ(run.Outcomes(), c.rows);
+        EXPECT_FALSE(fake.InProgrammingMode());
+    }
+}
+
 namespace {
 
 // The handler calls the tool makes through its console table, in order.
