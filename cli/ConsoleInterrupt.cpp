@@ -7,9 +7,17 @@
 
 namespace {
 
+// How often a closing console's wait cuts the run thread's read short.
+constexpr DWORD kCloseCutEveryMs = 100;
+
 struct InterruptState {
     std::atomic<bool> installed{false};
     std::atomic<bool> requested{false};
+    std::atomic<bool> cutAllowed{true};
+    // The thread that runs the link, as the handler's thread may reach it,
+    // and the table through which its read is cut short.
+    CFileHandle runThread;
+    std::atomic<const ConsoleApi*> api{nullptr};
     // Manual-reset: set once the run is over, so that every waiting close
     // goes.
     CFileHandle finished{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
@@ -32,6 +40,15 @@ CConsoleInterrupt::CConsoleInterrupt(const ConsoleApi& api) : m_api(api)
     state.requested = false;
     if (state.finished.IsValid())
         ResetEvent(state.finished.Get());
+    state.cutAllowed = true;
+    HANDLE thread = nullptr;
+    // CancelSynchronousIo needs THREAD_TERMINATE; the query right lets the
+    // thread be named.
+    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &thread,
+                         THREAD_TERMINATE | THREAD_QUERY_LIMITED_INFORMATION, FALSE, 0))
+        thread = nullptr;
+    state.runThread.Reset(thread);
+    state.api = &m_api;
     state.installed = true;
     m_api.SetConsoleCtrlHandler(nullptr, FALSE);
     m_api.SetConsoleCtrlHandler(&ConsoleControlHandler, TRUE);
@@ -40,8 +57,11 @@ CConsoleInterrupt::CConsoleInterrupt(const ConsoleApi& api) : m_api(api)
 CConsoleInterrupt::~CConsoleInterrupt()
 {
     Finished();
-    State().installed = false;
+    InterruptState& state = State();
+    state.installed = false;
     m_api.SetConsoleCtrlHandler(&ConsoleControlHandler, FALSE);
+    state.api = nullptr;
+    state.runThread.Reset(nullptr);
 }
 
 bool CConsoleInterrupt::Requested() const
@@ -56,6 +76,24 @@ void CConsoleInterrupt::Finished()
         SetEvent(state.finished.Get());
 }
 
+void CConsoleInterrupt::AllowCut(bool allowed)
+{
+    State().cutAllowed = allowed;
+}
+
+namespace {
+
+// Cuts the read the run's thread is blocked in short, outside the write
+// frame; nothing when it is in none.
+void CutRead(InterruptState& state)
+{
+    const ConsoleApi* api = state.api;
+    if (api && state.cutAllowed && state.runThread.IsValid())
+        api->CancelSynchronousIo(state.runThread.Get());
+}
+
+} // namespace
+
 BOOL WINAPI ConsoleControlHandler(DWORD event)
 {
     InterruptState& state = State();
@@ -66,6 +104,7 @@ BOOL WINAPI ConsoleControlHandler(DWORD event)
     case CTRL_BREAK_EVENT:
         // Handled: the process goes on, and the run stops where it may.
         state.requested = true;
+        CutRead(state);
         return TRUE;
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
@@ -73,8 +112,15 @@ BOOL WINAPI ConsoleControlHandler(DWORD event)
         // The process ends as soon as this returns: the run's final row
         // first, as far as the time Windows gives allows.
         state.requested = true;
-        if (state.finished.IsValid())
-            WaitForSingleObject(state.finished.Get(), kConsoleCloseWaitMs);
+        if (!state.finished.IsValid())
+            return TRUE;
+        // A read may begin just after one was cut (ending programming mode
+        // reads the radio's answer): cut again until the run is over.
+        for (DWORD waited = 0; waited < kConsoleCloseWaitMs; waited += kCloseCutEveryMs) {
+            CutRead(state);
+            if (WaitForSingleObject(state.finished.Get(), kCloseCutEveryMs) == WAIT_OBJECT_0)
+                break;
+        }
         return TRUE;
     default:
         return FALSE;

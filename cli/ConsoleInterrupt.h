@@ -1,8 +1,12 @@
 // Ctrl+C, Ctrl+Break and the closing of the console window, for the
-// commands that use the link: none of them may cut a frame. The handler only
-// asks the run to stop at its next step; for a closing window, which Windows
-// ends once the handler returns (or after a few seconds), it also waits for
-// the run to have written its final history row.
+// commands that use the link: none of them may cut the write frame. The
+// handler asks the run to stop at its next step and, outside the write frame,
+// cuts short the read the run's thread is blocked in (a read may wait up to
+// ten seconds for a silent radio; the handler cannot reach a synchronous
+// ReadFile otherwise), so that the run ends programming mode and writes its
+// final row at once. For a closing window, which Windows ends once the
+// handler returns (or about five seconds after the event), it also waits for
+// the run's final history row.
 #pragma once
 
 #include <windows.h>
@@ -26,14 +30,17 @@ public:
     // The run is over and its final row written: a close waiting for it may
     // let Windows end the process.
     void Finished();
+    // Whether a stop may cut the run thread's read short: not while the write
+    // frame and its answer are on their way. Allowed until told otherwise.
+    void AllowCut(bool allowed);
 
 private:
     const ConsoleApi& m_api;
 };
 
 // The longest a closing console is held for the run's final row; Windows
-// allows about 5 seconds.
-constexpr DWORD kConsoleCloseWaitMs = 5000;
+// ends the process about 5 seconds after the event whatever the handler does.
+constexpr DWORD kConsoleCloseWaitMs = 4000;
 
 // What Windows calls, on a thread of its own, for each console event. TRUE
 // for the events it handles while a CConsoleInterrupt is installed; a close

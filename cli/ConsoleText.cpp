@@ -13,7 +13,8 @@ const ConsoleApi& PlatformConsoleApi()
 {
     // Built on first use: the addresses of imported functions are not
     // constants.
-    static const ConsoleApi api = {&::GetConsoleMode, &::WriteConsoleW, &::SetConsoleCtrlHandler};
+    static const ConsoleApi api = {&::GetConsoleMode, &::WriteConsoleW, &::SetConsoleCtrlHandler,
+                                   &::CancelSynchronousIo};
     return api;
 }
 

@@ -20,6 +20,8 @@ struct ConsoleApi {
     decltype(&::GetConsoleMode) GetConsoleMode;
     decltype(&::WriteConsoleW) WriteConsoleW;
     decltype(&::SetConsoleCtrlHandler) SetConsoleCtrlHandler;
+    // Cuts a read the run's thread is blocked in short, for a stop.
+    decltype(&::CancelSynchronousIo) CancelSynchronousIo;
 };
 const ConsoleApi& PlatformConsoleApi();
 

@@ -15,6 +15,7 @@
 #include "link/PortList.h"
 #include "link/PortScan.h"
 #include "link/RadioCom.h"
+#include "link/StepObserver.h"
 #include "text/FillText.h"
 #include "text/Json.h"
 #include "text/LanguageTable.h"
@@ -29,6 +30,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <initializer_list>
 #include <iterator>
 #include <memory>
@@ -36,6 +38,26 @@
 namespace {
 
 const char* const kProgram = History::kProgramConsole;
+
+// The run's steps go to the --trace, if any, and tell the interrupt where
+// the write frame is: a stop may cut the run thread's read short before it,
+// never in it nor after it (what follows the frame is the answer and the
+// history's final rows).
+class CRunSteps final : public CStepObserver {
+public:
+    CRunSteps(CStepObserver* trace, CConsoleInterrupt& interrupt) : m_trace(trace), m_interrupt(interrupt) {}
+    void Step(const char* name) override
+    {
+        if (std::strcmp(name, kWriteStep) == 0)
+            m_interrupt.AllowCut(false);
+        if (m_trace)
+            m_trace->Step(name);
+    }
+
+private:
+    CStepObserver* m_trace;
+    CConsoleInterrupt& m_interrupt;
+};
 
 // The full path of a path given on the command line, as the dialog's paths
 // are: the history names the option files whole. One that cannot be made
@@ -108,7 +130,7 @@ private:
     CliEnding ListHistory();
     // The command's run over the link, asking through asker.
     UpgradeResult RunCommand(CRadioCom& link, CConsoleAsker& asker, CUpgradeJournal& journal,
-                             const HistoryRow* row);
+                             CStepObserver& steps, const HistoryRow* row);
     UpgradeResult Upgrade(CUpgradeRun& run);
     UpgradeResult Restore(CUpgradeRun& run, const HistoryRow* row);
     // The tool's own lines after a run (an interruption, the history, a
@@ -256,7 +278,8 @@ CliEnding CConsoleTool::LinkCommand()
     CConsoleInterrupt interrupt(m_api);
     CConsoleAsker asker(m_env.err, m_api, texts, m_args.retries,
                         [&interrupt] { return interrupt.Requested(); });
-    const UpgradeResult result = RunCommand(link, asker, journal, fromRow ? &row : nullptr);
+    CRunSteps steps(m_line, interrupt);
+    const UpgradeResult result = RunCommand(link, asker, journal, steps, fromRow ? &row : nullptr);
     // The final row is written: a closing console may go.
     interrupt.Finished();
 
@@ -276,7 +299,7 @@ CliEnding CConsoleTool::LinkCommand()
 }
 
 UpgradeResult CConsoleTool::RunCommand(CRadioCom& link, CConsoleAsker& asker, CUpgradeJournal& journal,
-                                       const HistoryRow* row)
+                                       CStepObserver& steps, const HistoryRow* row)
 {
     CDataFile dataFile;
     dataFile.SetErrorTexts(FileErrorTextsFrom(*m_texts));
@@ -289,7 +312,7 @@ UpgradeResult CConsoleTool::RunCommand(CRadioCom& link, CConsoleAsker& asker, CU
         link, *m_texts, asker, nullptr, dataFile, files, m_args.noHistory ? nullptr : &journal, [&asker] {
             return asker.StopRequested();
         }};
-    environment.steps = m_line;
+    environment.steps = &steps;
     CUpgradeRun run(environment, mode);
     switch (m_args.command) {
     case CliCommand::Identify:

@@ -2,6 +2,9 @@
 // each begins, so that a trace of the line shows where the run was.
 #pragma once
 
+// The step whose frame is the record write: nothing may cut it.
+constexpr const char kWriteStep[] = "write";
+
 class CStepObserver {
 public:
     virtual void Step(const char* name) = 0;

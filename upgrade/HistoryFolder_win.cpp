@@ -142,7 +142,10 @@ namespace {
 // as it is however long one waits.
 bool IsBusy(DWORD code)
 {
-    return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
+    // ERROR_OPERATION_ABORTED: the console tool cut the thread's I/O short
+    // to stop a blocked read as the console closed; a row is never lost to
+    // that.
+    return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION || code == ERROR_OPERATION_ABORTED;
 }
 
 } // namespace

@@ -260,7 +260,7 @@ void CUpgradeRun::Write(int portNumber, UpgradeResult& result)
     if (Interrupted(result, true) || !RecordKept(result))
         return;
     result.writeTried = true;
-    TellStep(m_env.steps, "write");
+    TellStep(m_env.steps, kWriteStep);
     // The session takes a buffer it may change; the result keeps what was sent.
     unsigned char record[OptionRecord::kSize];
     std::copy(result.recordAfter.begin(), result.recordAfter.end(), record);

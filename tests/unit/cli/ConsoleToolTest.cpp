@@ -544,7 +544,8 @@ TEST(ConsoleTool, TheHandlerIsGivenToWindowsForTheRunAndTakenBackAfter)
             duringTheRun = g_handlerCalls;
         }
     };
-    const ConsoleApi console = {&::GetConsoleMode, &::WriteConsoleW, &RecordHandlerCall};
+    const ConsoleApi console = {&::GetConsoleMode, &::WriteConsoleW, &RecordHandlerCall,
+                                &::CancelSynchronousIo};
     ToolRun run(fake);
     EXPECT_EQ(run({"identify", "--port", "1"}, &console), kExitDone);
     ASSERT_TRUE(asked);
@@ -553,6 +554,60 @@ TEST(ConsoleTool, TheHandlerIsGivenToWindowsForTheRunAndTakenBackAfter)
     const HandlerCall remove = {&ConsoleControlHandler, FALSE};
     EXPECT_EQ(duringTheRun, (std::vector<HandlerCall>{clearIgnore, install}));
     EXPECT_EQ(g_handlerCalls, (std::vector<HandlerCall>{clearIgnore, install, remove}));
+}
+
+namespace {
+
+// The threads whose synchronous I/O the tool cut short, in order.
+std::vector<DWORD> g_cutThreads;
+
+BOOL WINAPI RecordCut(HANDLE thread)
+{
+    g_cutThreads.push_back(GetThreadId(thread));
+    return FALSE; // as for a thread in no I/O: ERROR_NOT_FOUND
+}
+
+} // namespace
+
+// A stop cuts short the read the run's thread is blocked in (a silent radio
+// holds a read for up to ten seconds, longer than a closing console lives),
+// but never once the write frame has begun: the frame, its answer and the
+// history's final rows go on whole.
+TEST(ConsoleTool, AStopCutsTheRunsReadShortOutsideTheWriteFrame)
+{
+    const struct {
+        const char* name;
+        Bytes at;
+        bool after; // the press comes after the frame's answer
+        std::size_t cuts;
+    } cases[] = {
+        {"as the record is asked for", kUrcb, false, 1},
+        {"during the write frame", kUwcb, false, 0},
+        {"after the answer", kEnd, true, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeTransceiver fake;
+        Transceiver(fake);
+        g_cutThreads.clear();
+        bool pressed = false;
+        fake.onWrite = [&](const Bytes& chunk) {
+            const bool answered = !fake.recordsWritten.empty();
+            if (!pressed && StartsWith(chunk, c.at) && answered == c.after) {
+                pressed = true;
+                ConsoleControlHandler(CTRL_C_EVENT);
+            }
+        };
+        const ConsoleApi console = {&::GetConsoleMode, &::WriteConsoleW, &::SetConsoleCtrlHandler,
+                                    &RecordCut};
+        ToolRun run(fake);
+        run({"restore", "--port", "1", "--record", kRestored}, &console);
+        ASSERT_TRUE(pressed);
+        EXPECT_EQ(g_cutThreads.size(), c.cuts);
+        for (DWORD thread : g_cutThreads)
+            EXPECT_EQ(thread, GetCurrentThreadId()) << "the run's thread";
+        EXPECT_FALSE(fake.InProgrammingMode());
+    }
 }
 
 TEST(ConsoleTool, AClosingConsoleIsHeldUntilTheFinalRowIsWritten)
@@ -744,7 +799,8 @@ TEST(ConsoleTool, TextToAConsoleIsUtf16AndToAFileTheAnsiBytes)
     // A letter of the ANSI code page beyond ASCII, in the version line.
     wchar_t wide = 0;
     ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, "\xE9", 1, &wide, 1), 1);
-    const ConsoleApi console = {&AlwaysConsole, &KeepConsoleText, &::SetConsoleCtrlHandler};
+    const ConsoleApi console = {&AlwaysConsole, &KeepConsoleText, &::SetConsoleCtrlHandler,
+                                &::CancelSynchronousIo};
     for (const bool isConsole : {true, false}) {
         SCOPED_TRACE(isConsole ? "console" : "file");
         FakeTransceiver fake;
