@@ -63,7 +63,7 @@ set(CPACK_NSIS_ORVELLE_PLATFORM ${ORVELLE_PACKAGE_PLATFORM})
 set(CPACK_NSIS_ORVELLE_RUNNING_MUTEX ${ORVELLE_RUNNING_MUTEX})
 # A build given a certificate signs the uninstaller and the installer too
 # (cmake/Signing.cmake).
-set(CPACK_NSIS_ORVELLE_SIGNING ${ORVELLE_NSIS_SIGNING})
+set(CPACK_NSIS_ORVELLE_SIGNING "${ORVELLE_NSIS_SIGNING}")
 
 # The manifests for Windows' package managers, written beside the packages
 # (packaging/WriteManifests.cmake). The address the packages will be

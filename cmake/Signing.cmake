@@ -27,7 +27,7 @@ if(ORVELLE_SIGN_PKCS12)
         "!uninstfinalize '\"${CMAKE_COMMAND}\" -DORVELLE_SIGN_FILE=\"%1\" -P \"${ORVELLE_SIGN_SCRIPT}\"' = 0\n!finalize '\"${CMAKE_COMMAND}\" -DORVELLE_SIGN_FILE=\"%1\" -P \"${ORVELLE_SIGN_SCRIPT}\"' = 0")
     message(STATUS "Code signing: the programs and installers are signed with ${ORVELLE_SIGN_PKCS12}")
 else()
-    set(ORVELLE_NSIS_SIGNING "; not signed: the build was given no certificate")
+    set(ORVELLE_NSIS_SIGNING "# not signed: the build was given no certificate")
     message(STATUS "Code signing: no certificate given (ORVELLE_SIGN_PKCS12); nothing is signed")
 endif()
 
