@@ -28,7 +28,7 @@ constexpr const char* kLanguageFile = "language-file";
 constexpr const char* kListed = "listed";
 // history: its file could not be read; a run: the record read could not be
 // kept before the write.
-constexpr const char* kHistoryUnavailable = "history-unavailable";
+constexpr const char* kHistoryUnavailable = OutcomeWord(UpgradeOutcome::HistoryUnavailable);
 } // namespace CliWord
 constexpr CliEnding kUsageEnding = {kExitUsage, CliWord::kUsage};
 constexpr CliEnding kLanguageFileEnding = {kExitLanguageFile, CliWord::kLanguageFile};
@@ -46,32 +46,52 @@ struct OutcomeRow {
 
 // In the order of UpgradeOutcome.
 constexpr OutcomeRow kOutcomeRows[] = {
-    {UpgradeOutcome::Written, {kExitDone, "written"}, History::Outcome::kWritten},
+    {UpgradeOutcome::Written, {kExitDone, OutcomeWord(UpgradeOutcome::Written)}, History::Outcome::kWritten},
     // The note is a warning: the record was written.
-    {UpgradeOutcome::WrittenVersionNote, {kExitDone, "written"}, History::Outcome::kWritten},
-    {UpgradeOutcome::Refused, {kExitRefused, "refused"}, History::Outcome::kRefused},
-    {UpgradeOutcome::LocationMissing, {kExitOptionFileMissing, "file-missing"}, nullptr},
-    {UpgradeOutcome::PortNotOpened, {kExitPortNotOpened, "port-not-opened"}, nullptr},
+    {UpgradeOutcome::WrittenVersionNote,
+     {kExitDone, OutcomeWord(UpgradeOutcome::WrittenVersionNote)},
+     History::Outcome::kWritten},
+    {UpgradeOutcome::Refused,
+     {kExitRefused, OutcomeWord(UpgradeOutcome::Refused)},
+     History::Outcome::kRefused},
+    {UpgradeOutcome::LocationMissing,
+     {kExitOptionFileMissing, OutcomeWord(UpgradeOutcome::LocationMissing)},
+     nullptr},
+    {UpgradeOutcome::PortNotOpened,
+     {kExitPortNotOpened, OutcomeWord(UpgradeOutcome::PortNotOpened)},
+     nullptr},
     // With the record read, only the write can fail.
-    {UpgradeOutcome::LinkFailed, {kExitLinkFailed, "link-failed"}, History::Outcome::kFailed},
-    {UpgradeOutcome::RefusedModel, {kExitRefusedModel, "refused-model"}, nullptr},
-    {UpgradeOutcome::NoOption, {kExitNoOption, "no-option"}, History::Outcome::kNotUpgraded},
+    {UpgradeOutcome::LinkFailed,
+     {kExitLinkFailed, OutcomeWord(UpgradeOutcome::LinkFailed)},
+     History::Outcome::kFailed},
+    {UpgradeOutcome::RefusedModel, {kExitRefusedModel, OutcomeWord(UpgradeOutcome::RefusedModel)}, nullptr},
+    {UpgradeOutcome::NoOption,
+     {kExitNoOption, OutcomeWord(UpgradeOutcome::NoOption)},
+     History::Outcome::kNotUpgraded},
     {UpgradeOutcome::VersionRequired,
-     {kExitVersionRequired, "version-required"},
+     {kExitVersionRequired, OutcomeWord(UpgradeOutcome::VersionRequired)},
      History::Outcome::kNotUpgraded},
     {UpgradeOutcome::FileUnreadable,
-     {kExitOptionFileMissing, "file-unreadable"},
+     {kExitOptionFileMissing, OutcomeWord(UpgradeOutcome::FileUnreadable)},
      History::Outcome::kNotUpgraded},
-    {UpgradeOutcome::Identified, {kExitDone, "identified"}, History::Outcome::kRead},
+    {UpgradeOutcome::Identified,
+     {kExitDone, OutcomeWord(UpgradeOutcome::Identified)},
+     History::Outcome::kRead},
     {UpgradeOutcome::OtherTransceiver,
-     {kExitOtherTransceiver, "other-transceiver"},
+     {kExitOtherTransceiver, OutcomeWord(UpgradeOutcome::OtherTransceiver)},
      History::Outcome::kNotUpgraded},
-    {UpgradeOutcome::Planned, {kExitDone, "planned"}, History::Outcome::kPlanned},
-    {UpgradeOutcome::Unchanged, {kExitDone, "unchanged"}, History::Outcome::kUnchanged},
-    {UpgradeOutcome::VerifyFailed, {kExitVerifyFailed, "verify-failed"}, History::Outcome::kVerifyFailed},
-    {UpgradeOutcome::Interrupted, {kExitInterrupted, "interrupted"}, History::Outcome::kNotUpgraded},
+    {UpgradeOutcome::Planned, {kExitDone, OutcomeWord(UpgradeOutcome::Planned)}, History::Outcome::kPlanned},
+    {UpgradeOutcome::Unchanged,
+     {kExitDone, OutcomeWord(UpgradeOutcome::Unchanged)},
+     History::Outcome::kUnchanged},
+    {UpgradeOutcome::VerifyFailed,
+     {kExitVerifyFailed, OutcomeWord(UpgradeOutcome::VerifyFailed)},
+     History::Outcome::kVerifyFailed},
+    {UpgradeOutcome::Interrupted,
+     {kExitInterrupted, OutcomeWord(UpgradeOutcome::Interrupted)},
+     History::Outcome::kNotUpgraded},
     {UpgradeOutcome::HistoryUnavailable,
-     {kExitHistoryUnavailable, CliWord::kHistoryUnavailable},
+     {kExitHistoryUnavailable, OutcomeWord(UpgradeOutcome::HistoryUnavailable)},
      History::Outcome::kNotUpgraded},
 };
 

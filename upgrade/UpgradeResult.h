@@ -39,6 +39,35 @@ enum class UpgradeOutcome {
                         // chose not to write without it (110); nothing written
 };
 
+// Each outcome's word, in the console tool's --json and the batch report,
+// in the order of UpgradeOutcome.
+constexpr const char* kOutcomeWords[] = {
+    "written",
+    "written",
+    "refused",
+    "file-missing",
+    "port-not-opened",
+    "link-failed",
+    "refused-model",
+    "no-option",
+    "version-required",
+    "file-unreadable",
+    "identified",
+    "other-transceiver",
+    "planned",
+    "unchanged",
+    "verify-failed",
+    "interrupted",
+    "history-unavailable",
+};
+static_assert(sizeof(kOutcomeWords) / sizeof(kOutcomeWords[0]) ==
+                  static_cast<unsigned>(UpgradeOutcome::HistoryUnavailable) + 1,
+              "one word per outcome");
+constexpr const char* OutcomeWord(UpgradeOutcome outcome)
+{
+    return kOutcomeWords[static_cast<unsigned>(outcome)];
+}
+
 // 0 when the run did its job (the transceiver accepted the record, was
 // identified, or a preview or skipped write found what would be written), 1
 // on every other way out.
