@@ -132,6 +132,9 @@ std::uint64_t CRadioBatch::NowMs() const
 void CRadioBatch::PauseUntilNextAttempt(std::uint64_t started, BatchState state, std::uint64_t since)
 {
     int toldSeconds = -1;
+    // An attempt that took longer than the interval still gets a pause of
+    // none at all: the dialog's window answers between any two attempts.
+    bool paused = false;
     for (;;) {
         const std::uint64_t now = NowMs();
         const int seconds = static_cast<int>((now - since) / 1000);
@@ -139,8 +142,14 @@ void CRadioBatch::PauseUntilNextAttempt(std::uint64_t started, BatchState state,
             m_env.observer.Status(state, m_mode.port, seconds);
             toldSeconds = seconds;
         }
-        if (StopAsked() || now >= started + kAttemptIntervalMs)
+        if (StopAsked())
             return;
+        if (now >= started + kAttemptIntervalMs) {
+            if (!paused)
+                m_env.pause(0);
+            return;
+        }
+        paused = true;
         // Never longer than to the next whole second, so the status keeps up.
         const std::uint64_t nextSecond = since + (static_cast<std::uint64_t>(seconds) + 1) * 1000;
         const std::uint64_t until = std::min(started + kAttemptIntervalMs, nextSecond);
@@ -202,7 +211,7 @@ bool CRadioBatch::NextRadio(UpgradeResult& result, CString& message, BatchEnding
     }
 }
 
-bool CRadioBatch::WaitUntilGone()
+bool CRadioBatch::WaitUntilGone(const UpgradeResult& radio)
 {
     CUpgradeRun run(m_env.run);
     const std::uint64_t since = NowMs();
@@ -211,8 +220,12 @@ bool CRadioBatch::WaitUntilGone()
         if (StopAsked())
             return false;
         const std::uint64_t started = NowMs();
-        misses = run.Answers(m_mode.port) ? 0 : misses + 1;
+        UpgradeResult answer;
+        misses = run.Answers(m_mode.port, answer) ? 0 : misses + 1;
         if (misses >= kGoneAfterMisses)
+            return true;
+        // Another radio in its place: swapped faster than two attempts.
+        if (answer.identityRead && radio.identityRead && answer.identity != radio.identity)
             return true;
         PauseUntilNextAttempt(started, BatchState::RemoveRadio, since);
     }
@@ -273,7 +286,7 @@ BatchEnding CRadioBatch::Run()
         // The last radio's row ends the batch: nobody waits for it to go.
         if (m_mode.count > 0 && static_cast<int>(m_rows.size()) >= m_mode.count)
             return BatchEnding::Counted;
-        if (!WaitUntilGone())
+        if (!WaitUntilGone(result))
             return BatchEnding::StopAsked;
     }
 }

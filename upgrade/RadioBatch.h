@@ -114,7 +114,8 @@ public:
     // About once a second a connection is tried while the loop waits.
     static constexpr int kAttemptIntervalMs = 1000;
     // A radio has gone once this many connection attempts in a row have
-    // gone unanswered: one may just have been slow.
+    // gone unanswered (one may just have been slow), or at once when an
+    // attempt finds another identity block: swapped between two attempts.
     static constexpr int kGoneAfterMisses = 2;
 
     CRadioBatch(const BatchEnvironment& environment, const BatchMode& mode) : m_env(environment), m_mode(mode)
@@ -138,8 +139,9 @@ private:
     // Waits until a radio answers; false when stopped first.
     // result: the run made on the radio that answered.
     bool NextRadio(UpgradeResult& result, CString& message, BatchEnding& ending);
-    // Waits until the radio that answered has gone; false when stopped first.
-    bool WaitUntilGone();
+    // Waits until the radio has gone (or another one answers in its
+    // place); false when stopped first.
+    bool WaitUntilGone(const UpgradeResult& radio);
     // One upgrade run; every connection attempt is one.
     UpgradeResult RunOnce(CBatchAsker& asker);
     // The row of a finished radio, told to the observer.

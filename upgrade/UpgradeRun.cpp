@@ -404,7 +404,7 @@ UpgradeResult CUpgradeRun::Run(int portNumber, const CString* folder, const CStr
     return result;
 }
 
-bool CUpgradeRun::Answers(int portNumber)
+bool CUpgradeRun::Answers(int portNumber, UpgradeResult& result)
 {
     CRadioCom& link = m_env.link;
     // Nobody is asked: an attempt that finds no transceiver is not tried
@@ -416,7 +416,8 @@ bool CUpgradeRun::Answers(int portNumber)
     if (link.OpenCommunicationPort(m_env.owner, CString(), CString()) == CRadioCom::kSessionOk) {
         // A failed session has ended the connection itself.
         answered = link.BeginConnectionSession(m_env.owner, CString(), CString()) == CRadioCom::kSessionOk;
-        if (answered)
+        // A failed read has ended the connection itself.
+        if (answered && ReadIdentity(result))
             link.EndConnectionSession();
     }
     link.SetPortOpen(0);

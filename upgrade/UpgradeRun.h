@@ -88,9 +88,10 @@ public:
     UpgradeResult Identify(int portNumber);
 
     // One connection attempt that asks nobody: opens the port, tries once
-    // to put a transceiver into programming mode, and ends programming mode
-    // again. True when a transceiver answered; the port is closed after.
-    bool Answers(int portNumber);
+    // to put a transceiver into programming mode, reads its identity block
+    // into result (identityRead) and ends programming mode again. True when
+    // a transceiver answered; the port is closed after.
+    bool Answers(int portNumber, UpgradeResult& result);
 
     // Writes record (50 bytes) back to the transceiver, sources naming where
     // it came from. The identity, version and current record are read first:

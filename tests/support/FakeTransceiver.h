@@ -193,6 +193,13 @@ public:
     // move the transceiver into or out of programming mode.
     void Script(Command cmd, Reply reply);
     bool InProgrammingMode() const { return m_programming; }
+    // The radio unplugged (and so switched off): it forgets programming mode
+    // and any frame half heard; its identity, record and answers stay.
+    void PowerOff()
+    {
+        m_programming = m_awaitingSwitch = m_awaitingRecord = false;
+        m_recordIn.clear();
+    }
     bool HungUp() const { return m_hungUp; }
     // Sum of the identity bytes modulo 256, as the transceiver sends it.
     unsigned char IdentityCheck() const;
