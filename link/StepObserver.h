@@ -4,6 +4,8 @@
 
 // The step whose frame is the record write: nothing may cut it.
 constexpr const char kWriteStep[] = "write";
+// The first step after the transceiver has entered programming mode.
+constexpr const char kIdentityStep[] = "identity";
 
 class CStepObserver {
 public:

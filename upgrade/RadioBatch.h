@@ -14,6 +14,7 @@
 #include "upgrade/UpgradeRun.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <set>
@@ -161,6 +162,19 @@ BatchVerdict BatchVerdictOf(const UpgradeResult& result);
 // printable bytes as they are, the others as '.', trailing zero bytes
 // dropped.
 CString PrintableIdentity(const unsigned char* identity);
+
+// A row's outcome word: the run's (as --json has it), or this one for a
+// radio skipped as done.
+constexpr const char* kSkippedAsDoneWord = "skipped-as-done";
+const char* BatchRowOutcomeWord(const BatchRow& row);
+
+// The report's columns, in order. identity_text is PrintableIdentity;
+// verified is yes or no after a read-back, empty without one.
+constexpr const char* kBatchReportColumns[] = {
+    "number",  "time",          "port",         "model",   "identity", "identity_text",
+    "version", "record_before", "record_after", "sources", "outcome",  "verified",
+};
+constexpr std::size_t kBatchReportColumnCount = sizeof(kBatchReportColumns) / sizeof(kBatchReportColumns[0]);
 
 // The batch report as CSV: a header line, then one line per row, quoted as
 // the history quotes its fields; CR LF line ends.

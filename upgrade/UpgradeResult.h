@@ -25,8 +25,9 @@ enum class UpgradeOutcome {
     FileUnreadable,     // File mode: the file utility has shown its own error
     Identified,         // identify: everything read, nothing written; no message
     OtherTransceiver,   // restore: not the transceiver the record is for (recordFit says
-                        // when the record names another model or is blank); nothing
-                        // written, no message (the caller explains whose it is)
+                        // when the record names another model or is blank); an upgrade:
+                        // a transceiver its mode does not want (one done already);
+                        // nothing written, no message (the caller explains whose it is)
     Planned,            // preview: read and merged as for a write, nothing written; no message
     Unchanged,          // the merge changes no byte of the record: nothing written (a preview,
                         // or a run that skips such a write); no message

@@ -109,7 +109,7 @@ bool CUpgradeRun::Connect(int portNumber, UpgradeResult& result)
 
 bool CUpgradeRun::ReadIdentity(UpgradeResult& result)
 {
-    TellStep(m_env.steps, "identity");
+    TellStep(m_env.steps, kIdentityStep);
     unsigned char identity[IdentityBlock::kSize] = {};
     if (m_env.link.MarriskEsnReadSession(m_env.owner, Text(TextNo::kLinkFailed), Text(TextNo::kCaptionError),
                                          identity) != CRadioCom::kSessionOk)
@@ -352,6 +352,10 @@ UpgradeResult CUpgradeRun::Run(int portNumber, const CString* folder, const CStr
     }
     if (!ConnectAndIdentify(portNumber, result))
         return result;
+    if (m_mode.wanted && !m_mode.wanted(result.identity.data())) {
+        Stop(result, UpgradeOutcome::OtherTransceiver, 0);
+        return result;
+    }
 
     COptionLogic logic(m_env.files);
     if (folderMode) {
@@ -398,6 +402,26 @@ UpgradeResult CUpgradeRun::Run(int portNumber, const CString* folder, const CStr
     }
     Write(portNumber, result);
     return result;
+}
+
+bool CUpgradeRun::Answers(int portNumber)
+{
+    CRadioCom& link = m_env.link;
+    // Nobody is asked: an attempt that finds no transceiver is not tried
+    // again, and a port that cannot be opened is told to no one.
+    CLinkAsker* const previous = link.SetAsker(nullptr);
+    link.SetPortNumber(PortName::LinkPortOf(portNumber));
+    link.SetPortOpen(0);
+    bool answered = false;
+    if (link.OpenCommunicationPort(m_env.owner, CString(), CString()) == CRadioCom::kSessionOk) {
+        // A failed session has ended the connection itself.
+        answered = link.BeginConnectionSession(m_env.owner, CString(), CString()) == CRadioCom::kSessionOk;
+        if (answered)
+            link.EndConnectionSession();
+    }
+    link.SetPortOpen(0);
+    link.SetAsker(previous);
+    return answered;
 }
 
 UpgradeResult CUpgradeRun::Identify(int portNumber)

@@ -61,6 +61,11 @@ struct UpgradeRunMode {
     // record back; the outcome message follows only when both are what was
     // written to (VerifyFailed otherwise).
     bool verify = false;
+    // Upgrade: a transceiver this check turns down by its identity block
+    // (one done already in a batch) gets nothing: once the identity is
+    // read, programming mode is ended (OtherTransceiver, no message, no
+    // history row). Null: any.
+    TransceiverCheck wanted = nullptr;
 };
 
 class CUpgradeRun {
@@ -81,6 +86,11 @@ public:
     // model is read, also one that must not be upgraded. Identified, or the
     // session's outcome and message.
     UpgradeResult Identify(int portNumber);
+
+    // One connection attempt that asks nobody: opens the port, tries once
+    // to put a transceiver into programming mode, and ends programming mode
+    // again. True when a transceiver answered; the port is closed after.
+    bool Answers(int portNumber);
 
     // Writes record (50 bytes) back to the transceiver, sources naming where
     // it came from. The identity, version and current record are read first:
