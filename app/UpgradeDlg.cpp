@@ -99,17 +99,16 @@ private:
     std::unique_ptr<CCommTrace> m_line; // after the file: destroyed before it closes
 };
 
-// The preview's box: the model, the option bytes now and after, the option
-// files, and that nothing was written. Labels and values are joined, never
-// formatted, so no language text is read as a format.
+// The preview's box: the model, the option bytes now and after (in pairs,
+// the changed ones marked), the option files, and that nothing was written.
+// Labels and values are joined, never formatted, so no language text is read
+// as a format.
 CString PreviewText(const UpgradeResult& result)
 {
-    const auto optionBytes = [](const std::array<unsigned char, OptionRecord::kSize>& record) {
-        return HexLower(record.data() + OptionRecord::kOptionBytes, kOptionBytesSize);
-    };
+    const MarkedHex optionBytes = MarkedOptionBytes(result.recordBefore, result.recordAfter);
     CString text = Text(TextNo::kPreviewModel) + " " + HistoryModelName(result.identity.data()) + "\n" +
-                   Text(TextNo::kPreviewBytesNow) + " " + optionBytes(result.recordBefore) + "\n" +
-                   Text(TextNo::kPreviewBytesAfter) + " " + optionBytes(result.recordAfter) + "\n" +
+                   Text(TextNo::kPreviewBytesNow) + " " + optionBytes.before + "\n" +
+                   Text(TextNo::kPreviewBytesAfter) + " " + optionBytes.after + "\n" +
                    Text(TextNo::kPreviewFiles);
     for (const CString& source : result.sources)
         text += "\n" + source;

@@ -78,12 +78,15 @@ void CConsoleReport::AddFacts(const UpgradeResult& result, const CliArgs& args)
     if (result.recordPlanned && (result.writeTried || previewed)) {
         m_facts.push_back({"record_after", HexLower(result.recordAfter.data(), result.recordAfter.size())});
         if (!result.writeTried) {
-            // What a preview is for: the option bytes now and after.
+            // What a preview is for: the option bytes now and after; on the
+            // line in pairs with the changed ones marked, in --json plain.
+            const MarkedHex marked = MarkedOptionBytes(result.recordBefore, result.recordAfter);
             m_facts.push_back(
                 {"option_bytes",
                  HexLower(result.recordBefore.data() + OptionRecord::kOptionBytes, kOptionBytesSize) +
                      " -> " +
-                     HexLower(result.recordAfter.data() + OptionRecord::kOptionBytes, kOptionBytesSize)});
+                     HexLower(result.recordAfter.data() + OptionRecord::kOptionBytes, kOptionBytesSize),
+                 false, 0, marked.before + " -> " + marked.after});
         }
         m_facts.push_back({"sources", JoinHistorySources(result.sources)});
     }
@@ -106,7 +109,7 @@ void CConsoleReport::Write(const CliArgs& args, const CliEnding& ending, const C
 {
     if (!args.json) {
         for (const Fact& fact : m_facts)
-            Print(api, out, "%s: %s\n", fact.name, fact.text.GetString());
+            Print(api, out, "%s: %s\n", fact.name, (fact.line.IsEmpty() ? fact.text : fact.line).GetString());
         if (args.command != CliCommand::Ports && args.command != CliCommand::History)
             Print(api, out, "outcome: %s\n", ending.word);
         std::fflush(out);

@@ -53,6 +53,7 @@ private:
         CString text;
         bool isNumber = false;
         long long number = 0;
+        CString line; // the line's value where a person reads it otherwise than scripts; empty: text
     };
     std::vector<Fact> m_facts;
 };

@@ -4,6 +4,13 @@
 
 const char* const kRefusedModels[kRefusedModelCount] = {"QM-3390", "QM-3260", "QM-3130"};
 
+MarkedHex MarkedOptionBytes(const std::array<unsigned char, OptionRecord::kSize>& before,
+                            const std::array<unsigned char, OptionRecord::kSize>& after)
+{
+    return MarkedHexPairs(before.data() + OptionRecord::kOptionBytes,
+                          after.data() + OptionRecord::kOptionBytes, kOptionBytesSize);
+}
+
 bool IsRefusedModelName(const unsigned char* identity)
 {
     // Only the designation counts: bytes 7 to 11 of the name are variants.

@@ -1,11 +1,14 @@
 // The byte layouts of the upgrade: the transceiver's option record and
 // identity block, and the option files (a header and fixed-size entries).
 // Records stay plain byte arrays; these are their named offsets. Multi-byte
-// fields are compared as raw bytes, never as numbers. Portable: no windows.h.
+// fields are compared as raw bytes, never as numbers. Also the tests on them
+// and the option bytes as a person reads them. Portable: no windows.h.
 #pragma once
 
+#include "framework/Hex.h"
 #include "link/LinkProtocol.h"
 
+#include <array>
 #include <cstddef>
 
 // The 50-byte option record the transceiver reads and writes whole. Bytes
@@ -54,6 +57,14 @@ static_assert(OptionRecord::kOptionBytes + kOptionBytesSize <= OptionRecord::kSi
 static_assert(IdentityBlock::kModelName + kModelNameSize <= IdentityBlock::kSize);
 static_assert(OptionFile::kVersionRule < OptionFile::kHeaderSize);
 static_assert(OptionEntry::kMask + kOptionBytesSize <= OptionEntry::kSize);
+
+// The option bytes of a record before and after, as a person reads them (the
+// preview box, the radio-after-radio list, the console tool's lines): the 8
+// option bytes in pairs, the changed ones marked (MarkedHexPairs). Only the
+// option bytes: they are all an upgrade's merge changes; a change elsewhere
+// in the record (only a restore makes one) shows nowhere in these texts.
+MarkedHex MarkedOptionBytes(const std::array<unsigned char, OptionRecord::kSize>& before,
+                            const std::array<unsigned char, OptionRecord::kSize>& after);
 
 // The option files' extension, and the pattern that finds them in a folder.
 constexpr const char* kOptionFileExtension = "ENH";

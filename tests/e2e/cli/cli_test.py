@@ -585,7 +585,7 @@ class CliTests(OrvelleTestCase):
         self.assertEqual(res.rc, 0, res)
         lines = res.out.splitlines()
         for line in ('record_before: ' + RECORD.hex(), 'record_after: ' + merged('3fffffffffffff0f').hex(),
-                     'option_bytes: 3fffffffffffffff -> 3fffffffffffff0f',
+                     'option_bytes: 3f ff ff ff ff ff ff [ff] -> 3f ff ff ff ff ff ff [0f]',
                      'sources: ' + windows_path(cli.data) + '\\a.ENH', 'outcome: planned'):
             self.assertIn(line, lines)
         self.assertEqual(res.err, '', 'a preview shows no message')

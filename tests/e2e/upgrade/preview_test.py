@@ -19,12 +19,15 @@ WRITE_FRAME = b'UW\xcb'
 CHANGES_NOTHING = enh(entries=(('00000102', 3, 'ffffffffffffffff'),))
 
 # name: mode (1 folder, 2 file), option files, what the box says (the
-# preview's lines, or a run's own message and caption), the history row.
+# preview's lines, the option bytes of RECORD now and after in pairs with the
+# changed ones marked, or a run's own message and caption), the history row.
 CASES = {
     'planned_in_folder_mode': dict(
-        mode=1, files={'a.ENH': enh()}, after='3fffffffffffff0f', row='planned'),
+        mode=1, files={'a.ENH': enh()}, now='3f ff ff ff ff ff ff [ff]', after='3f ff ff ff ff ff ff [0f]',
+        row='planned'),
     'unchanged_in_file_mode': dict(
-        mode=2, files={'a.ENH': CHANGES_NOTHING}, after='3fffffffffffffff', unchanged=True, row='unchanged'),
+        mode=2, files={'a.ENH': CHANGES_NOTHING}, now='3f ff ff ff ff ff ff ff', after='3f ff ff ff ff ff ff ff',
+        unchanged=True, row='unchanged'),
     'version_required': dict(
         mode=1, files={'a.ENH': enh(min_version='V1.30')}, message=(TextNo.kVersionRequired, TextNo.kCaptionError),
         row='not-upgraded'),
@@ -90,7 +93,8 @@ class Preview(OrvelleTestCase):
             self.assertEqual(box.caption, self.lng[TextNo.kPreviewCaption])
             lines = box.text.replace('\r\n', '\n').split('\n')
             self.assertIn('%s %s' % (self.lng[TextNo.kPreviewModel], MODEL), lines)
-            self.assertIn('%s %s' % (self.lng[TextNo.kPreviewBytesNow], RECORD[42:].hex()), lines)
+            self.assertEqual(case['now'].replace('[', '').replace(']', '').replace(' ', ''), RECORD[42:].hex())
+            self.assertIn('%s %s' % (self.lng[TextNo.kPreviewBytesNow], case['now']), lines)
             self.assertIn('%s %s' % (self.lng[TextNo.kPreviewBytesAfter], case['after']), lines)
             files_at = lines.index(self.lng[TextNo.kPreviewFiles])
             self.assertEqual(lines[files_at + 1], app.windows_path('Data', 'a.ENH'))

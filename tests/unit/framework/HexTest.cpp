@@ -1,9 +1,10 @@
-// Hex digits: written lower case, read back only when whole.
+// Hex digits: written lower case, read back only when whole; byte pairs marked where two runs differ.
 #include "framework/Hex.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 TEST(Hex, IsLowerCaseAndReadsBackOnlyWhenWhole)
 {
@@ -25,5 +26,31 @@ TEST(Hex, IsLowerCaseAndReadsBackOnlyWhenWhole)
             EXPECT_EQ(std::memcmp(parsed, bytes, sizeof bytes), 0) << c.text;
         else
             EXPECT_EQ(std::memcmp(parsed, "\1\2\3\4", 4), 0) << c.text << ": changed on failure";
+    }
+}
+
+// Byte pairs for a person: both digits of every byte, one space between
+// pairs and none at the ends, brackets only on bytes that differ.
+TEST(Hex, MarkedPairsBracketOnlyTheBytesThatDiffer)
+{
+    const struct {
+        const char* name;
+        std::vector<unsigned char> before;
+        std::vector<unsigned char> after;
+        const char* shownBefore;
+        const char* shownAfter;
+    } cases[] = {
+        {"nothing", {}, {}, "", ""},
+        {"one byte, same", {0x0a}, {0x0a}, "0a", "0a"},
+        {"one byte, nibbles swapped", {0x0a}, {0xa0}, "[0a]", "[a0]"},
+        {"the middle of three", {0x00, 0x10, 0xff}, {0x00, 0x01, 0xff}, "00 [10] ff", "00 [01] ff"},
+        {"two together", {0x00, 0x10, 0xff}, {0x01, 0x11, 0xff}, "[00] [10] ff", "[01] [11] ff"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(c.before.size(), c.after.size());
+        const MarkedHex shown = MarkedHexPairs(c.before.data(), c.after.data(), c.before.size());
+        EXPECT_EQ(shown.before.str(), c.shownBefore);
+        EXPECT_EQ(shown.after.str(), c.shownAfter);
     }
 }

@@ -1,12 +1,14 @@
-// The option formats: refusal list, version test, entry count.
+// The option formats: refusal list, version test, entry count, the option bytes as shown.
 #include "upgrade/OptionFileView.h"
 #include "upgrade/OptionFormat.h"
 #include "tools/enhtool/EnhFile.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -100,5 +102,67 @@ TEST(OptionFileView, OnlyWholeEntriesAfterAWholeHeaderCount)
         const unsigned char model[12] = {0x11, 0x11, 0x11, 0x11, 0x11, 0x11,
                                          0x11, 0x11, 0x11, 0x11, 0x11, 0x11};
         EXPECT_EQ(view.IsForModel(model), c.header) << c.size;
+    }
+}
+
+// The option bytes as a person compares them: the pairs come from the option
+// bytes' offset (the record counts up from byte 0, so a window shifted by one
+// shows other digits), and each changed byte is marked in both lines.
+TEST(MarkedOptionBytes, MarksTheChangedOptionBytesInBothLines)
+{
+    struct Change {
+        std::size_t offset;
+        unsigned char value;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Change> before; // over the counting record
+        std::vector<Change> after;  // over before
+        const char* shownBefore;
+        const char* shownAfter;
+    } cases[] = {
+        {"no change", {}, {}, "2a 2b 2c 2d 2e 2f 30 31", "2a 2b 2c 2d 2e 2f 30 31"},
+        {"every option byte",
+         {},
+         {{42, 0}, {43, 1}, {44, 2}, {45, 3}, {46, 4}, {47, 5}, {48, 6}, {49, 7}},
+         "[2a] [2b] [2c] [2d] [2e] [2f] [30] [31]",
+         "[00] [01] [02] [03] [04] [05] [06] [07]"},
+        {"first and last option byte",
+         {},
+         {{42, 0x0a}, {49, 0xa0}},
+         "[2a] 2b 2c 2d 2e 2f 30 [31]",
+         "[0a] 2b 2c 2d 2e 2f 30 [a0]"},
+        {"an option type's merge",
+         {{42, 0xf3}, {43, 0xff}, {44, 0xff}, {45, 0xff}, {46, 0xff}, {47, 0xff}, {48, 0xff}, {49, 0x7f}},
+         {{42, 0xf1}, {43, 0x7f}, {46, 0xfe}},
+         "[f3] [ff] ff ff [ff] ff ff 7f",
+         "[f1] [7f] ff ff [fe] ff ff 7f"},
+        // Outside the option bytes (the byte just before them, the option
+        // code, the model name): not shown, so nothing is marked.
+        {"only bytes outside the option bytes",
+         {},
+         {{41, 0}, {OptionRecord::kOptionCode, 0}, {OptionRecord::kModelName, 0}, {0, 0xff}},
+         "2a 2b 2c 2d 2e 2f 30 31",
+         "2a 2b 2c 2d 2e 2f 30 31"},
+        {"outside and one option byte",
+         {},
+         {{41, 0}, {45, 0x2e}},
+         "2a 2b 2c [2d] 2e 2f 30 31",
+         "2a 2b 2c [2e] 2e 2f 30 31"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::array<unsigned char, OptionRecord::kSize> before{};
+        for (std::size_t i = 0; i < before.size(); ++i)
+            before[i] = static_cast<unsigned char>(i);
+        for (const Change& change : c.before)
+            before.at(change.offset) = change.value;
+        auto after = before;
+        for (const Change& change : c.after)
+            after.at(change.offset) = change.value;
+
+        const MarkedHex shown = MarkedOptionBytes(before, after);
+        EXPECT_EQ(shown.before.str(), c.shownBefore);
+        EXPECT_EQ(shown.after.str(), c.shownAfter);
     }
 }
