@@ -4,7 +4,6 @@
 #include "files/ReplacingWrite.h"
 #include "framework/AppMessageBox.h"
 #include "framework/FileDialog.h"
-#include "framework/Hex.h"
 #include "framework/SystemText.h"
 #include "res/resource.h"
 #include "text/FillText.h"
@@ -43,8 +42,8 @@ struct ColumnSpec {
     int width;
 };
 constexpr ColumnSpec kColumns[CBatchDlg::kColumnCount] = {
-    {TextNo::kBatchColumnNumber, 22},   {TextNo::kBatchColumnModel, 50}, {TextNo::kBatchColumnIdentity, 96},
-    {TextNo::kBatchColumnBefore, 80},   {TextNo::kBatchColumnAfter, 80}, {TextNo::kBatchColumnOutcome, 110},
+    {TextNo::kBatchColumnNumber, 22},  {TextNo::kBatchColumnModel, 50},  {TextNo::kBatchColumnIdentity, 90},
+    {TextNo::kBatchColumnBefore, 100}, {TextNo::kBatchColumnAfter, 100}, {TextNo::kBatchColumnOutcome, 120},
 };
 
 // Each verdict's word, in the order of BatchVerdict.
@@ -54,11 +53,6 @@ constexpr int kVerdictTexts[] = {
 };
 static_assert(std::size(kVerdictTexts) == static_cast<std::size_t>(BatchVerdict::Stopped) + 1,
               "one text per verdict");
-
-CString OptionBytes(const std::array<unsigned char, OptionRecord::kSize>& record)
-{
-    return HexLower(record.data() + OptionRecord::kOptionBytes, kOptionBytesSize);
-}
 
 // The outcome cell: the verdict's word, then the message the run would have
 // shown, on one line.
@@ -83,10 +77,14 @@ std::array<CString, CBatchDlg::kColumnCount> RowCells(const BatchRow& row)
         cells[CBatchDlg::kModelColumn] = HistoryModelName(result.identity.data());
         cells[CBatchDlg::kIdentityColumn] = PrintableIdentity(result.identity.data());
     }
+    // In pairs, the bytes the upgrade changes marked in both cells; a record
+    // with nothing planned for it is compared with itself (no marks).
+    const MarkedHex bytes = MarkedOptionBytes(
+        result.recordBefore, result.recordPlanned ? result.recordAfter : result.recordBefore);
     if (result.recordRead)
-        cells[CBatchDlg::kBeforeColumn] = OptionBytes(result.recordBefore);
+        cells[CBatchDlg::kBeforeColumn] = bytes.before;
     if (result.recordPlanned)
-        cells[CBatchDlg::kAfterColumn] = OptionBytes(result.recordAfter);
+        cells[CBatchDlg::kAfterColumn] = bytes.after;
     cells[CBatchDlg::kOutcomeColumn] = OutcomeText(row);
     return cells;
 }
@@ -165,7 +163,7 @@ LRESULT CBatchDlg::OnStart(WPARAM, LPARAM)
 
 void CBatchDlg::RunBatch()
 {
-    UpgradeEnvironment run{m_parts.link, m_parts.texts, m_asker,   this,
+    UpgradeEnvironment run{m_parts.link,     m_parts.texts, m_asker,        this,
                            m_parts.dataFile, m_parts.files, m_parts.journal};
     run.stopRequested = [this] { return m_stopAsked; };
     const BatchEnvironment environment{run, m_parts.clock, [this](int milliseconds) { Pause(milliseconds); },
@@ -239,6 +237,12 @@ void CBatchDlg::Status(BatchState state, int port, int seconds)
         break;
     }
     SetDlgItemText(IDC_BATCH_STATUS, text);
+    // A connection attempt that finds nobody can outlast the interval
+    // between attempts, and then the loop does not pause at all: the dialog
+    // takes its messages here too, so Stop is heard while it waits. Not
+    // while a radio is upgraded: its run reads on.
+    if (state != BatchState::Upgrading)
+        PumpWaiting();
 }
 
 void CBatchDlg::RadioDone(const BatchRow& row)
@@ -250,8 +254,8 @@ void CBatchDlg::RadioDone(const BatchRow& row)
     item.mask = LVIF_TEXT;
     item.iItem = static_cast<int>(m_rows.size()) - 1;
     item.pszText = const_cast<char*>(cells[0].GetString());
-    const int at = static_cast<int>(
-        ::SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    const int at =
+        static_cast<int>(::SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
     if (at < 0)
         return;
     for (int column = 1; column < kColumnCount; ++column)
@@ -293,7 +297,8 @@ bool CBatchDlg::SaveReport(const CString& path)
     const DWORD error = WriteFileReplacing(path, report.str());
     if (error == ERROR_SUCCESS)
         return true;
-    AppMessageBox(m_hWnd, FillText(Text(TextNo::kBatchReportNotSaved), {SystemText(error, SystemTextForms::kWarning)}),
-                  Text(TextNo::kCaptionError), MB_ICONERROR);
+    AppMessageBox(
+        m_hWnd, FillText(Text(TextNo::kBatchReportNotSaved), {SystemText(error, SystemTextForms::kWarning)}),
+        Text(TextNo::kCaptionError), MB_ICONERROR);
     return false;
 }

@@ -40,8 +40,15 @@ struct BatchRunParts {
 class CBatchDlg : public CDialog, private CBatchObserver {
 public:
     // The list's columns, in order.
-    enum Column { kNumberColumn, kModelColumn, kIdentityColumn, kBeforeColumn, kAfterColumn, kOutcomeColumn,
-                  kColumnCount };
+    enum Column {
+        kNumberColumn,
+        kModelColumn,
+        kIdentityColumn,
+        kBeforeColumn,
+        kAfterColumn,
+        kOutcomeColumn,
+        kColumnCount
+    };
 
     // The parts must outlive the dialog.
     CBatchDlg(CWnd* parent, const BatchRunParts& parts, const BatchMode& mode);
@@ -69,14 +76,16 @@ protected:
     void OnSaveReport();
     LRESULT OnStart(WPARAM, LPARAM);
 
+    // The loop's pause: the dialog's messages until milliseconds have passed
+    // or Stop was pressed. Virtual for a test whose clock is not the
+    // machine's.
+    virtual void Pause(int milliseconds);
+
     DECLARE_MESSAGE_MAP()
 
 private:
     // Runs the batch to its end; the dialog then offers the report and Close.
     void RunBatch();
-    // The loop's pause: the dialog's messages until milliseconds have passed
-    // or Stop was pressed.
-    void Pause(int milliseconds);
     // Dispatches the messages waiting, as the modal loop would.
     void PumpWaiting();
     void AddColumns();

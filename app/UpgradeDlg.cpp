@@ -398,9 +398,12 @@ void CUpgradeDlg::OnBatch()
         mode.folderMode = folderMode;
         mode.location = folderMode ? m_strFolderPath : m_strFilePath;
         // The loop's clock is the link's, so the waits and the reads agree.
-        const BatchRunParts parts{theRadio,         theLanguage,
-                                  m_DataFile,       files,
-                                  &history.journal, *theRadio.GetApis().clock,
+        const BatchRunParts parts{theRadio,
+                                  theLanguage,
+                                  m_DataFile,
+                                  files,
+                                  &history.journal,
+                                  *theRadio.GetApis().clock,
                                   [&history] { return history.folder.Now(); }};
         CBatchDlg dialog(this, parts, mode);
         dialog.DoModal();

@@ -10,7 +10,8 @@ constexpr char kPartSuffix[] = ".part";
 DWORD WriteNew(const CString& path, const std::string& bytes)
 {
     // Nobody else writes or removes it while it is made.
-    CFileHandle file(::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    CFileHandle file(
+        ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid())
         return ::GetLastError();
     DWORD written = 0;
