@@ -33,7 +33,7 @@ public:
     // the radio there, or the last one that was). For a batch, then per
     // radio "radio <n> <waiting|present|gone> sessions <k> identity <hex>
     // [same_as <m>]", its "radio <n> written <hex> <answer>" lines and
-    // "radio <n> final <hex>".
+    // "radio <n> final <hex>" (the record it left with, or has now).
     void Result(const std::vector<FleetWrite>& writes, const CRadioFleet& fleet, bool batch);
 
 private:

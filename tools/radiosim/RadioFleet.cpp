@@ -106,6 +106,7 @@ void CRadioFleet::Go(uint64_t nowMs)
     engine.Reset();
     e.state = State::Gone;
     e.sessionsAtGo = engine.IdentifiedSessions();
+    e.recordAtGo = engine.CurrentRecord();
     m_present = false;
     m_goneMs = nowMs;
     m_missedAttempts = 0;
@@ -206,6 +207,12 @@ std::vector<std::string> CRadioFleet::TakeEvents()
     std::vector<std::string> e;
     e.swap(m_events);
     return e;
+}
+
+const Record& CRadioFleet::RecordOf(unsigned radio) const
+{
+    const Entry& e = m_radios.at(radio - 1);
+    return e.state == State::Gone ? e.recordAtGo : EngineOf(radio - 1).CurrentRecord();
 }
 
 unsigned CRadioFleet::SessionsOf(unsigned radio) const

@@ -50,8 +50,10 @@ public:
     // Sessions that read its identity while this radio (entry) was there.
     unsigned SessionsOf(unsigned radio) const;
     const Identity& IdentityOf(unsigned radio) const { return m_radios.at(radio - 1).cfg.identity; }
-    // The physical radio's record now (shared with the radio it is the same as).
-    const Record& RecordOf(unsigned radio) const { return EngineOf(radio - 1).CurrentRecord(); }
+    // The record this radio left with; while it is there, or before it came,
+    // the physical radio's record now (a radio plugged in again comes with
+    // the one it was given earlier).
+    const Record& RecordOf(unsigned radio) const;
     unsigned SameAsOf(unsigned radio) const { return m_radios.at(radio - 1).sameAs; }
     // The record of the radio there now, or of the last one that was.
     const Record& CurrentRecord() const { return EngineOf(m_current).CurrentRecord(); }
@@ -67,6 +69,7 @@ private:
         State state = State::Waiting;
         uint64_t cameMs = 0;
         unsigned sessionsAtCome = 0, sessionsAtGo = 0;
+        Record recordAtGo{};
     };
 
     CRadioEngine& EngineOf(size_t entry) { return m_engines[m_radios[entry].engine]; }
