@@ -11,6 +11,7 @@
 #include "upgrade/RunAsker.h"
 
 #include <functional>
+#include <utility>
 
 class CUnattendedAsker : public CRunAsker {
 public:
