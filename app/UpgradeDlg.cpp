@@ -1,6 +1,7 @@
 #include "app/UpgradeDlg.h"
 
 #include "app/AboutDlg.h"
+#include "app/BatchDlg.h"
 #include "app/ComPortDlg.h"
 #include "app/FolderPickerDlg.h"
 #include "app/Globals.h"
@@ -46,7 +47,8 @@ const CDialogText::Entry kMenuBarTexts[] = {
     {0, TextNo::kFileMenu}, {0, TextNo::kSetupMenu}, {IDM_ABOUTBOX, TextNo::kAboutItem}};
 const CDialogText::Entry kFileMenuTexts[] = {{IDCANCEL, TextNo::kExitItem}};
 const CDialogText::Entry kSetupMenuTexts[] = {{ID_SETUP_COMPORT, TextNo::kComPortItem},
-                                              {ID_SETUP_PREVIEW, TextNo::kPreviewItem}};
+                                              {ID_SETUP_PREVIEW, TextNo::kPreviewItem},
+                                              {ID_SETUP_BATCH, TextNo::kBatchItem}};
 
 constexpr int kFileMenuPosition = 0;
 constexpr int kSetupMenuPosition = 1;
@@ -131,6 +133,7 @@ ON_BN_CLICKED(IDC_FOLDER_MODE, OnFolderMode)
 ON_BN_CLICKED(IDC_FILE_MODE, OnFileMode)
 ON_COMMAND(ID_SETUP_COMPORT, OnComPort)
 ON_COMMAND(ID_SETUP_PREVIEW, OnPreview)
+ON_COMMAND(ID_SETUP_BATCH, OnBatch)
 ON_WM_HELPINFO()
 END_MESSAGE_MAP()
 
@@ -336,6 +339,7 @@ void CUpgradeDlg::EnableControls(int enable)
     ::EnableMenuItem(::GetSubMenu(menu, kFileMenuPosition), kExitItemPosition, MF_BYPOSITION | state);
     ::EnableMenuItem(menu, ID_SETUP_COMPORT, MF_BYCOMMAND | state);
     ::EnableMenuItem(menu, ID_SETUP_PREVIEW, MF_BYCOMMAND | state);
+    ::EnableMenuItem(menu, ID_SETUP_BATCH, MF_BYCOMMAND | state);
 
     if (enable) {
         SetWindowText(Text(TextNo::kAppTitle));
@@ -379,6 +383,35 @@ void CUpgradeDlg::OnPreview()
     });
 }
 
+void CUpgradeDlg::OnBatch()
+{
+    // Locked as for a single run, but without the wait cursor: the batch
+    // dialog waits for the user's radios and Stop, not the other way round.
+    m_browseAfterRun = false;
+    {
+        CControlLock lock(*this);
+        const bool folderMode = IsDlgButtonChecked(IDC_FOLDER_MODE) == BST_CHECKED;
+        CDataFileOptionFiles files = OptionFiles(folderMode);
+        DialogHistory history(m_DataFile, m_nPortNumber);
+        BatchMode mode;
+        mode.port = m_nPortNumber;
+        mode.folderMode = folderMode;
+        mode.location = folderMode ? m_strFolderPath : m_strFilePath;
+        // The loop's clock is the link's, so the waits and the reads agree.
+        const BatchRunParts parts{theRadio,
+                                  theLanguage,
+                                  m_DataFile,
+                                  files,
+                                  &history.journal,
+                                  *theRadio.GetApis().clock,
+                                  [&history] { return history.folder.Now(); }};
+        CBatchDlg dialog(this, parts, mode);
+        dialog.DoModal();
+        m_browseAfterRun = dialog.Ending() == BatchEnding::LocationMissing;
+    }
+    AfterRun();
+}
+
 void CUpgradeDlg::RunLocked(const std::function<void()>& body)
 {
     // Declared in this order so the dialog is unlocked before the wait
@@ -389,6 +422,11 @@ void CUpgradeDlg::RunLocked(const std::function<void()>& body)
         CControlLock lock(*this);
         body();
     }
+    AfterRun();
+}
+
+void CUpgradeDlg::AfterRun()
+{
     if (m_browseAfterRun) {
         // Posted, so the Browse dialog opens once this handler has returned.
         PostMessage(WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED), 0);

@@ -96,6 +96,10 @@ protected:
     // Setup > Preview upgrade: the run of the current mode up to the write,
     // then one box with what it would write; nothing is written.
     void OnPreview();
+    // Setup > Upgrade radio after radio: the batch dialog over the current
+    // mode's location and the port, with the dialog locked while it is open;
+    // Browse follows when the location is missing, as after a single run.
+    void OnBatch();
     BOOL OnHelpInfo(HELPINFO* helpInfo);
 
     // Browse in each mode.
@@ -106,9 +110,11 @@ protected:
 
 private:
     // A command that runs the transceiver: the wait cursor and the lock
-    // around body, then Browse when the run found no location, or else the
-    // focus back on Upgrade.
+    // around body, then AfterRun.
     void RunLocked(const std::function<void()>& body);
+    // After a run, with the dialog unlocked: Browse when the run found no
+    // location, or else the focus back on Upgrade.
+    void AfterRun();
     // One run of the current mode's location over the dialog's file access,
     // history and last-run trace; the dialog keeps what it needs of it.
     UpgradeResult RunDialogMode(bool folderMode, const UpgradeRunMode& mode);

@@ -20,6 +20,7 @@
 #define ID_FILE_EXIT 32772
 #define ID_SETUP_COMPORT 32773
 #define ID_SETUP_PREVIEW 32774
+#define ID_SETUP_BATCH 32775
 #define IDM_ABOUTBOX 16
 
 // About box (AboutDlg.rc).
@@ -57,3 +58,11 @@
 #define IDC_MORE_PORTS_LABEL 1033
 #define IDC_MORE_PORTS 1034
 #define IDC_PORT_NAME 1035
+
+// Radio after radio (BatchDlg.rc): the list of radios, the status line, Stop
+// and Save report; Close is IDCANCEL, so Esc and the close box end there too.
+#define IDD_BATCH 132
+#define IDC_BATCH_LIST 1040
+#define IDC_BATCH_STATUS 1041
+#define IDC_BATCH_STOP 1042
+#define IDC_BATCH_SAVE 1043

@@ -123,5 +123,34 @@ constexpr int kCliPortNotPresent = 139;
 // transceiver's model and identity; or %1 the byte a blank record is made of.
 constexpr int kCliRestoreOtherModel = 140;
 constexpr int kCliRestoreBlank = 141;
-constexpr int kAddedEnd = 142;
+// Setup > Upgrade radio after radio, and its dialog: the menu item, caption
+// and buttons, the list's columns, the status line (%1 the port, %2 the
+// seconds waited; %1 the radio's number; %1 the radios listed), each
+// verdict's word, the report's file type and the box when it cannot be
+// saved (%1 the system's reason).
+constexpr int kBatchItem = 142;
+constexpr int kBatchCaption = 143;
+constexpr int kBatchStop = 144;
+constexpr int kBatchSaveReport = 145;
+constexpr int kBatchClose = 146;
+constexpr int kBatchColumnNumber = 147;
+constexpr int kBatchColumnModel = 148;
+constexpr int kBatchColumnIdentity = 149;
+constexpr int kBatchColumnBefore = 150;
+constexpr int kBatchColumnAfter = 151;
+constexpr int kBatchColumnOutcome = 152;
+constexpr int kBatchWaiting = 153;
+constexpr int kBatchUpgrading = 154;
+constexpr int kBatchRemoveRadio = 155;
+constexpr int kBatchPortMissing = 156;
+constexpr int kBatchStopped = 157;
+constexpr int kBatchWritten = 158;
+constexpr int kBatchUnchanged = 159;
+constexpr int kBatchFailed = 160;
+constexpr int kBatchRefused = 161;
+constexpr int kBatchSkippedAsDone = 162;
+constexpr int kBatchStoppedRadio = 163;
+constexpr int kBatchReportFilter = 164;
+constexpr int kBatchReportNotSaved = 165;
+constexpr int kAddedEnd = 166;
 } // namespace TextNo

@@ -350,6 +350,22 @@ CJsonObject CmdTreeSelection(Session&, const Args& a)
     return Ok().Raw("selected", JsonList(path));
 }
 
+// A report-view list's column headings and every row's cells.
+CJsonObject CmdListItems(Session&, const Args& a)
+{
+    const ListViewTexts texts = ListViewCells(ArgTarget(a));
+    std::vector<std::string> headings, rows;
+    for (const std::wstring& text : texts.headings)
+        headings.push_back(JsonString(WideToUtf8(text)));
+    for (const std::vector<std::wstring>& row : texts.rows) {
+        std::vector<std::string> cells;
+        for (const std::wstring& text : row)
+            cells.push_back(JsonString(WideToUtf8(text)));
+        rows.push_back(JsonList(cells));
+    }
+    return Ok().Raw("headings", JsonList(headings)).Raw("rows", JsonList(rows));
+}
+
 // A combo box's items in order and the index of the selected one (-1: none).
 CJsonObject CmdComboItems(Session&, const Args& a)
 {
@@ -458,6 +474,7 @@ const std::map<std::wstring, Handler>& Table()
         {L"focused", CmdFocused},
         {L"tree-selection", CmdTreeSelection},
         {L"combo-items", CmdComboItems},
+        {L"list-items", CmdListItems},
         {L"clipboard", CmdClipboard},
         {L"menu", CmdMenu},
         {L"sync", CmdSync},

@@ -80,17 +80,80 @@ std::wstring ItemText(HWND tree, const RemoteBuffer& buffer, HTREEITEM item)
     return text;
 }
 
+// A list view's cell, through the buffer: an LVITEMW, then room for the
+// text.
+std::wstring CellText(HWND list, const RemoteBuffer& buffer, int row, int column)
+{
+    LVITEMW query{};
+    query.iSubItem = column;
+    query.pszText = reinterpret_cast<LPWSTR>(buffer.Address() + sizeof(LVITEMW));
+    query.cchTextMax = kTextChars;
+    buffer.Write(0, &query, sizeof query);
+    const LRESULT length = SendTree(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
+                                    reinterpret_cast<LPARAM>(buffer.Address()));
+    wchar_t text[kTextChars] = {};
+    if (length > 0)
+        buffer.Read(buffer.Address() + sizeof(LVITEMW), text, sizeof text - sizeof(wchar_t));
+    return text;
+}
+
+// A header item's text, through the buffer: an HDITEMW, then the text.
+std::wstring HeadingText(HWND header, const RemoteBuffer& buffer, int column)
+{
+    HDITEMW query{};
+    query.mask = HDI_TEXT;
+    query.pszText = reinterpret_cast<LPWSTR>(buffer.Address() + sizeof(HDITEMW));
+    query.cchTextMax = kTextChars;
+    buffer.Write(0, &query, sizeof query);
+    const wchar_t empty = L'\0';
+    buffer.Write(sizeof(HDITEMW), &empty, sizeof empty);
+    if (!SendTree(header, HDM_GETITEMW, static_cast<WPARAM>(column),
+                  reinterpret_cast<LPARAM>(buffer.Address())))
+        throw DriverError("the list view has no such column");
+    wchar_t text[kTextChars] = {};
+    buffer.Read(buffer.Address() + sizeof(HDITEMW), text, sizeof text - sizeof(wchar_t));
+    return text;
+}
+
+UniqueHandle OpenControlProcess(HWND control)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(control, &pid);
+    UniqueHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
+    if (!process)
+        throw DriverError("cannot open the program's process");
+    return process;
+}
+
 } // namespace
+
+ListViewTexts ListViewCells(HWND list)
+{
+    if (ClassOf(list) != WC_LISTVIEWW)
+        throw DriverError("not a list view");
+    UniqueHandle process = OpenControlProcess(list);
+    RemoteBuffer buffer(process.get(), sizeof(LVITEMW) + sizeof(HDITEMW) + kTextChars * sizeof(wchar_t));
+
+    ListViewTexts texts;
+    auto header = reinterpret_cast<HWND>(SendTree(list, LVM_GETHEADER, 0, 0));
+    const int columns = header ? static_cast<int>(SendTree(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+    for (int column = 0; column < columns; ++column)
+        texts.headings.push_back(HeadingText(header, buffer, column));
+    const int rows = static_cast<int>(SendTree(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < rows; ++row) {
+        std::vector<std::wstring> cells;
+        for (int column = 0; column < columns; ++column)
+            cells.push_back(CellText(list, buffer, row, column));
+        texts.rows.push_back(std::move(cells));
+    }
+    return texts;
+}
 
 std::vector<std::wstring> TreeSelectionPath(HWND tree)
 {
     if (ClassOf(tree) != WC_TREEVIEWW)
         throw DriverError("not a tree view");
-    DWORD pid = 0;
-    GetWindowThreadProcessId(tree, &pid);
-    UniqueHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
-    if (!process)
-        throw DriverError("cannot open the program's process");
+    UniqueHandle process = OpenControlProcess(tree);
     RemoteBuffer buffer(process.get(), sizeof(TVITEMW) + kTextChars * sizeof(wchar_t));
 
     std::vector<std::wstring> path;

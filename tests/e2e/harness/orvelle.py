@@ -136,7 +136,31 @@ ADDED_TEXT_KEYS = {TextNo.kMorePortsLabel: 10005103, TextNo.kVerifyFailed: 10020
                    TextNo.kCliPortInUse: 10040028,
                    TextNo.kCliPortNotPresent: 10040029,
                    TextNo.kCliRestoreOtherModel: 10040030,
-                   TextNo.kCliRestoreBlank: 10040031}
+                   TextNo.kCliRestoreBlank: 10040031,
+                   TextNo.kBatchItem: 10070001,
+                   TextNo.kBatchCaption: 10070002,
+                   TextNo.kBatchStop: 10070003,
+                   TextNo.kBatchSaveReport: 10070004,
+                   TextNo.kBatchClose: 10070005,
+                   TextNo.kBatchColumnNumber: 10070006,
+                   TextNo.kBatchColumnModel: 10070007,
+                   TextNo.kBatchColumnIdentity: 10070008,
+                   TextNo.kBatchColumnBefore: 10070009,
+                   TextNo.kBatchColumnAfter: 10070010,
+                   TextNo.kBatchColumnOutcome: 10070011,
+                   TextNo.kBatchWaiting: 10070012,
+                   TextNo.kBatchUpgrading: 10070013,
+                   TextNo.kBatchRemoveRadio: 10070014,
+                   TextNo.kBatchPortMissing: 10070015,
+                   TextNo.kBatchStopped: 10070016,
+                   TextNo.kBatchWritten: 10070017,
+                   TextNo.kBatchUnchanged: 10070018,
+                   TextNo.kBatchFailed: 10070019,
+                   TextNo.kBatchRefused: 10070020,
+                   TextNo.kBatchSkippedAsDone: 10070021,
+                   TextNo.kBatchStoppedRadio: 10070022,
+                   TextNo.kBatchReportFilter: 10070023,
+                   TextNo.kBatchReportNotSaved: 10070024}
 assert len(ADDED_TEXT_KEYS) == TextNo.kAddedEnd - TextNo.kFirstAdded
 
 

@@ -190,6 +190,12 @@ class Driver:
         answer = self.call('combo-items', hwnd=hwnd, id=control_id)
         return answer['items'], answer['selected']
 
+    def list_items(self, hwnd, control_id=None):
+        """(headings, rows) of a report-view list: each row its cells in
+        column order."""
+        answer = self.call('list-items', hwnd=hwnd, id=control_id)
+        return answer['headings'], answer['rows']
+
     def menu(self, hwnd):
         """The window's menu bar and system menu, read from inside the
         program by the driver's hook library: {'bar': [...], 'system': [...]}."""

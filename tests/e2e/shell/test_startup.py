@@ -131,7 +131,8 @@ class Texts(OrvelleTestCase):
         self.assertEqual([(i['text'], i['id']) for i in file_menu], [(self.lng[TextNo.kExitItem], IDCANCEL)])
         self.assertEqual([(i['text'], i['id']) for i in setup_menu],
                          [(self.lng[TextNo.kComPortItem], Res.ID_SETUP_COMPORT),
-                          (self.lng[TextNo.kPreviewItem], Res.ID_SETUP_PREVIEW)])
+                          (self.lng[TextNo.kPreviewItem], Res.ID_SETUP_PREVIEW),
+                          (self.lng[TextNo.kBatchItem], Res.ID_SETUP_BATCH)])
         for item in menu + file_menu + setup_menu:
             self.assertFalse(item['text'].endswith(' *'), item)
             self.assertTrue(item['enabled'], item)
