@@ -167,6 +167,46 @@ class LinkSessions(WineTestCase):
         check(any(l.what == "ev" and l.data.startswith("hang-up") for l in radio.log()), "radio hung up")
         self.common_success_checks(radio, facts, 19200)
 
+    def test_batch(self):
+        # Radio after radio on one port: each goes after its session, and
+        # the next answers the third attempt after it (two go unanswered, as
+        # the batch loop needs to take a radio for gone). Radio 3 is radio 1
+        # plugged in again: it comes with the record it was written.
+        check = self.check
+        record2 = bytes(range(0x80, 0x80 + 50))
+        written2 = record2[:42] + bytes(b & 0xF0 for b in record2[42:])
+        radio = self.radio("batch", record=RECORD, radios=[
+            {"identity_rest": "SN-1"},
+            {"model": "QM-3390", "identity_rest": "SN-2", "record": record2, "write": "nak"},
+            {"same_as": 1}])
+        facts = self.run_session(radio, "--mask", MASK, "--repeat", "7", timeout=300)
+        radio.stop()
+        radio.keep_artifacts("link-batch")
+        begins = [line.split()[2] for line in facts["out"].splitlines() if line.startswith("step begin ")]
+        check(begins == ["0", "1", "1", "0", "1", "1", "0"], "answered, two gaps, answered ...: %r" % begins)
+        check(len(facts["box"]) == 4, "one link-failure box per unanswered attempt: %r" % facts["box"])
+        res = radio.result()
+        one, two, three = (res["radios"].get(n, {}) for n in (1, 2, 3))
+        check(one.get("state") == "gone" and one.get("sessions") == 1, "radio 1 went after its session: %r" % one)
+        check(one.get("written") == [(WRITTEN, "ack")] and one.get("final") == WRITTEN, "radio 1 written: %r" % one)
+        check(two.get("identity", b"").startswith(b"QM-3390\0"), "radio 2's identity: %r" % two)
+        check(two.get("written") == [(written2, "nak")] and two.get("final") == record2,
+              "radio 2 refused its record and kept its own: %r" % two)
+        check(three.get("same_as") == 1 and three.get("identity") == one.get("identity"),
+              "radio 3 is radio 1 again: %r" % three)
+        check(facts.get("record") == WRITTEN.hex(), "radio 3 came with the record radio 1 was given")
+        check(three.get("written") == [(WRITTEN, "ack")], "radio 3 got its own write: %r" % three)
+        check(res["written"] == [(WRITTEN, "ack"), (written2, "nak"), (WRITTEN, "ack")], "every write, in order")
+        events = [e for e in radio.events() if e.startswith("radio ")]
+        check(events == ["radio 1 comes", "radio 1 goes after 1 identified sessions",
+                         "radio 2 comes after 2 unanswered connection attempts",
+                         "radio 2 goes after 1 identified sessions",
+                         "radio 3 comes (radio 1 again) after 2 unanswered connection attempts",
+                         "radio 3 goes after 1 identified sessions"], "comings and goings: %r" % events)
+        heard_in_gaps = [l for l in radio.log() if l.what == "rx" and l.data == b"PROGRAM" and l.baud == 1200]
+        check(heard_in_gaps == [], "no radio heard the scan's last rate: all of those went unanswered")
+        self.check_rts(radio)
+
 
 if __name__ == "__main__":
     # The program under test comes first; the rest is unittest's.
