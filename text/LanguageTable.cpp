@@ -75,6 +75,9 @@ const AddedText kAdded[] = {
     {10040030, "restore refused: the record is for %1, but the transceiver is %2 %3; nothing was written "
                "(--force does not change that)"},
     {10040031, "restore refused: the record is blank (every byte %1); nothing was written"},
+    {10080001, "The programming cable came back as COM%2 instead of COM%1.\n"
+               "Choose COM%2 as the port and start again."},
+    {10080002, "the cable came back as COM%2 instead of COM%1: run again with --port %2"},
 };
 
 const int kKeyWidth = 8;

@@ -123,5 +123,10 @@ constexpr int kCliPortNotPresent = 139;
 // transceiver's model and identity; or %1 the byte a blank record is made of.
 constexpr int kCliRestoreOtherModel = 140;
 constexpr int kCliRestoreBlank = 141;
-constexpr int kAddedEnd = 142;
+// A removed adapter that came back under another port number: %1 the port
+// used, %2 the new one. The dialog's says which port to choose; the console
+// tool's names the option to run with.
+constexpr int kPortMoved = 142;
+constexpr int kCliPortMoved = 143;
+constexpr int kAddedEnd = 144;
 } // namespace TextNo

@@ -136,7 +136,9 @@ ADDED_TEXT_KEYS = {TextNo.kMorePortsLabel: 10005103, TextNo.kVerifyFailed: 10020
                    TextNo.kCliPortInUse: 10040028,
                    TextNo.kCliPortNotPresent: 10040029,
                    TextNo.kCliRestoreOtherModel: 10040030,
-                   TextNo.kCliRestoreBlank: 10040031}
+                   TextNo.kCliRestoreBlank: 10040031,
+                   TextNo.kPortMoved: 10080001,
+                   TextNo.kCliPortMoved: 10080002}
 assert len(ADDED_TEXT_KEYS) == TextNo.kAddedEnd - TextNo.kFirstAdded
 
 
