@@ -2,6 +2,7 @@
 
 #include "cli/ConsoleReport.h"
 #include "cli/ConsoleText.h"
+#include "link/CommApi.h"
 #include "text/FillText.h"
 #include "text/LanguageTable.h"
 #include "text/TextNumbers.h"
@@ -24,8 +25,9 @@ void PrintConsoleMessage(const ConsoleApi& api, std::FILE* err, const char* text
 }
 
 CConsoleAsker::CConsoleAsker(std::FILE* err, const ConsoleApi& api, CLanguageTable& texts, int retries,
-                             std::function<bool()> stopRequested)
-    : m_err(err), m_api(api), m_texts(texts), m_retries(retries), m_stopRequested(std::move(stopRequested))
+                             std::function<bool()> stopRequested, const ClockApi& clock)
+    : m_err(err), m_api(api), m_texts(texts), m_retries(retries), m_stopRequested(std::move(stopRequested)),
+      m_clock(clock)
 {
 }
 
@@ -47,7 +49,11 @@ void CConsoleAsker::PrintAnswer(const CString& line) const
 LinkAnswer CConsoleAsker::AskRetry(CWnd*, LinkStep, const CString& text, const CString& caption)
 {
     PrintMessage(text, caption);
-    // One budget for the whole run, whichever step fails.
+    // One budget for the whole run, whichever step fails. The pause comes
+    // before the answer, so a stop asked for during it still cancels.
+    if (!StopRequested() && m_used < m_retries) {
+        m_clock.Sleep(kRetryPauseMs);
+    }
     if (StopRequested()) {
         PrintAnswer(Text(TextNo::kCliInterruptedCancelled));
     } else if (m_used < m_retries) {

@@ -1,10 +1,10 @@
 // orvelle-cli's answers to the run and the link, by its options and without a
 // window: every question and message is printed on stderr, followed by what
 // the tool answers. A failed step is tried again while --retries lasts and no
-// stop is asked for; the question whether to write without a history entry
-// is answered No; the text of what ended the run is kept for --json. The
-// file utility's own error boxes and the language file's come through the
-// message-box seam: CConsoleBoxes prints them.
+// stop is asked for, a second after it failed (a pulled cable, a radio
+// switching on, is given time rather than a burst of attempts); the question whether to write without a
+// history entry is answered No; the text of what ended the run is kept for --json. The file utility's own
+// error boxes and the language file's come through the message-box seam: CConsoleBoxes prints them.
 #pragma once
 
 #include "framework/AppMessageBox.h"
@@ -16,15 +16,20 @@
 #include <vector>
 
 class CLanguageTable;
+struct ClockApi;
 struct ConsoleApi;
 
 class CConsoleAsker : public CRunAsker {
 public:
     // retries: how many failed steps are tried again over the whole run.
-    // texts: those of the tool's own lines. stopRequested: asked before a
-    // retry; null: never.
+    // texts: those of the tool's own lines. stopRequested: asked before and
+    // after the pause before a retry; null: never. clock: whose Sleep makes
+    // that pause (the link's; it must outlive the asker).
     CConsoleAsker(std::FILE* err, const ConsoleApi& api, CLanguageTable& texts, int retries,
-                  std::function<bool()> stopRequested);
+                  std::function<bool()> stopRequested, const ClockApi& clock);
+
+    // The pause before each automatic retry.
+    static constexpr unsigned long kRetryPauseMs = 1000;
 
     LinkAnswer AskRetry(CWnd* owner, LinkStep step, const CString& text, const CString& caption) override;
     void PortNotOpened(CWnd* owner, const CString& text, const CString& caption) override;
@@ -51,6 +56,7 @@ private:
     CLanguageTable& m_texts;
     int m_retries;
     std::function<bool()> m_stopRequested;
+    const ClockApi& m_clock;
     int m_used = 0;
     CString m_message;
     std::vector<CString> m_notes;

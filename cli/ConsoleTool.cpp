@@ -276,8 +276,9 @@ CliEnding CConsoleTool::LinkCommand()
     // From here on Ctrl+C asks the run to stop between its steps, and a
     // failed step is then not tried again.
     CConsoleInterrupt interrupt(m_api);
-    CConsoleAsker asker(m_env.err, m_api, texts, m_args.retries,
-                        [&interrupt] { return interrupt.Requested(); });
+    CConsoleAsker asker(
+        m_env.err, m_api, texts, m_args.retries, [&interrupt] { return interrupt.Requested(); },
+        *m_linkApis.clock);
     CRunSteps steps(m_line, interrupt);
     const UpgradeResult result = RunCommand(link, asker, journal, steps, fromRow ? &row : nullptr);
     // The final row is written: a closing console may go.
@@ -313,6 +314,7 @@ UpgradeResult CConsoleTool::RunCommand(CRadioCom& link, CConsoleAsker& asker, CU
             return asker.StopRequested();
         }};
     environment.steps = &steps;
+    environment.portMovedText = TextNo::kCliPortMoved;
     CUpgradeRun run(environment, mode);
     switch (m_args.command) {
     case CliCommand::Identify:

@@ -1,5 +1,7 @@
 #include "link/CommApi.h"
 
+#include "link/PortList.h"
+
 // Each table is built on first use: the addresses of imported functions are
 // not constants, and the program's link is a global that may need them
 // before or after other globals are constructed.
@@ -16,7 +18,7 @@ const SerialApi& PlatformSerialApi()
 
 const ClockApi& PlatformClockApi()
 {
-    static const ClockApi api = {&::QueryPerformanceCounter, &::QueryPerformanceFrequency};
+    static const ClockApi api = {&::QueryPerformanceCounter, &::QueryPerformanceFrequency, &::Sleep};
     return api;
 }
 
@@ -28,5 +30,5 @@ const PriorityApi& PlatformPriorityApi()
 
 PortApis PlatformPortApis()
 {
-    return {&PlatformSerialApi(), &PlatformClockApi(), &PlatformPriorityApi()};
+    return {&PlatformSerialApi(), &PlatformClockApi(), &PlatformPriorityApi(), &PlatformDeviceListApi()};
 }

@@ -1,10 +1,10 @@
 // The Windows calls a serial port makes, in one table per concern: the
-// device calls, the performance counter every wait reads, and the process
-// priority calls around reads. A port gets the three as PortApis; the
-// program's ports use the platform's functions, and unit tests hand theirs a
-// simulated transceiver with a virtual clock instead. The port list's
-// registry and device-setup calls are in their own table
-// (link/DeviceListApi.h).
+// device calls, the clock every wait reads or sleeps on, and the process
+// priority calls around reads. A port gets the three as PortApis, with the
+// port list's registry and device-setup calls (link/DeviceListApi.h) by
+// which the link sees a removed adapter come back; the program's ports use
+// the platform's functions, and unit tests hand theirs a simulated
+// transceiver with a virtual clock instead.
 #pragma once
 
 #include <windows.h>
@@ -27,10 +27,12 @@ struct SerialApi {
     decltype(&::ClearCommError) ClearCommError;
 };
 
-// The clock of the port's busy waits.
+// The clock of the port's busy waits, and the sleep of the longer pauses
+// (waiting for a removed adapter to come back, pacing automatic retries).
 struct ClockApi {
     decltype(&::QueryPerformanceCounter) QueryPerformanceCounter;
     decltype(&::QueryPerformanceFrequency) QueryPerformanceFrequency;
+    decltype(&::Sleep) Sleep;
 };
 
 // The process's priority class, raised for each read.
@@ -40,11 +42,16 @@ struct PriorityApi {
     decltype(&::SetPriorityClass) SetPriorityClass;
 };
 
-// Everything a port calls; the tables must outlive the port.
+struct DeviceListApi;
+
+// Everything a port calls; the tables must outlive the port. devices may be
+// null: the ports are then never listed, and a port that went away is
+// opened again without waiting for Windows to list it.
 struct PortApis {
     const SerialApi* serial;
     const ClockApi* clock;
     const PriorityApi* priority;
+    const DeviceListApi* devices;
 };
 
 // The platform's own functions.

@@ -1,8 +1,26 @@
 #include "link/RadioCom.h"
 
+#include "link/PortList.h"
+
+#include <algorithm>
 #include <cstring>
 
 using namespace LinkProtocol;
+
+namespace {
+
+// How long a Retry waits for a removed adapter's port to be listed again and
+// to take an open (a driver may refuse one with access denied while it still
+// tears the old device down), and how often it looks.
+constexpr DWORD kComeBackWaitMs = 10000;
+constexpr DWORD kComeBackPollMs = 250;
+
+bool Lists(const std::vector<BYTE>& ports, BYTE number)
+{
+    return std::find(ports.begin(), ports.end(), number) != ports.end();
+}
+
+} // namespace
 
 CRadioCom::CRadioCom(const PortApis& apis) : CSerialPort(apis)
 {
@@ -206,10 +224,12 @@ int CRadioCom::OptionInformationRequest(unsigned char* buffer)
 int CRadioCom::OptionInformationTrasmit(unsigned char* buffer)
 {
     const int noted = GetReadTimeout();
-    if (!WriteBytes(kRecordWrite, sizeof(kRecordWrite))) {
-        return kTrasmitFailed;
-    }
-    if (!WriteBytes(buffer, kRecordSize)) {
+    // The command and the record in one call: a frame is either on its way
+    // whole or failed as one, never left with its record still to send.
+    unsigned char frame[kLongestFrame];
+    std::copy(kRecordWrite, kRecordWrite + sizeof(kRecordWrite), frame);
+    std::copy(buffer, buffer + kRecordSize, frame + sizeof(kRecordWrite));
+    if (!WriteBytes(frame, sizeof(frame))) {
         return kTrasmitFailed;
     }
     // Storing the record takes the transceiver a while.
@@ -235,13 +255,58 @@ bool CRadioCom::AskRetry(CWnd* parent, LinkStep step, const CString& text, const
     if (!m_asker || m_asker->AskRetry(parent, step, text, caption) != LinkAnswer::Retry) {
         return false;
     }
-    // The port was closed because its device went away (a cable pulled out):
+    // The port was closed because a call on it failed (a cable pulled out):
     // the user has put it back, so it is opened again with the settings in
     // force. If it is still missing, the step fails and asks again.
-    if (!IsPortOpen()) {
-        SetPortOpen(1);
+    return IsPortOpen() || Reopen(parent);
+}
+
+std::vector<BYTE> CRadioCom::ListedPorts() const
+{
+    std::vector<BYTE> numbers;
+    if (GetApis().devices) {
+        for (const SerialPortEntry& port : ListSerialPorts(*GetApis().devices)) {
+            numbers.push_back(port.number);
+        }
     }
-    return true;
+    return numbers;
+}
+
+bool CRadioCom::Reopen(CWnd* parent)
+{
+    // Windows lists a removed adapter's port again only once its driver has
+    // taken the device back, and an open before that fails; an adapter
+    // without a serial number may come back under another number. Where the
+    // list never showed the port (it cannot be read), the open alone decides.
+    const BYTE number = GetPortNumber();
+    const bool listed = Lists(m_portsAtOpen, number);
+    for (DWORD waited = 0;; waited += kComeBackPollMs) {
+        const std::vector<BYTE> now = listed ? ListedPorts() : std::vector<BYTE>();
+        if (!listed || Lists(now, number)) {
+            if (SetPortOpen(1)) {
+                return true;
+            }
+        } else {
+            const auto added = std::find_if(now.begin(), now.end(),
+                                            [this](BYTE port) { return !Lists(m_portsAtOpen, port); });
+            if (added != now.end()) {
+                // Not taken for the transceiver's on a guess: the user says
+                // which port to use.
+                if (m_asker) {
+                    m_asker->PortMoved(parent, number, *added);
+                }
+                return false;
+            }
+        }
+        // Only an adapter still on its way back is waited for; a port that
+        // is there but refuses for another reason fails the step at once.
+        const bool comingBack = listed ? !Lists(now, number) || GetOpenError() == ERROR_ACCESS_DENIED
+                                       : GetOpenError() == ERROR_ACCESS_DENIED;
+        if (!comingBack || waited >= kComeBackWaitMs) {
+            return true; // the step fails on the closed port and asks again
+        }
+        GetApis().clock->Sleep(kComeBackPollMs);
+    }
 }
 
 int CRadioCom::OpenCommunicationPort(CWnd* parent, CString text, CString caption)
@@ -249,6 +314,9 @@ int CRadioCom::OpenCommunicationPort(CWnd* parent, CString text, CString caption
     SetPortNumber(GetPortNumber());
     SetPortOpen(0);
     if (SetPortOpen(1)) {
+        // What the machine listed while the port worked: a port that
+        // appears later is an adapter come back under another number.
+        m_portsAtOpen = ListedPorts();
         return kSessionOk;
     }
     if (m_asker) {
@@ -335,6 +403,26 @@ int CRadioCom::OptionInfoRequestSession(CWnd* parent, CString text, CString capt
 int CRadioCom::OptionInformationTransmit(CWnd* parent, CString text, CString caption, unsigned char* buffer,
                                          unsigned long length)
 {
+    return OptionInformationTransmit(parent, text, caption, buffer, length, nullptr, nullptr);
+}
+
+bool CRadioCom::ReadRecordBack(unsigned char* record)
+{
+    // The transceiver is still in programming mode unless it has left it
+    // (switched off with the cable out): then a new connection first.
+    if (OptionInformationRequest(record) == kProtocolOk) {
+        return true;
+    }
+    if (!IsPortOpen() || (IsOldTransceiver() != kProtocolOk && ProgStart() == kProtocolFailed)) {
+        return false;
+    }
+    return OptionInformationRequest(record) == kProtocolOk;
+}
+
+int CRadioCom::OptionInformationTransmit(CWnd* parent, CString text, CString caption, unsigned char* buffer,
+                                         unsigned long length, const unsigned char* before,
+                                         unsigned char* found)
+{
     // One whole record is always sent; never read past a shorter buffer.
     if (!buffer || length < kRecordSize) {
         EndConnectionSession();
@@ -351,9 +439,31 @@ int CRadioCom::OptionInformationTransmit(CWnd* parent, CString text, CString cap
             EndConnectionSession();
             return kSessionRefused;
         }
-        if (!AskRetry(parent, LinkStep::Write, text, caption)) {
+        // The frame may have reached the transceiver whole with only its
+        // answer lost: it is never sent again before the record is read back.
+        for (;;) {
+            if (!AskRetry(parent, LinkStep::Write, text, caption)) {
+                EndConnectionSession();
+                return kSessionFailed;
+            }
+            unsigned char now[kRecordSize] = {};
+            if (!ReadRecordBack(now)) {
+                continue; // asks again
+            }
+            if (std::equal(now, now + kRecordSize, buffer)) {
+                return kSessionOk; // the transceiver took it; only its answer was lost
+            }
+            if (before && std::equal(now, now + kRecordSize, before)) {
+                break; // the frame never arrived: it goes out again
+            }
+            // A record nobody meant (or, with no record before to compare,
+            // one that is not the frame's): writing again on a guess could
+            // make it worse.
+            if (found) {
+                std::copy(now, now + kRecordSize, found);
+            }
             EndConnectionSession();
-            return kSessionFailed;
+            return kSessionOtherRecord;
         }
     }
 }

@@ -10,6 +10,8 @@
 #include "link/LinkProtocol.h"
 #include "link/SerialPort.h"
 
+#include <vector>
+
 class CWnd;
 
 class CRadioCom : public CSerialPort {
@@ -27,6 +29,9 @@ public:
     static constexpr int kSessionOk = 0;
     static constexpr int kSessionFailed = 1;
     static constexpr int kSessionRefused = 6;
+    // OptionInformationTransmit: the write frame failed before its answer,
+    // and the record read back is neither the one sent nor the one before.
+    static constexpr int kSessionOtherRecord = 7;
 
     // The tables must outlive the link.
     explicit CRadioCom(const PortApis& apis = PlatformPortApis());
@@ -58,8 +63,16 @@ public:
     int VersionRequestSession(CWnd* parent, CString text, CString caption, unsigned char* buffer);
     int OptionInfoRequestSession(CWnd* parent, CString text, CString caption, unsigned char* buffer,
                                  int length);
+    // A write frame that failed before its answer is never sent again
+    // blind: after each Retry the record is read back first. The one sent:
+    // done (kSessionOk, no second frame); before, the record the
+    // transceiver held (may be null): the frame goes out again; any other
+    // ends the session with kSessionOtherRecord, that record in found (50
+    // bytes; may be null).
     int OptionInformationTransmit(CWnd* parent, CString text, CString caption, unsigned char* buffer,
                                   unsigned long length);
+    int OptionInformationTransmit(CWnd* parent, CString text, CString caption, unsigned char* buffer,
+                                  unsigned long length, const unsigned char* before, unsigned char* found);
 
     int IsOldTransceiverFlag() const { return m_oldTransceiver; }
     int GetSavedReadTimeout() const { return m_savedReadTimeout; }
@@ -74,9 +87,20 @@ private:
     int AcknowledgeAndClose();
     int RequestSession(CWnd* parent, LinkStep step, const CString& text, const CString& caption,
                        Request request, unsigned char* buffer, size_t zeroLength);
+    // True to try the step again: Retry answered, and a port closed by a
+    // failed call open again or given up on within the wait (the step then
+    // fails and asks again). False on Cancel, or when the port came back
+    // under another number (the asker told).
     bool AskRetry(CWnd* parent, LinkStep step, const CString& text, const CString& caption);
+    bool Reopen(CWnd* parent);
+    // The numbers of the ports Windows lists now; empty without a list.
+    std::vector<BYTE> ListedPorts() const;
+    // After a failed write frame: the transceiver's record, read in the
+    // programming mode it may still be in, or in a new connection.
+    bool ReadRecordBack(unsigned char* record);
 
     CLinkAsker* m_asker = nullptr;
+    std::vector<BYTE> m_portsAtOpen;
     int m_savedReadTimeout = 1000;
     int m_oldTransceiver = 0;
 };

@@ -77,24 +77,6 @@ void PassBytesUnchanged(DCB& dcb, WORD inputQueueSize)
     dcb.XoffLim = static_cast<WORD>(inputQueueSize / 4);
 }
 
-// The errors with which a handle to a removed device (a USB adapter pulled
-// out) fails every call, by driver; such a handle never works again, even
-// once the device is back.
-bool DeviceGone(DWORD error)
-{
-    switch (error) {
-    case ERROR_ACCESS_DENIED:
-    case ERROR_BAD_COMMAND:
-    case ERROR_GEN_FAILURE:
-    case ERROR_DEVICE_NOT_CONNECTED:
-    case ERROR_OPERATION_ABORTED:
-    case ERROR_FILE_NOT_FOUND:
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
 CSerialPort::CSerialPort(const PortApis& apis) : m_apis(apis)
@@ -329,7 +311,11 @@ int CSerialPort::Write(const void* data, DWORD length)
     if (ok && written == length) {
         return 1;
     }
-    ClearErrors();
+    if (ok) {
+        ClearErrors(); // a write cut by its time-out: the port still works
+    } else {
+        Failed();
+    }
     return 0;
 }
 
@@ -380,27 +366,46 @@ int CSerialPort::ReadData(unsigned char* buffer, WORD length)
     if (ok && read >= length) {
         return 1;
     }
-    ClearErrors();
+    if (ok) {
+        ClearErrors(); // a read time-out: nothing wrong with the port
+    } else {
+        Failed();
+    }
     return 0;
 }
 
-void CSerialPort::ClearErrors()
+bool CSerialPort::ClearErrors()
 {
-    // Only the acknowledgement matters. A port that cannot give it because
-    // its device is gone is closed: its handle would fail every later call,
-    // and the next open finds the device again once it is back.
+    // Only the acknowledgement matters.
     DWORD errors = 0;
     COMSTAT status = {};
     if (!Checked("ClearCommError", m_apis.serial->ClearCommError(m_handle.Get(), &errors, &status))) {
-        if (DeviceGone(::GetLastError())) {
-            Close();
-        }
-        return;
+        return false;
     }
     // Line errors are the line's events: a byte lost or damaged.
     if (errors != 0 && m_observer) {
         m_observer->LineErrors(errors);
     }
+    return true;
+}
+
+void CSerialPort::Failed()
+{
+    // Drivers fail a removed device's handle with errors of their own
+    // choosing (ERROR_NO_SUCH_DEVICE, ERROR_DEV_NOT_EXIST,
+    // ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED, ERROR_GEN_FAILURE, ...), and
+    // such a handle never works again, even once the device is back: the
+    // port is closed whatever the error, so the next open finds the device
+    // anew. The one exception is a transfer cut short on purpose (a stop
+    // cancels the run thread's blocked read) or by a line error on a handle
+    // that still answers: that port goes on, so programming mode can still
+    // be ended on it.
+    const DWORD code = ::GetLastError();
+    const bool answers = ClearErrors();
+    if (!(answers && code == ERROR_OPERATION_ABORTED)) {
+        Close();
+    }
+    ::SetLastError(code);
 }
 
 int CSerialPort::PurgeInput()

@@ -42,7 +42,9 @@ public:
     int GetReadTimeout() const { return m_readTimeout; }
 
     // Each write first discards unread input, so a late answer to an earlier
-    // command is never taken for the answer to this one.
+    // command is never taken for the answer to this one. A read or write call
+    // that fails (not one that only times out) closes the port: the handle
+    // of a removed device never works again.
     int WriteData(const unsigned char* data, WORD length);
     int WriteString(CString text);
     int WriteByte(BYTE value);
@@ -78,8 +80,11 @@ private:
     int ApplyReadTimeout();
     int Write(const void* data, DWORD length);
     // Acknowledges the port's line errors, so a driver that stops on an
-    // error takes calls again; closes the port when its device is gone.
-    void ClearErrors();
+    // error takes calls again; false when the handle no longer answers.
+    bool ClearErrors();
+    // After a read or write call that failed: closes the port (its device
+    // may be gone), unless the call was only cut short.
+    void Failed();
     // A device call's result, told to the observer when it failed; the
     // system's error code stays as the call left it.
     BOOL Checked(const char* call, BOOL ok);

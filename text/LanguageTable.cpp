@@ -99,6 +99,9 @@ const AddedText kAdded[] = {
     {10070022, "Stopped"},
     {10070023, "Batch report"},
     {10070024, "The report could not be saved:\n%1"},
+    {10080001, "The programming cable came back as COM%2 instead of COM%1.\n"
+               "Choose COM%2 as the port and start again."},
+    {10080002, "the cable came back as COM%2 instead of COM%1: run again with --port %2"},
 };
 
 const int kKeyWidth = 8;

@@ -152,5 +152,10 @@ constexpr int kBatchSkippedAsDone = 162;
 constexpr int kBatchStoppedRadio = 163;
 constexpr int kBatchReportFilter = 164;
 constexpr int kBatchReportNotSaved = 165;
-constexpr int kAddedEnd = 166;
+// A removed adapter that came back under another port number: %1 the port
+// used, %2 the new one. The dialog's says which port to choose; the console
+// tool's names the option to run with.
+constexpr int kPortMoved = 166;
+constexpr int kCliPortMoved = 167;
+constexpr int kAddedEnd = 168;
 } // namespace TextNo

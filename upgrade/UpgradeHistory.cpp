@@ -346,6 +346,17 @@ void CHistoryJournal::WriteEnded(WriteResult result)
     m_recordRead = m_writing = false;
 }
 
+void CHistoryJournal::WriteFoundOther(const UpgradeResult& result)
+{
+    if (!m_recordRead || !m_writing)
+        return;
+    // As after a failed verification: what the transceiver holds now, beside
+    // the record read before the write.
+    m_row.recordAfter = HexLower(result.recordReadBack.data(), result.recordReadBack.size());
+    Append(History::Outcome::kFailed);
+    m_recordRead = m_writing = false;
+}
+
 void CHistoryJournal::NotUpgraded()
 {
     // Also after a pending row that never reached the file: the run did not

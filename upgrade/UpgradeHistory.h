@@ -212,6 +212,7 @@ public:
     void RecordRead(const UpgradeResult& result) override;
     bool BeforeWrite(const UpgradeResult& result, CString& reason) override;
     void WriteEnded(WriteResult result) override;
+    void WriteFoundOther(const UpgradeResult& result) override;
     void NotUpgraded() override;
     void Identified() override;
     // planned or unchanged, with the record that would have been written.

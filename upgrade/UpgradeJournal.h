@@ -28,6 +28,16 @@ public:
     enum class WriteResult { Written, Refused, Failed };
     virtual void WriteEnded(WriteResult result) = 0;
 
+    // The write failed: its frame went unanswered, and the record read back
+    // after it (result.recordReadBack) is neither result.recordAfter nor
+    // result.recordBefore. Reported here instead of WriteEnded; one that
+    // keeps no records says Failed.
+    virtual void WriteFoundOther(const UpgradeResult& result)
+    {
+        (void)result;
+        WriteEnded(WriteResult::Failed);
+    }
+
     // The run stopped after the record was read (the option logic, another
     // transceiver, the user); nothing is written.
     virtual void NotUpgraded() = 0;

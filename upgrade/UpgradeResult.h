@@ -107,7 +107,9 @@ struct UpgradeResult {
 
     // A verified write: the identity and record the second connection read,
     // once both were read (readBack), and whether they were the written
-    // record of the same transceiver.
+    // record of the same transceiver. A write frame that failed before its
+    // answer and then found a record that is neither the one written nor the
+    // one before (LinkFailed): that record in recordReadBack, readBack false.
     bool readBack = false;
     bool verified = false;
     // The caller asked to stop during the read-back: written, but not

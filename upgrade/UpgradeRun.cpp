@@ -29,16 +29,36 @@ struct Stopped {
 };
 
 // The run's asker answers for the link's sessions while the run lasts; the
-// link's own (none, for a link the dialog keeps) is back after.
-class AskerInPlace {
+// link's own (none, for a link the dialog keeps) is back after. A port that
+// came back under another number is told in the run's own text, which
+// names the port to use.
+class AskerInPlace : public CLinkAsker {
 public:
-    AskerInPlace(CRadioCom& link, CLinkAsker& asker) : m_link(link), m_previous(link.SetAsker(&asker)) {}
-    ~AskerInPlace() { m_link.SetAsker(m_previous); }
+    explicit AskerInPlace(const UpgradeEnvironment& env) : m_env(env), m_previous(env.link.SetAsker(this)) {}
+    ~AskerInPlace() override { m_env.link.SetAsker(m_previous); }
     AskerInPlace(const AskerInPlace&) = delete;
     AskerInPlace& operator=(const AskerInPlace&) = delete;
 
+    LinkAnswer AskRetry(CWnd* owner, LinkStep step, const CString& text, const CString& caption) override
+    {
+        return m_env.asker.AskRetry(owner, step, text, caption);
+    }
+    void PortNotOpened(CWnd* owner, const CString& text, const CString& caption) override
+    {
+        m_env.asker.PortNotOpened(owner, text, caption);
+    }
+    void PortMoved(CWnd* owner, int from, int to) override
+    {
+        CString was, now;
+        was.Format("%d", from);
+        now.Format("%d", to);
+        m_env.asker.TellOutcome(owner, RunMessageKind::Error,
+                                FillText(CString(m_env.texts.GetText(m_env.portMovedText)), {was, now}),
+                                CString(m_env.texts.GetText(TextNo::kCaptionError)));
+    }
+
 private:
-    CRadioCom& m_link;
+    const UpgradeEnvironment& m_env;
     CLinkAsker* m_previous;
 };
 
@@ -262,10 +282,14 @@ void CUpgradeRun::Write(int portNumber, UpgradeResult& result)
     result.writeTried = true;
     TellStep(m_env.steps, kWriteStep);
     // The session takes a buffer it may change; the result keeps what was sent.
+    // A frame that failed before its answer is sent again only when the
+    // record read back is still the one read before it.
     unsigned char record[OptionRecord::kSize];
     std::copy(result.recordAfter.begin(), result.recordAfter.end(), record);
+    unsigned char found[OptionRecord::kSize] = {};
     const int written = m_env.link.OptionInformationTransmit(
-        m_env.owner, Text(TextNo::kLinkFailed), Text(TextNo::kCaptionError), record, OptionRecord::kSize);
+        m_env.owner, Text(TextNo::kLinkFailed), Text(TextNo::kCaptionError), record, OptionRecord::kSize,
+        result.recordBefore.data(), found);
     switch (written) {
     case CRadioCom::kSessionOk:
         EndConnection();
@@ -300,6 +324,16 @@ void CUpgradeRun::Write(int portNumber, UpgradeResult& result)
         Tell(RunMessageKind::Information, TextNo::kRecordRefused, TextNo::kCaptionOutcome);
         result.outcome = UpgradeOutcome::Refused;
         return;
+    case CRadioCom::kSessionOtherRecord:
+        // Neither the record meant nor the one before: what the transceiver
+        // holds now is kept beside the record read, and nothing more is
+        // written. The connection has ended.
+        std::copy(found, found + OptionRecord::kSize, result.recordReadBack.begin());
+        if (m_env.journal)
+            m_env.journal->WriteFoundOther(result);
+        Tell(RunMessageKind::Error, TextNo::kLinkFailed, TextNo::kCaptionError);
+        result.outcome = UpgradeOutcome::LinkFailed;
+        return;
     default: // the user gave up at the session's prompt; the connection has ended
         if (m_env.journal)
             m_env.journal->WriteEnded(CUpgradeJournal::WriteResult::Failed);
@@ -310,13 +344,13 @@ void CUpgradeRun::Write(int portNumber, UpgradeResult& result)
 
 UpgradeResult CUpgradeRun::UpgradeFromFolder(int portNumber, const CString& folder)
 {
-    const AskerInPlace asking(m_env.link, m_env.asker);
+    const AskerInPlace asking(m_env);
     return Run(portNumber, &folder, nullptr);
 }
 
 UpgradeResult CUpgradeRun::UpgradeFromFile(int portNumber, const CString& file)
 {
-    const AskerInPlace asking(m_env.link, m_env.asker);
+    const AskerInPlace asking(m_env);
     return Run(portNumber, nullptr, &file);
 }
 
@@ -427,7 +461,7 @@ bool CUpgradeRun::Answers(int portNumber, UpgradeResult& result)
 
 UpgradeResult CUpgradeRun::Identify(int portNumber)
 {
-    const AskerInPlace asking(m_env.link, m_env.asker);
+    const AskerInPlace asking(m_env);
     UpgradeResult result;
     if (Interrupted(result, false) || !Connect(portNumber, result) || Interrupted(result, true))
         return result;
@@ -449,7 +483,7 @@ UpgradeResult CUpgradeRun::Restore(int portNumber, const unsigned char* record,
 {
     // Any record written is an upgrade to a model this program must not
     // upgrade, wherever the record came from: refused as by an upgrade.
-    const AskerInPlace asking(m_env.link, m_env.asker);
+    const AskerInPlace asking(m_env);
     UpgradeResult result;
     if (!ConnectAndIdentify(portNumber, result))
         return result;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "framework/CString.h"
+#include "text/TextNumbers.h"
 #include "upgrade/RunAsker.h"
 #include "upgrade/UpgradeResult.h"
 
@@ -44,6 +45,10 @@ struct UpgradeEnvironment {
     std::function<bool()> stopRequested = nullptr;
     // Told each step as it begins (the line trace); may be null.
     CStepObserver* steps = nullptr;
+    // The message when a removed adapter came back under another port
+    // number (%1 the port used, %2 the new one): the dialog's says which
+    // port to choose; the console tool's names its option.
+    int portMovedText = TextNo::kPortMoved;
 };
 
 // What a run does beyond the Upgrade button's steps; the default is exactly
@@ -133,7 +138,9 @@ private:
     bool RecordKept(UpgradeResult& result);
     // Writes result.recordAfter (the journal hears of it before the first
     // byte goes out) and shows the outcome; result.versionNote adds the
-    // advisory message.
+    // advisory message. A frame that failed before its answer is followed
+    // by a read-back: a third record found there (result.recordReadBack)
+    // ends the run as LinkFailed, both records told to the journal.
     void Write(int portNumber, UpgradeResult& result);
     // After an accepted write, with programming mode ended: the second
     // connection's identity and record into result, result.verified when

@@ -1,5 +1,5 @@
-// The fake's virtual clock (the performance counter) and the process
-// priority calls around reads.
+// The fake's virtual clock (the performance counter and the sleeps) and the
+// process priority calls around reads.
 #include "tests/support/FakeTransceiver.h"
 #include "tests/support/FakeParts.h"
 
@@ -21,6 +21,10 @@ BOOL WINAPI FakeQueryPerformanceFrequency(LARGE_INTEGER* frequency)
     frequency->QuadPart = FakeTransceiver::kCounterFrequency;
     return TRUE;
 }
+void WINAPI FakeSleep(DWORD milliseconds)
+{
+    TheFake().DoSleep(milliseconds);
+}
 HANDLE WINAPI FakeGetCurrentProcess()
 {
     return ProcessHandle();
@@ -37,6 +41,7 @@ BOOL WINAPI FakeSetPriorityClass(HANDLE process, DWORD cls)
 const ClockApi kClockApi = {
     &FakeQueryPerformanceCounter,
     &FakeQueryPerformanceFrequency,
+    &FakeSleep,
 };
 const PriorityApi kPriorityApi = {
     &FakeGetCurrentProcess,
@@ -66,6 +71,17 @@ BOOL FakeTransceiver::DoQueryPerformanceCounter(LARGE_INTEGER* count)
     ++m_tickRepeats;
     count->QuadPart = static_cast<LONGLONG>(m_nowUs / step * step * (kCounterFrequency / 1000000));
     return TRUE;
+}
+
+void FakeTransceiver::DoSleep(DWORD milliseconds)
+{
+    // A sleep costs its length on the virtual clock and nothing else.
+    Note("Sleep " + std::to_string(milliseconds));
+    if (onSleep) {
+        onSleep(milliseconds);
+    }
+    m_nowUs += Us(milliseconds);
+    m_tickRepeats = 0;
 }
 
 DWORD FakeTransceiver::DoGetPriorityClass(HANDLE process)

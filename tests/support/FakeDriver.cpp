@@ -1,6 +1,7 @@
 // The fake's driver rules: what each device call does to the simulated port
 // (its state, the bytes in flight, the time-outs), the calls made to fail, the
-// states a previous user leaves behind, and the pulled cable.
+// states a previous user leaves behind, and the pulled cable (with the port
+// leaving the machine's list, and coming back, perhaps under another number).
 #include "tests/support/FakeTransceiver.h"
 #include "tests/support/FakeParts.h"
 
@@ -12,6 +13,17 @@
 using namespace FakeParts;
 
 namespace {
+
+// The number of a port's device name ("COM4", "\\.\COM23"); 0 for another.
+int NumberOf(const std::string& name)
+{
+    const size_t at = name.rfind("COM");
+    if (at == std::string::npos || at + 3 >= name.size() ||
+        name.find_first_not_of("0123456789", at + 3) != std::string::npos) {
+        return 0;
+    }
+    return std::stoi(name.substr(at + 3));
+}
 
 HANDLE WINAPI FakeCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES,
                               DWORD disposition, DWORD flags, HANDLE)
@@ -250,8 +262,14 @@ HANDLE FakeTransceiver::DoCreateFile(const char* name, DWORD access, DWORD share
     const std::string n = name ? name : "";
     Note("CreateFileA " + n);
     opens.push_back({n, access, share, disposition, flags});
-    if (Fails(Call::CreateFile) || missingPorts.count(n) || m_cablePulled) {
+    if (Fails(Call::CreateFile) || missingPorts.count(n) || m_cablePulled ||
+        m_goneNumbers.count(NumberOf(n))) {
         SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (m_nowUs < m_deniedUntilUs) {
+        Note("  refused: the removed device is still being torn down");
+        SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
     const auto refused = refusedPorts.find(n);
@@ -448,6 +466,12 @@ BOOL FakeTransceiver::DoReadFile(HANDLE h, void* buffer, DWORD n, DWORD* read)
 {
     Note("ReadFile " + std::to_string(n) + " within " + std::to_string(m_timeouts.ReadTotalTimeoutConstant));
     *read = 0;
+    PullDuring pull;
+    if (Known(h) && PullsDuring(Call::ReadFile, pull)) {
+        PullCable(pull.error);
+        SetLastError(pull.error);
+        return FALSE;
+    }
     if (Fails(Call::ReadFile) || !Known(h) || Refused()) {
         return FALSE;
     }
@@ -496,6 +520,19 @@ BOOL FakeTransceiver::DoWriteFile(HANDLE h, const void* data, DWORD n, DWORD* wr
     Note("WriteFile " + Hex(chunk) + "at " + std::to_string(m_dcb.BaudRate));
     if (onWrite)
         onWrite(chunk);
+    PullDuring pull;
+    if (Known(h) && PullsDuring(Call::WriteFile, pull)) {
+        chunk.resize(std::min(chunk.size(), pull.bytesOut));
+        Note("  cable pulled after " + std::to_string(chunk.size()) + " bytes");
+        if (!chunk.empty()) {
+            writes.push_back({Now(), m_dcb.BaudRate, chunk});
+            Hear(chunk);
+        }
+        PullCable(pull.error);
+        *written = static_cast<DWORD>(chunk.size());
+        SetLastError(pull.error);
+        return FALSE;
+    }
     if (Fails(Call::WriteFile) || !Known(h) || Refused()) {
         return FALSE;
     }
@@ -593,8 +630,81 @@ void FakeTransceiver::PullCable(DWORD error)
 {
     Note("  cable pulled out");
     m_cablePulled = true;
+    std::set<std::string> names;
     for (HANDLE h : m_handles) {
         m_staleHandles[h] = error;
+        names.insert("COM" + std::to_string(NumberOf(m_handleNames[h])));
     }
     m_input.clear();
+    m_awaitingRecord = false;
+    m_recordIn.clear();
+    // The adapter's port leaves the machine's list.
+    const auto out = [&names](const std::string& name) { return names.count(name) != 0; };
+    for (auto it = serialComm.begin(); it != serialComm.end();) {
+        if (out(it->second)) {
+            m_unpluggedComm.push_back(*it);
+            it = serialComm.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (auto it = portDevices.begin(); it != portDevices.end();) {
+        if (out(it->portName)) {
+            m_unpluggedDevices.push_back(*it);
+            it = portDevices.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void FakeTransceiver::PlugCable(int number)
+{
+    Note("  cable put back" + (number ? " as COM" + std::to_string(number) : std::string()));
+    m_cablePulled = false;
+    m_deniedUntilUs = m_nowUs + Us(deniedAfterPlug);
+    const std::string name = "COM" + std::to_string(number);
+    const auto renamed = [&](std::string& text, const std::string& old) {
+        const size_t at = text.rfind(old);
+        if (number && at != std::string::npos) {
+            text.replace(at, old.size(), name);
+        }
+    };
+    for (auto& entry : m_unpluggedComm) {
+        if (number) {
+            m_goneNumbers.insert(NumberOf(entry.second));
+        }
+        if (number) {
+            entry.second = name;
+        }
+        serialComm.push_back(entry);
+    }
+    for (auto& device : m_unpluggedDevices) {
+        const std::string old = device.portName;
+        renamed(device.friendlyName, old);
+        renamed(device.portName, old);
+        portDevices.push_back(device);
+    }
+    if (number) {
+        m_goneNumbers.erase(number);
+    }
+    m_unpluggedComm.clear();
+    m_unpluggedDevices.clear();
+}
+
+void FakeTransceiver::PullCableDuring(Call c, DWORD error, size_t bytesOut)
+{
+    m_pullDuring.push_back({c, error, bytesOut});
+}
+
+bool FakeTransceiver::PullsDuring(Call c, PullDuring& pull)
+{
+    const auto it = std::find_if(m_pullDuring.begin(), m_pullDuring.end(),
+                                 [c](const PullDuring& p) { return p.call == c; });
+    if (it == m_pullDuring.end()) {
+        return false;
+    }
+    pull = *it;
+    m_pullDuring.erase(it);
+    return true;
 }

@@ -147,17 +147,28 @@ void FakeTransceiver::Hear(const Bytes& chunk)
     if (baud != ProgrammingBaud()) {
         return; // noise at the wrong rate
     }
-    if (m_awaitingRecord) {
-        m_recordIn.insert(m_recordIn.end(), chunk.begin(), chunk.end());
+    // The record of a write frame, whether it comes in the command's chunk
+    // or in chunks of its own.
+    const auto takeRecordBytes = [this](Bytes::const_iterator from, Bytes::const_iterator to) {
+        m_recordIn.insert(m_recordIn.end(), from, to);
         if (m_recordIn.size() >= 50) {
             m_awaitingRecord = false;
             recordsWritten.push_back(Bytes(m_recordIn.begin(), m_recordIn.begin() + 50));
             Respond(Command::RecordWrite, {writeAnswer});
         }
+    };
+    if (m_awaitingRecord) {
+        takeRecordBytes(chunk.begin(), chunk.end());
         return;
     }
     static const unsigned char urk[] = {0x55, 0x52, 0x4B}, urcb[] = {0x55, 0x52, 0xCB},
                                uwcb[] = {0x55, 0x57, 0xCB};
+    if (chunk.size() > 3 && std::equal(uwcb, uwcb + 3, chunk.begin())) {
+        m_awaitingRecord = true;
+        m_recordIn.clear();
+        takeRecordBytes(chunk.begin() + 3, chunk.end());
+        return;
+    }
     if (chunk == Bytes{0x45}) {
         Respond(Command::End, {ACK});
     } else if (Is(chunk, urk, 3)) {

@@ -21,9 +21,12 @@
 // XOFF characters, flow-control limits beyond the input queue, impossible
 // framing). InheritedStates() lists such states.
 //
-// The cable can be pulled out and put back: a handle opened before the pull
-// fails every call with the driver's error for ever, as on Windows, while a
-// new open works once the cable is back.
+// The cable can be pulled out and put back, also in the middle of a read or
+// a write: a handle opened before the pull fails every call with the
+// driver's error for ever, as on Windows, while a new open works once the
+// cable is back (after a while of access denied, if asked). While it is out
+// its port is missing from the machine's list; it may come back under
+// another number.
 //
 // The transceiver side plays the programming protocol: an old transceiver
 // hears "FLFM96K" at 9600 baud; another hears "PROGRAM" only at its scan
@@ -170,7 +173,7 @@ public:
     const SerialApi& Serial() const;
     const ClockApi& Clock() const;
     const PriorityApi& Priority() const;
-    PortApis Apis() const { return {&Serial(), &Clock(), &Priority()}; }
+    PortApis Apis() const { return {&Serial(), &Clock(), &Priority(), &DeviceList()}; }
     const DeviceListApi& DeviceList() const;
 
     // ---- The transceiver -------------------------------------------------
@@ -222,10 +225,26 @@ public:
 
     // The cable pulled out: every call on a handle open now fails with
     // error from here on; opens fail as for a missing port until PlugCable.
+    // The adapter's port leaves the machine's list of ports (AddPort), and
+    // the radio drops a write frame it has heard only part of (its line went
+    // quiet).
     void PullCable(DWORD error);
-    void PlugCable() { m_cablePulled = false; }
+    // The cable put back: its port is listed again, as COM`number` when
+    // that is not 0 (an adapter without a serial number that Windows gives
+    // another number; its old one stays missing). For deniedAfterPlug ms
+    // from now, every open fails with ERROR_ACCESS_DENIED, as while a
+    // driver still tears down the removed device.
+    void PlugCable(int number = 0);
+    DWORD deniedAfterPlug = 0;
+    // The cable comes out during the next call of c (WriteFile or ReadFile):
+    // a write gets its first bytesOut bytes onto the line (the transceiver
+    // hears them), then the call fails with error, as PullCable(error).
+    void PullCableDuring(Call c, DWORD error, size_t bytesOut = 0);
     // Called with each command the transceiver hears, before it answers.
     std::function<void(Command)> onHeard;
+    // Called as each Sleep begins, with its length: what the user does while
+    // the program waits.
+    std::function<void(DWORD milliseconds)> onSleep;
 
     // ---- The machine's serial ports --------------------------------------
     struct PortDevice {
@@ -301,6 +320,7 @@ public:
     BOOL DoGetCommProperties(HANDLE h, COMMPROP* prop);
     BOOL DoClearCommError(HANDLE h, DWORD* errors, COMSTAT* status);
     BOOL DoQueryPerformanceCounter(LARGE_INTEGER* count);
+    void DoSleep(DWORD milliseconds);
     LONG DoRegOpenKey(HKEY parent, const char* name, HKEY* key);
     LONG DoRegEnumValue(HKEY key, DWORD index, char* name, DWORD* nameLength, DWORD* type, BYTE* data,
                         DWORD* dataLength);
@@ -362,7 +382,21 @@ private:
     Bytes m_recordIn;
     bool m_hungUp = false;
     bool m_cablePulled = false;
-    DWORD m_pullError = 0;
+    // PullCableDuring: the call, the error and the bytes that get out.
+    struct PullDuring {
+        Call call;
+        DWORD error;
+        size_t bytesOut;
+    };
+    std::vector<PullDuring> m_pullDuring;
+    // The port entries of an adapter that is out (PullCable), and the port
+    // names it may no longer be opened by once it is back under another.
+    std::vector<std::pair<std::string, std::string>> m_unpluggedComm;
+    std::vector<PortDevice> m_unpluggedDevices;
+    std::set<int> m_goneNumbers;
+    uint64_t m_deniedUntilUs = 0;
+    // Takes the pull of c set up by PullCableDuring, if any.
+    bool PullsDuring(Call c, PullDuring& pull);
     std::map<HANDLE, DWORD> m_staleHandles; // opened before a pull: its error
     // Open registry keys: the SERIALCOMM key, or a device key (its device).
     std::map<HKEY, int> m_keys;

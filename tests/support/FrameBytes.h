@@ -19,4 +19,12 @@ inline Bytes B(const char* s)
 }
 
 inline const Bytes kUrk = {0x55, 0x52, 0x4B}, kUrcb = {0x55, 0x52, 0xCB}, kUwcb = {0x55, 0x57, 0xCB};
+// A command followed by its data, as one WriteFile call sends them.
+inline Bytes Frame(const Bytes& command, const Bytes& data)
+{
+    Bytes frame = command;
+    frame.insert(frame.end(), data.begin(), data.end());
+    return frame;
+}
+
 inline const Bytes kAck = {0x06}, kNak = {0x15}, kEnd = {0x45}, kStx = {0x02}, kP = {0x50};

@@ -160,7 +160,9 @@ ADDED_TEXT_KEYS = {TextNo.kMorePortsLabel: 10005103, TextNo.kVerifyFailed: 10020
                    TextNo.kBatchSkippedAsDone: 10070021,
                    TextNo.kBatchStoppedRadio: 10070022,
                    TextNo.kBatchReportFilter: 10070023,
-                   TextNo.kBatchReportNotSaved: 10070024}
+                   TextNo.kBatchReportNotSaved: 10070024,
+                   TextNo.kPortMoved: 10080001,
+                   TextNo.kCliPortMoved: 10080002}
 assert len(ADDED_TEXT_KEYS) == TextNo.kAddedEnd - TextNo.kFirstAdded
 
 

@@ -4,6 +4,7 @@
 #include "cli/ConsoleAsker.h"
 
 #include "cli/ConsoleText.h"
+#include "link/CommApi.h"
 #include "framework/AppMessageBox.h"
 #include "tests/support/DevelopmentTexts.h"
 #include "text/LanguageTable.h"
@@ -45,6 +46,18 @@ std::string Contents(std::FILE* file)
         text.append(chunk, got);
     return text;
 }
+
+// The pauses asked of the clock, in order; the clock never really sleeps.
+std::vector<DWORD>& Pauses()
+{
+    static std::vector<DWORD> pauses;
+    return pauses;
+}
+void WINAPI RecordPause(DWORD milliseconds)
+{
+    Pauses().push_back(milliseconds);
+}
+const ClockApi kPauseClock = {&::QueryPerformanceCounter, &::QueryPerformanceFrequency, &RecordPause};
 
 // One question or message to the asker, and the answer expected (Retry or
 // Yes: true).
@@ -120,10 +133,13 @@ TEST(ConsoleAsker, AnswersByPolicyAndKeepsWhatEndedTheRun)
         ASSERT_NE(err, nullptr);
         {
             int stopsAsked = 0;
-            CConsoleAsker asker(err, PlatformConsoleApi(), Texts(), c.retries, [&] {
-                ++stopsAsked;
-                return c.stop;
-            });
+            CConsoleAsker asker(
+                err, PlatformConsoleApi(), Texts(), c.retries,
+                [&] {
+                    ++stopsAsked;
+                    return c.stop;
+                },
+                kPauseClock);
             for (const Step& step : c.steps) {
                 switch (step.ask) {
                 case Ask::Retry:
@@ -174,4 +190,45 @@ TEST(ConsoleAsker, TheSeamsBoxesArePrintedAndTheLastKept)
     }
     EXPECT_EQ(Contents(err), "File error: cannot read x.ENH\nno caption\n");
     std::fclose(err);
+}
+
+// Automatic retries are paced: each comes a second after the failure it
+// answers, never at once (a cable being put back, a radio powering up, gets
+// that time), and a stop asked for during the pause still cancels. A run out
+// of retries, or one already stopped, does not wait.
+TEST(ConsoleAsker, PacesEachAutomaticRetryASecondAfterTheFailure)
+{
+    const struct {
+        const char* name;
+        int retries;
+        int stopAfterAsks; // the stop is asked for from this call of stopRequested on; 0: never
+        std::vector<LinkAnswer> answers;
+        std::vector<DWORD> pauses;
+    } cases[] = {
+        {"three failures, two retries",
+         2,
+         0,
+         {LinkAnswer::Retry, LinkAnswer::Retry, LinkAnswer::Cancel},
+         {1000, 1000}},
+        {"no retries: no pause", 0, 0, {LinkAnswer::Cancel}, {}},
+        {"stopped before the failure: no pause", 3, 1, {LinkAnswer::Cancel}, {}},
+        {"stopped during the pause: cancelled after it", 3, 2, {LinkAnswer::Cancel}, {1000}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const NoBoxes boxes;
+        std::FILE* err = std::tmpfile();
+        ASSERT_NE(err, nullptr);
+        Pauses().clear();
+        int asks = 0;
+        CConsoleAsker asker(
+            err, PlatformConsoleApi(), Texts(), c.retries,
+            [&] { return c.stopAfterAsks != 0 && ++asks >= c.stopAfterAsks; }, kPauseClock);
+        for (size_t i = 0; i < c.answers.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(asker.AskRetry(nullptr, LinkStep::Write, "failed", "Error"), c.answers[i]);
+        }
+        EXPECT_EQ(Pauses(), c.pauses);
+        std::fclose(err);
+    }
 }

@@ -19,6 +19,7 @@
 #include "tests/support/TempFolder.h"
 #include "tests/support/FakeTransceiver.h"
 #include "tests/support/SampleTransceiver.h"
+#include "text/FillText.h"
 #include "text/LanguageTable.h"
 #include "upgrade/OptionFormat.h"
 
@@ -175,6 +176,61 @@ TEST(ConsoleTool, RetriesAreOneBudgetForTheWholeRun)
         const std::string messages = Contents(run.err);
         EXPECT_EQ(Count(messages, texts.GetText(TextNo::kLinkFailed)), c.prompts) << messages;
         EXPECT_FALSE(fake.InProgrammingMode());
+        EXPECT_EQ(fake.OpenHandles(), 0);
+    }
+}
+
+// The cable pulled during the write frame: the tool's automatic retry comes a
+// second later (the cable is put back meanwhile), reads the record back and
+// sends the frame again; an adapter back under another number is named with
+// the option to run with, and nothing more is written.
+TEST(ConsoleTool, APulledCableIsRetriedASecondLaterAndAMovedPortIsNamed)
+{
+    CLanguageTable texts;
+    ASSERT_EQ(LoadTexts(texts), 1);
+    const struct {
+        const char* name;
+        int plugAs; // 0: the same number
+        int exit;
+        std::vector<std::string> rows;
+        std::size_t frames;
+    } cases[] = {
+        {"back as COM1", 0, kExitDone, {"pending", "written"}, 2},
+        {"back as COM6", 6, kExitLinkFailed, {"pending", "failed"}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeTransceiver fake;
+        Transceiver(fake);
+        fake.AddPort(1, "USB Serial Port (COM1)");
+        bool pulled = false;
+        fake.onWrite = [&](const Bytes& chunk) {
+            if (!pulled && StartsWith(chunk, kUwcb)) {
+                pulled = true;
+                fake.PullCableDuring(FakeTransceiver::Call::WriteFile, ERROR_DEV_NOT_EXIST, 10);
+            }
+        };
+        std::vector<DWORD> sleeps;
+        fake.onSleep = [&](DWORD milliseconds) {
+            if (pulled && sleeps.empty())
+                fake.PlugCable(c.plugAs);
+            sleeps.push_back(milliseconds);
+        };
+        ToolRun run(fake);
+        EXPECT_EQ(run({"restore", "--port", "1", "--record", kRestored, "--retries", "3"}), c.exit);
+        const std::string messages = Contents(run.err);
+        ASSERT_FALSE(sleeps.empty());
+        EXPECT_EQ(sleeps.front(), 1000u) << "the retry's pause";
+        EXPECT_EQ(run.Outcomes(), c.rows);
+        std::size_t frames = 0;
+        for (const Bytes& frame : fake.WrittenFrames())
+            frames += StartsWith(frame, kUwcb) ? 1 : 0;
+        EXPECT_EQ(frames, c.frames);
+        const std::string moved = FillText(texts.GetText(TextNo::kCliPortMoved), {"1", "6"}).GetString();
+        EXPECT_EQ(Count(messages, moved), c.plugAs ? 1u : 0u) << messages;
+        // On another port nothing is opened, so programming mode is not
+        // ended there either.
+        EXPECT_EQ(fake.InProgrammingMode(), c.plugAs != 0);
         EXPECT_EQ(fake.OpenHandles(), 0);
     }
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
 
 using Call = FakeTransceiver::Call;
 using Bytes = FakeTransceiver::Bytes;
@@ -293,6 +294,46 @@ TEST_F(SerialPortTest, ReadsFailOnAClosedPortOrAFailedReadFile)
     fake.FailCall(Call::ReadFile);
     EXPECT_EQ(port.ReadData(&b, 1), 0);
     EXPECT_EQ(fake.priorityClass, static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
+}
+
+// A read or write call that fails on a removed device closes the port,
+// whatever error its driver chose, so the next open finds the device anew;
+// the dead handle is let go once, and a cable put back opens again. A read
+// that only times out leaves the port open.
+TEST(SerialPortCablePulled, AFailedReadOrWriteClosesThePortWhateverTheError)
+{
+    const DWORD kNoSuchDevice = 433; // ERROR_NO_SUCH_DEVICE; mingw-w64's headers lack it
+    const struct {
+        Call call;
+        DWORD error;
+    } cases[] = {
+        {Call::WriteFile, kNoSuchDevice},        {Call::WriteFile, ERROR_DEV_NOT_EXIST},
+        {Call::WriteFile, ERROR_INVALID_HANDLE}, {Call::WriteFile, ERROR_ACCESS_DENIED},
+        {Call::ReadFile, kNoSuchDevice},         {Call::ReadFile, ERROR_DEV_NOT_EXIST},
+        {Call::ReadFile, ERROR_INVALID_HANDLE},  {Call::ReadFile, ERROR_GEN_FAILURE},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.call == Call::WriteFile ? "WriteFile" : "ReadFile") + ", error " +
+                     std::to_string(c.error));
+        FakeTransceiver fake;
+        CSerialPort port(fake.Apis());
+        ASSERT_EQ(port.SetPortOpen(1), 1);
+        unsigned char byte = 0;
+        EXPECT_EQ(port.ReadData(&byte, 1), 0) << "a time-out";
+        EXPECT_EQ(port.IsPortOpen(), 1);
+
+        fake.PullCableDuring(c.call, c.error, 1);
+        const int done = c.call == Call::WriteFile ? port.WriteData(&byte, 2) : port.ReadData(&byte, 1);
+        EXPECT_EQ(done, 0);
+        EXPECT_EQ(port.IsPortOpen(), 0);
+        EXPECT_EQ(fake.OpenHandles(), 0);
+        EXPECT_EQ(fake.closes, 1);
+        EXPECT_EQ(fake.badCloses, 0);
+
+        fake.PlugCable();
+        EXPECT_EQ(port.SetPortOpen(1), 1);
+        EXPECT_EQ(port.WriteByte(0x45), 1);
+    }
 }
 
 TEST_F(SerialPortTest, Rs232CheckAnswersFromTheProviderSubtypeAfterItsWaits)

@@ -9,8 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -322,7 +326,7 @@ TEST_F(SessionTest, RecordWriteAcceptedStaysInProgrammingMode)
     unsigned char rec[60];
     std::memset(rec, 0x3C, sizeof(rec));
     EXPECT_EQ(radio.OptionInformationTransmit(nullptr, "44", "6", rec, 60), CRadioCom::kSessionOk);
-    EXPECT_EQ(fake.WrittenFrames(), (std::vector<Bytes>{kUwcb, Bytes(50, 0x3C)})); // always 50 bytes
+    EXPECT_EQ(fake.WrittenFrames(), (std::vector<Bytes>{Frame(kUwcb, Bytes(50, 0x3C))})); // always 50 bytes
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_EQ(radio.IsPortOpen(), 1);
     EXPECT_TRUE(fake.InProgrammingMode());
@@ -338,19 +342,22 @@ TEST_F(SessionTest, RecordRefusedEndsTheConnectionWithoutABox)
     const int result = radio.OptionInformationTransmit(nullptr, "44", "6", rec, 50);
     EXPECT_EQ(result, CRadioCom::kSessionRefused);
     EXPECT_EQ(result, 6);
-    EXPECT_EQ(fake.WrittenFrames(), (std::vector<Bytes>{kUwcb, Bytes(50, 0), kEnd}));
+    EXPECT_EQ(fake.WrittenFrames(), (std::vector<Bytes>{Frame(kUwcb, Bytes(50, 0)), kEnd}));
     EXPECT_TRUE(boxes.shown.empty());
     ExpectClosedAfterEnd();
     EXPECT_EQ(fake.record, before);
 }
 
-TEST_F(SessionTest, RecordWriteWithoutAnswerRetriesTheWholeFrameOrEnds)
+// An unanswered frame is sent again, whole, only after a read-back found the
+// record before still in place.
+TEST_F(SessionTest, RecordWriteWithoutAnswerReadsBackThenSendsTheWholeFrameOrEnds)
 {
     unsigned char rec[50];
     for (int i = 0; i < 50; ++i) {
         rec[i] = static_cast<unsigned char>(i);
     }
     const Bytes record(rec, rec + 50);
+    const Bytes held = fake.record;
     for (int answer : {IDRETRY, IDCANCEL, 0}) {
         SCOPED_TRACE(answer);
         Connect();
@@ -358,17 +365,18 @@ TEST_F(SessionTest, RecordWriteWithoutAnswerRetriesTheWholeFrameOrEnds)
         boxes.answers = {answer};
         fake.Script(Command::RecordWrite, FakeTransceiver::Answer(Fault::Silence));
         const uint64_t t0 = fake.Now();
-        const int result = radio.OptionInformationTransmit(nullptr, "44", "6", rec, 50);
+        const int result = radio.OptionInformationTransmit(nullptr, "44", "6", rec, 50, held.data(), nullptr);
         ASSERT_EQ(boxes.shown.size(), 1u);
         EXPECT_EQ(boxes.shown[0].type, kRetryBox);
         if (answer == IDRETRY) {
             EXPECT_EQ(result, CRadioCom::kSessionOk);
-            EXPECT_EQ(fake.WrittenFrames(), (std::vector<Bytes>{kUwcb, record, kUwcb, record}));
+            EXPECT_EQ(fake.WrittenFrames(),
+                      (std::vector<Bytes>{Frame(kUwcb, record), kUrcb, kAck, Frame(kUwcb, record)}));
             EXPECT_EQ(fake.Now() - t0, 10000u);
             radio.EndConnectionSession();
         } else {
             EXPECT_EQ(result, CRadioCom::kSessionFailed);
-            EXPECT_EQ(fake.WrittenFrames(), (std::vector<Bytes>{kUwcb, record, kEnd}));
+            EXPECT_EQ(fake.WrittenFrames(), (std::vector<Bytes>{Frame(kUwcb, record), kEnd}));
             ExpectClosedAfterEnd();
         }
     }
@@ -422,9 +430,17 @@ TEST_F(SessionTest, UpgradeSequenceByteForByte)
         Bytes bytes;
         DWORD baud;
     } expected[] = {
-        {B("FLFM96K"), 9600}, {B("PROGRAM"), 9600}, {B("PROGRAM"), 19200}, {B("PROGRAM"), 38400},
-        {kUrk, 19200},        {kAck, 19200},        {kP, 19200},           {kAck, 19200},
-        {kUrcb, 19200},       {kAck, 19200},        {kUwcb, 19200},        {Bytes(rec, rec + 50), 19200},
+        {B("FLFM96K"), 9600},
+        {B("PROGRAM"), 9600},
+        {B("PROGRAM"), 19200},
+        {B("PROGRAM"), 38400},
+        {kUrk, 19200},
+        {kAck, 19200},
+        {kP, 19200},
+        {kAck, 19200},
+        {kUrcb, 19200},
+        {kAck, 19200},
+        {Frame(kUwcb, Bytes(rec, rec + 50)), 19200},
         {kEnd, 19200},
     };
     ASSERT_EQ(fake.writes.size(), sizeof(expected) / sizeof(expected[0])) << fake.Trace();
@@ -520,6 +536,226 @@ TEST(CablePulled, RetryWithTheCableBackCompletesTheUpgrade)
         SCOPED_TRACE("error " + std::to_string(c.error) + " at command " +
                      std::to_string(static_cast<int>(c.pulledAt)));
         RunWithTheCablePulled(c.error, c.pulledAt);
+    }
+}
+
+// ---- A cable pulled during the write frame ---------------------------------------
+
+// The port the cable's adapter has while it works, as Windows lists it.
+constexpr int kCablePort = 5;
+// ERROR_NO_SUCH_DEVICE, which a USB-serial driver answers for a removed
+// device; mingw-w64's headers lack it.
+constexpr DWORD kErrorNoSuchDevice = 433;
+
+// The user of the write session: Retry for as many failures as scripted,
+// with the cable put back as each is asked (as the number given; 0: the
+// same), then Cancel; and whoever hears of a port that came back as another.
+class CableUser : public CLinkAsker {
+public:
+    CableUser(FakeTransceiver& fake, int retries) : m_fake(fake), m_retries(retries) {}
+
+    LinkAnswer AskRetry(CWnd*, LinkStep step, const CString&, const CString&) override
+    {
+        steps.push_back(step);
+        if (onAsk) {
+            onAsk();
+        }
+        if (plugAs >= 0) {
+            m_fake.PlugCable(plugAs);
+            plugTime = m_fake.Now();
+        }
+        return static_cast<int>(steps.size()) <= m_retries ? LinkAnswer::Retry : LinkAnswer::Cancel;
+    }
+    void PortNotOpened(CWnd*, const CString&, const CString&) override { ADD_FAILURE() << "port not opened"; }
+    void PortMoved(CWnd*, int from, int to) override { moves.emplace_back(from, to); }
+
+    int plugAs = 0; // -1: the cable stays out
+    std::function<void()> onAsk;
+    std::vector<LinkStep> steps;
+    std::vector<std::pair<int, int>> moves;
+    uint64_t plugTime = 0;
+
+private:
+    FakeTransceiver& m_fake;
+    int m_retries;
+};
+
+// A radio in programming mode on COM5 with its record read, over a USB
+// adapter Windows lists beside a built-in COM1, which refuses opens for a
+// while after it is back; one per case.
+struct Cable {
+    explicit Cable(int retries = 1) : user(fake, retries)
+    {
+        fake.AddPort(kCablePort, "USB Serial Port (COM5)");
+        fake.AddPort(1, "Communications Port (COM1)");
+        fake.deniedAfterPlug = 1500;
+        radio.SetAsker(&user);
+        radio.SetPortNumber(kCablePort);
+        ready = radio.OpenCommunicationPort(nullptr, "43", "6") == 0 &&
+                radio.BeginConnectionSession(nullptr, "44", "6") == 0 &&
+                radio.OptionInfoRequestSession(nullptr, "44", "6", before, 50) == 0;
+        std::copy(before, before + 50, meant);
+        meant[7] = 0x5A;
+        fake.writes.clear();
+    }
+    int Write()
+    {
+        unsigned char sent[50];
+        std::copy(meant, meant + 50, sent);
+        return radio.OptionInformationTransmit(nullptr, "44", "6", sent, 50, before, found);
+    }
+    // The write frames that reached the line, whole or in part.
+    size_t WriteFrames() const
+    {
+        size_t frames = 0;
+        for (const auto& w : fake.writes) {
+            frames += w.bytes.size() >= 3 && Bytes(w.bytes.begin(), w.bytes.begin() + 3) == kUwcb ? 1 : 0;
+        }
+        return frames;
+    }
+    Bytes Meant() const { return Bytes(meant, meant + 50); }
+
+    FakeTransceiver fake; // before the link: it closes through the fake
+    CableUser user;
+    CRadioCom radio{fake.Apis()};
+    bool ready = false;
+    unsigned char before[50] = {}, meant[50] = {}, found[50] = {};
+};
+
+// The cable comes out during the write frame or while its answer is read,
+// with each error a driver gives a removed device, after any number of the
+// frame's 53 bytes; the user puts it back and presses Retry at once, while
+// the driver still refuses opens. The port is closed on the failure, opened
+// again once Windows lists it and takes an open, and the record is read back
+// before anything else: a frame the radio took whole is not sent again (only
+// its answer was lost), one it never had whole is sent once more. The frame
+// always goes out in one WriteFile call.
+TEST(CablePulledDuringTheWrite, FrameSentAgainOnlyAfterTheRecordIsReadBack)
+{
+    const struct {
+        Call call;
+        DWORD error;
+        size_t bytesOut; // of the frame's 53, before the cable comes out
+    } cases[] = {
+        {Call::WriteFile, kErrorNoSuchDevice, 0},    {Call::WriteFile, ERROR_DEV_NOT_EXIST, 3},
+        {Call::WriteFile, ERROR_INVALID_HANDLE, 30}, {Call::WriteFile, ERROR_ACCESS_DENIED, 52},
+        {Call::WriteFile, kErrorNoSuchDevice, 53},   {Call::WriteFile, ERROR_GEN_FAILURE, 53},
+        {Call::ReadFile, kErrorNoSuchDevice, 53},    {Call::ReadFile, ERROR_DEV_NOT_EXIST, 53},
+        {Call::ReadFile, ERROR_INVALID_HANDLE, 53},  {Call::ReadFile, ERROR_ACCESS_DENIED, 53},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.call == Call::WriteFile ? "WriteFile" : "ReadFile") + ", error " +
+                     std::to_string(c.error) + ", " + std::to_string(c.bytesOut) + " bytes out");
+        Cable cable;
+        ASSERT_TRUE(cable.ready) << cable.fake.Trace();
+        FakeTransceiver& fake = cable.fake;
+        fake.PullCableDuring(c.call, c.error, c.bytesOut);
+        const size_t opensBefore = fake.opens.size();
+
+        ASSERT_EQ(cable.Write(), CRadioCom::kSessionOk) << fake.Trace();
+
+        const bool tookIt = c.bytesOut == 53;
+        EXPECT_EQ(cable.user.steps, std::vector<LinkStep>{LinkStep::Write});
+        EXPECT_EQ(fake.record, cable.Meant());
+        EXPECT_EQ(fake.recordsWritten, std::vector<Bytes>{cable.Meant()});
+        // A frame cut off before its first byte never reached the line.
+        EXPECT_EQ(cable.WriteFrames(), tookIt || c.bytesOut == 0 ? 1u : 2u);
+        for (const auto& w : fake.writes) {
+            if (w.bytes.size() >= 3 && Bytes(w.bytes.begin(), w.bytes.begin() + 3) == kUwcb &&
+                &w != &fake.writes.front()) {
+                EXPECT_EQ(w.bytes, Frame(kUwcb, cable.Meant())); // a second frame: whole, one call
+            }
+        }
+        // The record was read back before any second frame.
+        const auto readBack = std::find_if(fake.writes.begin(), fake.writes.end(),
+                                           [](const FakeTransceiver::Write& w) { return w.bytes == kUrcb; });
+        ASSERT_NE(readBack, fake.writes.end());
+        EXPECT_EQ(std::count_if(readBack, fake.writes.end(),
+                                [](const FakeTransceiver::Write& w) {
+                                    return w.bytes.size() >= 3 &&
+                                           Bytes(w.bytes.begin(), w.bytes.begin() + 3) == kUwcb;
+                                }),
+                  tookIt ? 0 : 1);
+        // Opened again on the same port, only once the driver took an open.
+        ASSERT_GT(fake.opens.size(), opensBefore + 1);
+        EXPECT_EQ(fake.opens.back().name, "COM5");
+        EXPECT_GE(fake.Now(), cable.user.plugTime + fake.deniedAfterPlug);
+        EXPECT_EQ(fake.OpenHandles(), 1);
+        EXPECT_EQ(cable.radio.EndConnectionSession(), 0);
+        EXPECT_EQ(fake.badCloses, 0);
+    }
+}
+
+// Read back after the failed frame, the radio holds a record nobody meant:
+// nothing more is written, the session ends, and the caller gets that
+// record. Without a record before to compare, anything but the one sent
+// counts as such.
+TEST(CablePulledDuringTheWrite, AThirdRecordStopsTheSession)
+{
+    for (bool withBefore : {true, false}) {
+        SCOPED_TRACE(withBefore ? "record before given" : "no record before");
+        Cable cable;
+        ASSERT_TRUE(cable.ready);
+        FakeTransceiver& fake = cable.fake;
+        const Bytes third(50, 0x33);
+        cable.user.onAsk = [&] { fake.record = withBefore ? third : Bytes(cable.before, cable.before + 50); };
+        fake.PullCableDuring(Call::WriteFile, kErrorNoSuchDevice, 20);
+        unsigned char sent[50];
+        std::copy(cable.meant, cable.meant + 50, sent);
+        const int result = cable.radio.OptionInformationTransmit(
+            nullptr, "44", "6", sent, 50, withBefore ? cable.before : nullptr, cable.found);
+        EXPECT_EQ(result, CRadioCom::kSessionOtherRecord) << fake.Trace();
+        EXPECT_EQ(Bytes(cable.found, cable.found + 50),
+                  withBefore ? third : Bytes(cable.before, cable.before + 50));
+        EXPECT_EQ(cable.WriteFrames(), 1u);
+        EXPECT_TRUE(fake.recordsWritten.empty());
+        EXPECT_EQ(cable.radio.IsPortOpen(), 0);
+        EXPECT_FALSE(fake.InProgrammingMode());
+    }
+}
+
+// The adapter comes back, but Windows gives it another number (it has no
+// serial number): the link opens nothing on a guess, tells its asker both
+// numbers, and the session ends failed with nothing sent again. A cable that
+// never comes back is waited for a bounded time, after which the step fails
+// and asks again.
+TEST(CablePulledDuringTheWrite, BackUnderAnotherNumberOrNotBackAtAll)
+{
+    const struct {
+        const char* what;
+        int plugAs;
+        std::vector<std::pair<int, int>> moves;
+        size_t asks;
+    } cases[] = {
+        {"back as COM7", 7, {{kCablePort, 7}}, 1},
+        {"never back", -1, {}, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Cable cable;
+        ASSERT_TRUE(cable.ready);
+        FakeTransceiver& fake = cable.fake;
+        cable.user.plugAs = c.plugAs;
+        fake.PullCableDuring(Call::WriteFile, ERROR_DEV_NOT_EXIST, 10);
+        const size_t opensBefore = fake.opens.size();
+        const uint64_t t0 = fake.Now();
+
+        EXPECT_EQ(cable.Write(), CRadioCom::kSessionFailed);
+
+        EXPECT_EQ(cable.user.moves, c.moves);
+        EXPECT_EQ(cable.user.steps.size(), c.asks);
+        EXPECT_EQ(cable.WriteFrames(), 1u);
+        EXPECT_EQ(cable.radio.IsPortOpen(), 0);
+        for (size_t i = opensBefore; i < fake.opens.size(); ++i) {
+            EXPECT_NE(fake.opens[i].name, "COM7");
+        }
+        if (c.plugAs < 0) {
+            // Windows never listed it again: no open tried, a wait of ten
+            // seconds, then the question again.
+            EXPECT_EQ(fake.opens.size(), opensBefore);
+            EXPECT_GE(fake.Now() - t0, 10000u);
+            EXPECT_LT(fake.Now() - t0, 11000u);
+        }
     }
 }
 

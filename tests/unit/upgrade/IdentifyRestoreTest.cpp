@@ -20,6 +20,7 @@
 #include "tests/support/HexText.h"
 #include "tests/support/MemoryHistory.h"
 #include "tests/support/TempFolder.h"
+#include "text/FillText.h"
 #include "text/LanguageTable.h"
 #include "text/TextNumbers.h"
 #include "tools/enhtool/EnhFile.h"
@@ -675,6 +676,101 @@ TEST(RunCommands, AStopAskedForEndsTheRunAtItsNextStepButNeverOnceTheWriteHasBeg
         // Programming mode was ended with its own frame.
         EXPECT_TRUE(Contains(b.fake.Written(), kEnd));
     }
+}
+
+// The cable comes out during the write frame (after some of its bytes) or
+// while its answer is read, and is put back as the user presses Retry. The
+// run never reports written on a later answer alone, nor sends the frame
+// again blind: the record is read back first. Found as meant: written, with
+// no second frame; still the one before: the frame goes out again; a third
+// record: the run fails, and the history keeps the record read beside the
+// one found, under "failed".
+TEST(CablePulledDuringTheWrite, TheRecordReadBackSettlesWhatTheRunReports)
+{
+    const Bytes restored = OfModel(Bytes(OptionRecord::kSize, 0x5A));
+    const Bytes third(OptionRecord::kSize, 0xAB);
+    const struct {
+        const char* name;
+        FakeTransceiver::Call call;
+        size_t bytesOut;
+        bool thirdRecord; // the radio is found holding a record nobody meant
+        UpgradeOutcome outcome;
+        std::string lastRow;
+        size_t frames;
+        int lastBox;
+        unsigned lastBoxType;
+    } cases[] = {
+        {"cut after 20 bytes", Call::WriteFile, 20, false, UpgradeOutcome::Written, "written", 2,
+         TextNo::kRecordWritten, MB_ICONINFORMATION},
+        {"heard whole, its answer lost", Call::ReadFile, 53, false, UpgradeOutcome::Written, "written", 1,
+         TextNo::kRecordWritten, MB_ICONINFORMATION},
+        {"a third record found", Call::WriteFile, 20, true, UpgradeOutcome::LinkFailed, "failed", 1,
+         TextNo::kLinkFailed, MB_ICONERROR},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bench b;
+        const Bytes before = b.fake.record;
+        b.boxes.answers = {IDRETRY};
+        b.boxes.onShow = [&](const ScriptedBoxes::Box& box) {
+            if (box.type != kRetryBox)
+                return;
+            if (c.thirdRecord)
+                b.fake.record = third;
+            b.fake.PlugCable();
+        };
+        bool pulled = false; // during the first frame only
+        b.fake.onWrite = [&](const Bytes& chunk) {
+            if (!pulled && chunk.size() >= 3 && std::equal(kUwcb.begin(), kUwcb.end(), chunk.begin())) {
+                pulled = true;
+                b.fake.PullCableDuring(c.call, ERROR_DEV_NOT_EXIST, c.bytesOut);
+            }
+        };
+        EXPECT_EQ(b.Run().Restore(1, restored.data(), {History::RestoreRecordSource()}, nullptr).outcome,
+                  c.outcome);
+        EXPECT_EQ(b.history.Outcomes(), (std::vector<std::string>{"pending", c.lastRow}));
+        const auto& row = b.history.rows.back().fields;
+        EXPECT_EQ(row[History::kRecordBefore], HexLower(before.data(), before.size()).GetString());
+        EXPECT_EQ(row[History::kRecordAfter],
+                  HexLower((c.thirdRecord ? third : restored).data(), OptionRecord::kSize).GetString());
+        std::size_t frames = 0;
+        for (const Bytes& frame : b.fake.WrittenFrames())
+            frames += frame.size() >= 3 && std::equal(kUwcb.begin(), kUwcb.end(), frame.begin()) ? 1 : 0;
+        EXPECT_EQ(frames, c.frames);
+        EXPECT_EQ(b.fake.record, c.thirdRecord ? third : restored);
+        b.ExpectBoxes({{TextNo::kLinkFailed, kRetryBox}, {c.lastBox, c.lastBoxType}});
+        b.ExpectLeftAlone();
+    }
+}
+
+// The adapter comes back under another port number: nothing is opened on a
+// guess; the run fails with the message that names the port to choose, and
+// the frame is not sent again.
+TEST(CablePulledDuringTheWrite, BackUnderAnotherNumberTheRunNamesThePort)
+{
+    const Bytes restored = OfModel(Bytes(OptionRecord::kSize, 0x5A));
+    Bench b;
+    b.fake.AddPort(1, "USB Serial Port (COM1)");
+    b.boxes.answers = {IDRETRY};
+    b.boxes.onShow = [&](const ScriptedBoxes::Box& box) {
+        if (box.type == kRetryBox)
+            b.fake.PlugCable(4);
+    };
+    b.fake.onWrite = [&](const Bytes& chunk) {
+        if (chunk.size() >= 3 && std::equal(kUwcb.begin(), kUwcb.end(), chunk.begin()))
+            b.fake.PullCableDuring(Call::WriteFile, ERROR_INVALID_HANDLE, 30);
+    };
+    EXPECT_EQ(b.Run().Restore(1, restored.data(), {History::RestoreRecordSource()}, nullptr).outcome,
+              UpgradeOutcome::LinkFailed);
+    ASSERT_EQ(b.boxes.shown.size(), 2u);
+    EXPECT_EQ(b.boxes.shown[1].text,
+              std::string(FillText(Texts().GetText(TextNo::kPortMoved), {"1", "4"}).GetString()));
+    EXPECT_NE(b.boxes.shown[1].text.find("COM4"), std::string::npos);
+    EXPECT_EQ(b.boxes.shown[1].type, static_cast<unsigned>(MB_ICONERROR));
+    EXPECT_EQ(b.history.Outcomes(), (std::vector<std::string>{"pending", "failed"}));
+    for (const auto& open : b.fake.opens)
+        EXPECT_EQ(open.name, "COM1");
+    EXPECT_TRUE(b.fake.recordsWritten.empty());
 }
 
 namespace {

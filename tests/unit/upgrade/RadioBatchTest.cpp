@@ -401,8 +401,8 @@ TEST(RadioBatch, Stopping)
         Bench b({Serial(1), Serial(2)});
         bool stop = false;
         b.fake.onWrite = [&stop](const Bytes& chunk) {
-            // The record's bytes follow the frame's three lead bytes.
-            stop = stop || chunk.size() == OptionRecord::kSize;
+            // The frame's three lead bytes and the record's, in one call.
+            stop = stop || chunk.size() == 3 + OptionRecord::kSize;
         };
         b.program.stop = [&stop] { return stop; };
         EXPECT_EQ(b.Run(0), BatchEnding::StopAsked);
