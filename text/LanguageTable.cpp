@@ -75,6 +75,14 @@ const AddedText kAdded[] = {
     {10040030, "restore refused: the record is for %1, but the transceiver is %2 %3; nothing was written "
                "(--force does not change that)"},
     {10040031, "restore refused: the record is blank (every byte %1); nothing was written"},
+    {10060001, "%1  %2  COM%3  %4  %5  version %6  options %7 -> %8  %9"},
+    {10060002, "  verified: %1"},
+    {10060003, "%1 radios: %2 written, %3 unchanged, %4 failed, %5 refused, %6 skipped as done, %7 stopped"},
+    {10060004, "waiting for a radio on COM%1 (%2 s)"},
+    {10060005, "COM%1 is not present (cable?) (%2 s)"},
+    {10060006, "upgrading the radio on COM%1"},
+    {10060007, "remove the radio from COM%1 (%2 s)"},
+    {10060008, "the report could not be written: %1"},
 };
 
 const int kKeyWidth = 8;

@@ -123,5 +123,20 @@ constexpr int kCliPortNotPresent = 139;
 // transceiver's model and identity; or %1 the byte a blank record is made of.
 constexpr int kCliRestoreOtherModel = 140;
 constexpr int kCliRestoreBlank = 141;
-constexpr int kAddedEnd = 142;
+// upgrade --each. A radio's line: %1 its number, %2 the time, %3 the port,
+// %4 the model, %5 the identity as text, %6 the version, %7 %8 the option
+// bytes before and after, %9 the outcome word; then, after a read-back,
+// kCliBatchVerified with %1 yes or no.
+constexpr int kCliBatchRow = 142;
+constexpr int kCliBatchVerified = 143;
+// %1 the rows, then %2 written, %3 unchanged, %4 failed, %5 refused, %6
+// skipped as done, %7 stopped.
+constexpr int kCliBatchSummary = 144;
+// The batch's status: %1 the port, %2 the seconds in that state.
+constexpr int kCliBatchWaiting = 145;
+constexpr int kCliBatchPortMissing = 146;
+constexpr int kCliBatchUpgrading = 147; // %1 the port
+constexpr int kCliBatchRemove = 148;
+constexpr int kCliBatchReportFailed = 149; // %1 the report's path and the reason
+constexpr int kAddedEnd = 150;
 } // namespace TextNo

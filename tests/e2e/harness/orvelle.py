@@ -136,7 +136,15 @@ ADDED_TEXT_KEYS = {TextNo.kMorePortsLabel: 10005103, TextNo.kVerifyFailed: 10020
                    TextNo.kCliPortInUse: 10040028,
                    TextNo.kCliPortNotPresent: 10040029,
                    TextNo.kCliRestoreOtherModel: 10040030,
-                   TextNo.kCliRestoreBlank: 10040031}
+                   TextNo.kCliRestoreBlank: 10040031,
+                   TextNo.kCliBatchRow: 10060001,
+                   TextNo.kCliBatchVerified: 10060002,
+                   TextNo.kCliBatchSummary: 10060003,
+                   TextNo.kCliBatchWaiting: 10060004,
+                   TextNo.kCliBatchPortMissing: 10060005,
+                   TextNo.kCliBatchUpgrading: 10060006,
+                   TextNo.kCliBatchRemove: 10060007,
+                   TextNo.kCliBatchReportFailed: 10060008}
 assert len(ADDED_TEXT_KEYS) == TextNo.kAddedEnd - TextNo.kFirstAdded
 
 
