@@ -57,7 +57,20 @@ void CJournal::Event(const std::string& text)
         std::fprintf(m_log, "%.6f ev %s\n", Seconds(), text.c_str());
 }
 
-void CJournal::Result(const std::vector<WrittenRecord>& writes, const Record& current)
+static const char* StateName(CRadioFleet::State state)
+{
+    switch (state) {
+    case CRadioFleet::State::Waiting:
+        return "waiting";
+    case CRadioFleet::State::Present:
+        return "present";
+    case CRadioFleet::State::Gone:
+        return "gone";
+    }
+    return "?";
+}
+
+void CJournal::Result(const std::vector<FleetWrite>& writes, const CRadioFleet& fleet, bool batch)
 {
     if (m_resultPath.empty())
         return;
@@ -66,10 +79,26 @@ void CJournal::Result(const std::vector<WrittenRecord>& writes, const Record& cu
     FILE* f = std::fopen(tmp.c_str(), "w");
     if (!f)
         return;
-    for (const WrittenRecord& w : writes)
-        std::fprintf(f, "written %s %s\n", ToHex(w.record.data(), w.record.size()).c_str(),
-                     WriteAnswerName(w.answer));
+    for (const FleetWrite& w : writes)
+        std::fprintf(f, "written %s %s\n", ToHex(w.write.record.data(), w.write.record.size()).c_str(),
+                     WriteAnswerName(w.write.answer));
+    const Record& current = fleet.CurrentRecord();
     std::fprintf(f, "final %s\n", ToHex(current.data(), current.size()).c_str());
+    for (unsigned radio = 1; batch && radio <= fleet.Count(); ++radio) {
+        const Identity& id = fleet.IdentityOf(radio);
+        std::fprintf(f, "radio %u %s sessions %u identity %s", radio, StateName(fleet.StateOf(radio)),
+                     fleet.SessionsOf(radio), ToHex(id.data(), id.size()).c_str());
+        if (fleet.SameAsOf(radio) != 0)
+            std::fprintf(f, " same_as %u", fleet.SameAsOf(radio));
+        std::fputc('\n', f);
+        for (const FleetWrite& w : writes)
+            if (w.radio == radio)
+                std::fprintf(f, "radio %u written %s %s\n", radio,
+                             ToHex(w.write.record.data(), w.write.record.size()).c_str(),
+                             WriteAnswerName(w.write.answer));
+        const Record& record = fleet.RecordOf(radio);
+        std::fprintf(f, "radio %u final %s\n", radio, ToHex(record.data(), record.size()).c_str());
+    }
     bool ok = std::fflush(f) == 0;
     ok = std::fclose(f) == 0 && ok;
     if (ok)

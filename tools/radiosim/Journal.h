@@ -1,9 +1,10 @@
 // What radiosim leaves behind for a test to check: the byte log (every byte
 // both ways with its time and baud rate, plus events) and the result file
-// (every record written to the radio, and its record now).
+// (every record written to the radio, and its record now; for a batch, the
+// same per radio).
 #pragma once
 
-#include "tools/radiosim/RadioEngine.h"
+#include "tools/radiosim/RadioFleet.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -28,8 +29,12 @@ public:
     void Event(const std::string& text);
 
     // Rewrites the result file: one "written <hex> <answer>" line per write
-    // frame received so far, then "final <hex>", the radio's record now.
-    void Result(const std::vector<WrittenRecord>& writes, const Record& current);
+    // frame received so far, then "final <hex>", the radio's record now (of
+    // the radio there, or the last one that was). For a batch, then per
+    // radio "radio <n> <waiting|present|gone> sessions <k> identity <hex>
+    // [same_as <m>]", its "radio <n> written <hex> <answer>" lines and
+    // "radio <n> final <hex>" (the record it left with, or has now).
+    void Result(const std::vector<FleetWrite>& writes, const CRadioFleet& fleet, bool batch);
 
 private:
     double Seconds() const;

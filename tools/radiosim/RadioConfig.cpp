@@ -1,6 +1,7 @@
 #include "tools/radiosim/RadioConfig.h"
 
 #include "framework/Hex.h"
+#include "upgrade/RadioBatch.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -97,6 +98,32 @@ static bool IsKnownBaud(long b)
     return false;
 }
 
+// The settings that make one radio what it is; a batch radio may set each of
+// them ("radio.N.KEY"), the rest belong to the run.
+static const char* const kRadioKeys[] = {
+    "kind",   "baud",         "model",       "identity_rest", "identity", "short_model", "version",
+    "record", "record_model", "option_code", "option_bytes",  "write",    "bad_check"};
+// When a batch radio comes and goes.
+static const char* const kScheduleKeys[] = {"same_as", "gap_attempts", "gap_ms", "leave", "leave_ms"};
+constexpr long kMaxScheduleMs = 3600000;
+constexpr long kMaxScheduleCount = 1000;
+
+template <size_t N> static bool IsOneOf(const std::string& key, const char* const (&keys)[N])
+{
+    for (const char* k : keys)
+        if (key == k)
+            return true;
+    return false;
+}
+
+template <size_t N> static std::string ListOf(const char* const (&keys)[N])
+{
+    std::string list;
+    for (const char* k : keys)
+        list += (list.empty() ? "" : " ") + std::string(k);
+    return list;
+}
+
 CConfigBuilder::CConfigBuilder()
 {
     std::string err;
@@ -126,6 +153,8 @@ bool CConfigBuilder::Set(const std::string& key, const std::string& value, std::
             *have = true;
         return true;
     };
+    if (key.compare(0, 6, "radio.") == 0)
+        return SetRadio(key, value, err);
     if (key == "link")
         m_cfg.link = value;
     else if (key == "log")
@@ -207,6 +236,71 @@ bool CConfigBuilder::Set(const std::string& key, const std::string& value, std::
     return true;
 }
 
+bool CConfigBuilder::SetRadio(const std::string& key, const std::string& value, std::string& err)
+{
+    auto fail = [&](const std::string& what) {
+        err = key + "=" + value + ": " + what;
+        return false;
+    };
+    // radio.N.KEY
+    const size_t dot = key.find('.', 6);
+    long number = 0;
+    std::string why;
+    if (dot == std::string::npos || !ParseNumber(key.substr(6, dot - 6), 1, kMaxFleetRadios, number, why)) {
+        err = "unknown setting: " + key + " (a batch radio's settings are radio.N.KEY, N from 1 to " +
+              std::to_string(kMaxFleetRadios) + ")";
+        return false;
+    }
+    const std::string name = key.substr(dot + 1);
+    PendingRadio& radio = m_radios[static_cast<unsigned>(number)];
+    long n = 0;
+    if (IsOneOf(name, kRadioKeys)) {
+        // Checked now, so the error names its line; applied at build, over
+        // the plain settings whatever their order.
+        CConfigBuilder scratch;
+        if (!scratch.Set(name, value, why)) {
+            err = key.substr(0, dot + 1) + why;
+            return false;
+        }
+        radio.settings.emplace_back(name, value);
+    } else if (name == "same_as") {
+        if (!ParseNumber(value, 1, kMaxFleetRadios, n, why))
+            return fail(why);
+        radio.sameAs = static_cast<unsigned>(n);
+    } else if (name == "gap_attempts") {
+        if (!ParseNumber(value, 0, kMaxScheduleCount, n, why))
+            return fail(why);
+        radio.schedule.gapAttempts = static_cast<unsigned>(n);
+        radio.haveGapAttempts = true;
+    } else if (name == "gap_ms" || name == "leave_ms") {
+        if (!ParseNumber(value, 0, kMaxScheduleMs, n, why))
+            return fail(why);
+        (name == "gap_ms" ? radio.schedule.gapMs : radio.schedule.leaveMs) = static_cast<unsigned>(n);
+    } else if (name == "leave") {
+        const size_t colon = value.find(':');
+        const std::string how = value.substr(0, colon);
+        const std::string count = colon == std::string::npos ? "" : value.substr(colon + 1);
+        if (value == "never") {
+            radio.schedule.leave = Leave::Never;
+        } else if (how == "sessions" && ParseNumber(count, 1, kMaxScheduleCount, n, why)) {
+            radio.schedule.leave = Leave::Sessions;
+            radio.schedule.leaveSessions = static_cast<unsigned>(n);
+        } else if (how == "ms" && ParseNumber(count, 1, kMaxScheduleMs, n, why)) {
+            radio.schedule.leave = Leave::Time;
+            radio.schedule.leaveMs = static_cast<unsigned>(n);
+        } else {
+            return fail("expected never, sessions:K (K from 1 to " + std::to_string(kMaxScheduleCount) +
+                        ") or ms:T (T from 1 to " + std::to_string(kMaxScheduleMs) + ")");
+        }
+        radio.haveLeave = true;
+    } else {
+        err = "unknown setting: " + key + " (a batch radio takes " + ListOf(kRadioKeys) + " " +
+              ListOf(kScheduleKeys) + ")";
+        return false;
+    }
+    return true;
+}
+
 static std::string Trim(const std::string& s)
 {
     size_t b = s.find_first_not_of(" \t\r\n");
@@ -275,6 +369,66 @@ RadioConfig CConfigBuilder::Build() const
     if (m_haveOptions)
         std::memcpy(cfg.record.data() + kRecordOptionsOffset, m_options.data(), kRecordOptionsSize);
     return cfg;
+}
+
+bool CConfigBuilder::BuildFleet(std::vector<FleetRadio>& fleet, std::string& err) const
+{
+    fleet.clear();
+    if (m_radios.empty()) {
+        fleet.push_back({Build(), 0, RadioSchedule{}});
+        return true;
+    }
+    const unsigned count = static_cast<unsigned>(m_radios.size());
+    for (unsigned number = 1; number <= count; ++number) {
+        const std::string name = "radio." + std::to_string(number) + ".";
+        auto found = m_radios.find(number);
+        if (found == m_radios.end()) {
+            err = "radio " + std::to_string(number) +
+                  " is missing: radios are numbered 1, 2, 3 ... without gaps (" +
+                  std::to_string(m_radios.rbegin()->first) + " was given)";
+            return false;
+        }
+        const PendingRadio& pending = found->second;
+        FleetRadio radio;
+        radio.schedule = pending.schedule;
+        // Whoever does not say otherwise comes when the PC has taken the one
+        // before for gone, and goes once its first session is over.
+        if (!pending.haveGapAttempts)
+            radio.schedule.gapAttempts = number == 1 ? 0 : CRadioBatch::kGoneAfterMisses;
+        if (!pending.haveLeave)
+            radio.schedule.leave = Leave::Sessions;
+        if (pending.sameAs != 0) {
+            const std::string same = name + "same_as=" + std::to_string(pending.sameAs);
+            if (pending.sameAs >= number) {
+                err = same + ": names radio " + std::to_string(pending.sameAs) + ", not an earlier one";
+                return false;
+            }
+            if (!pending.settings.empty()) {
+                err = name + pending.settings.front().first + ": radio " + std::to_string(number) +
+                      " is radio " + std::to_string(pending.sameAs) +
+                      " plugged in again and answers as it; set this on radio " +
+                      std::to_string(pending.sameAs);
+                return false;
+            }
+            // Always the first of its kind, so every return shares one radio.
+            const FleetRadio& earlier = fleet[pending.sameAs - 1];
+            radio.sameAs = earlier.sameAs != 0 ? earlier.sameAs : pending.sameAs;
+            radio.cfg = earlier.cfg;
+        } else {
+            CConfigBuilder own = *this;
+            own.m_radios.clear();
+            for (const auto& setting : pending.settings)
+                if (!own.Set(setting.first, setting.second, err))
+                    return false;
+            radio.cfg = own.Build();
+        }
+        if (radio.schedule.leave == Leave::Never && number < count) {
+            err = name + "leave=never: radio " + std::to_string(number + 1) + " would never come";
+            return false;
+        }
+        fleet.push_back(std::move(radio));
+    }
+    return true;
 }
 
 } // namespace radiosim

@@ -1,6 +1,7 @@
 // The simulated transceiver's settings: what it answers, at which baud rate,
-// and which faults it injects. Read from "key=value" lines (a file, or
-// command-line flags of the same names).
+// and which faults it injects; for a batch, which radios come one after
+// another and when each comes and goes. Read from "key=value" lines (a file,
+// or command-line flags of the same names).
 #pragma once
 
 #include "link/LinkProtocol.h"
@@ -8,7 +9,10 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace radiosim {
 
@@ -62,6 +66,36 @@ struct RadioConfig {
     unsigned progTimeoutMs = 60000; // programming mode ends after this much silence
 };
 
+// When a radio of a batch leaves. Radios that leave on what the PC did, not
+// on the clock, keep a test free of races with a slow PC.
+enum class Leave {
+    Never,    // stays until radiosim ends
+    Sessions, // leaveMs after the end of its leaveSessions-th session that read its identity
+    Time,     // leaveMs after it came, whatever the PC is doing
+};
+
+// When a radio of a batch comes and goes. It comes once both gaps have
+// passed since the radio before it left (the first radio: since start).
+struct RadioSchedule {
+    // Connection attempts the PC made while no radio answered (an attempt
+    // counts once its handshake scan has tried the slowest rate).
+    unsigned gapAttempts = 0;
+    // Milliseconds; for the first radio counted from the PC's first byte.
+    unsigned gapMs = 0;
+    Leave leave = Leave::Never;
+    unsigned leaveSessions = 1;
+    unsigned leaveMs = 0;
+};
+
+// One radio of a batch, numbered from 1 in the order they come.
+struct FleetRadio {
+    RadioConfig cfg; // its answers; the settings outside the radio (link, faults) are the run's
+    // The earlier radio (1-based) this one is, plugged in again: it answers
+    // with that radio's identity and keeps the record it got then. 0: none.
+    unsigned sameAs = 0;
+    RadioSchedule schedule;
+};
+
 // Collects settings in any order and builds the final config, so that a
 // model name given after a full record still lands where it should.
 class CConfigBuilder {
@@ -75,8 +109,24 @@ public:
     bool LoadText(const std::string& text, std::string& err);
 
     RadioConfig Build() const;
+    // The radios in the order they come: the "radio.N.KEY" settings over the
+    // plain ones, or the one plain radio that stays all run when there are
+    // none. On an inconsistent batch returns false and sets err.
+    bool BuildFleet(std::vector<FleetRadio>& fleet, std::string& err) const;
+    // Whether any "radio.N.KEY" setting was given.
+    bool IsBatch() const { return !m_radios.empty(); }
 
 private:
+    // A batch radio's settings as given, applied over the plain ones at build.
+    struct PendingRadio {
+        std::vector<std::pair<std::string, std::string>> settings;
+        unsigned sameAs = 0;
+        bool haveGapAttempts = false, haveLeave = false;
+        RadioSchedule schedule;
+    };
+
+    bool SetRadio(const std::string& key, const std::string& value, std::string& err);
+
     RadioConfig m_cfg;
     std::array<uint8_t, kModelSize> m_model{};
     std::array<uint8_t, kIdentitySize - kModelSize> m_identityRest{};
@@ -85,7 +135,11 @@ private:
     std::array<uint8_t, kModelSize> m_recordModel{};
     std::array<uint8_t, kRecordCodeSize> m_code{};
     std::array<uint8_t, kRecordOptionsSize> m_options{};
+    std::map<unsigned, PendingRadio> m_radios;
 };
+
+// The most radios a batch may name.
+constexpr unsigned kMaxFleetRadios = 99;
 
 // A field value: "hex:0a1b..." gives exact bytes; anything else is text
 // (double quotes around it keep spaces). Both are padded with zero bytes up

@@ -19,9 +19,19 @@ void CRadioEngine::Reset()
     m_out.clear();
 }
 
+void CRadioEngine::EndSession(uint64_t nowMs)
+{
+    if (m_identityAsked) {
+        ++m_identifiedSessions;
+        m_lastSessionEndMs = nowMs;
+    }
+    EnterIdle();
+}
+
 void CRadioEngine::EnterIdle()
 {
     m_mode = Mode::Idle;
+    m_identityAsked = false;
     m_frame = Frame::Command;
     m_heard.clear();
     m_data.clear();
@@ -68,7 +78,7 @@ void CRadioEngine::Tick(unsigned baud, uint64_t nowMs)
             Answer({ACK}, nowMs);
         }
     } else if (m_mode == Mode::Programming && nowMs - m_lastHeard >= m_cfg.progTimeoutMs) {
-        EnterIdle();
+        EndSession(nowMs);
     }
 }
 
@@ -150,6 +160,7 @@ void CRadioEngine::HearByte(uint8_t b, uint64_t nowMs)
         break;
     case Frame::UR:
         if (b == 'K') {
+            m_identityAsked = true;
             std::vector<uint8_t> a(1, 0x55);
             a.insert(a.end(), m_cfg.identity.begin(), m_cfg.identity.end());
             uint8_t sum = 0;
@@ -233,7 +244,7 @@ void CRadioEngine::Command(uint8_t b, uint64_t nowMs)
     switch (b) {
     case 'E':
         Answer({ACK}, nowMs);
-        EnterIdle();
+        EndSession(nowMs);
         break;
     case 'U':
         m_frame = Frame::U;

@@ -66,6 +66,12 @@ public:
     // dropped, and the half-received record was not taken.
     bool TakeHangUp() { return std::exchange(m_hangUpDue, false); }
 
+    // Programming-mode sessions that have ended (on E, or on the PC's
+    // silence) after the PC asked for the identity in them, and when the
+    // last of them ended: what a radio of a batch leaves on.
+    unsigned IdentifiedSessions() const { return m_identifiedSessions; }
+    uint64_t LastSessionEndMs() const { return m_lastSessionEndMs; }
+
     Mode GetMode() const { return m_mode; }
     const Record& CurrentRecord() const { return m_record; }
     unsigned ListenBaud() const;
@@ -77,6 +83,8 @@ private:
     void Command(uint8_t b, uint64_t nowMs);
     void Answer(std::vector<uint8_t> bytes, uint64_t nowMs);
     void EnterIdle();
+    // Programming mode ends, on E or on the PC's silence.
+    void EndSession(uint64_t nowMs);
 
     RadioConfig m_cfg;
     Record m_record;
@@ -90,6 +98,9 @@ private:
     std::vector<WrittenRecord> m_writes;
     bool m_hangUpDue = false;
     bool m_hungUpInWrite = false; // the hang-up in a write frame happens once
+    bool m_identityAsked = false; // in this programming-mode session
+    unsigned m_identifiedSessions = 0;
+    uint64_t m_lastSessionEndMs = 0;
 };
 
 // The byte-count faults, applied to everything the radio sends.

@@ -1,9 +1,10 @@
 // radiosim: the simulated transceiver. Links a pty slave at the given path
-// (a Wine COM port) and plays the radio's side of the programming protocol
-// until SIGTERM or SIGINT. See README.md.
+// (a Wine COM port) and plays the radio's side of the programming protocol,
+// or a batch of radios one after another, until SIGTERM or SIGINT. See
+// README.md.
 #include "tools/radiosim/Journal.h"
 #include "tools/radiosim/PtyLine.h"
-#include "tools/radiosim/RadioEngine.h"
+#include "tools/radiosim/RadioFleet.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -36,16 +37,18 @@ uint64_t NowMs()
 
 void Usage()
 {
-    std::fputs("usage: radiosim --link PATH [--config FILE] [--KEY VALUE | --KEY=VALUE]...\n"
-               "Plays a transceiver on a pty whose slave is linked at PATH.\n"
-               "Keys as in the config file: kind baud model identity_rest identity short_model\n"
-               "version record record_model option_code option_bytes write delay_ms silent_after\n"
-               "hangup_after hangup_in_write garbage_at garbage_byte bad_check prog_timeout_ms log result.\n"
-               "Prints \"ready <slave>\" once the link is in place.\n",
-               stderr);
+    std::fputs(
+        "usage: radiosim --link PATH [--config FILE] [--KEY VALUE | --KEY=VALUE]...\n"
+        "Plays a transceiver on a pty whose slave is linked at PATH.\n"
+        "Keys as in the config file: kind baud model identity_rest identity short_model\n"
+        "version record record_model option_code option_bytes write delay_ms silent_after\n"
+        "hangup_after hangup_in_write garbage_at garbage_byte bad_check prog_timeout_ms log result;\n"
+        "radio.N.KEY for radio N of a batch (its own keys, same_as gap_attempts gap_ms leave leave_ms).\n"
+        "Prints \"ready <slave>\" once the link is in place.\n",
+        stderr);
 }
 
-bool ParseArgs(int argc, char** argv, RadioConfig& cfg)
+bool ParseArgs(int argc, char** argv, RadioConfig& cfg, std::vector<FleetRadio>& fleet, bool& batch)
 {
     CConfigBuilder b;
     std::string err;
@@ -80,6 +83,11 @@ bool ParseArgs(int argc, char** argv, RadioConfig& cfg)
         }
     }
     cfg = b.Build();
+    batch = b.IsBatch();
+    if (!b.BuildFleet(fleet, err)) {
+        std::fprintf(stderr, "radiosim: %s\n", err.c_str());
+        return false;
+    }
     if (cfg.link.empty()) {
         Usage();
         return false;
@@ -89,7 +97,10 @@ bool ParseArgs(int argc, char** argv, RadioConfig& cfg)
 
 class CSimulator {
 public:
-    explicit CSimulator(const RadioConfig& cfg) : m_cfg(cfg), m_engine(cfg), m_faults(cfg) {}
+    CSimulator(const RadioConfig& cfg, std::vector<FleetRadio> fleet, bool batch)
+        : m_cfg(cfg), m_fleet(std::move(fleet), NowMs()), m_batch(batch), m_faults(cfg)
+    {
+    }
 
     int Run()
     {
@@ -98,7 +109,8 @@ public:
             std::fprintf(stderr, "radiosim: %s\n", err.c_str());
             return 1;
         }
-        m_journal.Result(m_writes, m_engine.CurrentRecord());
+        Collect();
+        m_journal.Result(m_writes, m_fleet, m_batch);
         std::printf("ready %s\n", m_line.SlavePath().c_str());
         std::fflush(stdout);
 
@@ -109,7 +121,7 @@ public:
                 std::fprintf(stderr, "radiosim: %s\n", err.c_str());
                 return 1;
             }
-            uint64_t now = NowMs(), wake = m_engine.NextWakeMs();
+            uint64_t now = NowMs(), wake = m_fleet.NextWakeMs();
             // Look at the PC's rate often while a switch is awaited; else sleep
             // until the next answer is due (or a second, to stay responsive).
             uint64_t waitMs = wake <= now ? 1 : std::min<uint64_t>(wake - now, 1000);
@@ -125,14 +137,14 @@ public:
                 ReadLine(baud);
             else if (r > 0 && (p.revents & (POLLHUP | POLLERR)))
                 HangUp("line hung up");
-            m_engine.Tick(baud, NowMs());
+            m_fleet.Tick(baud, NowMs());
             SendDue(baud);
             Collect();
         }
         m_journal.Event("exit on signal");
         m_line.Unlink();
         m_line.Close();
-        m_journal.Result(m_writes, m_engine.CurrentRecord());
+        m_journal.Result(m_writes, m_fleet, m_batch);
         return 0;
     }
 
@@ -149,7 +161,7 @@ private:
     {
         m_journal.Event("hang-up: " + why);
         m_line.Close();
-        m_engine.Reset();
+        m_fleet.Reset();
     }
 
     void ReadLine(unsigned baud)
@@ -157,10 +169,13 @@ private:
         uint8_t buf[256];
         ssize_t n = read(m_line.Fd(), buf, sizeof buf);
         if (n > 0) {
-            bool heard = m_engine.Hears(baud);
+            // A radio due by now is there to hear these bytes.
+            const uint64_t now = NowMs();
+            m_fleet.Tick(baud, now);
+            bool heard = m_fleet.Hears(baud);
             m_journal.Bytes(heard ? "rx" : "rx-", baud, buf, static_cast<size_t>(n));
-            m_engine.Receive(buf, static_cast<size_t>(n), baud, NowMs());
-            if (m_engine.TakeHangUp())
+            m_fleet.Receive(buf, static_cast<size_t>(n), baud, now);
+            if (m_fleet.TakeHangUp())
                 HangUp("fault: hang-up in the record write, after " + std::to_string(m_cfg.hangupInWrite) +
                        " of its bytes");
         } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
@@ -171,7 +186,7 @@ private:
     void SendDue(unsigned baud)
     {
         Output out;
-        while (m_line.IsOpen() && m_engine.PopDue(NowMs(), out)) {
+        while (m_line.IsOpen() && m_fleet.PopDue(NowMs(), out)) {
             std::vector<uint8_t> wire;
             for (uint8_t b : out.bytes) {
                 CFaultFilter::Action a = m_faults.Next(b);
@@ -211,23 +226,34 @@ private:
         m_journal.Bytes("tx", baud, bytes.data(), done);
     }
 
+    // Logs the writes and comings and goings since the last call; the result
+    // file follows each of them.
     void Collect()
     {
-        std::vector<WrittenRecord> w = m_engine.TakeWrites();
-        if (w.empty())
+        std::vector<std::string> events = m_fleet.TakeEvents();
+        std::vector<FleetWrite> w = m_fleet.TakeWrites();
+        // One radio that stays all run keeps the log it always had.
+        if (!m_batch)
+            events.clear();
+        for (const std::string& e : events)
+            m_journal.Event(e);
+        if (w.empty() && events.empty())
             return;
-        for (const WrittenRecord& r : w)
-            m_journal.Event(std::string("record written, answer ") + WriteAnswerName(r.answer));
+        for (const FleetWrite& r : w)
+            m_journal.Event(std::string("record written") +
+                            (m_batch ? " to radio " + std::to_string(r.radio) : std::string()) + ", answer " +
+                            WriteAnswerName(r.write.answer));
         m_writes.insert(m_writes.end(), w.begin(), w.end());
-        m_journal.Result(m_writes, m_engine.CurrentRecord());
+        m_journal.Result(m_writes, m_fleet, m_batch);
     }
 
     RadioConfig m_cfg;
-    CRadioEngine m_engine;
+    CRadioFleet m_fleet;
+    bool m_batch; // radio.N settings given: the result file tells per radio
     CFaultFilter m_faults;
     CPtyLine m_line;
     CJournal m_journal;
-    std::vector<WrittenRecord> m_writes;
+    std::vector<FleetWrite> m_writes;
 };
 
 } // namespace
@@ -235,7 +261,9 @@ private:
 int main(int argc, char** argv)
 {
     RadioConfig cfg;
-    if (!ParseArgs(argc, argv, cfg))
+    std::vector<FleetRadio> fleet;
+    bool batch = false;
+    if (!ParseArgs(argc, argv, cfg, fleet, batch))
         return 2;
 
     // The signals are only let in while waiting, so none is lost between a
@@ -251,6 +279,6 @@ int main(int argc, char** argv)
     sigaction(SIGINT, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    CSimulator sim(cfg);
+    CSimulator sim(cfg, std::move(fleet), batch);
     return sim.Run();
 }

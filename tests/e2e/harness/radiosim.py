@@ -5,14 +5,25 @@ prefix and reads what it leaves behind.
 
     with Radiosim(port=3, kind="new", baud=38400, write="nak") as radio:
         subprocess.run(["wine", "linktest.exe", "3"], env=radio.wine_env(), ...)
-    radio.result()   # {"written": [(bytes, "ack"), ...], "final": bytes}
+    radio.result()   # {"written": [(bytes, "ack"), ...], "final": bytes, "radios": {}}
     radio.log()      # [LogLine(t, what, baud, data | text), ...]
+
+A batch of radios, one after another on the same port (radios=[...], one
+dict of radio.N settings per radio, in the order they come):
+
+    with Radiosim(port=3, baud=38400, radios=[
+            {"identity_rest": "SN-1", "leave": "sessions:2"},
+            {"model": "QM-3390", "identity_rest": "SN-2"},
+            {"same_as": 1}]) as radio:
+        ...
+    radio.result()["radios"][3]   # {"state": "gone", "sessions": 1, "identity": bytes,
+                                  #  "same_as": 1, "written": [(bytes, "ack")], "final": bytes}
 
 The prefix is $WINEPREFIX unless given; its ports/comN (a placeholder socket
 made by scripts/wine-prefix) is replaced by a link to radiosim's pty while the
 radio runs and put back afterwards. Settings are radiosim's config keys
 (see tools/radiosim/README.md) as keyword arguments; bytes values are passed
-as hex. Wine processes that use the port need wine_env(): the pty shim
+as hex; radios=[{...}, ...] gives the radio.N.KEY settings of a batch. Wine processes that use the port need wine_env(): the pty shim
 preloaded, so the modem-line calls succeed on a pty, and its log of DTR/RTS
 changes (modem_lines()).
 """
@@ -48,7 +59,7 @@ def shim_preload():
 
 
 class Radiosim:
-    def __init__(self, port, prefix=None, workdir=None, ready_timeout=10.0, **settings):
+    def __init__(self, port, prefix=None, workdir=None, ready_timeout=10.0, radios=None, **settings):
         self.port = int(port)
         self.prefix = prefix or os.environ["WINEPREFIX"]
         self.link = os.path.join(self.prefix, "ports", "com%d" % self.port)
@@ -57,7 +68,11 @@ class Radiosim:
         self.log_path = os.path.join(self.workdir, "radiosim.log")
         self.result_path = os.path.join(self.workdir, "radiosim.result")
         self.shim_log_path = os.path.join(self.workdir, "modem-lines.log")
-        self.settings = settings
+        self.settings = dict(settings)
+        # Radio N's settings (numbered from 1) as radiosim's radio.N.KEY.
+        for number, radio in enumerate(radios or [], 1):
+            for key, value in radio.items():
+                self.settings["radio.%d.%s" % (number, key)] = value
         self.ready_timeout = ready_timeout
         self.proc = None
         self.slave = None
@@ -156,8 +171,13 @@ class Radiosim:
 
     # -- what radiosim left behind -----------------------------------------
     def result(self):
-        """{"written": [(record bytes, answer), ...], "final": bytes}"""
-        out = {"written": [], "final": None}
+        """{"written": [(record bytes, answer), ...], "final": bytes,
+        "radios": {number: radio}}: every write frame the line got and the
+        record of the radio there now (or last); for a batch, per radio (from
+        1) {"state": "waiting"|"present"|"gone", "sessions": sessions that
+        read its identity, "identity": bytes, "same_as": number or None,
+        "written": [(record bytes, answer), ...], "final": bytes}."""
+        out = {"written": [], "final": None, "radios": {}}
         if not os.path.exists(self.result_path):
             return out
         with open(self.result_path) as f:
@@ -167,7 +187,31 @@ class Radiosim:
                     out["written"].append((bytes.fromhex(parts[1]), parts[2] if len(parts) > 2 else ""))
                 elif parts and parts[0] == "final":
                     out["final"] = bytes.fromhex(parts[1])
+                elif len(parts) >= 4 and parts[0] == "radio":
+                    self._radio_line(out["radios"], int(parts[1]), parts[2:])
         return out
+
+    @staticmethod
+    def _radio_line(radios, number, parts):
+        # radio N <state> sessions K identity HEX [same_as M] | written HEX ANSWER | final HEX
+        radio = radios.setdefault(number, {"state": None, "sessions": 0, "identity": None, "same_as": None,
+                                           "written": [], "final": None})
+        if parts[0] == "written":
+            radio["written"].append((bytes.fromhex(parts[1]), parts[2] if len(parts) > 2 else ""))
+        elif parts[0] == "final":
+            radio["final"] = bytes.fromhex(parts[1])
+        else:
+            fields = dict(zip(parts[1::2], parts[2::2]))
+            radio["state"] = parts[0]
+            radio["sessions"] = int(fields.get("sessions", 0))
+            radio["identity"] = bytes.fromhex(fields["identity"]) if "identity" in fields else None
+            radio["same_as"] = int(fields["same_as"]) if "same_as" in fields else None
+
+    def events(self):
+        """The text of every event line of the log, in order (for a batch:
+        "radio N comes ...", "radio N goes ...", "record written to radio N,
+        answer ack")."""
+        return [l.data for l in self.log() if l.what == "ev"]
 
     def log(self):
         """Every line of the byte log; data is bytes for rx/rx-/tx, the text
