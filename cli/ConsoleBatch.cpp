@@ -201,6 +201,8 @@ void CConsoleBatchView::Status(BatchState state, int port, int seconds)
         if (changed) {
             ClearStatus();
             Print(m_api, m_err, "%s\n", line.GetString());
+            // Whoever watches a redirected stderr sees each change at once.
+            std::fflush(m_err);
         }
         return;
     }
@@ -221,8 +223,10 @@ void CConsoleBatchView::RadioDone(const BatchRow& row)
     ClearStatus();
     // The radio's reason goes with it: what failed, or why it was refused.
     if ((row.verdict == BatchVerdict::Failed || row.verdict == BatchVerdict::Refused) &&
-        !row.message.IsEmpty())
+        !row.message.IsEmpty()) {
         Print(m_api, m_err, "%s\n", row.message.GetString());
+        std::fflush(m_err);
+    }
     if (m_rowLines) {
         Print(m_api, m_out, "%s\n", BatchRowLine(row, m_texts).GetString());
         std::fflush(m_out);
