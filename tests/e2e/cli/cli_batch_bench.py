@@ -1,7 +1,7 @@
 """Benchmark (not a test): `orvelle-cli upgrade --each` over a batch of ten
-radios that radiosim plugs in one after another, each a little while after
-the one before has gone (times spread over a second, so that a radio comes
-at every point of the loop's attempts).
+radios that radiosim plugs in one after another, each once the loop has
+taken the one before for gone and a little while after it went (times spread
+over a second, so that a radio comes at every point of the loop's attempts).
 
     ORVELLE_BUILD_DIR=build/win64 ORVELLE_NATIVE_BUILD_DIR=build/native \\
         WINEPREFIX=$PWD/build/win64/wp-bench python3 tests/e2e/cli/cli_batch_bench.py [radios]
@@ -54,7 +54,11 @@ def main():
     data = os.path.join(folder, 'Data')
     make_files(data, {'a.ENH': enh()})
     upgrade = ['wine', exe, 'upgrade', '--port', str(PORT), '--folder', windows_path(data), '--no-history']
+    # The wineserver and Wine's own background programs kept running, as on
+    # a desktop; started without our pipes, which they would hold open.
     subprocess.run(['wineserver', '-p'], env=env, check=True)
+    subprocess.run(['wine', exe, '--version'], env=env, cwd=folder, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=120)
     try:
         with Radiosim(PORT, workdir=os.path.join(folder, 'radiosim-single'), **SAMPLE_RADIO) as radio:
             for _ in range(SINGLE_RUNS):
@@ -64,8 +68,11 @@ def main():
                     raise RuntimeError('upgrade failed: %r %s' % (p.returncode, p.stderr))
         single = statistics.median(link_times(radio))
 
-        radios = [dict(identity_rest='SN-%02d' % n, gap_attempts=0, gap_ms=200 + (n * 373) % 1000)
-                  for n in range(1, count + 1)]
+        # Each comes once the loop has taken the one before for gone (two
+        # unanswered attempts: radiosim's default) and a while after it went:
+        # a radio plugged in sooner would answer the loop's check for the one
+        # before, which then never goes.
+        radios = [dict(identity_rest='SN-%02d' % n, gap_ms=200 + (n * 373) % 1000) for n in range(1, count + 1)]
         out, err = [], []
         with Radiosim(PORT, workdir=os.path.join(folder, 'radiosim-batch'), radios=radios,
                       **SAMPLE_RADIO) as radio:
