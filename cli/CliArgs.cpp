@@ -5,6 +5,7 @@
 #include "framework/Mbcs.h"
 
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
@@ -57,6 +58,9 @@ enum class OptionId {
     Trace,
     NoHistory,
     Last,
+    Each,
+    BatchCount,
+    Report,
     Count
 };
 
@@ -161,6 +165,13 @@ bool TakeLast(const std::string& value, const CString& name, CliArgs& args, CStr
     return Fail(error, name + " must be a number of rows from 1, not " + Shown(value));
 }
 
+bool TakeCount(const std::string& value, const CString& name, CliArgs& args, CString& error)
+{
+    if (ParseNumber(value, 1, 0x7FFFFFFF, args.count))
+        return true;
+    return Fail(error, name + " must be a number of radios from 1, not " + Shown(value));
+}
+
 bool TakeRecord(const std::string& value, const CString& name, CliArgs& args, CString& error)
 {
     if (ParseHexBytes(value.c_str(), value.size(), args.record, OptionRecord::kSize)) {
@@ -198,6 +209,9 @@ const OptionSpec kOptions[] = {
     {"--trace", OptionId::Trace, kPortsBit | kLinkCommands, nullptr, TakeText<&CliArgs::trace>},
     {"--no-history", OptionId::NoHistory, kLinkCommands, &CliArgs::noHistory, nullptr},
     {"--last", OptionId::Last, kHistoryBit, nullptr, TakeLast},
+    {"--each", OptionId::Each, kUpgradeBit, &CliArgs::each, nullptr},
+    {"--count", OptionId::BatchCount, kUpgradeBit, nullptr, TakeCount},
+    {"--report", OptionId::Report, kUpgradeBit, nullptr, TakeText<&CliArgs::report>},
 };
 
 const OptionSpec* FindOption(const std::string& name)
@@ -349,6 +363,16 @@ bool CheckNeeds(const CommandForm& command, const CliArgs& args, const OptionsSe
     if (args.dryRun && (args.skipUnchanged || args.verify)) {
         return Fail(error, CString(OptionName(OptionId::DryRun)) + " writes nothing: not with " +
                                OptionName(args.verify ? OptionId::Verify : OptionId::SkipUnchanged));
+    }
+    // A batch writes radio after radio: a dry run of one would be a batch of
+    // nothing; its count and report belong to it alone.
+    if (args.each && args.dryRun) {
+        return Fail(error, CString(OptionName(OptionId::Each)) + " writes radio after radio: not with " +
+                               OptionName(OptionId::DryRun));
+    }
+    for (OptionId batchOnly : {OptionId::BatchCount, OptionId::Report}) {
+        if (!args.each && Seen(seen, batchOnly))
+            return Fail(error, CString(OptionName(batchOnly)) + " needs " + OptionName(OptionId::Each));
     }
     if (args.command == CliCommand::Restore) {
         const bool entry = Seen(seen, OptionId::Entry);

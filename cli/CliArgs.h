@@ -28,6 +28,7 @@ enum CliExit : int {
     kExitInterrupted = 11,      // Ctrl+C, Ctrl+Break or the console closed; not written
     kExitHistoryUnavailable = 12, // the history could not keep the record read: not written
     kExitVerifyFailed = 13,       // --verify: the record read back is not the one written
+    kExitSomeFailed = 14,         // upgrade --each: a radio failed or was refused
 };
 
 constexpr int kCliMinPort = PortName::kLowest;
@@ -52,6 +53,12 @@ struct CliArgs {
     bool dryRun = false;
     bool skipUnchanged = false;
     bool verify = false;
+    // upgrade --each: radio after radio on the port until stopped, or until
+    // count rows (0: no limit); report: the file the rows go into (empty:
+    // none).
+    bool each = false;
+    int count = 0;
+    CString report;
     // Every command that uses a port: the byte trace's file ("-": stderr);
     // empty: none.
     CString trace;
@@ -79,6 +86,10 @@ constexpr const char kCliUsageText[] =
     "  orvelle-cli upgrade  --port N (--folder DIR | --file PATH)\n"
     "                       [--dry-run | [--skip-unchanged] [--verify]]\n"
     "                       [--retries K] [--no-history] [--trace FILE] [--json]\n"
+    "  orvelle-cli upgrade  --port N (--folder DIR | --file PATH) --each\n"
+    "                       [--count N] [--report FILE] [--skip-unchanged]\n"
+    "                       [--verify] [--retries K] [--no-history] [--trace FILE]\n"
+    "                       [--json]\n"
     "  orvelle-cli restore  --port N (--entry K | --record HEX) [--force]\n"
     "                       [--verify] [--retries K] [--no-history] [--trace FILE]\n"
     "                       [--json]\n"
@@ -99,6 +110,10 @@ constexpr const char kCliHelpTopics[] =
     "             option bytes. Writes nothing to the transceiver.\n"
     "  upgrade    Installs options as the Upgrade button does: from the option\n"
     "             files of a folder (--folder) or from one option file (--file).\n"
+    "             With --each, radio after radio: it waits for a radio on the\n"
+    "             port, upgrades it, prints its line, waits for it to be\n"
+    "             removed, and so on until Ctrl+C or --count radios; a radio\n"
+    "             done earlier in the batch is skipped as done.\n"
     "  restore    Writes back the record a transceiver had before the run of\n"
     "             history row K (--entry), or the record given (--record). Writes\n"
     "             nothing when the row was read from another transceiver, unless\n"
@@ -113,7 +128,8 @@ constexpr const char kCliHelpTopics[] =
     "  --retries K    Answers a failure's Retry prompt K times, 0 to 100\n"
     "                 (default 0: the first failure is final).\n"
     "  --probe        ports: opens each port to tell its state.\n"
-    "  --json         Prints one JSON object on stdout at the end.\n"
+    "  --json         Prints one JSON object on stdout at the end (--each: with\n"
+    "                 the rows and the summary, and no lines before it).\n"
     "  --folder DIR   The folder of option files (.ENH).\n"
     "  --file PATH    The option file.\n"
     "  --entry K      Data row K of the history, 1 being the first after the header.\n"
@@ -130,6 +146,15 @@ constexpr const char kCliHelpTopics[] =
     "  --verify       After the transceiver has accepted the record, connects again,\n"
     "                 reads the record back and compares it with the one written\n"
     "                 (verified: yes, or outcome verify-failed).\n"
+    "  --each         upgrade: radio after radio (see upgrade above). One line\n"
+    "                 per radio on stdout (number, time, port, model, identity,\n"
+    "                 version, option bytes before -> after, outcome, verified),\n"
+    "                 then the summary; what it waits for on stderr.\n"
+    "  --count N      --each: ends after N radios (a radio skipped as done\n"
+    "                 counts too).\n"
+    "  --report FILE  --each: writes the radios' rows to FILE as CSV (with\n"
+    "                 --json as the JSON object), replacing it whole after each\n"
+    "                 radio.\n"
     "  --trace FILE   Writes every byte sent and received, and what happened to\n"
     "                 the port, to FILE (replaced; - for stderr), with the\n"
     "                 milliseconds since the start.\n"

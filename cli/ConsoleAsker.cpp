@@ -31,6 +31,13 @@ CConsoleAsker::CConsoleAsker(std::FILE* err, const ConsoleApi& api, CLanguageTab
 {
 }
 
+void CConsoleAsker::BeginRun()
+{
+    m_used = 0;
+    m_message.Empty();
+    m_notes.clear();
+}
+
 CString CConsoleAsker::Text(int number) const
 {
     return CString(m_texts.GetText(number));

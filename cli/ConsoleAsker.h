@@ -1,10 +1,12 @@
 // orvelle-cli's answers to the run and the link, by its options and without a
 // window: every question and message is printed on stderr, followed by what
-// the tool answers. A failed step is tried again while --retries lasts and no
-// stop is asked for, a second after it failed (a pulled cable, a radio
-// switching on, is given time rather than a burst of attempts); the question whether to write without a
-// history entry is answered No; the text of what ended the run is kept for --json. The file utility's own
-// error boxes and the language file's come through the message-box seam: CConsoleBoxes prints them.
+// the tool answers. A failed step is tried again while --retries lasts (for
+// the run; each radio of a batch has its own) and no stop is asked for, a
+// second after it failed (a pulled cable, a radio switching on, is given time
+// rather than a burst of attempts); the question whether to write without a
+// history entry is answered No; the text of what ended the run is kept for
+// --json. The file utility's own error boxes and the language file's come
+// through the message-box seam: CConsoleBoxes prints them.
 #pragma once
 
 #include "framework/AppMessageBox.h"
@@ -37,6 +39,10 @@ public:
     void TellNote(CWnd* owner, const CString& text, const CString& caption) override;
     bool WriteWithoutHistory(CWnd* owner, const CString& reason, const CString& question,
                              const CString& caption) override;
+
+    // A new run begins (the next radio of a batch): the whole --retries
+    // budget again, no message or note yet.
+    void BeginRun();
 
     // Whether the caller asked the run to stop.
     bool StopRequested() const { return m_stopRequested && m_stopRequested(); }

@@ -21,7 +21,17 @@ struct InterruptState {
     // Manual-reset: set once the run is over, so that every waiting close
     // goes.
     CFileHandle finished{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    // Manual-reset: set with requested, so that a pause ends at once.
+    CFileHandle stop{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
 };
+
+// A stop asked for: the flag every step reads, and the event a pause waits on.
+void RequestStop(InterruptState& state)
+{
+    state.requested = true;
+    if (state.stop.IsValid())
+        SetEvent(state.stop.Get());
+}
 
 // The one process-wide state of the console tool: Windows calls the handler
 // with nothing of ours to go by, on its own thread, and possibly just as the
@@ -38,6 +48,8 @@ CConsoleInterrupt::CConsoleInterrupt(const ConsoleApi& api) : m_api(api)
 {
     InterruptState& state = State();
     state.requested = false;
+    if (state.stop.IsValid())
+        ResetEvent(state.stop.Get());
     if (state.finished.IsValid())
         ResetEvent(state.finished.Get());
     state.cutAllowed = true;
@@ -67,6 +79,17 @@ CConsoleInterrupt::~CConsoleInterrupt()
 bool CConsoleInterrupt::Requested() const
 {
     return State().requested;
+}
+
+void CConsoleInterrupt::WaitForStop(DWORD milliseconds) const
+{
+    InterruptState& state = State();
+    if (state.requested)
+        return;
+    if (state.stop.IsValid())
+        WaitForSingleObject(state.stop.Get(), milliseconds);
+    else
+        Sleep(milliseconds);
 }
 
 void CConsoleInterrupt::Finished()
@@ -103,7 +126,7 @@ BOOL WINAPI ConsoleControlHandler(DWORD event)
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
         // Handled: the process goes on, and the run stops where it may.
-        state.requested = true;
+        RequestStop(state);
         CutRead(state);
         return TRUE;
     case CTRL_CLOSE_EVENT:
@@ -111,7 +134,7 @@ BOOL WINAPI ConsoleControlHandler(DWORD event)
     case CTRL_SHUTDOWN_EVENT:
         // The process ends as soon as this returns: the run's final row
         // first, as far as the time Windows gives allows.
-        state.requested = true;
+        RequestStop(state);
         if (!state.finished.IsValid())
             return TRUE;
         // A read may begin just after one was cut (ending programming mode

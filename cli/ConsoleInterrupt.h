@@ -6,7 +6,8 @@
 // ReadFile otherwise), so that the run ends programming mode and writes its
 // final row at once. For a closing window, which Windows ends once the
 // handler returns (or about five seconds after the event), it also waits for
-// the run's final history row.
+// the run's final history row. A batch's pause between connection attempts
+// ends at the stop too.
 #pragma once
 
 #include <windows.h>
@@ -27,6 +28,9 @@ public:
 
     // A Ctrl+C, Ctrl+Break or close has come since the handler was installed.
     bool Requested() const;
+    // Waits this long, or until a stop is asked for (not at all when one
+    // was): a pause between the batch's connection attempts.
+    void WaitForStop(DWORD milliseconds) const;
     // The run is over and its final row written: a close waiting for it may
     // let Windows end the process.
     void Finished();

@@ -132,8 +132,10 @@ void CConsoleReport::Write(const CliArgs& args, const CliEnding& ending, const C
     }
     if (args.command == CliCommand::Ports)
         json.ObjectList("ports", ports);
-    if (args.command == CliCommand::History)
+    if (args.command == CliCommand::History || args.each)
         json.ObjectList("rows", rows);
+    if (args.each)
+        json.Object("summary", summary);
     std::vector<std::string> utf8Warnings;
     for (const CString& warning : warnings)
         utf8Warnings.push_back(Utf8FromAnsi(warning));

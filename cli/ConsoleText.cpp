@@ -23,14 +23,31 @@ std::wstring WideFromAnsi(const std::string& ansi)
     return WideFromCodePage(ansi, AnsiCodePage());
 }
 
+namespace {
+
+// The stream's console handle; null when it writes to a file or pipe.
+HANDLE ConsoleHandle(std::FILE* stream, const ConsoleApi& api)
+{
+    const int descriptor = _fileno(stream);
+    const HANDLE handle = descriptor >= 0 ? reinterpret_cast<HANDLE>(_get_osfhandle(descriptor)) : nullptr;
+    DWORD mode = 0;
+    if (handle && handle != INVALID_HANDLE_VALUE && api.GetConsoleMode(handle, &mode))
+        return handle;
+    return nullptr;
+}
+
+} // namespace
+
+bool IsConsole(std::FILE* stream, const ConsoleApi& api)
+{
+    return ConsoleHandle(stream, api) != nullptr;
+}
+
 void WriteConsoleText(std::FILE* stream, const std::string& ansi, const ConsoleApi& api)
 {
     if (ansi.empty())
         return;
-    const int descriptor = _fileno(stream);
-    const HANDLE handle = descriptor >= 0 ? reinterpret_cast<HANDLE>(_get_osfhandle(descriptor)) : nullptr;
-    DWORD mode = 0;
-    if (handle && handle != INVALID_HANDLE_VALUE && api.GetConsoleMode(handle, &mode)) {
+    if (const HANDLE handle = ConsoleHandle(stream, api)) {
         const std::wstring wide = WideFromAnsi(ansi);
         if (!wide.empty()) {
             // What the stream holds goes first, so that the order stays.

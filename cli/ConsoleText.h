@@ -25,6 +25,10 @@ struct ConsoleApi {
 };
 const ConsoleApi& PlatformConsoleApi();
 
+// Whether the stream writes to a console (GetConsoleMode succeeds on its
+// handle), not to a file or pipe.
+bool IsConsole(std::FILE* stream, const ConsoleApi& api);
+
 // Writes ANSI text to the stream: to its console as UTF-16, or as it is.
 void WriteConsoleText(std::FILE* stream, const std::string& ansi, const ConsoleApi& api);
 

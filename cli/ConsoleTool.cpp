@@ -1,9 +1,11 @@
 // The console tool's commands: each from its arguments to its report, over
-// the link, the upgrade run, the history and the language texts.
+// the link, the upgrade run (or radio after radio, the batch), the history
+// and the language texts.
 #include "cli/ConsoleTool.h"
 
 #include "cli/CliArgs.h"
 #include "cli/ConsoleAsker.h"
+#include "cli/ConsoleBatch.h"
 #include "cli/ConsoleInterrupt.h"
 #include "cli/ConsoleReport.h"
 #include "cli/ConsoleText.h"
@@ -24,6 +26,7 @@
 #include "upgrade/FileErrorTexts.h"
 #include "upgrade/HistoryFolder.h"
 #include "upgrade/OptionFormat.h"
+#include "upgrade/RadioBatch.h"
 #include "upgrade/UpgradeHistory.h"
 #include "upgrade/UpgradeRun.h"
 
@@ -56,6 +59,46 @@ public:
 
 private:
     CStepObserver* m_trace;
+    CConsoleInterrupt& m_interrupt;
+};
+
+// What a run reads option files through, with the file errors in the
+// language file's words.
+struct OptionFileParts {
+    explicit OptionFileParts(CLanguageTable& texts) { dataFile.SetErrorTexts(FileErrorTextsFrom(texts)); }
+    CDataFile dataFile;
+    CDataFileOptionFiles files{dataFile, nullptr, nullptr};
+};
+
+// upgrade --each as the console shows it: the view's lines, and around each
+// radio what the tool does for it (a new --retries budget, the cut allowed
+// again after the write, its warnings and the report).
+class CBatchConsole final : public CBatchObserver {
+public:
+    CBatchConsole(CConsoleBatchView& view, CConsoleAsker& asker, CConsoleInterrupt& interrupt)
+        : m_view(view), m_asker(asker), m_interrupt(interrupt)
+    {
+    }
+    void Status(BatchState state, int port, int seconds) override
+    {
+        if (state == BatchState::Upgrading)
+            m_asker.BeginRun();
+        m_view.Status(state, port, seconds);
+    }
+    void RadioDone(const BatchRow& row) override
+    {
+        // Its write frame, if any, is over.
+        m_interrupt.AllowCut(true);
+        m_view.RadioDone(row);
+        if (afterRow)
+            afterRow();
+    }
+    // Called once a radio's row is told.
+    std::function<void()> afterRow;
+
+private:
+    CConsoleBatchView& m_view;
+    CConsoleAsker& m_asker;
     CConsoleInterrupt& m_interrupt;
 };
 
@@ -127,6 +170,18 @@ public:
 private:
     CliEnding Ports();
     CliEnding LinkCommand();
+    // upgrade --each over the run's environment.
+    CliEnding Batch(const UpgradeEnvironment& run, CConsoleAsker& asker, CConsoleInterrupt& interrupt,
+                    const CHistoryJournal& journal);
+    // The report file (--report) with the rows so far; a failure is said
+    // once per reason and kept as a warning.
+    void WriteBatchReport(const CRadioBatch& batch);
+    // The journal's warnings not said yet.
+    void SayWarnings(const CHistoryJournal& journal);
+    // The environment of a run over the link, asking through asker.
+    UpgradeEnvironment RunEnvironment(CRadioCom& link, CConsoleAsker& asker, CUpgradeJournal& journal,
+                                      CStepObserver& steps, OptionFileParts& parts);
+    UpgradeRunMode RunMode() const;
     CliEnding ListHistory();
     // The command's run over the link, asking through asker.
     UpgradeResult RunCommand(CRadioCom& link, CConsoleAsker& asker, CUpgradeJournal& journal,
@@ -153,6 +208,8 @@ private:
     PortApis m_linkApis;               // what the commands' link calls
     const DeviceListApi& m_deviceList; // what the port list reads
     CCommTrace* m_line = nullptr;      // the --trace of the link; null: none
+    std::size_t m_warningsSaid = 0;    // of the journal's warnings
+    CString m_reportError;             // the report's last failure, said once
 };
 
 CliEnding CConsoleTool::Fail(const CliEnding& ending, const CString& reason)
@@ -280,6 +337,13 @@ CliEnding CConsoleTool::LinkCommand()
         m_env.err, m_api, texts, m_args.retries, [&interrupt] { return interrupt.Requested(); },
         *m_linkApis.clock);
     CRunSteps steps(m_line, interrupt);
+    if (m_args.each) {
+        OptionFileParts parts(texts);
+        const CliEnding ending =
+            Batch(RunEnvironment(link, asker, journal, steps, parts), asker, interrupt, journal);
+        m_texts = nullptr;
+        return ending;
+    }
     const UpgradeResult result = RunCommand(link, asker, journal, steps, fromRow ? &row : nullptr);
     // The final row is written: a closing console may go.
     interrupt.Finished();
@@ -290,32 +354,111 @@ CliEnding CConsoleTool::LinkCommand()
     m_report.message = asker.Message().IsEmpty() ? m_boxes.LastText() : asker.Message();
     // The advisory note first: it belongs to the outcome.
     m_report.warnings = asker.Notes();
-    for (const CString& warning : journal.Warnings()) {
-        Say(FillText(Text(TextNo::kCliWarning), {warning}));
-        m_report.warnings.push_back(warning);
-    }
+    SayWarnings(journal);
     m_report.AddFacts(result, m_args);
     m_texts = nullptr;
     return ending;
 }
 
-UpgradeResult CConsoleTool::RunCommand(CRadioCom& link, CConsoleAsker& asker, CUpgradeJournal& journal,
-                                       CStepObserver& steps, const HistoryRow* row)
+void CConsoleTool::SayWarnings(const CHistoryJournal& journal)
 {
-    CDataFile dataFile;
-    dataFile.SetErrorTexts(FileErrorTextsFrom(*m_texts));
-    CDataFileOptionFiles files(dataFile, nullptr, nullptr);
+    const std::vector<CString>& warnings = journal.Warnings();
+    for (; m_warningsSaid < warnings.size(); ++m_warningsSaid) {
+        const CString& warning = warnings[m_warningsSaid];
+        Say(FillText(Text(TextNo::kCliWarning), {warning}));
+        m_report.warnings.push_back(warning);
+    }
+}
+
+UpgradeEnvironment CConsoleTool::RunEnvironment(CRadioCom& link, CConsoleAsker& asker,
+                                                CUpgradeJournal& journal, CStepObserver& steps,
+                                                OptionFileParts& parts)
+{
+    UpgradeEnvironment environment{link,
+                                   *m_texts,
+                                   asker,
+                                   nullptr,
+                                   parts.dataFile,
+                                   parts.files,
+                                   m_args.noHistory ? nullptr : &journal,
+                                   [&asker] { return asker.StopRequested(); }};
+    environment.steps = &steps;
+    environment.portMovedText = TextNo::kCliPortMoved;
+    return environment;
+}
+
+UpgradeRunMode CConsoleTool::RunMode() const
+{
     UpgradeRunMode mode;
     mode.preview = m_args.dryRun;
     mode.skipUnchanged = m_args.skipUnchanged;
     mode.verify = m_args.verify;
-    UpgradeEnvironment environment{
-        link, *m_texts, asker, nullptr, dataFile, files, m_args.noHistory ? nullptr : &journal, [&asker] {
-            return asker.StopRequested();
-        }};
-    environment.steps = &steps;
-    environment.portMovedText = TextNo::kCliPortMoved;
-    CUpgradeRun run(environment, mode);
+    return mode;
+}
+
+CliEnding CConsoleTool::Batch(const UpgradeEnvironment& run, CConsoleAsker& asker,
+                              CConsoleInterrupt& interrupt, const CHistoryJournal& journal)
+{
+    CConsoleBatchView view(m_env.out, m_env.err, m_api, *m_texts, !m_args.json);
+    CBatchConsole console(view, asker, interrupt);
+    const ClockApi& clock = *m_linkApis.clock;
+    std::function<void(int)> pause = m_env.pause;
+    if (!pause)
+        pause = [&interrupt](int milliseconds) { interrupt.WaitForStop(static_cast<DWORD>(milliseconds)); };
+    const BatchEnvironment environment{run, clock, pause, LocalHistoryTime, console};
+    BatchMode mode;
+    mode.port = m_args.port;
+    // Paths made whole as a single run's are.
+    mode.folderMode = !m_args.folder.IsEmpty();
+    mode.location = FullPath(mode.folderMode ? m_args.folder : m_args.file);
+    mode.count = m_args.count;
+    mode.run = RunMode();
+    CRadioBatch batch(environment, mode);
+    console.afterRow = [this, &batch, &journal] {
+        SayWarnings(journal);
+        WriteBatchReport(batch);
+    };
+    const BatchEnding end = batch.Run();
+    view.EndStatus();
+    // The last row is written: a closing console may go.
+    interrupt.Finished();
+
+    const CliEnding ending = BatchEndingOf(end, batch.Summary());
+    // Also a batch that ended before its first radio has its report.
+    WriteBatchReport(batch);
+    if (!m_args.json)
+        Print(m_api, m_env.out, "%s\n", BatchSummaryLine(batch.Summary(), *m_texts).GetString());
+    SayWarnings(journal);
+    for (const BatchRow& row : batch.Rows())
+        m_report.rows.push_back(BatchRowJson(row));
+    m_report.summary = BatchSummaryJson(batch.Summary());
+    m_report.message = asker.Message().IsEmpty() ? m_boxes.LastText() : asker.Message();
+    return ending;
+}
+
+void CConsoleTool::WriteBatchReport(const CRadioBatch& batch)
+{
+    if (m_args.report.IsEmpty())
+        return;
+    const std::string bytes =
+        m_args.json ? BatchReportJson(batch.Rows(), batch.Summary()) : BatchReportCsv(batch.Rows()).str();
+    CString reason;
+    if (ReplaceFileWhole(m_args.report, bytes, reason)) {
+        m_reportError.Empty();
+        return;
+    }
+    if (reason == m_reportError)
+        return;
+    m_reportError = reason;
+    Say(FillText(Text(TextNo::kCliBatchReportFailed), {reason}));
+    m_report.warnings.push_back(reason);
+}
+
+UpgradeResult CConsoleTool::RunCommand(CRadioCom& link, CConsoleAsker& asker, CUpgradeJournal& journal,
+                                       CStepObserver& steps, const HistoryRow* row)
+{
+    OptionFileParts parts(*m_texts);
+    CUpgradeRun run(RunEnvironment(link, asker, journal, steps, parts), RunMode());
     switch (m_args.command) {
     case CliCommand::Identify:
         return run.Identify(m_args.port);

@@ -4,7 +4,8 @@
 // are printed on stderr and answered by its options (cli/ConsoleAsker.h): a
 // failed step is tried again as often as --retries allows, and the question
 // whether to write without a history entry is answered No. Ctrl+C stops a
-// command that uses the link where no frame is cut.
+// command that uses the link where no frame is cut. upgrade --each upgrades
+// radio after radio (cli/ConsoleBatch.h) until Ctrl+C or --count radios.
 #pragma once
 
 #include "framework/CString.h"
@@ -32,6 +33,9 @@ struct ConsoleEnvironment {
     // What the link and the port list call; null: the system's.
     const PortApis* link = nullptr;
     const DeviceListApi* deviceList = nullptr;
+    // upgrade --each: the pause between connection attempts; null: a wait
+    // that Ctrl+C ends at once.
+    std::function<void(int milliseconds)> pause = nullptr;
 };
 
 // Runs the command that the arguments (those after the program name) give;

@@ -12,10 +12,28 @@ std::vector<std::string> OutcomeWordsOf(CliExit exit)
     };
     for (const OutcomeRow& row : kOutcomeRows)
         add(row.ending);
-    for (const CliEnding& ending :
-         {kUsageEnding, kLanguageFileEnding, kListedEnding, kHistoryUnreadableEnding})
+    for (const CliEnding& ending : kToolEndings)
         add(ending);
     return words;
+}
+
+CliEnding BatchEndingOf(BatchEnding ending, const BatchSummary& summary)
+{
+    switch (ending) {
+    case BatchEnding::HistoryUnavailable:
+        return OutcomeRowOf(UpgradeOutcome::HistoryUnavailable).ending;
+    case BatchEnding::LocationMissing:
+        return OutcomeRowOf(UpgradeOutcome::LocationMissing).ending;
+    case BatchEnding::Counted:
+    case BatchEnding::StopAsked:
+        break;
+    }
+    if (summary.failed > 0 || summary.refused > 0)
+        return kSomeFailedEnding;
+    // A radio stopped in its run was stopped by the user too.
+    if (ending == BatchEnding::StopAsked || summary.stopped > 0)
+        return OutcomeRowOf(UpgradeOutcome::Interrupted).ending;
+    return kBatchDoneEnding;
 }
 
 std::string ExitCodeHelpLines()

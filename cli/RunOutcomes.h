@@ -2,10 +2,12 @@
 // run's outcome gives the exit code, the --json outcome word and the word of
 // the history's final row; the tool's own endings (usage error, language
 // file, a listing) come beside it. The exit-code lines of --help are made
-// from these tables. Portable: no windows.h.
+// from these tables; a batch (upgrade --each) ends by its summary
+// (BatchEndingOf). Portable: no windows.h.
 #pragma once
 
 #include "cli/CliArgs.h"
+#include "upgrade/RadioBatch.h"
 #include "upgrade/UpgradeHistory.h"
 #include "upgrade/UpgradeResult.h"
 
@@ -29,11 +31,21 @@ constexpr const char* kListed = "listed";
 // history: its file could not be read; a run: the record read could not be
 // kept before the write.
 constexpr const char* kHistoryUnavailable = OutcomeWord(UpgradeOutcome::HistoryUnavailable);
+// upgrade --each: every radio written, unchanged or skipped as done; or
+// some radio failed or was refused.
+constexpr const char* kBatchDone = "done";
+constexpr const char* kSomeFailed = "some-failed";
 } // namespace CliWord
 constexpr CliEnding kUsageEnding = {kExitUsage, CliWord::kUsage};
 constexpr CliEnding kLanguageFileEnding = {kExitLanguageFile, CliWord::kLanguageFile};
 constexpr CliEnding kListedEnding = {kExitDone, CliWord::kListed}; // ports, history
 constexpr CliEnding kHistoryUnreadableEnding = {kExitHistoryUnavailable, CliWord::kHistoryUnavailable};
+constexpr CliEnding kBatchDoneEnding = {kExitDone, CliWord::kBatchDone};
+constexpr CliEnding kSomeFailedEnding = {kExitSomeFailed, CliWord::kSomeFailed};
+// The tool's own endings, beside the run's outcomes.
+constexpr CliEnding kToolEndings[] = {kUsageEnding,     kLanguageFileEnding,
+                                      kListedEnding,    kHistoryUnreadableEnding,
+                                      kBatchDoneEnding, kSomeFailedEnding};
 
 struct OutcomeRow {
     UpgradeOutcome outcome;
@@ -130,7 +142,13 @@ constexpr ExitCodeMeaning kExitCodeMeanings[] = {
     {kExitInterrupted, "interrupted by Ctrl+C, Ctrl+Break or closing the console"},
     {kExitHistoryUnavailable, "the history could not keep the record read: nothing written"},
     {kExitVerifyFailed, "--verify: the record read back is not the one written"},
+    {kExitSomeFailed, "--each: a radio failed or was refused"},
 };
+
+// How a batch ends: the history that could not keep a record and a folder
+// or file gone end it as they end a single run; otherwise a radio that
+// failed or was refused makes it some-failed, a stop with none interrupted.
+CliEnding BatchEndingOf(BatchEnding ending, const BatchSummary& summary);
 
 // The --json outcome words an exit code comes with, each once, the run's in
 // the order of its outcomes, then the tool's own.

@@ -102,6 +102,14 @@ const AddedText kAdded[] = {
     {10080001, "The programming cable came back as COM%2 instead of COM%1.\n"
                "Choose COM%2 as the port and start again."},
     {10080002, "the cable came back as COM%2 instead of COM%1: run again with --port %2"},
+    {10060001, "%1  %2  COM%3  %4  %5  version %6  options %7 -> %8  %9"},
+    {10060002, "  verified: %1"},
+    {10060003, "%1 radios: %2 written, %3 unchanged, %4 failed, %5 refused, %6 skipped as done, %7 stopped"},
+    {10060004, "waiting for a radio on COM%1 (%2 s)"},
+    {10060005, "COM%1 is not present (cable?) (%2 s)"},
+    {10060006, "upgrading the radio on COM%1"},
+    {10060007, "remove the radio from COM%1 (%2 s)"},
+    {10060008, "the report could not be written: %1"},
 };
 
 const int kKeyWidth = 8;

@@ -157,5 +157,20 @@ constexpr int kBatchReportNotSaved = 165;
 // tool's names the option to run with.
 constexpr int kPortMoved = 166;
 constexpr int kCliPortMoved = 167;
-constexpr int kAddedEnd = 168;
+// upgrade --each. A radio's line: %1 its number, %2 the time, %3 the port,
+// %4 the model, %5 the identity as text, %6 the version, %7 %8 the option
+// bytes before and after, %9 the outcome word; then, after a read-back,
+// kCliBatchVerified with %1 yes or no.
+constexpr int kCliBatchRow = 168;
+constexpr int kCliBatchVerified = 169;
+// %1 the rows, then %2 written, %3 unchanged, %4 failed, %5 refused, %6
+// skipped as done, %7 stopped.
+constexpr int kCliBatchSummary = 170;
+// The batch's status: %1 the port, %2 the seconds in that state.
+constexpr int kCliBatchWaiting = 171;
+constexpr int kCliBatchPortMissing = 172;
+constexpr int kCliBatchUpgrading = 173; // %1 the port
+constexpr int kCliBatchRemove = 174;
+constexpr int kCliBatchReportFailed = 175; // %1 the report's path and the reason
+constexpr int kAddedEnd = 176;
 } // namespace TextNo

@@ -162,9 +162,9 @@ UpgradeResult CRadioBatch::RunOnce(CBatchAsker& asker)
     // The program's environment with the loop's asker and step observer
     // in its place (the environment holds references: made anew).
     const UpgradeEnvironment& program = m_env.run;
-    const UpgradeEnvironment environment{program.link,    program.texts,         asker,
-                                         program.owner,   program.dataFile,      program.files,
-                                         program.journal, program.stopRequested, &asker};
+    const UpgradeEnvironment environment{
+        program.link,    program.texts,         asker,  program.owner,        program.dataFile, program.files,
+        program.journal, program.stopRequested, &asker, program.portMovedText};
     UpgradeRunMode mode = m_mode.run;
     mode.preview = false;
     mode.wanted = [this](const unsigned char* identity) {
@@ -308,48 +308,64 @@ const char* BatchRowOutcomeWord(const BatchRow& row)
     return row.verdict == BatchVerdict::SkippedAsDone ? kSkippedAsDoneWord : OutcomeWord(row.result.outcome);
 }
 
+std::array<CString, kBatchReportColumnCount> BatchReportValues(const BatchRow& row)
+{
+    const UpgradeResult& result = row.result;
+    CString number, port;
+    number.Format("%d", row.number);
+    port.Format("%d", row.port);
+    const bool identity = result.identityRead;
+    const bool planned = result.recordPlanned && row.verdict != BatchVerdict::SkippedAsDone;
+    return {
+        number,
+        row.time,
+        port,
+        identity ? HistoryModelName(result.identity.data()) : CString(),
+        identity ? HexLower(result.identity.data(), result.identity.size()) : CString(),
+        identity ? PrintableIdentity(result.identity.data()) : CString(),
+        result.recordRead ? result.version : CString(),
+        result.recordRead ? HexLower(result.recordBefore.data(), result.recordBefore.size()) : CString(),
+        planned ? HexLower(result.recordAfter.data(), result.recordAfter.size()) : CString(),
+        planned ? JoinHistorySources(result.sources) : CString(),
+        BatchRowOutcomeWord(row),
+        result.readBack ? (result.verified ? "yes" : "no") : "",
+    };
+}
+
 CString BatchReportCsv(const std::vector<BatchRow>& rows)
 {
     using History::Column;
     // The history's own guard against a spreadsheet for the columns both
-    // have; the others are numbers and words of this program's.
-    const auto field = [](Column column, const CString& value) {
-        return QuoteCsvField(HistoryFieldToFile(column, value));
+    // have (the identity text as a model name is); the others are numbers
+    // and words of this program's.
+    constexpr int kPlain = -1;
+    constexpr int kGuards[] = {
+        kPlain,
+        kPlain,
+        kPlain,
+        History::kModel,
+        History::kIdentity,
+        History::kModel,
+        History::kVersion,
+        History::kRecordBefore,
+        History::kRecordAfter,
+        History::kSources,
+        kPlain,
+        kPlain,
     };
-    const auto plain = [](const CString& value) { return QuoteCsvField(value); };
+    static_assert(sizeof(kGuards) / sizeof(kGuards[0]) == kBatchReportColumnCount, "one guard per column");
     CString text;
     for (std::size_t i = 0; i < kBatchReportColumnCount; ++i)
         text += CString(kBatchReportColumns[i]) + (i + 1 < kBatchReportColumnCount ? "," : "");
     text += History::kLineEnd;
     for (const BatchRow& row : rows) {
-        const UpgradeResult& result = row.result;
-        CString number, port;
-        number.Format("%d", row.number);
-        port.Format("%d", row.port);
-        const bool planned = result.recordPlanned && row.verdict != BatchVerdict::SkippedAsDone;
-        const CString fields[] = {
-            plain(number),
-            plain(row.time),
-            plain(port),
-            field(History::kModel,
-                  result.identityRead ? HistoryModelName(result.identity.data()) : CString()),
-            field(History::kIdentity,
-                  result.identityRead ? HexLower(result.identity.data(), result.identity.size()) : CString()),
-            field(History::kModel,
-                  result.identityRead ? PrintableIdentity(result.identity.data()) : CString()),
-            field(History::kVersion, result.recordRead ? result.version : CString()),
-            field(History::kRecordBefore,
-                  result.recordRead ? HexLower(result.recordBefore.data(), result.recordBefore.size())
-                                    : CString()),
-            field(History::kRecordAfter,
-                  planned ? HexLower(result.recordAfter.data(), result.recordAfter.size()) : CString()),
-            field(History::kSources, planned ? JoinHistorySources(result.sources) : CString()),
-            plain(BatchRowOutcomeWord(row)),
-            plain(result.readBack ? (result.verified ? "yes" : "no") : ""),
-        };
-        static_assert(sizeof(fields) / sizeof(fields[0]) == kBatchReportColumnCount, "one field per column");
-        for (std::size_t i = 0; i < kBatchReportColumnCount; ++i)
-            text += fields[i] + (i + 1 < kBatchReportColumnCount ? "," : "");
+        const auto values = BatchReportValues(row);
+        for (std::size_t i = 0; i < kBatchReportColumnCount; ++i) {
+            const CString value = kGuards[i] == kPlain
+                                      ? values[i]
+                                      : HistoryFieldToFile(static_cast<Column>(kGuards[i]), values[i]);
+            text += QuoteCsvField(value) + (i + 1 < kBatchReportColumnCount ? "," : "");
+        }
         text += History::kLineEnd;
     }
     return text;

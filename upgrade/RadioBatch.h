@@ -178,6 +178,10 @@ constexpr const char* kBatchReportColumns[] = {
 };
 constexpr std::size_t kBatchReportColumnCount = sizeof(kBatchReportColumns) / sizeof(kBatchReportColumns[0]);
 
+// A row's report fields, one per column, as plain text (empty where the
+// radio told nothing); the CSV and the console tool's --json take them.
+std::array<CString, kBatchReportColumnCount> BatchReportValues(const BatchRow& row);
+
 // The batch report as CSV: a header line, then one line per row, quoted as
 // the history quotes its fields; CR LF line ends.
 CString BatchReportCsv(const std::vector<BatchRow>& rows);

@@ -2,7 +2,8 @@
 tool under Wine against radiosim on COM1, and ORVELLE.exe driven through its
 window for the history it keeps. One table of cases for the single commands
 (identify, upgrade with every exit code), the bad-argument table, and the
-runs that take several steps (restore, a hang-up during the write).
+runs that take several steps (restore, a hang-up during the write), and
+upgrade --each against radiosim playing radios one after another.
 
 Every orvelle-cli run gets a fresh folder with the program and ORVELLE.lng,
 so its History folder is its own. A case checks the exit code, the --json
@@ -16,6 +17,7 @@ import json
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -906,6 +908,120 @@ class CliTests(OrvelleTestCase):
         res = cli.run(['history', '--last', '1'])
         self.assertEqual(res.out.splitlines()[0].split()[:3], ['3', res.out.split()[1], 'orvelle-cli'])
         self.assertEqual(len(res.out.splitlines()), 1)
+
+
+class BatchTests(OrvelleTestCase):
+    """upgrade --each against radiosim playing radios one after another."""
+
+    def cli(self):
+        c = Cli(self.session, self.work_root)
+        self.addCleanup(c.cleanup)
+        return c
+
+    def batch_radio(self, folder, radios):
+        r = Radiosim(port=PORT, prefix=self.session.prefix, workdir=os.path.join(folder, 'radiosim'),
+                     model=MODEL, version=VERSION, record=RECORD, radios=radios)
+        r.start()
+        self.addCleanup(r.stop)
+        return r
+
+    @staticmethod
+    def identity_text(model, rest):
+        # As a label shows it: the zero bytes after the model as spaces.
+        return model.ljust(12) + rest
+
+    def test_five_radios_in_a_row(self):
+        cli = self.cli()
+        make_files(cli.data, {'a.ENH': enh()})
+        # The first plugged in again as the fourth, a refused model third.
+        radio = self.batch_radio(cli.folder, [{'identity_rest': 'SN-1'}, {'identity_rest': 'SN-2'},
+                                              {'model': 'QM-3390', 'identity_rest': 'SN-3'}, {'same_as': 1},
+                                              {'identity_rest': 'SN-5'}])
+        report = os.path.join(cli.folder, 'report.csv')
+        res = cli.run(['upgrade', '--port', str(PORT), '--folder', windows_path(cli.data), '--each',
+                       '--count', '5', '--report', windows_path(report)], radio=radio, timeout=600)
+        self.assertEqual(res.rc, 14, res)
+        words = ['written', 'written', 'refused-model', 'skipped-as-done', 'written']
+        texts = [self.identity_text(MODEL, 'SN-1'), self.identity_text(MODEL, 'SN-2'),
+                 self.identity_text('QM-3390', 'SN-3'), self.identity_text(MODEL, 'SN-1'),
+                 self.identity_text(MODEL, 'SN-5')]
+        lines = res.out.splitlines()
+        self.assertEqual(len(lines), 7, res)
+        for number, (line, word, text) in enumerate(zip(lines, words, texts), 1):
+            self.assertTrue(line.startswith('%d  ' % number), line)
+            self.assertIn('  COM%d  ' % PORT, line)
+            self.assertIn('  %s  ' % text, line)
+            self.assertTrue(line.endswith('  ' + word), line)
+        self.assertIn('  options %s -> %s  ' % (OPTIONS.hex(), '3fffffffffffff0f'), lines[0])
+        self.assertIn('  options - -> -  ', lines[3])
+        self.assertEqual(lines[5], '5 radios: 3 written, 0 unchanged, 0 failed, 1 refused, 1 skipped as done, '
+                                   '0 stopped')
+        self.assertEqual(lines[6], 'outcome: some-failed')
+        # Into a pipe the status is one line per change.
+        self.assertEqual(res.err.count('upgrading the radio on COM%d\n' % PORT), 5, res)
+        self.assertEqual(res.err.count('remove the radio from COM%d (' % PORT), 4, res)
+        self.assertIn(self.lng[T_REFUSED_MODEL].split('\n')[0], res.err)
+
+        with open(report, 'rb') as f:
+            rows = list(csv.DictReader(io.StringIO(f.read().decode('cp1252'), newline='')))
+        self.assertEqual([r['number'] for r in rows], ['1', '2', '3', '4', '5'])
+        self.assertEqual([r['outcome'] for r in rows], words)
+        self.assertEqual([r['identity_text'] for r in rows], texts)
+        self.assertEqual([r['port'] for r in rows], [str(PORT)] * 5)
+        self.assertEqual(rows[0]['record_before'], RECORD.hex())
+        self.assertEqual(rows[0]['record_after'], merged('3fffffffffffff0f').hex())
+        self.assertEqual([r['version'] for r in rows], [VERSION, VERSION, '', '', VERSION])
+        self.assertEqual([r['verified'] for r in rows], [''] * 5)
+
+        # The history has the rows of the three single runs that read a record.
+        history = cli.history()
+        self.assertEqual([r['outcome'] for r in history], ['pending', 'written'] * 3)
+        self.assertEqual([r['identity'] for r in history[1::2]],
+                         [identity_of(rest=rest).hex() for rest in ('SN-1', 'SN-2', 'SN-5')])
+        radio.stop()
+        radios = radio.result()['radios']
+        for number in (1, 2, 5):
+            self.assertEqual(radios[number]['final'], merged('3fffffffffffff0f'), number)
+        self.assertEqual(radios[3]['written'], [])
+        self.assertEqual(radios[4]['written'], [], 'the first radio is not written twice')
+
+    def test_ctrl_c_while_waiting_ends_at_once_with_the_summary(self):
+        cli = self.cli()
+        make_files(cli.data, {'a.ENH': enh()})
+        # A radio that does not come while the test lasts.
+        radio = self.batch_radio(cli.folder, [{'gap_ms': 3600000}])
+        report = os.path.join(cli.folder, 'report.csv')
+        err_path = os.path.join(cli.folder, 'stderr.txt')
+        with open(err_path, 'wb') as err:
+            proc = subprocess.Popen(['wine', cli.exe, 'upgrade', '--port', str(PORT), '--folder',
+                                     windows_path(cli.data), '--each', '--report', windows_path(report)],
+                                    cwd=cli.folder, env=radio.wine_env(self.session.env), stdout=subprocess.PIPE,
+                                    stderr=err)
+            try:
+                def waiting():
+                    with open(err_path, 'rb') as f:
+                        return b'waiting for a radio on COM%d (' % PORT in f.read()
+                self.drv.wait_until(waiting, timeout=60, what='the waiting status')
+                pressed = time.monotonic()
+                proc.send_signal(signal.SIGINT)  # Wine delivers it as Ctrl+C
+                out, _ = proc.communicate(timeout=60)
+                took = time.monotonic() - pressed
+            finally:
+                if proc.poll() is None:
+                    proc.kill()
+        with open(err_path, 'rb') as f:
+            res = Result(subprocess.CompletedProcess(proc.args, proc.returncode, out, f.read()), False)
+        self.assertEqual(res.rc, 11, res)
+        self.assertEqual(res.out, '0 radios: 0 written, 0 unchanged, 0 failed, 0 refused, 0 skipped as done, '
+                                  '0 stopped\noutcome: interrupted\n')
+        # At once: the attempt in progress is cut short, no other begins (one
+        # attempt alone takes about two seconds of the protocol's waits).
+        self.assertLess(took, 15.0, res)
+        with open(report, 'rb') as f:
+            self.assertEqual(f.read().decode('cp1252').splitlines(),
+                             [','.join(['number', 'time', 'port', 'model', 'identity', 'identity_text', 'version',
+                                        'record_before', 'record_after', 'sources', 'outcome', 'verified'])])
+        self.assertEqual(cli.history(), [])
 
 
 def _make_test(name, case):

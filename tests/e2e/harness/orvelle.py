@@ -162,7 +162,15 @@ ADDED_TEXT_KEYS = {TextNo.kMorePortsLabel: 10005103, TextNo.kVerifyFailed: 10020
                    TextNo.kBatchReportFilter: 10070023,
                    TextNo.kBatchReportNotSaved: 10070024,
                    TextNo.kPortMoved: 10080001,
-                   TextNo.kCliPortMoved: 10080002}
+                   TextNo.kCliPortMoved: 10080002,
+                   TextNo.kCliBatchRow: 10060001,
+                   TextNo.kCliBatchVerified: 10060002,
+                   TextNo.kCliBatchSummary: 10060003,
+                   TextNo.kCliBatchWaiting: 10060004,
+                   TextNo.kCliBatchPortMissing: 10060005,
+                   TextNo.kCliBatchUpgrading: 10060006,
+                   TextNo.kCliBatchRemove: 10060007,
+                   TextNo.kCliBatchReportFailed: 10060008}
 assert len(ADDED_TEXT_KEYS) == TextNo.kAddedEnd - TextNo.kFirstAdded
 
 

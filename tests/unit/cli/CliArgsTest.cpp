@@ -47,6 +47,12 @@ std::string Describe(const CliArgs& args)
         text += " no-history";
     if (args.last)
         text += " last=" + std::to_string(args.last);
+    if (args.each)
+        text += " each";
+    if (args.count)
+        text += " count=" + std::to_string(args.count);
+    if (!args.report.IsEmpty())
+        text += " report=" + args.report.str();
     return text;
 }
 
@@ -96,6 +102,14 @@ TEST(CliArgs, AcceptedCommandLines)
          "upgrade port=3 file=a.ENH no-history"},
         {{"history"}, "history"},
         {{"history", "--last", "3", "--json"}, "history json last=3"},
+        // Radio after radio, with what a single upgrade takes too.
+        {{"upgrade", "--port", "3", "--folder", "D", "--each"}, "upgrade port=3 folder=D each"},
+        {{"upgrade", "--each", "--port=COM3", "--file", "a.ENH", "--count", "5", "--report", "r.csv"},
+         "upgrade port=3 file=a.ENH each count=5 report=r.csv"},
+        {{"upgrade", "--port", "3", "--folder", "D", "--each", "--count=2147483647", "--verify",
+          "--skip-unchanged", "--json", "--report=-x.json", "--retries", "2", "--no-history"},
+         "upgrade port=3 retries=2 json folder=D skip-unchanged verify no-history each count=2147483647 "
+         "report=-x.json"},
         // Help in every usual form, also after a command and its options.
         {{"-h"}, "help"},
         {{"/?"}, "help"},
@@ -134,7 +148,7 @@ TEST(CliArgs, EachFlagSetsItsOwnFieldOnly)
     using Flag = bool CliArgs::*;
     const Flag kFlags[] = {&CliArgs::json,      &CliArgs::probe,         &CliArgs::force,
                            &CliArgs::dryRun,    &CliArgs::skipUnchanged, &CliArgs::verify,
-                           &CliArgs::noHistory, &CliArgs::hasRecord};
+                           &CliArgs::noHistory, &CliArgs::hasRecord,     &CliArgs::each};
     const struct {
         Args without; // a command line the flag may join
         const char* flag;
@@ -150,6 +164,7 @@ TEST(CliArgs, EachFlagSetsItsOwnFieldOnly)
         {{"restore", "--port", "1", "--entry", "1"}, "--verify", &CliArgs::verify},
         {{"identify", "--port", "1"}, "--no-history", &CliArgs::noHistory},
         {{"upgrade", "--port", "1", "--folder", "D"}, "--no-history", &CliArgs::noHistory},
+        {{"upgrade", "--port", "1", "--folder", "D", "--verify"}, "--each", &CliArgs::each},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.flag) + " with " + c.without[0]);
@@ -221,6 +236,24 @@ TEST(CliArgs, UsageErrorsSayWhatIsWrong)
         {{"upgrade", "--port", "1", "--file", "x", "--verify=yes"}, "--verify takes no value"},
         {{"ports", "--trace"}, "--trace needs a value"},
         {{"ports", "--trace", "a", "--trace", "b"}, "--trace is given twice"},
+        // Radio after radio: only an upgrade that writes, and its count and
+        // report only with it.
+        {{"identify", "--port", "1", "--each"}, "--each is not an option of identify"},
+        {{"restore", "--port", "1", "--entry", "1", "--each"}, "--each is not an option of restore"},
+        {{"ports", "--each"}, "--each is not an option of ports"},
+        {{"upgrade", "--port", "1", "--file", "x", "--each", "--dry-run"}, "--each writes radio after radio"},
+        {{"upgrade", "--port", "1", "--file", "x", "--dry-run", "--each"}, "not with --dry-run"},
+        {{"upgrade", "--port", "1", "--file", "x", "--count", "3"}, "--count needs --each"},
+        {{"upgrade", "--port", "1", "--file", "x", "--report", "r.csv"}, "--report needs --each"},
+        {{"upgrade", "--port", "1", "--file", "x", "--each", "--each"}, "--each is given twice"},
+        {{"upgrade", "--port", "1", "--file", "x", "--each=1"}, "--each takes no value"},
+        {{"upgrade", "--port", "1", "--file", "x", "--each", "--count", "0"},
+         "--count must be a number of radios from 1, not '0'"},
+        {{"upgrade", "--port", "1", "--file", "x", "--each", "--count", "-2"}, "not '-2'"},
+        {{"upgrade", "--port", "1", "--file", "x", "--each", "--count", "2147483648"}, "--count must be"},
+        {{"upgrade", "--port", "1", "--file", "x", "--each", "--report"}, "--report needs a value"},
+        {{"upgrade", "--port", "1", "--each"}, "upgrade needs --folder or --file"},
+        {{"upgrade", "--folder", "x", "--each"}, "upgrade needs --port"},
         // Missing values.
         {{"identify", "--port"}, "--port needs a value"},
         {{"identify", "--port="}, "--port needs a value"},
@@ -281,19 +314,47 @@ TEST(CliArgs, UsageErrorsSayWhatIsWrong)
 TEST(CliArgs, HelpListsEveryCommandOptionAndExitCode)
 {
     const std::string help = std::string(kCliUsageText) + kCliHelpText;
-    for (const char* word :
-         {"ports",          "identify",     "upgrade",   "restore",          "history",
-          "--port N",       "--retries K",  "--json",    "--folder DIR",     "--file PATH",
-          "--entry K",      "--record HEX", "--force",   "--no-history",     "--last N",
-          "--help",         "-h",           "/?",        "--version",        "History\\upgrades.csv",
-          "ANSI code page", "console",      "--dry-run", "--skip-unchanged", "--verify",
-          "--trace FILE",   "planned",      "unchanged", "verify-failed"})
+    for (const char* word : {"ports",
+                             "identify",
+                             "upgrade",
+                             "restore",
+                             "history",
+                             "--port N",
+                             "--retries K",
+                             "--json",
+                             "--folder DIR",
+                             "--file PATH",
+                             "--entry K",
+                             "--record HEX",
+                             "--force",
+                             "--no-history",
+                             "--last N",
+                             "--help",
+                             "-h",
+                             "/?",
+                             "--version",
+                             "History\\upgrades.csv",
+                             "ANSI code page",
+                             "console",
+                             "--dry-run",
+                             "--skip-unchanged",
+                             "--verify",
+                             "--trace FILE",
+                             "planned",
+                             "unchanged",
+                             "verify-failed",
+                             "--each",
+                             "--count N",
+                             "--report FILE",
+                             "some-failed",
+                             "skipped as done"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
     for (int code = kExitDone; code <= kExitHistoryUnavailable; ++code) {
         const std::string number = (code < 10 ? " " : "") + std::to_string(code);
         EXPECT_NE(help.find("\n  " + number + "  "), std::string::npos) << "exit code " << code;
     }
     EXPECT_NE(help.find("\n  " + std::to_string(kExitVerifyFailed) + "  "), std::string::npos);
+    EXPECT_NE(help.find("\n  " + std::to_string(kExitSomeFailed) + "  "), std::string::npos);
     // Every line fits a standard console without wrapping.
     std::size_t start = 0;
     while (start < help.size()) {

@@ -3,12 +3,15 @@
 // carrying the transceiver's ANSI text as UTF-8, Ctrl+C and the closing
 // console delivered through the control handler at each point of a write,
 // the history that must keep the record before a write, the history
-// listing, text to a console as UTF-16, and arguments the code page lacks.
+// listing, text to a console as UTF-16, arguments the code page lacks, and
+// upgrade --each: radio after radio on the fake's virtual clock, its lines,
+// status, report and ending.
 #include "cli/ConsoleTool.h"
 
 #include "cli/CliArgs.h"
 #include "framework/Hex.h"
 #include "link/SerialPort.h"
+#include "cli/ConsoleBatch.h"
 #include "cli/ConsoleInterrupt.h"
 #include "cli/ConsoleText.h"
 #include "cli/RunOutcomes.h"
@@ -21,7 +24,9 @@
 #include "tests/support/SampleTransceiver.h"
 #include "text/FillText.h"
 #include "text/LanguageTable.h"
+#include "tools/enhtool/EnhFile.h"
 #include "upgrade/OptionFormat.h"
+#include "upgrade/RadioBatch.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -95,6 +100,7 @@ struct ToolRun {
     int operator()(const std::vector<std::string>& arguments, const ConsoleApi* console = nullptr)
     {
         ConsoleEnvironment environment = {temp.Path().c_str(), openTexts, out, err, console};
+        environment.pause = pause;
         if (deviceList) {
             environment.link = &link;
             environment.deviceList = deviceList;
@@ -124,6 +130,7 @@ struct ToolRun {
     std::function<int(CLanguageTable&)> openTexts = LoadTexts;
     PortApis link = {};
     const DeviceListApi* deviceList = nullptr; // null: the system's
+    std::function<void(int)> pause;            // upgrade --each; null: the tool's own
 };
 
 bool Contains(const Bytes& haystack, const Bytes& needle)
@@ -1030,5 +1037,353 @@ TEST(ConsoleTool, TheOutcomeTablesHistoryWordIsTheFinalRowsOutcome)
         ASSERT_NE(row->historyWord, nullptr) << "a run that read the record leaves a row";
         ASSERT_FALSE(rows.empty());
         EXPECT_EQ(rows.back(), row->historyWord);
+    }
+}
+
+// ---- upgrade --each ---------------------------------------------------------
+
+namespace {
+
+// The sample transceiver with its serial number at the mark's place, its
+// record fitting the sample option file.
+void BatchRadio(FakeTransceiver& fake, char serial, const char* model = kSampleModel)
+{
+    SampleIdentity(fake, model, kSampleVersion, IdentityMark::Plain);
+    fake.identity[kIdentityMarkOffset] = static_cast<unsigned char>(serial);
+    fake.record = OfModel(Bytes(OptionRecord::kSize, 0x11), model);
+    FitSampleRecord(fake, model);
+}
+
+// An option file for the sample model that adds an option, in the run's folder.
+std::string PutSampleOptionFile(const ToolRun& run)
+{
+    EnhDescription description;
+    description.model = kSampleModel;
+    description.minVersion = "V1.00";
+    description.entries = {MakeEnhEntry("00000102", 3, "0FFFFFFFFFFFFFF0")};
+    const std::vector<unsigned char> bytes = BuildEnhFile(description);
+    const std::string path = run.temp / "sample.ENH";
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+// Every connection attempt begins with the old handshake.
+const Bytes kOldHandshake = B("FLFM96K");
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The fields of a CSV file's data rows, the header dropped.
+std::vector<std::vector<std::string>> CsvRows(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string bytes = text.str();
+    CCsvReader reader(bytes.data(), bytes.size());
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string> fields;
+    reader.Next(nullptr);
+    while (reader.Next(&fields))
+        rows.push_back(fields);
+    return rows;
+}
+
+std::size_t ReportColumn(const char* name)
+{
+    const auto* end = std::end(kBatchReportColumns);
+    return static_cast<std::size_t>(
+        std::find_if(std::begin(kBatchReportColumns), end,
+                     [name](const char* c) { return std::strcmp(c, name) == 0; }) -
+        std::begin(kBatchReportColumns));
+}
+
+} // namespace
+
+// A radio's line shows what the technician checks against the radio's label
+// and the order sheet; what a radio did not tell shows as "-".
+TEST(ConsoleBatch, ARadiosLineShowsWhatItToldAndWhatItCameTo)
+{
+    CLanguageTable texts;
+    ASSERT_EQ(LoadTexts(texts), 1);
+    BatchRow written;
+    written.number = 1;
+    written.time = "2026-12-10T15:39:41";
+    written.port = 3;
+    written.verdict = BatchVerdict::Written;
+    UpgradeResult& result = written.result;
+    result.outcome = UpgradeOutcome::Written;
+    result.identityRead = result.recordRead = result.recordPlanned = true;
+    // The model, zero bytes, a serial number and a byte no label shows.
+    result.identity.fill(0);
+    std::memcpy(result.identity.data(), "QX-5100\0\0\0\0\0SN7\x01", 16);
+    result.version = "V1.20";
+    result.recordBefore.fill(0x11);
+    result.recordAfter.fill(0x11);
+    result.recordBefore[OptionRecord::kOptionBytes] = 0x3F;
+    result.recordAfter[OptionRecord::kOptionBytes] = 0x30;
+    result.readBack = result.verified = true;
+
+    BatchRow skipped = written;
+    skipped.number = 2;
+    skipped.verdict = BatchVerdict::SkippedAsDone;
+    skipped.result.outcome = UpgradeOutcome::OtherTransceiver;
+    skipped.result.recordRead = skipped.result.recordPlanned = false;
+    skipped.result.readBack = skipped.result.verified = false;
+
+    BatchRow failed;
+    failed.number = 12;
+    failed.port = 255;
+    failed.verdict = BatchVerdict::Failed;
+    failed.result.outcome = UpgradeOutcome::LinkFailed;
+
+    const struct {
+        const char* name;
+        const BatchRow& row;
+        const char* line;
+    } cases[] = {
+        {"written and read back", written,
+         "1  2026-12-10T15:39:41  COM3  QX-5100  QX-5100     SN7.  version V1.20  options "
+         "3f11111111111111 -> 3011111111111111  written  verified: yes"},
+        {"skipped as done: only its identity", skipped,
+         "2  2026-12-10T15:39:41  COM3  QX-5100  QX-5100     SN7.  version -  options - -> -  "
+         "skipped-as-done"},
+        {"failed before its identity", failed, "12  -  COM255  -  -  version -  options - -> -  link-failed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(BatchRowLine(c.row, texts).str(), c.line);
+    }
+}
+
+// Radio after radio over the fake: the first radio is written, taken off
+// (two unanswered attempts), and the second plugged in a few attempts later;
+// --count 2 ends the batch with its row. Each radio has its line, the
+// report its row and the history the rows of a single run.
+TEST(ConsoleBatch, TwoRadiosInARow)
+{
+    const struct {
+        const char* name;
+        char serial; // the second radio's
+        const char* model;
+        std::vector<std::string> outcomes;
+        int exit;
+        const char* summary;
+        std::vector<std::string> history;
+    } cases[] = {
+        {"another radio",
+         'B',
+         kSampleModel,
+         {"written", "written"},
+         kExitDone,
+         "2 radios: 2 written, 0 unchanged, 0 failed, 0 refused, 0 skipped as done, 0 stopped",
+         {"pending", "written", "pending", "written"}},
+        {"the first one again",
+         'A',
+         kSampleModel,
+         {"written", "skipped-as-done"},
+         kExitDone,
+         "2 radios: 1 written, 0 unchanged, 0 failed, 0 refused, 1 skipped as done, 0 stopped",
+         {"pending", "written"}},
+        {"a refused model",
+         'C',
+         kRefusedModels[0],
+         {"written", "refused-model"},
+         kExitSomeFailed,
+         "2 radios: 1 written, 0 unchanged, 0 failed, 1 refused, 0 skipped as done, 0 stopped",
+         {"pending", "written"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeTransceiver fake;
+        BatchRadio(fake, 'A');
+        ToolRun run(fake);
+        const std::string file = PutSampleOptionFile(run);
+        const std::string report = run.temp / "report.csv";
+        run.pause = [&](int milliseconds) { fake.SetNow(fake.Now() + static_cast<uint64_t>(milliseconds)); };
+        // Taken off as the first attempt after its write begins; the second
+        // plugged in as the fourth attempt after that begins (two to see the
+        // first gone, one finding nobody).
+        int attempts = 0;
+        int removedAt = 0;
+        fake.onWrite = [&](const Bytes& chunk) {
+            if (!StartsWith(chunk, kOldHandshake))
+                return;
+            ++attempts;
+            if (!removedAt && fake.recordsWritten.size() == 1) {
+                fake.kind = FakeTransceiver::Kind::None;
+                removedAt = attempts;
+            } else if (removedAt && attempts == removedAt + 4) {
+                BatchRadio(fake, c.serial, c.model);
+            }
+        };
+        EXPECT_EQ(
+            run({"upgrade", "--port", "1", "--file", file, "--each", "--count", "2", "--report", report}),
+            c.exit);
+        const std::vector<std::string> out = Lines(Contents(run.out));
+        ASSERT_EQ(out.size(), 4u) << Contents(run.out);
+        for (std::size_t i = 0; i < 2; ++i) {
+            EXPECT_EQ(out[i].rfind(std::to_string(i + 1) + "  ", 0), 0u) << out[i];
+            EXPECT_NE(out[i].find("  " + c.outcomes[i]), std::string::npos) << out[i];
+        }
+        EXPECT_EQ(out[2], c.summary);
+        EXPECT_EQ(out[3], std::string("outcome: ") + (c.exit == kExitDone ? "done" : "some-failed"));
+        const auto rows = CsvRows(report);
+        ASSERT_EQ(rows.size(), 2u);
+        for (std::size_t i = 0; i < 2; ++i) {
+            EXPECT_EQ(rows[i][ReportColumn("number")], std::to_string(i + 1));
+            EXPECT_EQ(rows[i][ReportColumn("outcome")], c.outcomes[i]);
+        }
+        EXPECT_EQ(rows[0][ReportColumn("identity_text")],
+                  kSampleModel + std::string(kIdentityMarkOffset - std::strlen(kSampleModel), ' ') + "A");
+        EXPECT_EQ(run.Outcomes(), c.history);
+        EXPECT_EQ(attempts, removedAt + 4) << "no attempt after the last radio's row";
+        EXPECT_FALSE(fake.InProgrammingMode());
+        EXPECT_EQ(fake.OpenHandles(), 0);
+        // Into a file the status is one line per change.
+        const std::string err = Contents(run.err);
+        EXPECT_EQ(Count(err, "remove the radio from COM1"), 1u) << err;
+        EXPECT_EQ(Count(err, "upgrading the radio on COM1\n"), 2u) << err;
+    }
+}
+
+// Ctrl+C while the batch waits for a radio ends it at once, with the summary;
+// a report and the --json object still say what was done.
+TEST(ConsoleBatch, CtrlCWhileWaitingEndsTheBatchAtOnce)
+{
+    for (const bool json : {false, true}) {
+        SCOPED_TRACE(json ? "--json" : "lines");
+        FakeTransceiver fake;
+        fake.kind = FakeTransceiver::Kind::None;
+        ToolRun run(fake);
+        const std::string file = PutSampleOptionFile(run);
+        const std::string report = run.temp / "report.json";
+        run.pause = [&](int milliseconds) { fake.SetNow(fake.Now() + static_cast<uint64_t>(milliseconds)); };
+        int attempts = 0;
+        fake.onWrite = [&](const Bytes& chunk) {
+            if (StartsWith(chunk, kOldHandshake) && ++attempts == 3)
+                ConsoleControlHandler(CTRL_C_EVENT);
+        };
+        std::vector<std::string> args = {"upgrade", "--port", "1", "--file", file, "--each"};
+        if (json)
+            args.insert(args.end(), {"--json", "--report", report});
+        EXPECT_EQ(run(args), kExitInterrupted);
+        EXPECT_EQ(attempts, 3) << "no attempt after the press";
+        const std::string out = Contents(run.out);
+        if (json) {
+            const std::vector<std::string> lines = Lines(out);
+            ASSERT_EQ(lines.size(), 1u) << "one object, nothing else: " << out;
+            EXPECT_NE(out.find("\"outcome\":\"interrupted\""), std::string::npos) << out;
+            EXPECT_NE(out.find("\"rows\":[]"), std::string::npos) << out;
+            EXPECT_NE(out.find("\"summary\":{\"total\":0,"), std::string::npos) << out;
+            std::ifstream in(report, std::ios::binary);
+            std::stringstream text;
+            text << in.rdbuf();
+            EXPECT_EQ(text.str().rfind("{\"rows\":[],\"summary\":{\"total\":0,", 0), 0u) << text.str();
+        } else {
+            EXPECT_EQ(out,
+                      "0 radios: 0 written, 0 unchanged, 0 failed, 0 refused, 0 skipped as done, 0 stopped\n"
+                      "outcome: interrupted\n");
+        }
+        const std::string err = Contents(run.err);
+        EXPECT_EQ(Count(err, "waiting for a radio on COM1 ("), 1u) << "one line per change: " << err;
+        EXPECT_EQ(fake.OpenHandles(), 0);
+    }
+    EXPECT_FALSE(ConsoleControlHandler(CTRL_C_EVENT)) << "the events are the system's again";
+}
+
+// In a console the status is rewritten in place, each second, and cleared
+// before anything else is printed.
+TEST(ConsoleBatch, InAConsoleTheStatusIsRewrittenInPlace)
+{
+    const ConsoleApi console = {&AlwaysConsole, &KeepConsoleText, &::SetConsoleCtrlHandler,
+                                &::CancelSynchronousIo};
+    FakeTransceiver fake;
+    fake.kind = FakeTransceiver::Kind::None;
+    ConsoleScreen().clear();
+    ToolRun run(fake);
+    const std::string file = PutSampleOptionFile(run);
+    run.pause = [&](int milliseconds) { fake.SetNow(fake.Now() + static_cast<uint64_t>(milliseconds)); };
+    int attempts = 0;
+    fake.onWrite = [&](const Bytes& chunk) {
+        if (StartsWith(chunk, kOldHandshake) && ++attempts == 4)
+            ConsoleControlHandler(CTRL_C_EVENT);
+    };
+    EXPECT_EQ(run({"upgrade", "--port", "1", "--file", file, "--each"}, &console), kExitInterrupted);
+    const std::string screen(ConsoleScreen().begin(), ConsoleScreen().end()); // English: ASCII
+    EXPECT_EQ(Count(screen, "\rwaiting for a radio on COM1 ("), 4u) << "one per attempt: " << screen;
+    EXPECT_EQ(Count(screen, " s)\n"), 1u) << "no line per second, one after the last: " << screen;
+    // The summary starts on a line of its own.
+    EXPECT_NE(screen.find(" s)\n0 radios: "), std::string::npos) << screen;
+}
+
+// A pause between connection attempts ends as soon as Ctrl+C comes.
+TEST(ConsoleBatch, APauseEndsAtCtrlC)
+{
+    CConsoleInterrupt interrupt(PlatformConsoleApi());
+    std::thread press([] {
+        Sleep(50);
+        ConsoleControlHandler(CTRL_C_EVENT);
+    });
+    const DWORD start = GetTickCount();
+    interrupt.WaitForStop(60000);
+    const DWORD waited = GetTickCount() - start;
+    press.join();
+    EXPECT_TRUE(interrupt.Requested());
+    EXPECT_LT(waited, 30000u);
+    // Once asked for, a pause does not wait at all.
+    const DWORD again = GetTickCount();
+    interrupt.WaitForStop(60000);
+    EXPECT_LT(GetTickCount() - again, 30000u);
+}
+
+// A report that cannot be written is said, and the batch goes on; an old
+// report is replaced whole, never left half written.
+TEST(ConsoleBatch, TheReportIsReplacedWholeOrSaidToHaveFailed)
+{
+    const struct {
+        const char* name;
+        bool folderMissing;
+    } cases[] = {{"a report in a folder that exists", false}, {"a report in a folder that does not", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeTransceiver fake;
+        BatchRadio(fake, 'A');
+        ToolRun run(fake);
+        const std::string file = PutSampleOptionFile(run);
+        const std::string report = run.temp / (c.folderMissing ? "missing\\report.csv" : "report.csv");
+        if (!c.folderMissing)
+            std::ofstream(report, std::ios::binary) << std::string(100000, 'x');
+        run.pause = [&](int milliseconds) { fake.SetNow(fake.Now() + static_cast<uint64_t>(milliseconds)); };
+        EXPECT_EQ(
+            run({"upgrade", "--port", "1", "--file", file, "--each", "--count", "1", "--report", report}),
+            kExitDone);
+        const std::string err = Contents(run.err);
+        EXPECT_EQ(Count(err, "the report could not be written: "), c.folderMissing ? 1u : 0u) << err;
+        if (!c.folderMissing) {
+            std::ifstream in(report, std::ios::binary);
+            std::stringstream text;
+            text << in.rdbuf();
+            EXPECT_EQ(text.str().rfind("number,time,port,", 0), 0u);
+            EXPECT_EQ(text.str().find('x' + std::string("xx")), std::string::npos)
+                << "nothing of the old one";
+            EXPECT_EQ(CsvRows(report).size(), 1u);
+        }
+        // No temporary file is left beside it.
+        WIN32_FIND_DATAA found;
+        const HANDLE search = FindFirstFileA((run.temp / "*.tmp").c_str(), &found);
+        EXPECT_EQ(search, INVALID_HANDLE_VALUE);
+        if (search != INVALID_HANDLE_VALUE)
+            FindClose(search);
     }
 }

@@ -90,7 +90,7 @@ WordsByCode OutcomeTable()
 TEST(ExitCodes, ReadmeHelpAndTheOutcomeTableAgree)
 {
     const WordsByCode outcomes = OutcomeTable();
-    ASSERT_EQ(outcomes.size(), static_cast<std::size_t>(kExitVerifyFailed) + 1) << "every code has a meaning";
+    ASSERT_EQ(outcomes.size(), static_cast<std::size_t>(kExitSomeFailed) + 1) << "every code has a meaning";
     const struct {
         const char* name;
         WordsByCode table;
@@ -118,11 +118,60 @@ TEST(ExitCodes, AnOutcomeWordHasOneExitCode)
         EXPECT_EQ(at->second, row.ending.exit);
         (void)added;
     }
-    for (const CliEnding& ending :
-         {kUsageEnding, kLanguageFileEnding, kListedEnding, kHistoryUnreadableEnding}) {
+    for (const CliEnding& ending : kToolEndings) {
         SCOPED_TRACE(ending.word);
         const auto [at, added] = codeOf.emplace(ending.word, ending.exit);
         EXPECT_EQ(at->second, ending.exit);
         (void)added;
+    }
+}
+
+// A batch ends by how it ended and what its radios came to: a script reads
+// a failed or refused radio from 14 whatever else happened, except for a
+// batch the history or the option files ended, which ends as a single run.
+TEST(ExitCodes, ABatchEndsByItsSummary)
+{
+    const auto summary = [](int written, int unchanged, int failed, int refused, int skipped, int stopped) {
+        BatchSummary s;
+        s.written = written;
+        s.unchanged = unchanged;
+        s.failed = failed;
+        s.refused = refused;
+        s.skippedAsDone = skipped;
+        s.stopped = stopped;
+        return s;
+    };
+    const struct {
+        const char* name;
+        BatchEnding ending;
+        BatchSummary summary;
+        CliExit exit;
+        const char* word;
+    } cases[] = {
+        {"counted, all written", BatchEnding::Counted, summary(3, 0, 0, 0, 0, 0), kExitDone, "done"},
+        {"counted, unchanged and skipped as done", BatchEnding::Counted, summary(1, 1, 0, 0, 2, 0), kExitDone,
+         "done"},
+        {"counted, one failed", BatchEnding::Counted, summary(2, 0, 1, 0, 0, 0), kExitSomeFailed,
+         "some-failed"},
+        {"counted, one refused", BatchEnding::Counted, summary(2, 0, 0, 1, 1, 0), kExitSomeFailed,
+         "some-failed"},
+        {"stopped between radios", BatchEnding::StopAsked, summary(2, 0, 0, 0, 0, 0), kExitInterrupted,
+         "interrupted"},
+        {"stopped before any radio", BatchEnding::StopAsked, summary(0, 0, 0, 0, 0, 0), kExitInterrupted,
+         "interrupted"},
+        {"stopped during a radio", BatchEnding::StopAsked, summary(1, 0, 0, 0, 0, 1), kExitInterrupted,
+         "interrupted"},
+        {"stopped after a refusal", BatchEnding::StopAsked, summary(1, 0, 0, 1, 0, 0), kExitSomeFailed,
+         "some-failed"},
+        {"the history could not keep a record", BatchEnding::HistoryUnavailable, summary(1, 0, 1, 0, 0, 0),
+         kExitHistoryUnavailable, "history-unavailable"},
+        {"the option folder is gone", BatchEnding::LocationMissing, summary(2, 0, 1, 0, 0, 0),
+         kExitOptionFileMissing, "file-missing"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliEnding ending = BatchEndingOf(c.ending, c.summary);
+        EXPECT_EQ(ending.exit, c.exit);
+        EXPECT_STREQ(ending.word, c.word);
     }
 }
