@@ -178,7 +178,7 @@ int CConsoleTool::Run()
     }
     std::unique_ptr<CCommTrace> line;
     if (trace)
-        line = std::make_unique<CCommTrace>(*trace);
+        line = std::make_unique<CCommTrace>(*trace, *m_linkApis.clock);
     m_line = line.get();
     const CliEnding ending = m_args.command == CliCommand::Ports     ? Ports()
                              : m_args.command == CliCommand::History ? ListHistory()
@@ -280,7 +280,10 @@ CliEnding CConsoleTool::LinkCommand()
                         [&interrupt] { return interrupt.Requested(); });
     CRunSteps steps(m_line, interrupt);
     const UpgradeResult result = RunCommand(link, asker, journal, steps, fromRow ? &row : nullptr);
-    // The final row is written: a closing console may go.
+    // The final row is written, and the trace's lines go out with it: a
+    // closing console may go.
+    if (m_line)
+        m_line->Flush();
     interrupt.Finished();
 
     const CliEnding ending = Conclude(result, interrupt.Requested(), row, link);
