@@ -41,8 +41,10 @@ const char* const kProgram = History::kProgramConsole;
 
 // The run's steps go to the --trace, if any, and tell the interrupt where
 // the write frame is: a stop may cut the run thread's read short before it,
-// never in it nor after it (what follows the frame is the answer and the
-// history's final rows).
+// never in it nor in what follows up to the end of programming mode (the
+// frame's answer). The read-back of --verify is a connection of its own,
+// after that: a radio gone quiet there must not hold a closing console past
+// its end either, so its reads may be cut again.
 class CRunSteps final : public CStepObserver {
 public:
     CRunSteps(CStepObserver* trace, CConsoleInterrupt& interrupt) : m_trace(trace), m_interrupt(interrupt) {}
@@ -50,6 +52,8 @@ public:
     {
         if (std::strcmp(name, kWriteStep) == 0)
             m_interrupt.AllowCut(false);
+        else if (std::strcmp(name, kVerifyStep) == 0)
+            m_interrupt.AllowCut(true);
         if (m_trace)
             m_trace->Step(name);
     }
