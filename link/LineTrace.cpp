@@ -187,6 +187,13 @@ void CCommTrace::Closed()
     Flush();
 }
 
+void CCommTrace::AwaitingAnswer()
+{
+    // The run has stopped at a failed step: what led there is on disk while
+    // the question waits, however the run ends.
+    Flush();
+}
+
 void CCommTrace::Step(const char* name)
 {
     // The step before has ended, and no exchange is under way: the lines go

@@ -18,7 +18,8 @@
 // closes and when the trace goes away: a file write (milliseconds on a USB
 // stick, a share or a console) never falls between a frame and the answer
 // the transceiver is timing, such as its SYN and the baud switch it waits
-// for. A run that fails still leaves its whole trace.
+// for. They are also written when a failed step waits for the user's answer.
+// A run that fails still leaves its whole trace.
 #pragma once
 
 #include "framework/CString.h"
@@ -62,8 +63,8 @@ private:
 // Writes what a port tells it, and the steps of a run, to a trace; the time
 // stamps come from clock's counter and count from its construction. The
 // trace and the clock must outlive the object, and the object the port it
-// watches (or its last call). A step's beginning, the port's closing and the
-// object's end write the trace's lines out.
+// watches (or its last call). A step's beginning, a failed step's question,
+// the port's closing and the object's end write the trace's lines out.
 class CCommTrace final : public CPortObserver, public CStepObserver {
 public:
     explicit CCommTrace(CLineTrace& trace, const ClockApi& clock = PlatformClockApi());
@@ -81,6 +82,7 @@ public:
     void LineErrors(DWORD errors) override;
     void Failed(const char* call, DWORD code) override;
     void Closed() override;
+    void AwaitingAnswer() override;
     // "step identity"; the step before it has ended.
     void Step(const char* name) override;
     // Writes the lines kept so far (a run that is over, but whose objects

@@ -350,11 +350,14 @@ TEST(LineTrace, AFileTraceIsWrittenWhenAStepEndsThePortClosesOrTheTraceGoesAway)
         EXPECT_EQ(lines(), 5u) << "the session is over";
         line.Failed("ReadFile", ERROR_OPERATION_ABORTED);
         EXPECT_EQ(lines(), 5u);
+        line.AwaitingAnswer();
+        EXPECT_EQ(lines(), 6u) << "a failed step waits for the user";
+        line.Failed("ReadFile", ERROR_OPERATION_ABORTED);
     }
-    EXPECT_EQ(lines(), 6u) << "a trace that goes away writes what it holds";
+    EXPECT_EQ(lines(), 7u) << "a trace that goes away writes what it holds";
     trace->Line(9, "close");
     trace.reset();
-    EXPECT_EQ(lines(), 7u) << "and so does the file";
+    EXPECT_EQ(lines(), 8u) << "and so does the file";
 
     EXPECT_FALSE(CLineTrace::Open((folder / "no such folder\\run.trace").c_str(), error));
     EXPECT_NE(error.str().find("no such folder"), std::string::npos) << error.str();
