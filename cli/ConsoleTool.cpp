@@ -44,8 +44,10 @@ const char* const kProgram = History::kProgramConsole;
 
 // The run's steps go to the --trace, if any, and tell the interrupt where
 // the write frame is: a stop may cut the run thread's read short before it,
-// never in it nor after it (what follows the frame is the answer and the
-// history's final rows).
+// never in it nor in what follows up to the end of programming mode (the
+// frame's answer). The read-back of --verify is a connection of its own,
+// after that: a radio gone quiet there must not hold a closing console past
+// its end either, so its reads may be cut again.
 class CRunSteps final : public CStepObserver {
 public:
     CRunSteps(CStepObserver* trace, CConsoleInterrupt& interrupt) : m_trace(trace), m_interrupt(interrupt) {}
@@ -53,6 +55,8 @@ public:
     {
         if (std::strcmp(name, kWriteStep) == 0)
             m_interrupt.AllowCut(false);
+        else if (std::strcmp(name, kVerifyStep) == 0)
+            m_interrupt.AllowCut(true);
         if (m_trace)
             m_trace->Step(name);
     }
@@ -235,7 +239,7 @@ int CConsoleTool::Run()
     }
     std::unique_ptr<CCommTrace> line;
     if (trace)
-        line = std::make_unique<CCommTrace>(*trace);
+        line = std::make_unique<CCommTrace>(*trace, *m_linkApis.clock);
     m_line = line.get();
     const CliEnding ending = m_args.command == CliCommand::Ports     ? Ports()
                              : m_args.command == CliCommand::History ? ListHistory()
@@ -345,7 +349,10 @@ CliEnding CConsoleTool::LinkCommand()
         return ending;
     }
     const UpgradeResult result = RunCommand(link, asker, journal, steps, fromRow ? &row : nullptr);
-    // The final row is written: a closing console may go.
+    // The final row is written, and the trace's lines go out with it: a
+    // closing console may go.
+    if (m_line)
+        m_line->Flush();
     interrupt.Finished();
 
     const CliEnding ending = Conclude(result, interrupt.Requested(), row, link);

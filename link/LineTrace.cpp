@@ -30,6 +30,7 @@ CString TraceErrorText(DWORD code)
 
 CLineTrace::~CLineTrace()
 {
+    Flush();
     if (m_owned && m_stream)
         std::fclose(m_stream);
 }
@@ -48,12 +49,24 @@ std::unique_ptr<CLineTrace> CLineTrace::Open(const CString& path, CString& error
     return trace;
 }
 
-void CLineTrace::Line(unsigned long milliseconds, const char* text)
+void CLineTrace::Line(double milliseconds, const char* text)
 {
     if (!m_stream)
         return;
-    std::fprintf(m_stream, "%8lu %s\n", milliseconds, text);
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%10.1f ", milliseconds);
+    m_held += stamp;
+    m_held += text;
+    m_held += '\n';
+}
+
+void CLineTrace::Flush()
+{
+    if (!m_stream || m_held.empty())
+        return;
+    std::fwrite(m_held.data(), 1, m_held.size(), m_stream);
     std::fflush(m_stream);
+    m_held.clear();
 }
 
 CString CLineTrace::BytesText(const char* what, const unsigned char* bytes, unsigned long count)
@@ -70,15 +83,34 @@ CString CLineTrace::BytesText(const char* what, const unsigned char* bytes, unsi
     return CString(line + "  |" + shown + "|");
 }
 
-CCommTrace::CCommTrace(CLineTrace& trace) : m_trace(trace), m_start(::GetTickCount())
+CCommTrace::CCommTrace(CLineTrace& trace, const ClockApi& clock)
+    : m_trace(trace), m_clock(clock), m_start(Now()), m_ticksPerMs(1.0)
 {
+    LARGE_INTEGER frequency = {};
+    if (m_clock.QueryPerformanceFrequency(&frequency) && frequency.QuadPart > 0)
+        m_ticksPerMs = static_cast<double>(frequency.QuadPart) / 1000.0;
+}
+
+CCommTrace::~CCommTrace()
+{
+    Flush();
+}
+
+LONGLONG CCommTrace::Now() const
+{
+    LARGE_INTEGER count = {};
+    m_clock.QueryPerformanceCounter(&count);
+    return count.QuadPart;
 }
 
 void CCommTrace::Write(const char* text)
 {
-    // The system's clock, not the port's: a simulated line keeps its own
-    // time, untouched by the trace.
-    m_trace.Line(static_cast<unsigned long>(::GetTickCount() - m_start), text);
+    m_trace.Line(static_cast<double>(Now() - m_start) / m_ticksPerMs, text);
+}
+
+void CCommTrace::Flush()
+{
+    m_trace.Flush();
 }
 
 void CCommTrace::Opened(const char* port, const DCB& line)
@@ -150,10 +182,22 @@ void CCommTrace::Failed(const char* call, DWORD code)
 
 void CCommTrace::Closed()
 {
+    // The port's session is over: nothing waits on the line.
     Write("close");
+    Flush();
+}
+
+void CCommTrace::AwaitingAnswer()
+{
+    // The run has stopped at a failed step: what led there is on disk while
+    // the question waits, however the run ends.
+    Flush();
 }
 
 void CCommTrace::Step(const char* name)
 {
+    // The step before has ended, and no exchange is under way: the lines go
+    // out, this one with them, so that a trace shows where a run got to.
     Write(CString("step ") + name);
+    Flush();
 }

@@ -1,34 +1,41 @@
 // The byte trace of the serial line: what the program sent and received and
 // what happened to the port, one line per event, each stamped with the
-// milliseconds since the trace began:
+// milliseconds since the trace began, from the performance counter:
 //
-//        0 open COM3 9600,N,8,2
-//       12 tx 50 52 4F 47 52 41 4D  |PROGRAM|
-//      112 timeout after 100 ms (wanted 1, got 0)
-//      113 baud 19200
-//      140 rx 16  |.|
-//      150 step identity
-//      160 error 995 The I/O operation has been aborted... (ReadFile)
-//      170 close
+//        0.0 open COM3 9600,N,8,2
+//       12.4 tx 50 52 4F 47 52 41 4D  |PROGRAM|
+//      112.6 timeout after 100 ms (wanted 1, got 0)
+//      113.0 baud 19200
+//      140.2 rx 16  |.|
+//      150.3 step identity
+//      160.8 error 995 The I/O operation has been aborted... (ReadFile)
+//      170.1 close
 //
 // CCommTrace watches a port (CSerialPort::SetObserver), which tells it what
 // its calls did, so the trace holds exactly the bytes that crossed the line,
-// as they crossed it; a run that drives the link tells it its steps. Every
-// line is flushed as it is written: a run that fails, or a process that
-// dies, leaves every line up to that point.
+// as they crossed it; a run that drives the link tells it its steps. The
+// lines are kept in memory and written when a step ends, when the port
+// closes and when the trace goes away: a file write (milliseconds on a USB
+// stick, a share or a console) never falls between a frame and the answer
+// the transceiver is timing, such as its SYN and the baud switch it waits
+// for. They are also written when a failed step waits for the user's answer.
+// A run that fails still leaves its whole trace.
 #pragma once
 
 #include "framework/CString.h"
+#include "link/CommApi.h"
 #include "link/PortObserver.h"
 #include "link/StepObserver.h"
 
 #include <cstdio>
 #include <memory>
+#include <string>
 
 class CLineTrace {
 public:
     // Writes to stream, which stays the caller's (stderr).
     explicit CLineTrace(std::FILE* stream) : m_stream(stream) {}
+    // Writes what it still holds.
     ~CLineTrace();
     CLineTrace(const CLineTrace&) = delete;
     CLineTrace& operator=(const CLineTrace&) = delete;
@@ -37,8 +44,11 @@ public:
     // with "<path>: <reason>" in error when the file cannot be opened.
     static std::unique_ptr<CLineTrace> Open(const CString& path, CString& error);
 
-    // One line: the time stamp (milliseconds), the text, the line end.
-    void Line(unsigned long milliseconds, const char* text);
+    // One line, kept until Flush: the time stamp (milliseconds, one
+    // decimal), the text, the line end.
+    void Line(double milliseconds, const char* text);
+    // Writes the lines kept so far, at once, and flushes the stream.
+    void Flush();
 
     // "tx 55 52 4B  |URK|": the bytes in hex, then as text with every byte
     // that is not printable ASCII shown as '.'.
@@ -47,14 +57,18 @@ public:
 private:
     std::FILE* m_stream;
     bool m_owned = false;
+    std::string m_held; // the lines not yet written
 };
 
 // Writes what a port tells it, and the steps of a run, to a trace; the time
-// stamps count from its construction. The trace must outlive the object, and
-// the object the port it watches (or its last call).
+// stamps come from clock's counter and count from its construction. The
+// trace and the clock must outlive the object, and the object the port it
+// watches (or its last call). A step's beginning, a failed step's question,
+// the port's closing and the object's end write the trace's lines out.
 class CCommTrace final : public CPortObserver, public CStepObserver {
 public:
-    explicit CCommTrace(CLineTrace& trace);
+    explicit CCommTrace(CLineTrace& trace, const ClockApi& clock = PlatformClockApi());
+    ~CCommTrace();
     CCommTrace(const CCommTrace&) = delete;
     CCommTrace& operator=(const CCommTrace&) = delete;
 
@@ -68,14 +82,21 @@ public:
     void LineErrors(DWORD errors) override;
     void Failed(const char* call, DWORD code) override;
     void Closed() override;
-    // "step identity"
+    void AwaitingAnswer() override;
+    // "step identity"; the step before it has ended.
     void Step(const char* name) override;
+    // Writes the lines kept so far (a run that is over, but whose objects
+    // live on).
+    void Flush();
 
 private:
     void Write(const char* text);
+    LONGLONG Now() const;
 
     CLineTrace& m_trace;
-    DWORD m_start;
+    const ClockApi& m_clock;
+    LONGLONG m_start;
+    double m_ticksPerMs;
     DWORD m_baud = 0;           // the rate last written to the trace
     COMMTIMEOUTS m_limits = {}; // the last time-outs set, for the time-out lines
 };

@@ -1,7 +1,8 @@
 // What a serial port tells whoever watches its line (the byte trace), from
-// its few choke points, in the order things happen. Every call is made after
-// the platform call it reports; the system's error code the port leaves for
-// its caller is the one the call left, whatever the observer does.
+// its few choke points, in the order things happen, and when the link on it
+// waits for the user. Every call is made after the platform call it reports;
+// the system's error code the port leaves for its caller is the one the call
+// left, whatever the observer does.
 #pragma once
 
 #include <windows.h>
@@ -27,6 +28,9 @@ public:
     virtual void Failed(const char* call, DWORD code) = 0;
     // The device handle was closed (a failure follows as Failed).
     virtual void Closed() = 0;
+    // A step failed and the link now waits for the answer to Retry or
+    // Cancel: nothing on the line is being timed, for as long as that takes.
+    virtual void AwaitingAnswer() = 0;
 
 protected:
     ~CPortObserver() = default;

@@ -1,6 +1,7 @@
 #include "link/RadioCom.h"
 
 #include "link/PortList.h"
+#include "link/PortObserver.h"
 
 #include <algorithm>
 #include <cstring>
@@ -250,6 +251,8 @@ int CRadioCom::OptionInformationTrasmit(unsigned char* buffer)
 
 bool CRadioCom::AskRetry(CWnd* parent, LinkStep step, const CString& text, const CString& caption)
 {
+    if (CPortObserver* observer = Observer())
+        observer->AwaitingAnswer();
     // Only an answer of Retry retries, and nobody to ask is a Cancel: the
     // loop must never spin without the user.
     if (!m_asker || m_asker->AskRetry(parent, step, text, caption) != LinkAnswer::Retry) {

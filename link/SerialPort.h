@@ -72,6 +72,10 @@ public:
     // previous one.
     CPortObserver* SetObserver(CPortObserver* observer);
 
+protected:
+    // Who watches the line; null: nobody.
+    CPortObserver* Observer() const { return m_observer; }
+
 private:
     int Open();
     int Close();

@@ -6,6 +6,9 @@
 constexpr const char kWriteStep[] = "write";
 // The first step after the transceiver has entered programming mode.
 constexpr const char kIdentityStep[] = "identity";
+// The read-back over a second connection, once the written record's answer
+// has come and programming mode has ended.
+constexpr const char kVerifyStep[] = "verify";
 
 class CStepObserver {
 public:

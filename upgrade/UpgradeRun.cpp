@@ -240,7 +240,7 @@ void CUpgradeRun::ReadBack(int portNumber, UpgradeResult& result)
 {
     // The run's own steps, into a result of their own: the journal has the
     // run's record already and hears nothing of this one.
-    TellStep(m_env.steps, "verify");
+    TellStep(m_env.steps, kVerifyStep);
     // The transceiver has taken the record already: a stop asked for now
     // ends the read-back between its steps (or where a failed one would ask
     // to retry), and the write stays what it was, only not checked. Once the

@@ -602,9 +602,9 @@ class CliTests(OrvelleTestCase):
             text = f.read().decode('cp1252').replace('\r\n', '\n')
         events = []
         for line in text.splitlines():
-            m = re.match(r'^ *(\d+) (.+)$', line)
+            m = re.match(r'^ *(\d+\.\d) (.+)$', line)
             self.assertIsNotNone(m, line)
-            events.append((int(m.group(1)), m.group(2)))
+            events.append((float(m.group(1)), m.group(2)))
         self.assertEqual([t for t, _ in events], sorted(t for t, _ in events), 'times rise')
         return events
 
@@ -654,18 +654,18 @@ class CliTests(OrvelleTestCase):
         radio = self.radio(cli.folder)
         res = cli.run(['identify', '--port', str(PORT), '--trace', '-'], radio)
         self.assertEqual(res.rc, 0, res)
-        self.assertRegex(res.err, r'(?m)^ *\d+ tx 55 52 4B  \|URK\|$')
+        self.assertRegex(res.err, r'(?m)^ *\d+\.\d tx 55 52 4B  \|URK\|$')
         self.assertIn('outcome: identified', res.out)
         # Listing opens no port, so its trace holds no open; a probe opens each.
         res = cli.run(['ports', '--trace', '-'], radio)
         self.assertEqual(res.rc, 0, res)
-        self.assertNotRegex(res.err, r'(?m)^ *\d+ (open|error) ')
+        self.assertNotRegex(res.err, r'(?m)^ *\d+\.\d (open|error) ')
         res = cli.run(['ports', '--probe', '--trace', '-'], radio)
         self.assertEqual(res.rc, 0, res)
-        self.assertRegex(res.err, r'(?m)^ *\d+ error \d+ .*\(open COM7\)$')
+        self.assertRegex(res.err, r'(?m)^ *\d+\.\d error \d+ .*\(open COM7\)$')
         res = cli.run(['identify', '--port', '7', '--trace', '-'], radio)
         self.assertEqual(res.rc, 3, res)
-        self.assertRegex(res.err, r'(?m)^ *\d+ error \d+ .*\(open COM7\)$')
+        self.assertRegex(res.err, r'(?m)^ *\d+\.\d error \d+ .*\(open COM7\)$')
 
     # -- ORVELLE.exe ----------------------------------------------------------
     def orvelle_run(self, name, prepare=None, history_question=False):

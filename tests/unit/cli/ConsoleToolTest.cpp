@@ -1,11 +1,12 @@
 // The console tool in process under Wine, over the link's fake transceiver:
 // the Retry budget of --retries spent over the whole run, the --json object
 // carrying the transceiver's ANSI text as UTF-8, Ctrl+C and the closing
-// console delivered through the control handler at each point of a write,
-// the history that must keep the record before a write, the history
-// listing, text to a console as UTF-16, arguments the code page lacks, and
-// upgrade --each: radio after radio on the fake's virtual clock, its lines,
-// status, report and ending.
+// console delivered through the control handler at each point of a write
+// and while a read of a radio gone quiet really blocks, the history that
+// must keep the record before a write, the history listing, text to a
+// console as UTF-16, arguments the code page lacks, and upgrade --each:
+// radio after radio on the fake's virtual clock, its lines, status, report
+// and ending.
 #include "cli/ConsoleTool.h"
 
 #include "cli/CliArgs.h"
@@ -15,6 +16,7 @@
 #include "cli/ConsoleInterrupt.h"
 #include "cli/ConsoleText.h"
 #include "cli/RunOutcomes.h"
+#include "files/FileHandle.h"
 #include "tests/support/FrameBytes.h"
 #include "tests/support/HexText.h"
 #include "text/Csv.h"
@@ -32,6 +34,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -695,6 +698,137 @@ TEST(ConsoleTool, AClosingConsoleIsHeldUntilTheFinalRowIsWritten)
     closing.join();
     EXPECT_EQ(rowsWhenLetGo, (std::vector<std::string>{"pending", "written"}));
     EXPECT_FALSE(fake.InProgrammingMode());
+}
+
+namespace {
+
+// A radio gone quiet in the middle of a read, as Windows has it: the run's
+// thread really waits in ReadFile (ten seconds for a silent radio on a
+// real port) until CancelSynchronousIo on that thread cuts it short, and
+// fails it then with ERROR_OPERATION_ABORTED. Otherwise the fake's own read.
+// One at a time; the tables reach it through s_quiet.
+class QuietRead {
+public:
+    explicit QuietRead(const FakeTransceiver& fake)
+        : m_serial(fake.Serial()), m_fakeRead(fake.Serial().ReadFile)
+    {
+        m_serial.ReadFile = &Read;
+        s_quiet = this;
+    }
+    ~QuietRead() { s_quiet = nullptr; }
+    QuietRead(const QuietRead&) = delete;
+    QuietRead& operator=(const QuietRead&) = delete;
+
+    const SerialApi& Serial() const { return m_serial; }
+    // The next read waits until it is cut, or for longer than a closing
+    // console is held.
+    void Arm() { m_armed = true; }
+    // Until the run's thread waits in the read.
+    bool WaitUntilBlocked() const { return WaitForSingleObject(m_blocked.Get(), 30000) == WAIT_OBJECT_0; }
+    // The threads whose read was cut short.
+    std::vector<DWORD> cutThreads;
+
+    static BOOL WINAPI Cancel(HANDLE thread)
+    {
+        QuietRead& quiet = *s_quiet;
+        if (!quiet.m_waiting.exchange(false)) {
+            SetLastError(ERROR_NOT_FOUND); // a thread in no I/O
+            return FALSE;
+        }
+        quiet.cutThreads.push_back(GetThreadId(thread));
+        SetEvent(quiet.m_cut.Get());
+        return TRUE;
+    }
+
+private:
+    static BOOL WINAPI Read(HANDLE h, LPVOID buffer, DWORD n, LPDWORD read, LPOVERLAPPED overlapped)
+    {
+        QuietRead& quiet = *s_quiet;
+        if (!quiet.m_armed.exchange(false))
+            return quiet.m_fakeRead(h, buffer, n, read, overlapped);
+        quiet.m_waiting = true;
+        SetEvent(quiet.m_blocked.Get());
+        const bool cut = WaitForSingleObject(quiet.m_cut.Get(), kConsoleCloseWaitMs + 2000) == WAIT_OBJECT_0;
+        if (cut || !quiet.m_waiting.exchange(false)) {
+            *read = 0;
+            SetLastError(ERROR_OPERATION_ABORTED);
+            return FALSE;
+        }
+        return quiet.m_fakeRead(h, buffer, n, read, overlapped); // the fake's time-out
+    }
+
+    static QuietRead* s_quiet;
+    SerialApi m_serial;
+    decltype(&::ReadFile) m_fakeRead;
+    std::atomic<bool> m_armed{false};
+    std::atomic<bool> m_waiting{false};
+    CFileHandle m_blocked{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    CFileHandle m_cut{CreateEventA(nullptr, FALSE, FALSE, nullptr)};
+};
+
+QuietRead* QuietRead::s_quiet = nullptr;
+
+} // namespace
+
+// A closing console while the run's thread is blocked in a read of a radio
+// gone quiet: the read is cut short (Windows ends the process about five
+// seconds after the event, the read would wait ten), so the run still ends
+// programming mode and writes its final row before the handler lets
+// Windows go, well inside the time the handler may hold it.
+TEST(ConsoleTool, AClosingConsoleCutsABlockedReadAndTheRunEndsInTime)
+{
+    const struct {
+        const char* name;
+        std::vector<std::string> arguments;
+        bool afterTheWrite; // the quiet read is the read-back's
+        std::vector<std::string> rows;
+    } cases[] = {
+        {"the record read, nothing kept yet", {"restore", "--port", "1", "--record", kRestored}, false, {}},
+        {"the read-back after the write",
+         {"restore", "--port", "1", "--verify", "--record", kRestored},
+         true,
+         {"pending", "written"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeTransceiver fake;
+        Transceiver(fake);
+        QuietRead quiet(fake);
+        fake.onHeard = [&](FakeTransceiver::Command command) {
+            if (command == FakeTransceiver::Command::RecordRead &&
+                fake.recordsWritten.empty() != c.afterTheWrite) {
+                fake.Script(command, kSilence);
+                quiet.Arm();
+            }
+        };
+        ToolRun run(fake);
+        run.link.serial = &quiet.Serial();
+        const ConsoleApi console = {&::GetConsoleMode, &::WriteConsoleW, &::SetConsoleCtrlHandler,
+                                    &QuietRead::Cancel};
+        std::vector<std::string> rowsWhenLetGo;
+        DWORD heldMs = 0;
+        bool endedWhenLetGo = false;
+        // Windows delivers the event on a thread of its own, and ends the
+        // process as soon as the handler returns.
+        std::thread closing([&] {
+            if (!quiet.WaitUntilBlocked())
+                return;
+            const DWORD start = GetTickCount();
+            ConsoleControlHandler(CTRL_CLOSE_EVENT);
+            heldMs = GetTickCount() - start;
+            rowsWhenLetGo = run.Outcomes();
+            endedWhenLetGo = !fake.InProgrammingMode();
+        });
+        const int exit = run(c.arguments, &console);
+        closing.join();
+        fake.onHeard = nullptr;
+        EXPECT_EQ(quiet.cutThreads, std::vector<DWORD>{GetCurrentThreadId()}) << "the run's read, once";
+        EXPECT_LT(heldMs, kConsoleCloseWaitMs) << "let go by the run, not by the wait's end";
+        EXPECT_TRUE(endedWhenLetGo) << "programming mode ended";
+        EXPECT_EQ(rowsWhenLetGo, c.rows);
+        EXPECT_EQ(run.Outcomes(), c.rows);
+        EXPECT_EQ(exit, c.afterTheWrite ? kExitDone : OutcomeRowOf(UpgradeOutcome::Interrupted).ending.exit);
+    }
 }
 
 TEST(ConsoleTool, ARecordTheHistoryCannotKeepIsNotWrittenUnlessNoHistoryIsGiven)

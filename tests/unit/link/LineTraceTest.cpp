@@ -1,8 +1,10 @@
 // The byte trace over the fake transceiver: the bytes it shows are the bytes
 // that crossed the line, in both directions; the port's events come in the
 // order they happened, failures with their system code (left for the caller
-// as the call left it); each line is on disk as soon as it is written; and
-// the trace sees a port only while it watches it.
+// as the call left it), stamped from the performance counter; the lines are
+// kept in memory while the transceiver times an answer and written when a
+// step ends, the port closes or the trace goes away; and the trace sees a
+// port only while it watches it.
 #include "link/LineTrace.h"
 
 #include "link/RadioCom.h"
@@ -12,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -34,14 +37,14 @@ struct TraceFile {
         std::vector<std::string> events;
         std::rewind(stream);
         char line[1024];
-        unsigned long last = 0;
+        double last = 0;
         while (std::fgets(line, sizeof line, stream)) {
             std::string text(line);
             EXPECT_EQ(text.back(), '\n');
             text.pop_back();
-            unsigned long stamp = 0;
+            double stamp = 0;
             int used = 0;
-            EXPECT_EQ(std::sscanf(text.c_str(), "%lu %n", &stamp, &used), 1) << text;
+            EXPECT_EQ(std::sscanf(text.c_str(), "%lf %n", &stamp, &used), 1) << text;
             EXPECT_GE(stamp, last) << text;
             last = stamp;
             events.push_back(text.substr(static_cast<std::size_t>(used)));
@@ -250,20 +253,111 @@ TEST(LineTrace, BytesAreShownInHexAndAsText)
             c.shown);
 }
 
-TEST(LineTrace, AFileTraceHoldsEachLineAsSoonAsItIsWritten)
+TEST(LineTrace, NothingIsWrittenWhileTheTransceiverTimesTheBaudSwitch)
+{
+    // A new transceiver answers PROGRAM with SYN and waits for the PC to
+    // switch to 19200 baud: a file write there (milliseconds on a USB stick
+    // or a share) would fall in the time it gives.
+    FakeTransceiver fake;
+    TraceFile file;
+    CCommTrace line(file.trace, fake.Clock());
+    long heardProgram = -1, heardSwitch = -1;
+    fake.onHeard = [&](FakeTransceiver::Command command) {
+        if (command == FakeTransceiver::Command::Program)
+            heardProgram = std::ftell(file.stream);
+        else if (command == FakeTransceiver::Command::Switch)
+            heardSwitch = std::ftell(file.stream);
+    };
+    {
+        CRadioCom link(fake.Apis());
+        link.SetObserver(&line);
+        ASSERT_EQ(link.OpenCommunicationPort(nullptr, "43", "6"), CRadioCom::kSessionOk);
+        ASSERT_EQ(link.BeginConnectionSession(nullptr, "44", "6"), CRadioCom::kSessionOk);
+        ASSERT_GE(heardSwitch, 0) << "the transceiver switched";
+        EXPECT_EQ(heardSwitch, heardProgram) << "bytes handed to the file between PROGRAM and the switch";
+        link.EndConnectionSession();
+    }
+    fake.onHeard = nullptr;
+    // The port's closing wrote the whole session out, the SYN and the
+    // switch among it.
+    const std::vector<std::string> events = file.Events();
+    EXPECT_LT(IndexOf(events, "rx 16  |.|"), IndexOf(events, "baud 19200"));
+    EXPECT_EQ(events.back(), "close");
+}
+
+TEST(LineTrace, StampsAreTheCountersMillisecondsWithOneDecimal)
+{
+    const struct {
+        uint64_t elapsedUs; // since the trace began
+        const char* stamp;
+    } cases[] = {
+        {0, "       0.0"},
+        {400, "       0.4"},
+        {12'340, "      12.3"},
+        {1'500'060, "    1500.1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stamp);
+        FakeTransceiver fake;
+        TraceFile file;
+        const uint64_t start = fake.NowUs();
+        {
+            CCommTrace line(file.trace, fake.Clock());
+            fake.SetNowUs(start + c.elapsedUs);
+            line.Closed();
+        }
+        std::rewind(file.stream);
+        char text[64] = {};
+        ASSERT_TRUE(std::fgets(text, sizeof text, file.stream));
+        EXPECT_EQ(std::string(text), std::string(c.stamp) + " close\n");
+    }
+}
+
+TEST(LineTrace, AFileTraceIsWrittenWhenAStepEndsThePortClosesOrTheTraceGoesAway)
 {
     TempFolder folder;
     const std::string path = folder / "run.trace";
+    // Read while the trace is still open, as after a crash.
+    const auto onDisk = [&path] {
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    };
+    const auto lines = [&onDisk] {
+        const std::string text = onDisk();
+        return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+    };
+    const unsigned char program[] = {'P', 'R', 'O', 'G', 'R', 'A', 'M'};
+
     std::ofstream(path) << "an older run's trace\n";
     CString error;
     std::unique_ptr<CLineTrace> trace = CLineTrace::Open(path.c_str(), error);
     ASSERT_TRUE(trace) << error.str();
+    EXPECT_EQ(onDisk(), "") << "made empty";
     trace->Line(7, "open COM1 9600,N,8,2");
-    // Read while the trace is still open, as after a crash.
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str(), "       7 open COM1 9600,N,8,2\n");
+    EXPECT_EQ(onDisk(), "") << "kept in memory";
+    trace->Flush();
+    EXPECT_EQ(onDisk(), "       7.0 open COM1 9600,N,8,2\n");
+    {
+        CCommTrace line(*trace);
+        line.Written(program, sizeof program);
+        EXPECT_EQ(lines(), 1u) << "a frame is kept";
+        line.Step("identity");
+        EXPECT_EQ(lines(), 3u) << "the step before it has ended";
+        line.Written(program, sizeof program);
+        line.Closed();
+        EXPECT_EQ(lines(), 5u) << "the session is over";
+        line.Failed("ReadFile", ERROR_OPERATION_ABORTED);
+        EXPECT_EQ(lines(), 5u);
+        line.AwaitingAnswer();
+        EXPECT_EQ(lines(), 6u) << "a failed step waits for the user";
+        line.Failed("ReadFile", ERROR_OPERATION_ABORTED);
+    }
+    EXPECT_EQ(lines(), 7u) << "a trace that goes away writes what it holds";
+    trace->Line(9, "close");
+    trace.reset();
+    EXPECT_EQ(lines(), 8u) << "and so does the file";
 
     EXPECT_FALSE(CLineTrace::Open((folder / "no such folder\\run.trace").c_str(), error));
     EXPECT_NE(error.str().find("no such folder"), std::string::npos) << error.str();
