@@ -2,8 +2,6 @@
 
 #include "cli/ConsoleReport.h"
 #include "cli/ConsoleText.h"
-#include "files/FileHandle.h"
-#include "framework/SystemText.h"
 #include "text/FillText.h"
 #include "text/LanguageTable.h"
 #include "text/TextNumbers.h"
@@ -140,47 +138,6 @@ std::string BatchReportJson(const std::vector<BatchRow>& rows, const BatchSummar
     CJsonObject json;
     json.ObjectList("rows", objects).Object("summary", BatchSummaryJson(summary));
     return json.Text() + "\r\n";
-}
-
-bool ReplaceFileWhole(const CString& path, const std::string& bytes, CString& reason)
-{
-    // Beside the file, so that the replacement stays on its volume; named by
-    // the process, so that two batches never share one.
-    CString temporary;
-    temporary.Format("%s.%lu.tmp", path.GetString(), static_cast<unsigned long>(GetCurrentProcessId()));
-    const auto fail = [&](const CString& failedPath, DWORD code) {
-        reason = failedPath + ": " + SystemText(code, SystemTextForms::kWarning);
-        return false;
-    };
-    {
-        CFileHandle file(
-            CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.IsValid())
-            return fail(temporary, GetLastError());
-        std::size_t at = 0;
-        while (at < bytes.size()) {
-            DWORD written = 0;
-            const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - at, 1 << 20));
-            if (!WriteFile(file.Get(), bytes.data() + at, piece, &written, nullptr) || written == 0) {
-                const DWORD code = GetLastError();
-                file.Close();
-                DeleteFileA(temporary);
-                return fail(temporary, code);
-            }
-            at += written;
-        }
-        if (!FlushFileBuffers(file.Get()) || !file.Close()) {
-            const DWORD code = GetLastError();
-            DeleteFileA(temporary);
-            return fail(temporary, code);
-        }
-    }
-    if (!MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const DWORD code = GetLastError();
-        DeleteFileA(temporary);
-        return fail(path, code);
-    }
-    return true;
 }
 
 CConsoleBatchView::CConsoleBatchView(std::FILE* out, std::FILE* err, const ConsoleApi& api,

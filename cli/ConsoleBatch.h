@@ -32,12 +32,6 @@ CJsonObject BatchSummaryJson(const BatchSummary& summary);
 // The report file with --json: {"rows": [...], "summary": {...}}.
 std::string BatchReportJson(const std::vector<BatchRow>& rows, const BatchSummary& summary);
 
-// Puts bytes into the file at path as a whole: written and flushed to a
-// temporary file beside it, which then takes the file's place, so that a
-// reader finds the old file or the new one, never a part. False with
-// "<path>: <system's reason>" in `reason`; the old file is then as it was.
-bool ReplaceFileWhole(const CString& path, const std::string& bytes, CString& reason);
-
 // The batch as the console shows it: the status on err, each radio's line on
 // out (unless the lines are left to --json), the reasons of a radio that
 // failed or was refused on err.

@@ -11,6 +11,7 @@
 #include "cli/ConsoleText.h"
 #include "cli/RunOutcomes.h"
 #include "files/DataFile.h"
+#include "files/ReplacingWrite.h"
 #include "framework/Hex.h"
 #include "framework/SystemText.h"
 #include "link/LineTrace.h"
@@ -449,8 +450,11 @@ void CConsoleTool::WriteBatchReport(const CRadioBatch& batch)
         return;
     const std::string bytes =
         m_args.json ? BatchReportJson(batch.Rows(), batch.Summary()) : BatchReportCsv(batch.Rows()).str();
-    CString reason;
-    if (ReplaceFileWhole(m_args.report, bytes, reason)) {
+    const DWORD error = WriteFileReplacing(m_args.report, bytes);
+    const CString reason = error == ERROR_SUCCESS
+                               ? CString()
+                               : m_args.report + ": " + SystemText(error, SystemTextForms::kWarning);
+    if (error == ERROR_SUCCESS) {
         m_reportError.Empty();
         return;
     }

@@ -1515,7 +1515,7 @@ TEST(ConsoleBatch, TheReportIsReplacedWholeOrSaidToHaveFailed)
         }
         // No temporary file is left beside it.
         WIN32_FIND_DATAA found;
-        const HANDLE search = FindFirstFileA((run.temp / "*.tmp").c_str(), &found);
+        const HANDLE search = FindFirstFileA((run.temp / "*.part").c_str(), &found);
         EXPECT_EQ(search, INVALID_HANDLE_VALUE);
         if (search != INVALID_HANDLE_VALUE)
             FindClose(search);
