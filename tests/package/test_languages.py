@@ -33,7 +33,8 @@ CONTROL_TEXTS = {Res.IDC_MODE_GROUP: TextNo.kModeGroup, Res.IDC_FOLDER_MODE: Tex
                  Res.IDC_FILE_MODE: TextNo.kFileMode, Res.IDC_LOCATION_LABEL: TextNo.kLocationLabel,
                  Res.IDC_BROWSE: TextNo.kBrowseButton, Res.IDC_UPGRADE: TextNo.kUpgradeButton}
 MENU_TEXTS = [(TextNo.kFileMenu, [TextNo.kExitItem]),
-              (TextNo.kSetupMenu, [TextNo.kComPortItem, TextNo.kPreviewItem]), (TextNo.kAboutItem, None)]
+              (TextNo.kSetupMenu, [TextNo.kComPortItem, TextNo.kPreviewItem, TextNo.kBatchItem]),
+              (TextNo.kAboutItem, None)]
 ABOUT_COMMAND, ABOUT_VERSION = Res.IDM_ABOUTBOX, Res.IDC_ABOUT_VERSION
 
 
