@@ -1,4 +1,5 @@
 #include "tools/radiosim/RadioEngine.h"
+#include "tests/unit/tools/radiosim/RadioClock.h"
 
 #include <gtest/gtest.h>
 
@@ -6,14 +7,8 @@
 #include <vector>
 
 using namespace radiosim;
-using Bytes = std::vector<uint8_t>;
 
 namespace {
-
-Bytes B(const std::string& s)
-{
-    return Bytes(s.begin(), s.end());
-}
 
 Bytes Cat(Bytes a, const Bytes& b)
 {
@@ -29,27 +24,10 @@ RadioConfig Config(const std::string& text = "")
     return b.Build();
 }
 
-// Drives an engine on a clock of its own, as the PC would at a given rate.
-struct Radio {
-    explicit Radio(const RadioConfig& c) : cfg(c), engine(c) {}
+// An engine on a clock of its own, driven as the PC would at a given rate.
+struct Radio : RadioClock<CRadioEngine> {
+    explicit Radio(const RadioConfig& c) : RadioClock(1000, CRadioEngine(c)), cfg(c) {}
 
-    // Sends bytes at a rate, lets time pass, and returns what came back.
-    Bytes Send(const Bytes& b, unsigned rate, uint64_t afterMs = 30)
-    {
-        engine.Receive(b.data(), b.size(), rate, now);
-        return Wait(rate, afterMs);
-    }
-    Bytes Wait(unsigned rate, uint64_t ms)
-    {
-        Bytes got;
-        for (uint64_t end = now + ms; now <= end; ++now) {
-            engine.Tick(rate, now);
-            Output o;
-            while (engine.PopDue(now, o))
-                got.insert(got.end(), o.bytes.begin(), o.bytes.end());
-        }
-        return got;
-    }
     // The handshake for this radio's kind, ending in programming mode.
     void EnterProgramming()
     {
@@ -60,8 +38,7 @@ struct Radio {
     }
 
     RadioConfig cfg;
-    CRadioEngine engine;
-    uint64_t now = 1000;
+    CRadioEngine& engine = line;
 };
 
 uint8_t Sum(const Identity& id)

@@ -1,20 +1,14 @@
 #include "tools/radiosim/RadioFleet.h"
+#include "tests/unit/tools/radiosim/RadioClock.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 using namespace radiosim;
-using Bytes = std::vector<uint8_t>;
 
 namespace {
-
-Bytes B(const char* s)
-{
-    return Bytes(s, s + std::strlen(s));
-}
 
 std::vector<FleetRadio> Fleet(const std::string& text)
 {
@@ -29,25 +23,9 @@ std::vector<FleetRadio> Fleet(const std::string& text)
 // The PC's side, on a clock of its own: connection attempts as the program
 // makes them (the old handshake, then the scan of rates ending at the
 // slowest), sessions and pauses.
-struct Pc {
-    explicit Pc(const std::string& text) : fleet(Fleet(text), now) {}
+struct Pc : RadioClock<CRadioFleet> {
+    explicit Pc(const std::string& text) : RadioClock(kStartMs, CRadioFleet(Fleet(text), kStartMs)) {}
 
-    Bytes Send(const Bytes& b, unsigned rate, uint64_t afterMs = 30)
-    {
-        fleet.Receive(b.data(), b.size(), rate, now);
-        return Wait(rate, afterMs);
-    }
-    Bytes Wait(unsigned rate, uint64_t ms)
-    {
-        Bytes got;
-        for (uint64_t end = now + ms; now <= end; ++now) {
-            fleet.Tick(rate, now);
-            Output o;
-            while (fleet.PopDue(now, o))
-                got.insert(got.end(), o.bytes.begin(), o.bytes.end());
-        }
-        return got;
-    }
     // One connection attempt; the programming rate, or 0 when nothing
     // answered (the attempt then ends with E at the last rate, as the
     // program's does).
@@ -88,8 +66,8 @@ struct Pc {
         return r.empty() ? r : Bytes(r.begin() + 1, r.end());
     }
 
-    uint64_t now = 5000;
-    CRadioFleet fleet;
+    static constexpr uint64_t kStartMs = 5000;
+    CRadioFleet& fleet = line;
 };
 
 // Three radios told apart by their identities' tail.
