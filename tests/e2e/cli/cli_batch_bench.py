@@ -16,22 +16,18 @@ Medians are printed; nothing is asserted.
 """
 
 import os
-import shutil
 import statistics
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 
 sys.dont_write_bytecode = True
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
-from cli_bench import link_times  # noqa: E402
-from harness.orvelle import SOURCE_DIR, windows_path  # noqa: E402
+from harness.bench import cli_bench_folder, link_spans  # noqa: E402
+from harness.orvelle import windows_path  # noqa: E402
 from harness.radiosim import Radiosim  # noqa: E402
 from harness.sample import PORT, SAMPLE_RADIO, enh, make_files  # noqa: E402
-from harness.wineenv import wine_env  # noqa: E402
 
 SINGLE_RUNS = 3
 
@@ -44,29 +40,17 @@ def lines_with_times(stream, into):
 
 def main():
     count = int(sys.argv[1]) if len(sys.argv) > 1 else 10
-    build = os.environ['ORVELLE_BUILD_DIR']
-    env = wine_env(os.environ['WINEPREFIX'])
-    subprocess.run([os.path.join(SOURCE_DIR, 'scripts', 'wine-prefix'), env['WINEPREFIX']], env=env, check=True)
-    folder = tempfile.mkdtemp(prefix='cli-batch-bench-')
-    exe = os.path.join(folder, 'orvelle-cli.exe')
-    shutil.copy(os.path.join(build, 'cli', 'orvelle-cli.exe'), exe)
-    shutil.copy(os.path.join(SOURCE_DIR, 'res', 'ORVELLE.lng'), folder)
-    data = os.path.join(folder, 'Data')
-    make_files(data, {'a.ENH': enh()})
-    upgrade = ['wine', exe, 'upgrade', '--port', str(PORT), '--folder', windows_path(data), '--no-history']
-    # The wineserver and Wine's own background programs kept running, as on
-    # a desktop; started without our pipes, which they would hold open.
-    subprocess.run(['wineserver', '-p'], env=env, check=True)
-    subprocess.run(['wine', exe, '--version'], env=env, cwd=folder, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL, timeout=120)
-    try:
+    with cli_bench_folder('cli-batch-bench') as (folder, exe, env):
+        data = os.path.join(folder, 'Data')
+        make_files(data, {'a.ENH': enh()})
+        upgrade = ['wine', exe, 'upgrade', '--port', str(PORT), '--folder', windows_path(data), '--no-history']
         with Radiosim(PORT, workdir=os.path.join(folder, 'radiosim-single'), **SAMPLE_RADIO) as radio:
             for _ in range(SINGLE_RUNS):
                 p = subprocess.run(upgrade, env=radio.wine_env(env), cwd=folder, stdout=subprocess.PIPE,
                                    stderr=subprocess.PIPE, timeout=120)
                 if p.returncode != 0:
                     raise RuntimeError('upgrade failed: %r %s' % (p.returncode, p.stderr))
-        single = statistics.median(link_times(radio))
+        single = statistics.median(link_spans(radio.log()))
 
         # Each comes once the loop has taken the one before for gone (two
         # unanswered attempts: radiosim's default) and a while after it went:
@@ -102,9 +86,6 @@ def main():
         print('noticed   median %6.0f ms   (%s)' % (statistics.median(noticed),
                                                    ' '.join('%.0f' % n for n in noticed)))
         print('line      median %6.0f ms   (%s)' % (statistics.median(added), ' '.join('%.0f' % a for a in added)))
-    finally:
-        subprocess.run(['wineserver', '-k'], env=env, stderr=subprocess.DEVNULL)
-        shutil.rmtree(folder, ignore_errors=True)
 
 
 if __name__ == '__main__':

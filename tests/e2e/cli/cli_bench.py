@@ -12,19 +12,16 @@ the radio's answer to "E".
 """
 
 import os
-import shutil
 import statistics
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
-from harness.orvelle import SOURCE_DIR  # noqa: E402
+from harness.bench import cli_bench_folder, link_spans  # noqa: E402
 from harness.radiosim import Radiosim  # noqa: E402
 from harness.sample import BENCH_RADIOS  # noqa: E402
-from harness.wineenv import wine_env  # noqa: E402
 
 PORT = 3
 
@@ -36,35 +33,9 @@ def timed(cmd, env, cwd):
     return (time.monotonic() - start) * 1000, p
 
 
-def link_times(radio):
-    """Per connection: first byte heard to the answer to E (ms)."""
-    out, first, ending = [], None, False
-    for line in radio.log():
-        if line.what in ('rx', 'rx-') and first is None:
-            first, ending = line.t, False
-        elif line.what == 'rx' and line.data == b'E':
-            ending = True
-        elif line.what == 'tx' and ending and first is not None:
-            out.append((line.t - first) * 1000)
-            first, ending = None, False
-    return out
-
-
 def main():
     runs = int(sys.argv[1]) if len(sys.argv) > 1 else 10
-    build = os.environ['ORVELLE_BUILD_DIR']
-    env = wine_env(os.environ['WINEPREFIX'])
-    subprocess.run([os.path.join(SOURCE_DIR, 'scripts', 'wine-prefix'), env['WINEPREFIX']], env=env, check=True)
-    folder = tempfile.mkdtemp(prefix='cli-bench-')
-    exe = os.path.join(folder, 'orvelle-cli.exe')
-    shutil.copy(os.path.join(build, 'cli', 'orvelle-cli.exe'), exe)
-    shutil.copy(os.path.join(SOURCE_DIR, 'res', 'ORVELLE.lng'), folder)
-    # The wineserver and Wine's own background programs kept running, as on
-    # a desktop; started without our pipes, which they would hold open.
-    subprocess.run(['wineserver', '-p'], env=env, check=True)
-    subprocess.run(['wine', exe, '--version'], env=env, cwd=folder, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL, timeout=120)
-    try:
+    with cli_bench_folder('cli-bench') as (folder, exe, env):
         print('%-16s %10s %10s %10s %10s' % ('transceiver', 'identify', 'link', 'imposed', 'link-imposed'))
         for name, settings, imposed in BENCH_RADIOS:
             with Radiosim(PORT, workdir=os.path.join(folder, 'radiosim-' + settings['kind']), **settings) as radio:
@@ -74,16 +45,12 @@ def main():
                     if p.returncode != 0:
                         raise RuntimeError('identify failed: %r %s' % (p.returncode, p.stderr))
                     walls.append(ms)
-            links = link_times(radio)
+            links = link_spans(radio.log())
             print('%-16s %8.1fms %8.1fms %8dms %8.1fms' % (name, statistics.median(walls), statistics.median(links),
                                                          imposed, statistics.median(links) - imposed))
         bare = [timed(['wine', exe, '--version'], env, folder)[0] for _ in range(runs)]
         print('%-16s %8.1fms   (the program started and ended: Wine\'s share)' % ('--version', statistics.median(bare)))
         print('medians of %d runs; identify is the whole process, link the radio\'s view' % runs)
-    finally:
-        subprocess.run(['wineserver', '-k'], env=env, stderr=subprocess.DEVNULL)
-        shutil.rmtree(folder, ignore_errors=True)
-
 
 if __name__ == '__main__':
     main()

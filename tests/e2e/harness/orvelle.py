@@ -57,7 +57,7 @@ def build_dir():
     d = os.environ.get('ORVELLE_BUILD_DIR')
     if not d:
         raise unittest.SkipTest('ORVELLE_BUILD_DIR is not set (run through ctest)')
-    return d
+    return os.path.abspath(d)
 
 
 def exe_path():

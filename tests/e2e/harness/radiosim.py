@@ -45,7 +45,9 @@ def native_build_dir():
     d = os.environ.get("ORVELLE_NATIVE_BUILD_DIR")
     if not d:
         raise RuntimeError("ORVELLE_NATIVE_BUILD_DIR is not set")
-    return d
+    # Absolute: Wine programs run in folders of their own, and the pty shim
+    # is preloaded by path.
+    return os.path.abspath(d)
 
 
 def radiosim_path():
@@ -230,6 +232,11 @@ class Radiosim:
                 else:
                     lines.append(LogLine(t, what, int(parts[2]), bytes.fromhex("".join(parts[3:]))))
         return lines
+
+    def story(self, last=40):
+        """For a failure message: the end of the byte log, a line each."""
+        return "\n".join("%9.3f %-3s %s" % (l.t, l.what, l.data.hex(" ") if isinstance(l.data, bytes) else l.data)
+                         for l in self.log()[-last:])
 
     def received(self, heard_only=True):
         """All bytes the PC sent, in order (only those the radio heard, unless

@@ -20,27 +20,13 @@ import tempfile
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from harness.bench import link_spans  # noqa: E402
 from harness.orvelle import WineSession, wine_run  # noqa: E402
 from harness.radiosim import Radiosim  # noqa: E402
 from harness.sample import BENCH_RADIOS  # noqa: E402
 
 PORT = 3
 RUNS = 9
-
-
-def link_spans(log):
-    """Per upgrade in radiosim's log: from the old-transceiver handshake
-    heard to the radio's answer to "E" (ms)."""
-    spans, first, ending = [], None, False
-    for line in log:
-        if line.what in ("rx", "rx-") and line.data.startswith(b"FLFM96K"):
-            first, ending = line.t, False
-        elif line.what == "rx" and line.data == b"E":
-            ending = True
-        elif line.what == "tx" and ending and first is not None:
-            spans.append((line.t - first) * 1000)
-            first, ending = None, False
-    return spans
 
 
 def session_exe():
@@ -54,7 +40,7 @@ def floor_spans(session, settings, runs=RUNS, port=PORT):
                   **settings) as radio:
         p = subprocess.run([wine_run(), session_exe(), str(port), "--repeat", str(runs)],
                            env=radio.wine_env(session.env), stdout=subprocess.PIPE, text=True, timeout=600)
-    spans = link_spans(radio.log())
+    spans = link_spans(radio.log(), starts=lambda line: line.data.startswith(b"FLFM96K"))
     if p.returncode != 0 or len(spans) != runs:
         raise RuntimeError("link_session failed (exit %d, %d sessions)" % (p.returncode, len(spans)))
     return spans
