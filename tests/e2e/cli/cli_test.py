@@ -558,7 +558,7 @@ class CliTests(OrvelleTestCase):
                 make_files(cli.data, {'a.ENH': enh()})
                 radio = self.radio(cli.folder, **fault)
                 res = cli.run(['upgrade', '--port', str(PORT), '--folder', windows_path(cli.data), '--json'], radio)
-                self.assertEqual(res.rc, 4, res)
+                self.assertEqual(res.rc, 4, '%r\nradiosim heard and said:\n%s' % (res, radio.story()))
                 self.assertEqual(res.json['outcome'], 'link-failed')
                 self.assertTrue(any(l.what == 'ev' and l.data.startswith('hang-up') for l in radio.log()))
                 rows = cli.history()
