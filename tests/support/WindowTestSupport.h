@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 // True when this process can create windows.
 inline bool CanCreateWindows()
 {
@@ -30,4 +32,12 @@ inline void PumpMessages()
         ::TranslateMessage(&msg);
         ::DispatchMessageA(&msg);
     }
+}
+
+// A window's text, as GetWindowTextA gives it (up to 1023 characters).
+inline std::string WindowText(HWND window)
+{
+    char text[1024] = {};
+    ::GetWindowTextA(window, text, sizeof(text));
+    return text;
 }

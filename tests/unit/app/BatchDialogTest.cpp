@@ -7,6 +7,7 @@
 #include "app/Globals.h"
 #include "files/DataFile.h"
 #include "res/resource.h"
+#include "tests/support/FileTestSupport.h"
 #include "tests/support/SampleTransceiver.h"
 #include "tests/support/ScriptedBoxes.h"
 #include "tests/support/ScriptedDialog.h"
@@ -22,7 +23,6 @@
 
 #include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,21 +31,6 @@ namespace {
 std::string Text(int number)
 {
     return theLanguage.GetText(number);
-}
-
-std::string WindowText(HWND window)
-{
-    char text[1024] = {};
-    ::GetWindowTextA(window, text, sizeof(text));
-    return text;
-}
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
 }
 
 // Every cell of a report-view list, row by row.
@@ -250,9 +235,9 @@ TEST_F(BatchDialogTest, TwoRadiosGetTheirRowsWithoutABoxAndTheReportIsSaved)
     // The report replaced the older file whole; a folder that is not there
     // keeps nothing and says so in a box.
     EXPECT_TRUE(saved);
-    EXPECT_EQ(ReadAll(report), BatchReportCsv(dialog.Rows()).str());
-    EXPECT_NE(ReadAll(report).find(",written,"), std::string::npos);
-    EXPECT_NE(ReadAll(report).find(",refused,"), std::string::npos);
+    EXPECT_EQ(ReadWholeFile(report), BatchReportCsv(dialog.Rows()).str());
+    EXPECT_NE(ReadWholeFile(report).find(",written,"), std::string::npos);
+    EXPECT_NE(ReadWholeFile(report).find(",refused,"), std::string::npos);
     EXPECT_FALSE(savedUnwritable);
     ASSERT_EQ(m_boxes.shown.size(), 1u);
     EXPECT_EQ(m_boxes.shown[0].caption, Text(TextNo::kCaptionError));

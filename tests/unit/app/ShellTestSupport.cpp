@@ -35,13 +35,6 @@ std::string Text(int number)
     return theLanguage.GetText(number);
 }
 
-std::string WindowText(HWND window)
-{
-    char text[1024] = {};
-    ::GetWindowTextA(window, text, sizeof(text));
-    return text;
-}
-
 std::string MenuText(HMENU menu, int position)
 {
     char text[256] = {};

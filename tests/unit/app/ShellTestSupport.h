@@ -30,7 +30,6 @@ std::string SettingsPath(); // ORVELLE.ini beside the test program
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
 std::string Text(int number); // language text
-std::string WindowText(HWND window);
 // The label and command of a menu item by position.
 std::string MenuText(HMENU menu, int position);
 

@@ -1,6 +1,7 @@
 // CSV fields: the quoting of one field, and the reader that takes records
 // back, also from damaged text.
 #include "text/Csv.h"
+#include "tests/support/CsvRecords.h"
 
 #include <gtest/gtest.h>
 
@@ -9,17 +10,7 @@
 
 namespace {
 
-using Records = std::vector<std::vector<std::string>>;
-
-Records ReadAll(const std::string& text)
-{
-    CCsvReader reader(text.data(), text.size());
-    Records records;
-    std::vector<std::string> fields;
-    while (reader.Next(&fields))
-        records.push_back(fields);
-    return records;
-}
+using Records = CsvRecords;
 
 } // namespace
 
@@ -75,7 +66,7 @@ TEST(CsvReader, ReadsRecordsAsRfc4180AndDamagedTextAsFarAsItGoes)
         {"high bytes are data", "\x81\x5c,\xff", {{"\x81\x5c", "\xff"}}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ReadAll(c.text), c.records) << c.name;
+        EXPECT_EQ(ReadCsvRecords(c.text), c.records) << c.name;
 }
 
 TEST(CsvReader, KeepsOnlyTheFirstFieldsOfAHugeRecordButReadsPastIt)

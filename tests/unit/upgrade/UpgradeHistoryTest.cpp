@@ -6,6 +6,7 @@
 #include "upgrade/OptionFormat.h"
 #include "upgrade/UpgradeHistory.h"
 #include "tests/support/MemoryHistory.h"
+#include "tests/support/CsvRecords.h"
 #include "tests/support/RunResults.h"
 
 #include <gtest/gtest.h>
@@ -21,17 +22,7 @@
 
 namespace {
 
-using Records = std::vector<std::vector<std::string>>;
-
-Records ReadAll(const std::string& text)
-{
-    CCsvReader reader(text.data(), text.size());
-    Records records;
-    std::vector<std::string> fields;
-    while (reader.Next(&fields))
-        records.push_back(fields);
-    return records;
-}
+using Records = CsvRecords;
 
 std::array<unsigned char, IdentityBlock::kSize> Identity(const char* name, std::size_t nameLength)
 {
@@ -88,7 +79,7 @@ TEST(HistoryRows, EveryFieldComesBackThroughTheReaderUnchanged)
         row.version = CString(value);
         row.sources = CString(value + "|" + value);
         row.outcome = History::Outcome::kRead;
-        const Records records = ReadAll(FormatHistoryLine(row).str());
+        const Records records = ReadCsvRecords(FormatHistoryLine(row).str());
         ASSERT_EQ(records.size(), 1u) << value;
         ASSERT_EQ(records[0].size(), History::kColumnCount) << value;
         // As the history reads them: a CR first is kept from a spreadsheet.
@@ -143,7 +134,7 @@ TEST(HistoryRows, SpreadsheetSafeFieldsAndTheirRoundTrips)
         HistoryRow row;
         row.*c.member = CString(c.value);
         const std::string line = FormatHistoryLine(row).str();
-        const Records records = ReadAll(line);
+        const Records records = ReadCsvRecords(line);
         ASSERT_EQ(records.size(), 1u);
         ASSERT_EQ(records[0].size(), History::kColumnCount);
         EXPECT_EQ(records[0][c.column], c.inFile);
@@ -448,7 +439,7 @@ TEST_F(HistoryJournalTest, WriteGivesAPendingRowFirstThenItsOutcome)
         ASSERT_EQ(store.lines.size(), 2u);
         EXPECT_EQ(store.Column(History::kOutcome), (std::vector<std::string>{"pending", c.outcome}));
 
-        const Records rows = {ReadAll(store.lines[0])[0], ReadAll(store.lines[1])[0]};
+        const Records rows = {ReadCsvRecords(store.lines[0])[0], ReadCsvRecords(store.lines[1])[0]};
         for (const auto& row : rows) {
             EXPECT_EQ(row[History::kProgram], "ORVELLE");
             EXPECT_EQ(row[History::kPort], "7");
