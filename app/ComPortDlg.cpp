@@ -5,10 +5,19 @@
 #include "link/PortScan.h"
 #include "res/resource.h"
 #include "text/TextNumbers.h"
+#include "upgrade/PortWarningText.h"
 
 #include <iterator>
 
 namespace {
+
+// A flagged port's warning in the language file's words; empty for none.
+CString WarningOf(const SerialPortEntry& port)
+{
+    return PortWarningText(PortWarningOf(port),
+                           [](int number) { return CString(theLanguage.GetText(number)); })
+        .warning;
+}
 
 // The port buttons in port order, COM1 first.
 constexpr int kPortButtons[CComPortDlg::kPortCount] = {
@@ -107,8 +116,14 @@ void CComPortDlg::FillMorePorts(int saved)
         if (port.number <= kPortCount) {
             continue;
         }
+        // A flagged port stays choosable: its entry carries the warning.
+        CString label = PortLabel(port);
+        const CString warning = WarningOf(port);
+        if (!warning.IsEmpty()) {
+            label += " - " + warning;
+        }
         const LRESULT item =
-            ::SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(PortLabel(port).GetString()));
+            ::SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(label.GetString()));
         if (item < 0) {
             continue;
         }
@@ -146,7 +161,12 @@ void CComPortDlg::ShowPortName(int port)
     CString name;
     for (const SerialPortEntry& present : m_present) {
         if (present.number == port) {
-            name = present.friendlyName;
+            // The warning first: the line ends in an ellipsis where it is
+            // too long.
+            const CString warning = WarningOf(present);
+            name = warning.IsEmpty()                ? present.friendlyName
+                   : present.friendlyName.IsEmpty() ? warning
+                                                    : warning + ": " + present.friendlyName;
         }
     }
     ::SetWindowTextA(GetDlgItem(IDC_PORT_NAME), name);

@@ -1,7 +1,9 @@
 // The COM port dialog: probes COM1..COM20 through the transceiver link,
 // disables the ports that cannot be used, checks the one in use, and offers
 // the machine's ports above COM20 in a drop-down list without opening them.
-// A line shows the chosen port's device name. On OK the chosen port becomes
+// A line shows the chosen port's device name. A port Windows reports a
+// problem with, or whose driver refuses its chip, carries the warning in the
+// list and on that line, and can still be chosen. On OK the chosen port becomes
 // the link's port number. The list is read through the device-list table the
 // dialog is given (the system's unless a test gives its own).
 #pragma once

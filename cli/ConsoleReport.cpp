@@ -130,8 +130,10 @@ void CConsoleReport::Write(const CliArgs& args, const CliEnding& ending, const C
         else
             json.String(fact.name, Utf8FromAnsi(fact.text));
     }
-    if (args.command == CliCommand::Ports)
+    if (args.command == CliCommand::Ports) {
         json.ObjectList("ports", ports);
+        json.ObjectList("devices", devices);
+    }
     if (args.command == CliCommand::History || args.each)
         json.ObjectList("rows", rows);
     if (args.each)

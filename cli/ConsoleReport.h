@@ -43,8 +43,9 @@ public:
     CString error;
     CString portError; // why the port could not be opened
     std::vector<CJsonObject> ports;
-    std::vector<CJsonObject> rows; // history, upgrade --each
-    CJsonObject summary;           // upgrade --each
+    std::vector<CJsonObject> devices; // ports: one per port, in the same order
+    std::vector<CJsonObject> rows;    // history, upgrade --each
+    CJsonObject summary;              // upgrade --each
 
 private:
     // One named fact: a line "name: value" on stdout, or a member of the

@@ -27,6 +27,7 @@
 #include "upgrade/FileErrorTexts.h"
 #include "upgrade/HistoryFolder.h"
 #include "upgrade/OptionFormat.h"
+#include "upgrade/PortWarningText.h"
 #include "upgrade/RadioBatch.h"
 #include "upgrade/UpgradeHistory.h"
 #include "upgrade/UpgradeRun.h"
@@ -148,6 +149,41 @@ CString PortErrorText(DWORD error, CLanguageTable* texts = nullptr)
     return SystemText(error, SystemTextForms::kReason);
 }
 
+// What Windows reports of the port's device, as --json names it; null where
+// it reports nothing.
+CJsonObject& DeviceStatusJson(CJsonObject& json, DeviceStatus status)
+{
+    switch (status) {
+    case DeviceStatus::Started:
+        return json.String("status", "started");
+    case DeviceStatus::NotStarted:
+        return json.String("status", "not-started");
+    case DeviceStatus::Problem:
+        return json.String("status", "problem");
+    case DeviceStatus::Unknown:
+        break;
+    }
+    return json.Null("status");
+}
+
+// A flagged port's problem as --json gives it: its kind, Windows' problem
+// number (null for none) and the problem in English words; null when the
+// port is not flagged.
+CJsonObject& PortProblemJson(CJsonObject& json, const PortWarning& warning)
+{
+    if (!warning)
+        return json.Null("problem");
+    CJsonObject problem;
+    const bool refused = warning.kind == PortWarningKind::RefusedChip;
+    problem.String("kind", refused ? "refused-chip" : "device-problem");
+    if (warning.problemCode)
+        problem.Number("code", static_cast<long long>(warning.problemCode));
+    else
+        problem.Null("code");
+    problem.String("text", refused ? "the driver refuses the chip" : DeviceProblemWords(warning.problemCode));
+    return json.Object("problem", problem);
+}
+
 CString PortStateText(PortState state, DWORD openError)
 {
     switch (state) {
@@ -267,9 +303,24 @@ CliEnding CConsoleTool::Ports()
         } else {
             entry.Null("state").Null("usable");
         }
+        // A flagged port can still be used: the warning says what to do.
+        const PortWarning warning = PortWarningOf(port);
+        if (warning) {
+            const PortWarningWords words = PortWarningText(warning, CLanguageTable::BuiltInText);
+            line += "\n  " + words.warning + ". " + words.advice;
+        }
         if (!m_args.json)
             Print(m_api, m_env.out, "%s\n", line.GetString());
         m_report.ports.push_back(entry);
+
+        CJsonObject device;
+        device.Number("port", port.number);
+        DeviceStatusJson(device, port.status);
+        PortProblemJson(device, warning)
+            .String("hardware_id", Utf8FromAnsi(port.hardwareId))
+            .String("driver_provider", Utf8FromAnsi(port.driverProvider))
+            .String("driver_version", Utf8FromAnsi(port.driverVersion));
+        m_report.devices.push_back(device);
     }
     return kListedEnding;
 }

@@ -1,11 +1,13 @@
 // The Windows calls that list the machine's serial ports without opening
 // any: the registry (HKLM\HARDWARE\DEVICEMAP\SERIALCOMM and the devices'
-// keys) and the device-setup calls of the Ports device class. The port list
+// keys), the device-setup calls of the Ports device class (names, hardware
+// ids, driver) and the configuration manager's device status. The port list
 // takes the table; unit tests hand it a simulated device tree.
 #pragma once
 
 #include <windows.h>
 
+#include <cfgmgr32.h>
 #include <setupapi.h>
 
 struct DeviceListApi {
@@ -18,6 +20,9 @@ struct DeviceListApi {
     decltype(&::SetupDiOpenDevRegKey) SetupDiOpenDevRegKey;
     decltype(&::SetupDiGetDeviceRegistryPropertyA) SetupDiGetDeviceRegistryPropertyA;
     decltype(&::SetupDiDestroyDeviceInfoList) SetupDiDestroyDeviceInfoList;
+    decltype(&::SetupDiGetDeviceRegistryPropertyW) SetupDiGetDeviceRegistryPropertyW;
+    decltype(&::SetupDiGetDevicePropertyW) SetupDiGetDevicePropertyW;
+    decltype(&::CM_Get_DevNode_Status) CM_Get_DevNode_Status;
 };
 
 // The platform's own functions.

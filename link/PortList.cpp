@@ -1,11 +1,14 @@
 #include "link/PortList.h"
 
+#include "framework/CodePage.h"
 #include "framework/UniqueHandle.h"
 #include "link/DeviceListApi.h"
 #include "link/PortName.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
+#include <string>
 
 namespace {
 
@@ -15,9 +18,16 @@ constexpr char kSerialCommKey[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
 constexpr char kPortNameValue[] = "PortName";
 // The Ports (COM and LPT) device setup class, {4D36E978-E325-11CE-BFC1-08002BE10318}.
 constexpr GUID kPortsClass = {0x4d36e978, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
+// The driver's provider and version (devpkey.h's DEVPKEY_Device_DriverProvider
+// and DEVPKEY_Device_DriverVersion).
+constexpr DEVPROPKEY kDriverProvider = {
+    {0xa8b865dd, 0x2e3d, 0x4094, {0xad, 0x97, 0xe5, 0x93, 0xa7, 0x0c, 0x75, 0xd6}}, 9};
+constexpr DEVPROPKEY kDriverVersion = {
+    {0xa8b865dd, 0x2e3d, 0x4094, {0xad, 0x97, 0xe5, 0x93, 0xa7, 0x0c, 0x75, 0xd6}}, 3};
 // Registry value names are at most 16383 characters.
 constexpr DWORD kLongestValueName = 16384;
-// No port name or friendly name comes near this; a longer value is not one.
+// No port name, friendly name, hardware id or driver text comes near this (in
+// bytes); a longer value is not one.
 constexpr DWORD kLongestText = 1024;
 
 // A registry key, closed through the device-list table. SetupDiOpenDevRegKey
@@ -119,34 +129,119 @@ std::vector<BYTE> SerialCommPorts(const DeviceListApi& api)
     return ports;
 }
 
-// The friendly name of a device, or empty.
-CString FriendlyName(const DeviceListApi& api, HDEVINFO set, SP_DEVINFO_DATA& device)
+// A device property as the call hands it back: true with its type and
+// data (length: the bytes filled), growing the buffer as the call asks.
+// read(buffer, size, type, required) is the property call.
+template <typename Read> bool ReadProperty(Read read, DWORD& type, std::vector<BYTE>& data, DWORD& length)
 {
-    std::vector<BYTE> data(256);
+    data.assign(256, 0);
     for (;;) {
-        DWORD type = 0;
         DWORD required = 0;
-        if (api.SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_FRIENDLYNAME, &type, data.data(),
-                                                  static_cast<DWORD>(data.size()), &required)) {
-            return IsString(type) ? TextOf(data, std::min<DWORD>(required, static_cast<DWORD>(data.size())))
-                                  : CString();
+        if (read(data.data(), static_cast<DWORD>(data.size()), type, required)) {
+            length = std::min<DWORD>(required, static_cast<DWORD>(data.size()));
+            return true;
         }
         if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || required <= data.size() ||
             required > kLongestText) {
-            return CString(); // ERROR_INVALID_DATA: the device has none
+            return false; // ERROR_INVALID_DATA, ERROR_NOT_FOUND: the device has none
         }
         data.resize(required);
     }
 }
 
-// Friendly names of the present Ports-class devices, by port number.
-std::map<BYTE, CString> FriendlyNames(const DeviceListApi& api)
+// A UTF-16 string's text (the first of a list) in the ANSI code page: the
+// characters the call returned, up to the first zero.
+CString TextOfWide(const std::vector<BYTE>& data, DWORD length)
 {
-    std::map<BYTE, CString> names;
+    std::wstring wide;
+    const size_t characters = std::min<size_t>(length, data.size()) / sizeof(WCHAR);
+    for (size_t i = 0; i < characters; ++i) {
+        WCHAR character = 0;
+        std::memcpy(&character, data.data() + i * sizeof(WCHAR), sizeof(WCHAR));
+        if (character == 0) {
+            break;
+        }
+        wide += character;
+    }
+    std::string text;
+    CodePageFromWide(wide, AnsiCodePage(), text);
+    return CString(text);
+}
+
+// The friendly name of a device, or empty.
+CString FriendlyName(const DeviceListApi& api, HDEVINFO set, SP_DEVINFO_DATA& device)
+{
+    DWORD type = 0;
+    DWORD length = 0;
+    std::vector<BYTE> data;
+    const bool read = ReadProperty(
+        [&](BYTE* buffer, DWORD size, DWORD& got, DWORD& required) {
+            return api.SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_FRIENDLYNAME, &got, buffer, size,
+                                                         &required) != FALSE;
+        },
+        type, data, length);
+    return read && IsString(type) ? TextOf(data, length) : CString();
+}
+
+// The first of a device's hardware ids, or empty.
+CString HardwareId(const DeviceListApi& api, HDEVINFO set, SP_DEVINFO_DATA& device)
+{
+    DWORD type = 0;
+    DWORD length = 0;
+    std::vector<BYTE> data;
+    const bool read = ReadProperty(
+        [&](BYTE* buffer, DWORD size, DWORD& got, DWORD& required) {
+            return api.SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_HARDWAREID, &got, buffer, size,
+                                                         &required) != FALSE;
+        },
+        type, data, length);
+    return read && (type == REG_MULTI_SZ || type == REG_SZ) ? TextOfWide(data, length) : CString();
+}
+
+// A string property of a device's driver, or empty.
+CString DriverText(const DeviceListApi& api, HDEVINFO set, SP_DEVINFO_DATA& device, const DEVPROPKEY& key)
+{
+    DWORD type = 0;
+    DWORD length = 0;
+    std::vector<BYTE> data;
+    const bool read = ReadProperty(
+        [&](BYTE* buffer, DWORD size, DWORD& got, DWORD& required) {
+            DEVPROPTYPE propertyType = 0;
+            const BOOL done =
+                api.SetupDiGetDevicePropertyW(set, &device, &key, &propertyType, buffer, size, &required, 0);
+            got = propertyType;
+            return done != FALSE;
+        },
+        type, data, length);
+    return read && type == DEVPROP_TYPE_STRING ? TextOfWide(data, length) : CString();
+}
+
+// The device's status and problem number, as the configuration manager has
+// them.
+void ReadStatus(const DeviceListApi& api, const SP_DEVINFO_DATA& device, SerialPortEntry& entry)
+{
+    ULONG status = 0;
+    ULONG problem = 0;
+    if (api.CM_Get_DevNode_Status(&status, &problem, device.DevInst, 0) != CR_SUCCESS) {
+        return; // Unknown
+    }
+    if (status & DN_HAS_PROBLEM) {
+        entry.status = DeviceStatus::Problem;
+        entry.problemCode = problem;
+    } else {
+        entry.status = status & DN_STARTED ? DeviceStatus::Started : DeviceStatus::NotStarted;
+    }
+}
+
+// What the present Ports-class devices tell of their ports, by port number
+// (each entry without its number).
+std::map<BYTE, SerialPortEntry> PortDevices(const DeviceListApi& api)
+{
+    std::map<BYTE, SerialPortEntry> devices;
     const CDeviceSet set(api.SetupDiGetClassDevsA(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT),
                          DeviceSetTraits{&api});
     if (!set.IsValid()) {
-        return names;
+        return devices;
     }
     for (DWORD index = 0;; ++index) {
         SP_DEVINFO_DATA device = {};
@@ -163,13 +258,15 @@ std::map<BYTE, CString> FriendlyNames(const DeviceListApi& api)
         }
         // LPT ports share the class; their names are not COMn.
         if (const BYTE number = PortNumberOfName(portName)) {
-            const CString friendly = FriendlyName(api, set.Get(), device);
-            if (!friendly.IsEmpty()) {
-                names[number] = friendly;
-            }
+            SerialPortEntry& entry = devices[number];
+            entry.friendlyName = FriendlyName(api, set.Get(), device);
+            entry.hardwareId = HardwareId(api, set.Get(), device);
+            entry.driverProvider = DriverText(api, set.Get(), device, kDriverProvider);
+            entry.driverVersion = DriverText(api, set.Get(), device, kDriverVersion);
+            ReadStatus(api, device, entry);
         }
     }
-    return names;
+    return devices;
 }
 
 } // namespace
@@ -188,8 +285,16 @@ const DeviceListApi& PlatformDeviceListApi()
         &::SetupDiOpenDevRegKey,
         &::SetupDiGetDeviceRegistryPropertyA,
         &::SetupDiDestroyDeviceInfoList,
+        &::SetupDiGetDeviceRegistryPropertyW,
+        &::SetupDiGetDevicePropertyW,
+        &::CM_Get_DevNode_Status,
     };
     return api;
+}
+
+PortWarning PortWarningOf(const SerialPortEntry& port)
+{
+    return PortWarningOf(port.problemCode, port.friendlyName);
 }
 
 BYTE PortNumberOfName(const char* name)
@@ -219,14 +324,11 @@ std::vector<SerialPortEntry> ListSerialPorts(const DeviceListApi& api)
     if (numbers.empty()) {
         return ports;
     }
-    const std::map<BYTE, CString> names = FriendlyNames(api);
+    const std::map<BYTE, SerialPortEntry> devices = PortDevices(api);
     for (BYTE number : numbers) {
-        SerialPortEntry entry;
+        const auto device = devices.find(number);
+        SerialPortEntry entry = device != devices.end() ? device->second : SerialPortEntry();
         entry.number = number;
-        const auto named = names.find(number);
-        if (named != names.end()) {
-            entry.friendlyName = named->second;
-        }
         ports.push_back(entry);
     }
     return ports;

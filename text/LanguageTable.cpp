@@ -110,6 +110,11 @@ const AddedText kAdded[] = {
     {10060006, "upgrading the radio on COM%1"},
     {10060007, "remove the radio from COM%1 (%2 s)"},
     {10060008, "the report could not be written: %1"},
+    {10080003, "Windows reports a problem with this port's device (code %1)"},
+    {10080004,
+     "Unplug the cable and plug it in again; if the problem stays, install the cable's driver again."},
+    {10080005, "The cable's driver refuses its chip"},
+    {10080006, "Use another programming cable, or a driver version that supports its chip."},
 };
 
 const int kKeyWidth = 8;

@@ -172,5 +172,12 @@ constexpr int kCliBatchPortMissing = 172;
 constexpr int kCliBatchUpgrading = 173; // %1 the port
 constexpr int kCliBatchRemove = 174;
 constexpr int kCliBatchReportFailed = 175; // %1 the report's path and the reason
-constexpr int kAddedEnd = 176;
+// A listed port's warning (the console tool's ports, the COM port dialog):
+// its device's problem, %1 Windows' problem number, or its driver refusing
+// the cable's chip; each with what to do about it.
+constexpr int kPortDeviceProblem = 176;
+constexpr int kPortDeviceProblemAdvice = 177;
+constexpr int kPortRefusedChip = 178;
+constexpr int kPortRefusedChipAdvice = 179;
+constexpr int kAddedEnd = 180;
 } // namespace TextNo

@@ -1,5 +1,6 @@
 // The fake machine's device tree: the SERIALCOMM values and the Ports-class
-// devices, read through the registry and device-setup calls.
+// devices, read through the registry, device-setup and configuration-manager
+// calls.
 #include "tests/support/FakeTransceiver.h"
 #include "tests/support/FakeParts.h"
 
@@ -7,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <sstream>
+#include <vector>
 
 using namespace FakeParts;
 
@@ -51,6 +53,21 @@ BOOL WINAPI FakeSetupDiDestroyDeviceInfoList(HDEVINFO set)
 {
     return TheFake().DoDestroyDeviceSet(set);
 }
+BOOL WINAPI FakeSetupDiGetDeviceRegistryPropertyW(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD property,
+                                                  PDWORD type, PBYTE buffer, DWORD size, PDWORD required)
+{
+    return TheFake().DoGetDeviceWideProperty(set, device, property, type, buffer, size, required);
+}
+BOOL WINAPI FakeSetupDiGetDevicePropertyW(HDEVINFO set, PSP_DEVINFO_DATA device, const DEVPROPKEY* key,
+                                          DEVPROPTYPE* type, PBYTE buffer, DWORD size, PDWORD required,
+                                          DWORD flags)
+{
+    return TheFake().DoGetDriverProperty(set, device, key, type, buffer, size, required, flags);
+}
+CONFIGRET WINAPI FakeCM_Get_DevNode_Status(PULONG status, PULONG problem, DEVINST device, ULONG flags)
+{
+    return TheFake().DoGetDevNodeStatus(status, problem, device, flags);
+}
 
 const DeviceListApi kDeviceListApi = {
     &FakeRegOpenKeyExA,
@@ -62,6 +79,9 @@ const DeviceListApi kDeviceListApi = {
     &FakeSetupDiOpenDevRegKey,
     &FakeSetupDiGetDeviceRegistryPropertyA,
     &FakeSetupDiDestroyDeviceInfoList,
+    &FakeSetupDiGetDeviceRegistryPropertyW,
+    &FakeSetupDiGetDevicePropertyW,
+    &FakeCM_Get_DevNode_Status,
 };
 
 } // namespace
@@ -80,12 +100,20 @@ constexpr GUID kPortsClass = {0x4d36e978, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x0
 constexpr int kSerialCommKey = -1; // m_keys: the SERIALCOMM key, not a device's
 HDEVINFO const kDeviceSet = reinterpret_cast<HDEVINFO>(static_cast<uintptr_t>(0x7000));
 
-// A string value as the registry hands it back: without a terminating zero.
-LONG CopyValue(const std::string& value, DWORD* type, BYTE* data, DWORD* length)
+// The driver's provider and version keys (devpkey.h).
+constexpr GUID kDriverKeys = {0xa8b865dd, 0x2e3d, 0x4094, {0xad, 0x97, 0xe5, 0x93, 0xa7, 0x0c, 0x75, 0xd6}};
+constexpr DEVPROPID kDriverVersionId = 3;
+constexpr DEVPROPID kDriverProviderId = 9;
+
+// A value as the registry hands it back: a string without a terminating zero
+// unless its form says otherwise.
+LONG CopyValue(const std::string& text, DWORD* type, BYTE* data, DWORD* length,
+               const FakeTransceiver::ValueForm& form = {})
 {
     if (type) {
-        *type = REG_SZ;
+        *type = form.type;
     }
+    const std::string value = form.countsZero ? text + '\0' : text;
     const DWORD needed = static_cast<DWORD>(value.size());
     if (!length) {
         return data ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
@@ -143,7 +171,9 @@ LONG FakeTransceiver::DoRegEnumValue(HKEY key, DWORD index, char* name, DWORD* n
     }
     std::memcpy(name, value.first.c_str(), value.first.size() + 1);
     *nameLength = static_cast<DWORD>(value.first.size());
-    return CopyValue(value.second, type, data, dataLength);
+    const auto form = serialCommForms.find(value.first);
+    return CopyValue(value.second, type, data, dataLength,
+                     form != serialCommForms.end() ? form->second : ValueForm{});
 }
 
 LONG FakeTransceiver::DoRegQueryValue(HKEY key, const char* name, DWORD* type, BYTE* data, DWORD* length)
@@ -239,6 +269,114 @@ BOOL FakeTransceiver::DoGetDeviceProperty(HDEVINFO set, SP_DEVINFO_DATA* device,
     }
     std::memcpy(buffer, friendly.c_str(), needed);
     return TRUE;
+}
+
+namespace {
+
+// A property as SetupAPI hands it back: required always set, the data only
+// when it fits.
+BOOL CopyProperty(const std::vector<BYTE>& value, BYTE* buffer, DWORD size, DWORD* required)
+{
+    const DWORD needed = static_cast<DWORD>(value.size());
+    if (required) {
+        *required = needed;
+    }
+    if (!buffer || size < needed) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    std::memcpy(buffer, value.data(), needed);
+    return TRUE;
+}
+
+// The text in UTF-16 with a zero; with another zero for a string list. The
+// fake's texts are ASCII.
+std::vector<BYTE> WideBytes(const std::string& text, bool list)
+{
+    std::vector<BYTE> bytes;
+    for (const char c : text + (list ? std::string(2, '\0') : std::string(1, '\0'))) {
+        bytes.push_back(static_cast<BYTE>(c));
+        bytes.push_back(0);
+    }
+    return bytes;
+}
+
+} // namespace
+
+const FakeTransceiver::PortDevice* FakeTransceiver::DeviceOf(HDEVINFO set,
+                                                             const SP_DEVINFO_DATA* device) const
+{
+    if (set != kDeviceSet || m_deviceSets == 0 || !device || device->DevInst == 0 ||
+        device->DevInst > portDevices.size()) {
+        return nullptr;
+    }
+    return &portDevices[device->DevInst - 1];
+}
+
+BOOL FakeTransceiver::DoGetDeviceWideProperty(HDEVINFO set, SP_DEVINFO_DATA* device, DWORD property,
+                                              DWORD* type, BYTE* buffer, DWORD size, DWORD* required)
+{
+    const PortDevice* port = DeviceOf(set, device);
+    if (!port) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (property != SPDRP_HARDWAREID || port->hardwareId.empty()) {
+        SetLastError(ERROR_INVALID_DATA); // the device has no such property
+        return FALSE;
+    }
+    if (type) {
+        *type = REG_MULTI_SZ;
+    }
+    return CopyProperty(WideBytes(port->hardwareId, true), buffer, size, required);
+}
+
+BOOL FakeTransceiver::DoGetDriverProperty(HDEVINFO set, SP_DEVINFO_DATA* device, const DEVPROPKEY* key,
+                                          DEVPROPTYPE* type, BYTE* buffer, DWORD size, DWORD* required,
+                                          DWORD flags)
+{
+    const PortDevice* port = DeviceOf(set, device);
+    if (!port || !key || !type) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (flags != 0) {
+        SetLastError(ERROR_INVALID_FLAGS);
+        return FALSE;
+    }
+    const std::string* text = nullptr;
+    if (IsEqualGUID(key->fmtid, kDriverKeys) && key->pid == kDriverProviderId) {
+        text = &port->driverProvider;
+    } else if (IsEqualGUID(key->fmtid, kDriverKeys) && key->pid == kDriverVersionId) {
+        text = &port->driverVersion;
+    }
+    if (!text || text->empty()) {
+        SetLastError(ERROR_NOT_FOUND); // what SetupAPI says of a property the device lacks
+        return FALSE;
+    }
+    *type = DEVPROP_TYPE_STRING;
+    return CopyProperty(WideBytes(*text, false), buffer, size, required);
+}
+
+CONFIGRET FakeTransceiver::DoGetDevNodeStatus(ULONG* status, ULONG* problem, DEVINST device, ULONG flags)
+{
+    if (!status || !problem) {
+        return CR_INVALID_POINTER;
+    }
+    if (flags != 0) {
+        return CR_INVALID_FLAG;
+    }
+    // A device node is the DevInst the enumeration gave (index + 1).
+    if (device == 0 || device > portDevices.size()) {
+        return CR_INVALID_DEVNODE;
+    }
+    const PortDevice& port = portDevices[device - 1];
+    if (!port.statusReadable) {
+        return CR_NO_SUCH_DEVNODE;
+    }
+    *status = DN_DRIVER_LOADED | (port.problemCode ? DN_HAS_PROBLEM : DN_STARTED);
+    *problem = port.problemCode;
+    return CR_SUCCESS;
 }
 
 BOOL FakeTransceiver::DoDestroyDeviceSet(HDEVINFO set)

@@ -45,9 +45,11 @@
 // only at each timer interrupt.
 //
 // The machine's serial ports: the values under SERIALCOMM and the devices of
-// the Ports class with their port names and friendly names, read through the
-// registry and device-setup calls. The registry hands string values back
-// without a terminating zero (Windows does not promise one).
+// the Ports class with their port names, friendly names, hardware ids,
+// drivers and status, read through the registry, device-setup and
+// configuration-manager calls. The registry hands string values back
+// without a terminating zero (Windows does not promise one) unless a value
+// is given another form.
 //
 // One instance at a time: its tables' functions reach the one that lives.
 // Links take its tables (CRadioCom link(fake.Apis()), ListSerialPorts(
@@ -250,9 +252,22 @@ public:
     struct PortDevice {
         std::string portName;     // the device key's PortName value
         std::string friendlyName; // empty: the device has none
+        // Each empty: the device has none. The hardware id is handed back
+        // as a one-id list.
+        std::string hardwareId{};
+        std::string driverProvider{}, driverVersion{};
+        ULONG problemCode = 0; // CM_PROB_ number; 0: started
+        bool statusReadable = true;
     };
     // Values under SERIALCOMM: value name, data (the port name).
     std::vector<std::pair<std::string, std::string>> serialComm;
+    // A SERIALCOMM value played otherwise than REG_SZ without its zero, by
+    // value name: its type, and whether its length counts a zero.
+    struct ValueForm {
+        DWORD type = REG_SZ;
+        bool countsZero = false;
+    };
+    std::map<std::string, ValueForm> serialCommForms;
     std::vector<PortDevice> portDevices; // present devices of the Ports class
     // Both: the port present as COMn with that friendly name ("" for none).
     void AddPort(int number, const std::string& friendlyName = "");
@@ -331,6 +346,11 @@ public:
     HKEY DoOpenDevRegKey(HDEVINFO set, SP_DEVINFO_DATA* device, DWORD scope, DWORD keyType);
     BOOL DoGetDeviceProperty(HDEVINFO set, SP_DEVINFO_DATA* device, DWORD property, DWORD* type, BYTE* buffer,
                              DWORD size, DWORD* required);
+    BOOL DoGetDeviceWideProperty(HDEVINFO set, SP_DEVINFO_DATA* device, DWORD property, DWORD* type,
+                                 BYTE* buffer, DWORD size, DWORD* required);
+    BOOL DoGetDriverProperty(HDEVINFO set, SP_DEVINFO_DATA* device, const DEVPROPKEY* key, DEVPROPTYPE* type,
+                             BYTE* buffer, DWORD size, DWORD* required, DWORD flags);
+    CONFIGRET DoGetDevNodeStatus(ULONG* status, ULONG* problem, DEVINST device, ULONG flags);
     BOOL DoDestroyDeviceSet(HDEVINFO set);
     DWORD DoGetPriorityClass(HANDLE process);
     BOOL DoSetPriorityClass(HANDLE process, DWORD cls);
@@ -395,6 +415,8 @@ private:
     std::vector<PortDevice> m_unpluggedDevices;
     std::set<int> m_goneNumbers;
     uint64_t m_deniedUntilUs = 0;
+    // The present device a device-setup call names; null for none.
+    const PortDevice* DeviceOf(HDEVINFO set, const SP_DEVINFO_DATA* device) const;
     // Takes the pull of c set up by PullCableDuring, if any.
     bool PullsDuring(Call c, PullDuring& pull);
     std::map<HANDLE, DWORD> m_staleHandles; // opened before a pull: its error

@@ -481,8 +481,17 @@ class CliTests(OrvelleTestCase):
         listed = {p['port']: p for p in res.json['ports']}
         self.assertEqual(listed[HIGH_PORT], {'port': HIGH_PORT, 'name': '', 'state': None, 'usable': None})
         self.assertEqual(sorted(listed), [p['port'] for p in res.json['ports']])
+        # Every port's device, in the ports' order: Wine has none to report.
+        self.assertEqual([d['port'] for d in res.json['devices']], [p['port'] for p in res.json['ports']])
+        self.assertEqual({d['port']: d for d in res.json['devices']}[HIGH_PORT],
+                         {'port': HIGH_PORT, 'status': None, 'problem': None, 'hardware_id': '',
+                          'driver_provider': '', 'driver_version': ''})
         self.assertEqual(radio.received(heard_only=False), b'', 'a listed port was opened')
+        # An open sends nothing, but it sets the modem lines (the DCB's DTR
+        # and RTS): a listing must not touch them, a probe does.
+        self.assertEqual(radio.modem_lines(), [], 'a listed port was opened')
         res = cli.run(['ports', '--probe', '--json'], radio)
+        self.assertTrue(radio.modem_lines(), 'the probe opened no port (or the modem-line log is not kept)')
         listed = {p['port']: p for p in res.json['ports']}
         self.assertEqual((listed[HIGH_PORT]['state'], listed[HIGH_PORT]['usable']), ('usable', True))
         self.assertEqual((listed[2]['state'], listed[2]['usable']), ('cannot be opened: not present', False))

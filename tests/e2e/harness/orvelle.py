@@ -170,7 +170,11 @@ ADDED_TEXT_KEYS = {TextNo.kMorePortsLabel: 10005103, TextNo.kVerifyFailed: 10020
                    TextNo.kCliBatchPortMissing: 10060005,
                    TextNo.kCliBatchUpgrading: 10060006,
                    TextNo.kCliBatchRemove: 10060007,
-                   TextNo.kCliBatchReportFailed: 10060008}
+                   TextNo.kCliBatchReportFailed: 10060008,
+                   TextNo.kPortDeviceProblem: 10080003,
+                   TextNo.kPortDeviceProblemAdvice: 10080004,
+                   TextNo.kPortRefusedChip: 10080005,
+                   TextNo.kPortRefusedChipAdvice: 10080006}
 assert len(ADDED_TEXT_KEYS) == TextNo.kAddedEnd - TextNo.kFirstAdded
 
 

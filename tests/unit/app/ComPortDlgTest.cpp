@@ -332,4 +332,54 @@ TEST_F(MorePortsTest, TheListAndTheButtonsTakeTheChoiceFromEachOther)
     EXPECT_EQ(device.OpenHandles(), 0);
 }
 
+// Ports Windows reports a problem with, or whose driver refuses the chip:
+// the list and the name line carry the warning, and they can still be
+// chosen.
+TEST_F(ComPortDlgTest, FlaggedPortsCarryTheirWarningAndCanBeChosen)
+{
+    // The warnings are language texts; the build copies the file beside the
+    // test program.
+    ASSERT_EQ(theLanguage.Open("English"), 1);
+    Present({1, 3});
+    device.AddPort(3, "Communications Port (COM3)");
+    device.portDevices.back().problemCode = 10;
+    device.AddPort(23, "USB Serial Port (COM23)");
+    device.AddPort(24, "USB-Serial Controller - PLEASE CONTACT YOUR SUPPLIER (COM24)");
+    device.AddPort(25);
+    device.portDevices.back().problemCode = 28;
+    theRadio.SetPortNumber(3);
+
+    ScriptedComPortDlg dialog(device.DeviceList());
+    dialog.script = [](ScriptedComPortDlg& d) {
+        const struct {
+            const char* entry;
+            const char* nameLine;
+        } cases[] = {
+            {"COM24  USB-Serial Controller - PLEASE CONTACT YOUR SUPPLIER - The cable's driver refuses its "
+             "chip",
+             "The cable's driver refuses its chip: USB-Serial Controller - PLEASE CONTACT YOUR SUPPLIER "
+             "(COM24)"},
+            {"COM25 - Windows reports a problem with this port's device (code 28)",
+             "Windows reports a problem with this port's device (code 28)"},
+            {"COM23  USB Serial Port", "USB Serial Port (COM23)"},
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.entry);
+            d.Choose(c.entry);
+            EXPECT_EQ(d.SelectedNow(), c.entry);
+            EXPECT_EQ(d.NameLineNow(), c.nameLine);
+        }
+        d.Choose(cases[0].entry);
+        d.Press(IDOK);
+    };
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+    // COM3's button is checked (the probe opens it); its line warns.
+    EXPECT_EQ(dialog.checked, std::set<int>{3});
+    EXPECT_EQ(dialog.nameLine,
+              "Windows reports a problem with this port's device (code 10): Communications Port (COM3)");
+    EXPECT_EQ(dialog.listed.size(), 3u);
+    EXPECT_EQ(theRadio.GetPortNumber(), 24) << "a flagged port can be chosen";
+    EXPECT_EQ(device.OpenKeys(), 0);
+}
+
 } // namespace

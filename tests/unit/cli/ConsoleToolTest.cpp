@@ -419,6 +419,73 @@ TEST(ConsoleTool, PortsAreListedAndProbedOnRequest)
     other.SetPortOpen(0);
 }
 
+// A flagged port is listed with what is wrong and what to do; --json gives
+// every port's device (status, problem, hardware id, driver) in "devices".
+TEST(ConsoleTool, FlaggedPortsSayWhatIsWrongAndWhatToDo)
+{
+    const char* const kProblemAdvice = "Unplug the cable and plug it in again; if the problem stays, install "
+                                       "the cable's driver again.";
+    const char* const kRefusedAdvice =
+        "Use another programming cable, or a driver version that supports its chip.";
+    FakeTransceiver fake;
+    fake.AddPort(1);
+    fake.portDevices.clear(); // COM1: no device, as under Wine
+    fake.AddPort(4, "USB Serial Port (COM4)");
+    fake.portDevices.back().hardwareId = "USB\\VID_1234&PID_5678";
+    fake.portDevices.back().driverProvider = "Cable Maker";
+    fake.portDevices.back().driverVersion = "2.12.28.0";
+    fake.AddPort(5, "USB-Serial Controller - PLEASE CONTACT YOUR SUPPLIER (COM5)");
+    fake.portDevices.back().problemCode = 10;
+    fake.AddPort(6, "USB Serial Port (COM6)");
+    fake.portDevices.back().problemCode = 10;
+    fake.AddPort(7);
+    fake.portDevices.back().problemCode = 28;
+
+    const struct {
+        int port;
+        const char* lines;  // as ports prints them
+        const char* device; // its member of --json's "devices"
+    } cases[] = {
+        {1, "COM1\n",
+         "{\"port\":1,\"status\":null,\"problem\":null,\"hardware_id\":\"\","
+         "\"driver_provider\":\"\",\"driver_version\":\"\"}"},
+        {4, "COM4  USB Serial Port\n",
+         "{\"port\":4,\"status\":\"started\",\"problem\":null,\"hardware_id\":\"USB\\\\VID_1234&PID_5678\","
+         "\"driver_provider\":\"Cable Maker\",\"driver_version\":\"2.12.28.0\"}"},
+        {5,
+         "COM5  USB-Serial Controller - PLEASE CONTACT YOUR SUPPLIER\n  The cable's driver refuses its "
+         "chip. ",
+         "{\"port\":5,\"status\":\"problem\",\"problem\":{\"kind\":\"refused-chip\",\"code\":10,"
+         "\"text\":\"the driver refuses the chip\"},"},
+        {6, "COM6  USB Serial Port\n  Windows reports a problem with this port's device (code 10). ",
+         "{\"port\":6,\"status\":\"problem\",\"problem\":{\"kind\":\"device-problem\",\"code\":10,"
+         "\"text\":\"cannot start\"},"},
+        {7, "COM7\n  Windows reports a problem with this port's device (code 28). ",
+         "{\"port\":7,\"status\":\"problem\",\"problem\":{\"kind\":\"device-problem\",\"code\":28,"
+         "\"text\":\"driver not installed\"},"},
+    };
+    ToolRun listing(fake);
+    ASSERT_EQ(listing({"ports"}), kExitDone);
+    const std::string out = Contents(listing.out);
+    ToolRun json(fake);
+    ASSERT_EQ(json({"ports", "--json"}), kExitDone);
+    const std::string report = Contents(json.out);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.port);
+        EXPECT_NE(out.find(c.lines), std::string::npos) << out;
+        EXPECT_NE(report.find(c.device), std::string::npos) << report;
+    }
+    EXPECT_EQ(Count(out, kProblemAdvice), 2u) << out;
+    EXPECT_EQ(Count(out, kRefusedAdvice), 1u) << out;
+    EXPECT_EQ(Count(report, "\"problem\":"), 5u) << "one per port: " << report;
+    // A flagged port is still probed like any other.
+    ToolRun probe(fake);
+    ASSERT_EQ(probe({"ports", "--probe"}), kExitDone);
+    EXPECT_NE(Contents(probe.out).find("COM6  USB Serial Port: usable\n  Windows reports a problem"),
+              std::string::npos);
+    EXPECT_EQ(fake.opens.size(), 5u);
+}
+
 // A port that cannot be opened: the language text, then the system's reason,
 // which --json carries as port_error.
 TEST(ConsoleTool, APortThatCannotBeOpenedSaysWhy)

@@ -1,6 +1,7 @@
 // The list of the machine's serial ports over a virtual registry and device
 // tree: which names count, their order, friendly names matched by port name,
-// and that nothing is opened and every key and set is let go.
+// each device's hardware id, driver and status, and that nothing is opened
+// and every key and set is let go.
 #include "link/PortList.h"
 #include "tests/support/FakeTransceiver.h"
 
@@ -115,6 +116,30 @@ TEST(PortList, ListsThePresentPortsInOrderWithTheirFriendlyNames)
              f.portDevices.push_back({"LPT1", "Printer Port (LPT1)"});
          },
          {{2, ""}}},
+        // Windows names a device's port by its PortName value; the friendly
+        // name is only text, and need not end in its own port.
+        {"a device is matched by its PortName, not by its name's ending",
+         [](FakeTransceiver& f) {
+             f.serialComm.emplace_back("\\Device\\Serial0", "COM3");
+             f.serialComm.emplace_back("\\Device\\Serial1", "COM7");
+             f.serialComm.emplace_back("\\Device\\Serial2", "COM8");
+             f.portDevices.push_back({"COM7", "USB Serial Port (COM3)"});
+             f.portDevices.push_back({"COM8", "Virtual Port"});
+         },
+         {{3, ""}, {7, "USB Serial Port (COM3)"}, {8, "Virtual Port"}}},
+        {"a SERIALCOMM value that is not a string names no port",
+         [](FakeTransceiver& f) {
+             f.serialComm.emplace_back("\\Device\\Number", "COM9"); // its four bytes spell a name
+             f.serialCommForms["\\Device\\Number"].type = REG_DWORD;
+             f.AddPort(2);
+         },
+         {{2, ""}}},
+        {"a port name whose length counts its zero",
+         [](FakeTransceiver& f) {
+             f.serialComm.emplace_back("\\Device\\Zero", "COM4");
+             f.serialCommForms["\\Device\\Zero"].countsZero = true;
+         },
+         {{4, ""}}},
         {"no device tree: ports without names",
          [](FakeTransceiver& f) {
              f.AddPort(4, "Communications Port (COM4)");
@@ -134,6 +159,106 @@ TEST(PortList, ListsThePresentPortsInOrderWithTheirFriendlyNames)
         c.machine(machine);
         EXPECT_EQ(Listed(machine), c.listed);
         EXPECT_TRUE(machine.opens.empty()) << "no port is opened to list it";
+        EXPECT_EQ(machine.OpenKeys(), 0);
+    }
+}
+
+// What the device of each port tells beyond its name: hardware id, driver
+// and status, and so whether the port is flagged.
+TEST(PortList, ReadsEachDevicesHardwareIdDriverAndStatus)
+{
+    const std::string longProvider = "Provider of a long name " + std::string(200, 'p');
+    const struct {
+        const char* what;
+        FakeTransceiver::PortDevice device; // of COM5; portName "": no device
+        std::string hardwareId, driverProvider, driverVersion;
+        ULONG problemCode;
+        DeviceStatus status;
+        PortWarningKind warning;
+    } cases[] = {
+        {"a started device",
+         {"COM5", "USB Serial Port (COM5)", "USB\\VID_1234&PID_5678&REV_0100", "Cable Maker", "2.12.28.0"},
+         "USB\\VID_1234&PID_5678&REV_0100",
+         "Cable Maker",
+         "2.12.28.0",
+         0,
+         DeviceStatus::Started,
+         PortWarningKind::None},
+        {"a device that cannot start",
+         {"COM5", "USB Serial Port (COM5)", "USB\\VID_1234&PID_5678", "Cable Maker", "1.0", 10},
+         "USB\\VID_1234&PID_5678",
+         "Cable Maker",
+         "1.0",
+         10,
+         DeviceStatus::Problem,
+         PortWarningKind::DeviceProblem},
+        {"a device whose driver is not installed",
+         {"COM5", "", "USB\\VID_1234&PID_5678", "", "", 28},
+         "USB\\VID_1234&PID_5678",
+         "",
+         "",
+         28,
+         DeviceStatus::Problem,
+         PortWarningKind::DeviceProblem},
+        {"a chip the driver refuses by its name",
+         {"COM5", "USB-Serial Controller - PLEASE CONTACT YOUR SUPPLIER (COM5)", "USB\\VID_1234&PID_5678",
+          "Cable Maker", "3.8.0.0", 10},
+         "USB\\VID_1234&PID_5678",
+         "Cable Maker",
+         "3.8.0.0",
+         10,
+         DeviceStatus::Problem,
+         PortWarningKind::RefusedChip},
+        {"a refused chip that still starts",
+         {"COM5", "Serial Port (chip phased out)", "", "", "", 0},
+         "",
+         "",
+         "",
+         0,
+         DeviceStatus::Started,
+         PortWarningKind::RefusedChip},
+        {"a status that cannot be read",
+         {"COM5", "", "ACPI\\PNP0501", "", "", 0, false},
+         "ACPI\\PNP0501",
+         "",
+         "",
+         0,
+         DeviceStatus::Unknown,
+         PortWarningKind::None},
+        {"a driver text longer than the first buffer comes whole",
+         {"COM5", "", "", longProvider, "1.0"},
+         "",
+         longProvider,
+         "1.0",
+         0,
+         DeviceStatus::Started,
+         PortWarningKind::None},
+        {"no device: nothing known", {"", ""}, "", "", "", 0, DeviceStatus::Unknown, PortWarningKind::None},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeTransceiver machine;
+        machine.AddPort(5);
+        machine.portDevices.clear();
+        machine.AddPort(1); // a device before it: each is read as its own
+        if (!c.device.portName.empty())
+            machine.portDevices.push_back(c.device);
+        const std::vector<SerialPortEntry> ports = ListSerialPorts(machine.DeviceList());
+        ASSERT_EQ(ports.size(), 2u);
+        const SerialPortEntry& port = ports[1];
+        EXPECT_EQ(port.number, 5);
+        EXPECT_EQ(port.friendlyName.str(), c.device.friendlyName);
+        EXPECT_EQ(port.hardwareId.str(), c.hardwareId);
+        EXPECT_EQ(port.driverProvider.str(), c.driverProvider);
+        EXPECT_EQ(port.driverVersion.str(), c.driverVersion);
+        EXPECT_EQ(port.problemCode, c.problemCode);
+        EXPECT_EQ(port.status, c.status);
+        EXPECT_EQ(PortWarningOf(port).kind, c.warning);
+        // COM1's device has nothing of COM5's.
+        EXPECT_EQ(ports[0].status, DeviceStatus::Started);
+        EXPECT_TRUE(ports[0].hardwareId.IsEmpty());
+        EXPECT_EQ(PortWarningOf(ports[0]).kind, PortWarningKind::None);
+        EXPECT_TRUE(machine.opens.empty());
         EXPECT_EQ(machine.OpenKeys(), 0);
     }
 }
