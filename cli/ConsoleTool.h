@@ -41,3 +41,7 @@ struct ConsoleEnvironment {
 // Runs the command that the arguments (those after the program name) give;
 // returns the exit code (CliExit).
 int RunConsoleTool(const std::vector<std::string>& arguments, const ConsoleEnvironment& environment);
+// The same from the arguments as typed (UTF-16), taken into codePage (the
+// ANSI code page's number): one it cannot hold is a usage error.
+int RunConsoleTool(const std::vector<std::wstring>& arguments, const ConsoleEnvironment& environment,
+                   unsigned codePage);
