@@ -170,7 +170,16 @@ ADDED_TEXT_KEYS = {TextNo.kMorePortsLabel: 10005103, TextNo.kVerifyFailed: 10020
                    TextNo.kCliBatchPortMissing: 10060005,
                    TextNo.kCliBatchUpgrading: 10060006,
                    TextNo.kCliBatchRemove: 10060007,
-                   TextNo.kCliBatchReportFailed: 10060008}
+                   TextNo.kCliBatchReportFailed: 10060008,
+                   TextNo.kCliError: 10094001,
+                   TextNo.kCliLinkFailed: 10094002,
+                   TextNo.kCliPortCannotOpen: 10094003,
+                   TextNo.kCliHistoryCannotKeep: 10094004,
+                   TextNo.kCliRestored: 10094005,
+                   TextNo.kCliRestoredUnchanged: 10094006,
+                   TextNo.kCliPortUsable: 10094007,
+                   TextNo.kCliPortNotRs232: 10094008,
+                   TextNo.kCliPortCannotBeOpened: 10094009}
 assert len(ADDED_TEXT_KEYS) == TextNo.kAddedEnd - TextNo.kFirstAdded
 
 
