@@ -393,6 +393,7 @@ CliEnding CConsoleTool::LinkCommand()
         const CliEnding ending =
             Batch(RunEnvironment(link, asker, journal, steps, parts), asker, interrupt, journal);
         m_texts = nullptr;
+        m_boxes.SetTexts(nullptr);
         return ending;
     }
     if (m_args.command == CliCommand::Restore)
@@ -424,6 +425,7 @@ CliEnding CConsoleTool::LinkCommand()
     SayWarnings(journal);
     m_report.AddFacts(result, m_args);
     m_texts = nullptr;
+    m_boxes.SetTexts(nullptr); // the texts go with this call
     return ending;
 }
 
@@ -611,12 +613,12 @@ UpgradeResult CConsoleTool::Restore(CUpgradeRun& run, const HistoryRow* row)
 }
 
 // The command a usage error's --json object names: the first argument when
-// it is one.
+// it is one, in any case.
 const char* CommandWord(const std::vector<std::string>& arguments)
 {
     for (CliCommand command : {CliCommand::Ports, CliCommand::Identify, CliCommand::Upgrade,
                                CliCommand::Restore, CliCommand::History}) {
-        if (!arguments.empty() && arguments[0] == CliCommandName(command))
+        if (!arguments.empty() && lstrcmpiA(arguments[0].c_str(), CliCommandName(command)) == 0)
             return CliCommandName(command);
     }
     return "";
