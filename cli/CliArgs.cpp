@@ -195,8 +195,13 @@ bool TakeRecord(const std::string& value, const CString& name, CliArgs& args, CS
             CString reason;
             reason.Format("%s must be %u hex digits, not ", name.GetString(),
                           static_cast<unsigned>(2 * OptionRecord::kSize));
-            return Fail(error,
-                        reason + Shown(value) + " ('" + CString(std::string(1, c)) + "' is not a hex digit)");
+            // The character named as it can be shown on one line.
+            CString what;
+            if (c > 0x20 && c < 0x7F)
+                what = CString("'") + CString(std::string(1, c)) + "'";
+            else
+                what.Format("byte 0x%02x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+            return Fail(error, reason + Shown(value) + " (" + what + " is not a hex digit)");
         }
         digits += c;
     }

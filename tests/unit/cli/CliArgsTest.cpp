@@ -406,6 +406,7 @@ TEST(CliArgs, RecordFormsAsTypedOrCopiedFromTheTrace)
         {"a pair split by a space", "0 " + kRecord.substr(1), "must be 100 hex digits, in pairs if spaced"},
         {"not hex", kRecord.substr(0, 98) + "zz", "('z' is not a hex digit)"},
         {"a dash between pairs", "00-" + kRecord.substr(2), "('-' is not a hex digit)"},
+        {"a line break between pairs", "00\n" + kRecord.substr(2), "(byte 0x0a is not a hex digit)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -422,6 +423,7 @@ TEST(CliArgs, RecordFormsAsTypedOrCopiedFromTheTrace)
         EXPECT_FALSE(parsed);
         EXPECT_FALSE(args.hasRecord);
         EXPECT_NE(error.str().find(c.error), std::string::npos) << error.str();
+        EXPECT_EQ(error.str().find_first_of("\r\n"), std::string::npos) << "one line";
     }
 }
 
