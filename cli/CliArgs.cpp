@@ -4,8 +4,11 @@
 #include "framework/Hex.h"
 #include "framework/Mbcs.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <initializer_list>
+#include <sstream>
 
 namespace {
 
@@ -131,8 +134,11 @@ bool TakeText(const std::string& value, const CString&, CliArgs& args, CString&)
 
 bool TakePort(const std::string& value, const CString& name, CliArgs& args, CString& error)
 {
-    // The number, or the port's name as Windows shows it, in any case.
-    if (const int port = PortName::NumberOfTyped(value.c_str(), value.size())) {
+    // The number, or the port's name as Windows shows it, in any case; a
+    // device name's colon (COM1:, as the mode command takes it) is no part
+    // of it.
+    const std::size_t length = value.size() > 1 && value.back() == ':' ? value.size() - 1 : value.size();
+    if (const int port = PortName::NumberOfTyped(value.c_str(), length)) {
         args.port = port;
         return true;
     }
@@ -172,15 +178,45 @@ bool TakeCount(const std::string& value, const CString& name, CliArgs& args, CSt
     return Fail(error, name + " must be a number of radios from 1, not " + Shown(value));
 }
 
+// The record as typed or copied from the trace: hex digits, either case,
+// in pairs that spaces may part ("00 55 ff"), after an optional 0x.
 bool TakeRecord(const std::string& value, const CString& name, CliArgs& args, CString& error)
 {
-    if (ParseHexBytes(value.c_str(), value.size(), args.record, OptionRecord::kSize)) {
+    const std::size_t start = value.compare(0, 2, "0x") == 0 || value.compare(0, 2, "0X") == 0 ? 2 : 0;
+    std::string digits;
+    bool pairsKept = true; // a space only ever between two whole bytes
+    for (std::size_t i = start; i < value.size(); ++i) {
+        const char c = value[i];
+        if (c == ' ') {
+            pairsKept = pairsKept && digits.size() % 2 == 0;
+            continue;
+        }
+        if (!std::isxdigit(static_cast<unsigned char>(c))) {
+            CString reason;
+            reason.Format("%s must be %u hex digits, not ", name.GetString(),
+                          static_cast<unsigned>(2 * OptionRecord::kSize));
+            // The character named as it can be shown on one line.
+            CString what;
+            if (c > 0x20 && c < 0x7F)
+                what = CString("'") + CString(std::string(1, c)) + "'";
+            else
+                what.Format("byte 0x%02x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+            return Fail(error, reason + Shown(value) + " (" + what + " is not a hex digit)");
+        }
+        digits += c;
+    }
+    if (pairsKept && ParseHexBytes(digits.c_str(), digits.size(), args.record, OptionRecord::kSize)) {
         args.hasRecord = true;
         return true;
     }
     CString reason;
-    reason.Format("%s must be %u hex digits, not ", name.GetString(),
-                  static_cast<unsigned>(2 * OptionRecord::kSize));
+    if (!pairsKept) {
+        reason.Format("%s must be %u hex digits, in pairs if spaced, not ", name.GetString(),
+                      static_cast<unsigned>(2 * OptionRecord::kSize));
+        return Fail(error, reason + Shown(value));
+    }
+    reason.Format("%s must be %u hex digits, not %u: ", name.GetString(),
+                  static_cast<unsigned>(2 * OptionRecord::kSize), static_cast<unsigned>(digits.size()));
     return Fail(error, reason + Shown(value));
 }
 
@@ -214,6 +250,62 @@ const OptionSpec kOptions[] = {
     {"--report", OptionId::Report, kUpgradeBit, nullptr, TakeText<&CliArgs::report>},
 };
 
+bool SameIgnoringCase(const std::string& a, const char* b)
+{
+    const std::size_t length = std::strlen(b);
+    if (a.size() != length)
+        return false;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+// Edits (a character added, dropped, changed, or two swapped) from typed to
+// name, in any case; kFar once it is past any suggestion.
+constexpr std::size_t kFar = 3;
+std::size_t Distance(const std::string& typed, const std::string& name)
+{
+    const auto lower = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
+    const std::size_t n = typed.size();
+    const std::size_t m = name.size();
+    if ((n > m ? n - m : m - n) >= kFar)
+        return kFar;
+    std::vector<std::vector<std::size_t>> d(n + 1, std::vector<std::size_t>(m + 1));
+    for (std::size_t i = 0; i <= n; ++i)
+        d[i][0] = i;
+    for (std::size_t j = 0; j <= m; ++j)
+        d[0][j] = j;
+    for (std::size_t i = 1; i <= n; ++i) {
+        for (std::size_t j = 1; j <= m; ++j) {
+            const std::size_t cost = lower(typed[i - 1]) == lower(name[j - 1]) ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+            if (i > 1 && j > 1 && lower(typed[i - 1]) == lower(name[j - 2]) &&
+                lower(typed[i - 2]) == lower(name[j - 1]))
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    }
+    return std::min(d[n][m], kFar);
+}
+
+// " (did you mean X?)" for the nearest of names within two edits (one for a
+// short word, where two would match almost anything); empty when none is.
+template <typename Names> CString Suggestion(const std::string& typed, const Names& names)
+{
+    const std::size_t reach = typed.size() <= 4 ? 1 : 2;
+    const char* best = nullptr;
+    std::size_t bestDistance = reach + 1;
+    for (const auto& entry : names) {
+        const std::size_t distance = Distance(typed, entry.name);
+        if (distance < bestDistance) {
+            best = entry.name;
+            bestDistance = distance;
+        }
+    }
+    return best ? CString(" (did you mean ") + best + "?)" : CString();
+}
+
 const OptionSpec* FindOption(const std::string& name)
 {
     for (const OptionSpec& option : kOptions) {
@@ -232,10 +324,11 @@ const char* OptionName(OptionId id)
     return "";
 }
 
+// A command in any case: technicians type what they read on a label.
 const CommandForm* FindCommand(const std::string& name)
 {
     for (const CommandForm& form : kCommands) {
-        if (name == form.name)
+        if (SameIgnoringCase(name, form.name))
             return &form;
     }
     return nullptr;
@@ -249,17 +342,23 @@ bool Seen(const OptionsSeen& seen, OptionId id)
     return seen[static_cast<int>(id)];
 }
 
-// -h, --help, /?, --version (alone), help and help <command>.
+// --version (alone); help, -h, --help and /?, alone or with one command.
 bool ParseStandAlone(const std::vector<std::string>& arguments, CliArgs& args, CString& error)
 {
     CliArgs parsed;
     const std::string& first = arguments[0];
-    if (first == kHelpCommand) {
-        // help, or help on one command (the whole text: it is short).
+    if (first == kHelpCommand || IsHelpOption(first)) {
         if (arguments.size() > 2)
-            return Fail(error, CString("help takes one command at most, not also ") + Shown(arguments[2]));
-        if (arguments.size() == 2 && !FindCommand(arguments[1]))
-            return Fail(error, "help on an unknown command " + Shown(arguments[1]));
+            return Fail(error,
+                        CString(first) + " takes one command at most, not also " + Shown(arguments[2]));
+        if (arguments.size() == 2) {
+            const CommandForm* command = FindCommand(arguments[1]);
+            if (!command) {
+                return Fail(error, "help on an unknown command " + Shown(arguments[1]) +
+                                       Suggestion(arguments[1], kCommands));
+            }
+            parsed.helpOn = command->command;
+        }
         args = parsed;
         return true;
     }
@@ -330,7 +429,7 @@ bool ParseOptions(const std::vector<std::string>& arguments, const CommandForm& 
         if (!option) {
             if (name == kHelpOption || name == kVersionOption)
                 return Fail(error, CString(name) + " stands alone, without a command");
-            return Fail(error, "unknown option " + Shown(name));
+            return Fail(error, "unknown option " + Shown(name) + Suggestion(name, kOptions));
         }
         if (!(option->commands & command.bit))
             return Fail(error, CString(option->name) + " is not an option of " + command.name);
@@ -403,10 +502,14 @@ bool ParseCliArgs(const std::vector<std::string>& arguments, CliArgs& args, CStr
     if (IsHelpOption(first) || first == kVersionOption || first == kHelpCommand)
         return ParseStandAlone(arguments, args, error);
     const CommandForm* command = FindCommand(first);
-    if (!command)
-        return Fail(error, "unknown command " + Shown(first) + " (see orvelle-cli --help)");
+    if (!command) {
+        const CString suggestion = Suggestion(first, kCommands);
+        return Fail(error, "unknown command " + Shown(first) +
+                               (suggestion.IsEmpty() ? CString(" (see orvelle-cli --help)") : suggestion));
+    }
     if (AsksForHelp(arguments)) {
         args = CliArgs();
+        args.helpOn = command->command;
         return true;
     }
     CliArgs parsed;
@@ -419,3 +522,121 @@ bool ParseCliArgs(const std::vector<std::string>& arguments, CliArgs& args, CStr
 }
 
 const std::string kCliHelpText = std::string(kCliHelpTopics) + ExitCodeHelpLines();
+
+namespace {
+
+// The exit codes a command can end with, for its help.
+std::vector<CliExit> ExitsOf(CliCommand command)
+{
+    switch (command) {
+    case CliCommand::Ports:
+        return {kExitDone, kExitUsage};
+    case CliCommand::History:
+        return {kExitDone, kExitUsage, kExitHistoryUnavailable};
+    case CliCommand::Identify:
+        return {kExitDone,         kExitUsage,        kExitPortNotOpened, kExitLinkFailed,
+                kExitRefusedModel, kExitLanguageFile, kExitInterrupted,   kExitHistoryUnavailable};
+    case CliCommand::Restore:
+        return {kExitDone,
+                kExitRefused,
+                kExitUsage,
+                kExitPortNotOpened,
+                kExitLinkFailed,
+                kExitRefusedModel,
+                kExitOtherTransceiver,
+                kExitLanguageFile,
+                kExitInterrupted,
+                kExitHistoryUnavailable,
+                kExitVerifyFailed};
+    case CliCommand::Upgrade:
+        return {kExitDone,          kExitRefused,         kExitUsage,
+                kExitPortNotOpened, kExitLinkFailed,      kExitRefusedModel,
+                kExitNoOption,      kExitVersionRequired, kExitOptionFileMissing,
+                kExitLanguageFile,  kExitInterrupted,     kExitHistoryUnavailable,
+                kExitVerifyFailed,  kExitSomeFailed};
+    default:
+        return {};
+    }
+}
+
+// The text's lines, each with its line feed.
+std::vector<std::string> LinesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line + "\n");
+    return lines;
+}
+
+// An entry's first line stands at two spaces; its further lines deeper.
+bool StartsEntry(const std::string& line)
+{
+    return line.size() > 2 && line.compare(0, 2, "  ") == 0 && line[2] != ' ';
+}
+
+std::string FirstWord(const std::string& line, std::size_t from)
+{
+    const std::size_t start = line.find_first_not_of(' ', from);
+    if (start == std::string::npos)
+        return "";
+    return line.substr(start, line.find_first_of(" \n", start) - start);
+}
+
+// The entries of the help section headed `heading` that keep(line) accepts,
+// each with its further lines.
+template <typename Keep> std::string EntriesOf(const std::string& text, const char* heading, Keep keep)
+{
+    std::string entries;
+    bool inSection = false;
+    bool kept = false;
+    for (const std::string& line : LinesOf(text)) {
+        if (line == std::string(heading) + "\n") {
+            inSection = true;
+            continue;
+        }
+        if (!inSection)
+            continue;
+        if (line == "\n")
+            break;
+        if (StartsEntry(line))
+            kept = keep(line);
+        if (kept)
+            entries += line;
+    }
+    return entries;
+}
+
+} // namespace
+
+std::string CliHelpFor(CliCommand command)
+{
+    const CommandForm* form = nullptr;
+    for (const CommandForm& each : kCommands) {
+        if (each.command == command)
+            form = &each;
+    }
+    if (!form)
+        return std::string(kCliUsageText) + kCliHelpText;
+    const std::string name = form->name;
+    std::string help = "Usage:\n";
+    help += EntriesOf(kCliUsageText, "Usage:", [&name](const std::string& line) {
+        return FirstWord(line, 2) == "orvelle-cli" && FirstWord(line, line.find("orvelle-cli") + 11) == name;
+    });
+    help += "\n";
+    help += EntriesOf(kCliHelpTopics,
+                      "Commands:", [&name](const std::string& line) { return FirstWord(line, 2) == name; });
+    help += "\nOptions:\n";
+    const unsigned bit = form->bit;
+    help += EntriesOf(kCliHelpTopics, "Options:", [bit](const std::string& line) {
+        if (line[2] != '-')
+            return true; // a note on every option
+        const std::string option = FirstWord(line, 2);
+        if (option == kHelpOption)
+            return true;
+        const OptionSpec* spec = FindOption(option);
+        return spec && (spec->commands & bit) != 0;
+    });
+    help += "\n" + ExitCodeHelpLines(ExitsOf(command));
+    return help;
+}

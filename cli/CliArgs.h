@@ -34,13 +34,16 @@ enum CliExit : int {
 constexpr int kCliMinPort = PortName::kLowest;
 constexpr int kCliMaxPort = PortName::kHighest;
 constexpr int kCliMaxRetries = 100;
+// One bad check byte or a cable still being plugged in should not end a run.
+constexpr int kCliDefaultRetries = 2;
 
 struct CliArgs {
     CliCommand command = CliCommand::Help;
     bool json = false;
-    bool probe = false; // ports: open each port and report its state
-    int port = 0;       // identify, upgrade, restore: kCliMinPort to kCliMaxPort
-    int retries = 0;    // how many Retry prompts are answered with Retry
+    bool probe = false;                   // ports: open each port and report its state
+    int port = 0;                         // identify, upgrade, restore: kCliMinPort to kCliMaxPort
+    int retries = kCliDefaultRetries;     // how many failed steps (or opens of the port) are tried again
+    CliCommand helpOn = CliCommand::Help; // help: the command it is on; Help: every command
     // upgrade: exactly one of the two is set.
     CString folder;
     CString file;
@@ -69,9 +72,11 @@ struct CliArgs {
 // The command's name as typed ("help" and "version" for those two).
 const char* CliCommandName(CliCommand command);
 
-// Parses the arguments that follow the program name. -h, --help, /? (alone),
-// help, help <command> and <command> --help (also -h, /?) ask for help; "--"
-// ends the options. False for a usage error,
+// Parses the arguments that follow the program name. -h, --help, /? (alone
+// or with a command), help, help <command> and <command> --help (also -h, /?)
+// ask for help; "--" ends the options. Commands are matched in any case, and
+// an unknown command or option names the nearest known one. False for a
+// usage error,
 // with its reason (one line, arguments shown cut short and with control bytes
 // as '?') in `error`; `args` is then unchanged.
 bool ParseCliArgs(const std::vector<std::string>& arguments, CliArgs& args, CString& error);
@@ -94,7 +99,7 @@ constexpr const char kCliUsageText[] =
     "                       [--verify] [--retries K] [--no-history] [--trace FILE]\n"
     "                       [--json]\n"
     "  orvelle-cli history  [--last N] [--json]\n"
-    "  orvelle-cli --help | -h | /? | help [COMMAND] | COMMAND --help\n"
+    "  orvelle-cli --help [COMMAND] | -h | /? | help [COMMAND] | COMMAND --help\n"
     "  orvelle-cli --version\n";
 
 // What --help prints after the usage lines, up to the exit codes.
@@ -126,16 +131,19 @@ constexpr const char kCliHelpTopics[] =
     "             damaged row is listed as damaged.\n"
     "\n"
     "Options:\n"
-    "  --port N       COM port, 1 to 255: its number or its name (23, COM23).\n"
-    "  --retries K    Answers a failure's Retry prompt K times, 0 to 100\n"
-    "                 (default 0: the first failure is final).\n"
+    "  --port N       COM port, 1 to 255: its number or its name (23, COM23,\n"
+    "                 COM23:).\n"
+    "  --retries K    Tries a failed step again K times, 0 to 100, a second\n"
+    "                 apart; also a port that cannot be opened yet (a cable just\n"
+    "                 plugged in). Default 2; 0: the first failure is final.\n"
     "  --probe        ports: opens each port to tell its state.\n"
     "  --json         Prints one JSON object on stdout at the end (--each: with\n"
     "                 the rows and the summary, and no lines before it).\n"
     "  --folder DIR   The folder of option files (.ENH).\n"
     "  --file PATH    The option file.\n"
     "  --entry K      Data row K of the history, 1 being the first after the header.\n"
-    "  --record HEX   The 50-byte option record as 100 hex digits.\n"
+    "  --record HEX   The 50-byte option record as 100 hex digits, or as the trace\n"
+    "                 shows it: in spaced pairs, after an optional 0x.\n"
     "  --force        Restores even to another transceiver than the row's, of\n"
     "                 the same model.\n"
     "  --dry-run      Reads and merges as an upgrade does, then writes nothing:\n"
@@ -162,7 +170,7 @@ constexpr const char kCliHelpTopics[] =
     "                 milliseconds since the start.\n"
     "  --no-history   Keeps no history rows, and writes without them.\n"
     "  --last N       history: only the last N rows.\n"
-    "  --help         Shows this text.\n"
+    "  --help         Shows this text; with a command, that command's help.\n"
     "  --version      Shows the program's version.\n"
     "  A value may also be joined to its option: --port=3. Each option may be\n"
     "  given once. \"--\" ends the options.\n"
@@ -191,3 +199,8 @@ constexpr const char kCliHelpTopics[] =
 // What --help prints after the usage lines: the topics, then the exit codes
 // with their --json outcome words (cli/RunOutcomes.h).
 extern const std::string kCliHelpText;
+
+// The help a command line asks for: for CliCommand::Help the usage lines and
+// kCliHelpText; for a command its usage lines, what it does, its options
+// and its exit codes, each taken from the whole text.
+std::string CliHelpFor(CliCommand command);

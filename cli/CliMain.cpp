@@ -4,6 +4,7 @@
 #include "cli/CliArgs.h"
 #include "cli/ConsoleText.h"
 #include "cli/ConsoleTool.h"
+#include "framework/CodePage.h"
 #include "framework/StartupHardening.h"
 #include "files/DataFile.h"
 #include "framework/RunningMark.h"
@@ -17,14 +18,6 @@ int main()
 {
     HardenDllSearch();
     const CRunningMark running;
-    // The arguments as typed (UTF-16), not as the C runtime's ANSI argv,
-    // which turns a character the code page lacks into a look-alike.
-    std::vector<std::string> arguments;
-    std::string error;
-    if (!AnsiArguments(WideCommandLineArguments(), arguments, error)) {
-        WriteConsoleText(stderr, "orvelle-cli: " + error + "\n", PlatformConsoleApi());
-        return kExitUsage;
-    }
     CDataFile dataFile;
     const ConsoleEnvironment environment = {
         dataFile.GetExePath(),
@@ -32,5 +25,7 @@ int main()
         stdout,
         stderr,
     };
-    return RunConsoleTool(arguments, environment);
+    // The arguments as typed (UTF-16), not as the C runtime's ANSI argv,
+    // which turns a character the code page lacks into a look-alike.
+    return RunConsoleTool(WideCommandLineArguments(), environment, AnsiCodePage());
 }

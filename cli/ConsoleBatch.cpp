@@ -41,11 +41,13 @@ constexpr std::size_t kRecordBefore = ColumnOf("record_before");
 constexpr std::size_t kRecordAfter = ColumnOf("record_after");
 constexpr std::size_t kOutcome = ColumnOf("outcome");
 constexpr std::size_t kVerified = ColumnOf("verified");
+constexpr std::size_t kSources = ColumnOf("sources");
 static_assert(kNumber < kBatchReportColumnCount && kTime < kBatchReportColumnCount &&
                   kPort < kBatchReportColumnCount && kModel < kBatchReportColumnCount &&
                   kIdentityText < kBatchReportColumnCount && kVersion < kBatchReportColumnCount &&
                   kRecordBefore < kBatchReportColumnCount && kRecordAfter < kBatchReportColumnCount &&
-                  kOutcome < kBatchReportColumnCount && kVerified < kBatchReportColumnCount,
+                  kOutcome < kBatchReportColumnCount && kVerified < kBatchReportColumnCount &&
+                  kSources < kBatchReportColumnCount,
               "every column a line shows is a report column");
 
 CString OrNotTold(const CString& value)
@@ -108,11 +110,20 @@ CJsonObject BatchRowJson(const BatchRow& row)
 {
     const auto values = BatchReportValues(row);
     CJsonObject json;
+    // Typed as a single run's report types them: numbers, verified true or
+    // false (null without a read-back), the sources a list.
     for (std::size_t i = 0; i < kBatchReportColumnCount; ++i) {
+        const char* name = kBatchReportColumns[i];
         if (i == kNumber || i == kPort)
-            json.Number(kBatchReportColumns[i], i == kNumber ? row.number : row.port);
+            json.Number(name, i == kNumber ? row.number : row.port);
+        else if (i == kVerified && values[i].IsEmpty())
+            json.Null(name);
+        else if (i == kVerified)
+            json.Bool(name, row.result.verified);
+        else if (i == kSources)
+            json.StringList(name, Utf8List(row.result.sources));
         else
-            json.String(kBatchReportColumns[i], Utf8FromAnsi(values[i]));
+            json.String(name, Utf8FromAnsi(values[i]));
     }
     return json;
 }

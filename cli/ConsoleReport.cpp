@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <climits>
 #include <cstdarg>
 
@@ -52,8 +53,20 @@ std::string Utf8FromAnsi(const CString& text)
     return utf8;
 }
 
+std::vector<std::string> Utf8List(const std::vector<CString>& texts)
+{
+    std::vector<std::string> utf8;
+    for (const CString& text : texts)
+        utf8.push_back(Utf8FromAnsi(text));
+    return utf8;
+}
+
 void CConsoleReport::AddFacts(const UpgradeResult& result, const CliArgs& args)
 {
+    using Kind = Fact::Kind;
+    const auto optionBytes = [](const std::array<unsigned char, OptionRecord::kSize>& record) {
+        return HexLower(record.data() + OptionRecord::kOptionBytes, kOptionBytesSize);
+    };
     if (result.recordRead) {
         m_facts.push_back({"model", HistoryModelName(result.identity.data())});
         m_facts.push_back({"identity", HexLower(result.identity.data(), result.identity.size())});
@@ -64,9 +77,11 @@ void CConsoleReport::AddFacts(const UpgradeResult& result, const CliArgs& args)
             CString typeText;
             typeText.Format("%u", type);
             m_facts.push_back({"option_code", HexLower(record + OptionRecord::kOptionCode, kOptionCodeSize)});
-            m_facts.push_back({"option_type", typeText, true, type});
-            m_facts.push_back(
-                {"option_bytes", HexLower(record + OptionRecord::kOptionBytes, kOptionBytesSize)});
+            m_facts.push_back({"option_type", typeText, Kind::Number, type});
+            // The same object as a write's, with nothing after: identify
+            // plans none.
+            const CString now = optionBytes(result.recordBefore);
+            m_facts.push_back({"option_bytes", now, Kind::Pair, 0, false, {now, CString()}});
         }
         m_facts.push_back(
             {"record_before", HexLower(result.recordBefore.data(), result.recordBefore.size())});
@@ -77,18 +92,20 @@ void CConsoleReport::AddFacts(const UpgradeResult& result, const CliArgs& args)
         result.outcome == UpgradeOutcome::Planned || result.outcome == UpgradeOutcome::Unchanged;
     if (result.recordPlanned && (result.writeTried || previewed)) {
         m_facts.push_back({"record_after", HexLower(result.recordAfter.data(), result.recordAfter.size())});
-        if (!result.writeTried) {
-            // What a preview is for: the option bytes now and after; on the
-            // line in pairs with the changed ones marked, in --json plain.
-            const MarkedHex marked = MarkedOptionBytes(result.recordBefore, result.recordAfter);
-            m_facts.push_back(
-                {"option_bytes",
-                 HexLower(result.recordBefore.data() + OptionRecord::kOptionBytes, kOptionBytesSize) +
-                     " -> " +
-                     HexLower(result.recordAfter.data() + OptionRecord::kOptionBytes, kOptionBytesSize),
-                 false, 0, marked.before + " -> " + marked.after});
-        }
-        m_facts.push_back({"sources", JoinHistorySources(result.sources)});
+        // The option bytes now and after, written or previewed: on the line
+        // in pairs with the changed ones marked, in --json plain.
+        const MarkedHex marked = MarkedOptionBytes(result.recordBefore, result.recordAfter);
+        const CString before = optionBytes(result.recordBefore);
+        const CString after = optionBytes(result.recordAfter);
+        m_facts.push_back({"option_bytes",
+                           before + " -> " + after,
+                           Kind::Pair,
+                           0,
+                           false,
+                           {before, after},
+                           marked.before + " -> " + marked.after});
+        m_facts.push_back(
+            {"sources", JoinHistorySources(result.sources), Kind::List, 0, false, result.sources});
     }
     if (args.verify && result.writeTried) {
         if (result.readBack && !result.verified) {
@@ -100,7 +117,7 @@ void CConsoleReport::AddFacts(const UpgradeResult& result, const CliArgs& args)
                 {"record_read_back", HexLower(result.recordReadBack.data(), result.recordReadBack.size())});
         }
         if (result.readBack || result.verifyStopped || result.outcome == UpgradeOutcome::VerifyFailed)
-            m_facts.push_back({"verified", result.verified ? "yes" : "no"});
+            m_facts.push_back({"verified", result.verified ? "yes" : "no", Kind::Flag, 0, result.verified});
     }
 }
 
@@ -125,10 +142,30 @@ void CConsoleReport::Write(const CliArgs& args, const CliEnding& ending, const C
         json.Null("port");
     json.String("message", Utf8FromAnsi(message));
     for (const Fact& fact : m_facts) {
-        if (fact.isNumber)
+        switch (fact.kind) {
+        case Fact::Kind::Number:
             json.Number(fact.name, fact.number);
-        else
+            break;
+        case Fact::Kind::Flag:
+            json.Bool(fact.name, fact.flag);
+            break;
+        case Fact::Kind::Pair: {
+            CJsonObject pair;
+            pair.String("before", Utf8FromAnsi(fact.items.at(0)));
+            if (fact.items.at(1).IsEmpty())
+                pair.Null("after");
+            else
+                pair.String("after", Utf8FromAnsi(fact.items.at(1)));
+            json.Object(fact.name, pair);
+            break;
+        }
+        case Fact::Kind::List:
+            json.StringList(fact.name, Utf8List(fact.items));
+            break;
+        case Fact::Kind::Text:
             json.String(fact.name, Utf8FromAnsi(fact.text));
+            break;
+        }
     }
     if (args.command == CliCommand::Ports) {
         json.ObjectList("ports", ports);
@@ -138,10 +175,7 @@ void CConsoleReport::Write(const CliArgs& args, const CliEnding& ending, const C
         json.ObjectList("rows", rows);
     if (args.each)
         json.Object("summary", summary);
-    std::vector<std::string> utf8Warnings;
-    for (const CString& warning : warnings)
-        utf8Warnings.push_back(Utf8FromAnsi(warning));
-    json.StringList("warnings", utf8Warnings);
+    json.StringList("warnings", Utf8List(warnings));
     if (!error.IsEmpty())
         json.String("error", Utf8FromAnsi(error));
     if (!portError.IsEmpty())

@@ -23,6 +23,9 @@ void Print(const ConsoleApi& api, std::FILE* stream, const char* format, ...);
 // makes what is not UTF-8 into U+FFFD.
 std::string Utf8FromAnsi(const CString& text);
 
+// Each text as Utf8FromAnsi makes it, for a --json list.
+std::vector<std::string> Utf8List(const std::vector<CString>& texts);
+
 // A number as the console tool's lines fill it into a text's places.
 CString Number(int value);
 
@@ -49,12 +52,17 @@ public:
 
 private:
     // One named fact: a line "name: value" on stdout, or a member of the
-    // --json object.
+    // --json object of its own type.
     struct Fact {
+        enum class Kind { Text, Number, Flag, Pair, List };
         const char* name;
-        CString text;
-        bool isNumber = false;
+        CString text; // the line's value (and --json's, for Text)
+        Kind kind = Kind::Text;
         long long number = 0;
+        bool flag = false;
+        // Pair: {"before", "after"} in --json, an empty after as null; List:
+        // its items.
+        std::vector<CString> items{};
         CString line{}; // the line's value where a person reads it otherwise than scripts; empty: text
     };
     std::vector<Fact> m_facts;

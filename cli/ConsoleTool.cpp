@@ -184,17 +184,33 @@ CJsonObject& PortProblemJson(CJsonObject& json, const PortWarning& warning)
     return json.Object("problem", problem);
 }
 
-CString PortStateText(PortState state, DWORD openError)
+// A probed port's state in texts' words; without texts the built-in
+// English, as --json has it.
+CString PortStateText(PortState state, DWORD openError, CLanguageTable* texts = nullptr)
 {
+    const auto words = [texts](int number) {
+        return CString(texts ? texts->GetText(number) : CLanguageTable::BuiltInText(number));
+    };
     switch (state) {
     case PortState::Usable:
-        return "usable";
+        return words(TextNo::kCliPortUsable);
     case PortState::NotRs232:
-        return "not an RS-232 port";
+        return words(TextNo::kCliPortNotRs232);
     case PortState::NotOpened:
         break;
     }
-    return "cannot be opened: " + PortErrorText(openError);
+    return FillText(words(TextNo::kCliPortCannotBeOpened), {PortErrorText(openError, texts)});
+}
+
+// The language file's own failure, which no language file can word: what is
+// wrong, and how to get the English file the packages ship back.
+CString LanguageFileFailure(const CLanguageTable& texts, const CString& folder)
+{
+    const CString name = texts.GetFileName();
+    const CString where =
+        folder.IsEmpty() ? CString("the program's folder") : "the program's folder " + folder;
+    return name + (*texts.GetPath() ? " in " + where + " is damaged" : " is missing from " + where) +
+           ": to get the English texts back, run there: copy ORVELLE-en.lng " + name;
 }
 
 class CConsoleTool {
@@ -234,6 +250,9 @@ private:
     CliEnding Conclude(const UpgradeResult& result, bool stopAsked, const HistoryRow& row,
                        const CRadioCom& link);
     CliEnding Fail(const CliEnding& ending, const CString& reason);
+    // Loads the texts into texts with the language file's box held back:
+    // true loaded; false after saying why not, with the way back.
+    bool OpenTexts(CLanguageTable& texts);
     // "orvelle-cli: line" on stderr.
     void Say(const CString& line) { Print(m_api, m_env.err, "%s: %s\n", kProgram, line.GetString()); }
     CString Text(int number) { return CString(m_texts ? m_texts->GetText(number) : ""); }
@@ -286,8 +305,32 @@ int CConsoleTool::Run()
     return ending.exit;
 }
 
+bool CConsoleTool::OpenTexts(CLanguageTable& texts)
+{
+    m_boxes.Hold(true);
+    const bool opened = m_env.openTexts && m_env.openTexts(texts);
+    m_boxes.Hold(false);
+    if (opened) {
+        m_boxes.SetTexts(&texts);
+        return true;
+    }
+    m_report.message = LanguageFileFailure(texts, m_env.programFolder);
+    Say(ConsoleLine(nullptr, RunMessageKind::Error, m_report.message));
+    return false;
+}
+
 CliEnding CConsoleTool::Ports()
 {
+    // The states in the language file's words, or without it in English:
+    // a list of ports needs no texts to be right.
+    CLanguageTable texts;
+    CLanguageTable* words = nullptr;
+    if (m_args.probe && m_env.openTexts) {
+        m_boxes.Hold(true);
+        if (m_env.openTexts(texts))
+            words = &texts;
+        m_boxes.Hold(false);
+    }
     // Listed without opening; --probe opens each port in turn.
     CRadioCom link(m_linkApis);
     link.SetObserver(m_line);
@@ -297,17 +340,19 @@ CliEnding CConsoleTool::Ports()
         entry.Number("port", port.number).String("name", Utf8FromAnsi(port.friendlyName));
         if (m_args.probe) {
             const PortState state = ProbePort(link, port.number);
-            const CString stateText = PortStateText(state, link.GetOpenError());
-            line += ": " + stateText;
-            entry.String("state", Utf8FromAnsi(stateText)).Bool("usable", state == PortState::Usable);
+            line += ": " + PortStateText(state, link.GetOpenError(), words);
+            entry.String("state", Utf8FromAnsi(PortStateText(state, link.GetOpenError())))
+                .Bool("usable", state == PortState::Usable);
         } else {
             entry.Null("state").Null("usable");
         }
         // A flagged port can still be used: the warning says what to do.
         const PortWarning warning = PortWarningOf(port);
         if (warning) {
-            const PortWarningWords words = PortWarningText(warning, CLanguageTable::BuiltInText);
-            line += "\n  " + words.warning + ". " + words.advice;
+            const PortWarningWords said = PortWarningText(warning, [words](int number) {
+                return CString(words ? words->GetText(number) : CLanguageTable::BuiltInText(number));
+            });
+            line += "\n  " + said.warning + ". " + said.advice;
         }
         if (!m_args.json)
             Print(m_api, m_env.out, "%s\n", line.GetString());
@@ -345,12 +390,17 @@ CliEnding CConsoleTool::ListHistory()
             if (!m_args.json)
                 Print(m_api, m_env.out, "%4d  damaged row\n", listed.number);
         } else {
-            json.String("time", Utf8FromAnsi(row.time))
-                .String("program", Utf8FromAnsi(row.program))
-                .String("port", Utf8FromAnsi(row.port))
-                .String("model", Utf8FromAnsi(row.model))
+            json.String("time", Utf8FromAnsi(row.time)).String("program", Utf8FromAnsi(row.program));
+            // A number, as every other command's port; a column no port
+            // could be read from is null.
+            const int port = PortName::NumberOfTyped(row.port.GetString(), row.port.str().size());
+            if (port)
+                json.Number("port", port);
+            else
+                json.Null("port");
+            json.String("model", Utf8FromAnsi(row.model))
                 .String("outcome", Utf8FromAnsi(row.outcome))
-                .String("sources", Utf8FromAnsi(row.sources));
+                .StringList("sources", Utf8List(SplitHistorySources(row.sources)));
             if (!m_args.json)
                 Print(m_api, m_env.out, "%4d  %s  %-11s  COM%-3s  %-10s  %-12s  %s\n", listed.number,
                       row.time.GetString(), row.program.GetString(), row.port.GetString(),
@@ -376,10 +426,8 @@ CliEnding CConsoleTool::LinkCommand()
     }
 
     CLanguageTable texts;
-    if (!m_env.openTexts || !m_env.openTexts(texts)) {
-        m_report.message = m_boxes.LastText();
+    if (!OpenTexts(texts))
         return kLanguageFileEnding;
-    }
     m_texts = &texts;
 
     CRadioCom link(m_linkApis);
@@ -398,9 +446,16 @@ CliEnding CConsoleTool::LinkCommand()
         const CliEnding ending =
             Batch(RunEnvironment(link, asker, journal, steps, parts), asker, interrupt, journal);
         m_texts = nullptr;
+        m_boxes.SetTexts(nullptr);
         return ending;
     }
-    const UpgradeResult result = RunCommand(link, asker, journal, steps, fromRow ? &row : nullptr);
+    if (m_args.command == CliCommand::Restore)
+        asker.SetRestoring();
+    UpgradeResult result = RunCommand(link, asker, journal, steps, fromRow ? &row : nullptr);
+    // A port that cannot be opened yet (a cable just plugged in) is tried
+    // again as a failed step is. Nothing was read: no history row to undo.
+    while (result.outcome == UpgradeOutcome::PortNotOpened && !interrupt.Requested() && asker.RetryOpen())
+        result = RunCommand(link, asker, journal, steps, fromRow ? &row : nullptr);
     // The final row is written, and the trace's lines go out with it: a
     // closing console may go.
     if (m_line)
@@ -411,11 +466,19 @@ CliEnding CConsoleTool::LinkCommand()
     // The run's own text; when it named none, the file utility's box that
     // ended it (an unreadable option file).
     m_report.message = asker.Message().IsEmpty() ? m_boxes.LastText() : asker.Message();
+    if (asker.WrittenUntold()) {
+        // A restore puts back a record, not new options; one the radio had
+        // already is said to be so.
+        m_report.message = Text(result.recordAfter == result.recordBefore ? TextNo::kCliRestoredUnchanged
+                                                                          : TextNo::kCliRestored);
+        Say(m_report.message);
+    }
     // The advisory note first: it belongs to the outcome.
     m_report.warnings = asker.Notes();
     SayWarnings(journal);
     m_report.AddFacts(result, m_args);
     m_texts = nullptr;
+    m_boxes.SetTexts(nullptr); // the texts go with this call
     return ending;
 }
 
@@ -603,18 +666,65 @@ UpgradeResult CConsoleTool::Restore(CUpgradeRun& run, const HistoryRow* row)
 }
 
 // The command a usage error's --json object names: the first argument when
-// it is one.
+// it is one, in any case.
 const char* CommandWord(const std::vector<std::string>& arguments)
 {
     for (CliCommand command : {CliCommand::Ports, CliCommand::Identify, CliCommand::Upgrade,
                                CliCommand::Restore, CliCommand::History}) {
-        if (!arguments.empty() && arguments[0] == CliCommandName(command))
+        if (!arguments.empty() && lstrcmpiA(arguments[0].c_str(), CliCommandName(command)) == 0)
             return CliCommandName(command);
     }
     return "";
 }
 
 } // namespace
+
+namespace {
+
+// A usage error on stderr, and its --json object on stdout when the
+// arguments ask for JSON: whatever else was wrong, a caller that asked for
+// it gets it.
+int UsageError(const std::vector<std::string>& arguments, const CString& error,
+               const ConsoleEnvironment& environment)
+{
+    const ConsoleApi& api = environment.console ? *environment.console : PlatformConsoleApi();
+    Print(api, environment.err, "%s: %s\n", kProgram, error.GetString());
+    if (arguments.empty())
+        Print(api, environment.err, "%s", kCliUsageText);
+    if (std::find(arguments.begin(), arguments.end(), "--json") != arguments.end()) {
+        CJsonObject json;
+        json.String("command", CommandWord(arguments))
+            .Number("exit", kUsageEnding.exit)
+            .String("outcome", kUsageEnding.word)
+            .Null("port")
+            .String("message", "")
+            .StringList("warnings", {})
+            .String("error", Utf8FromAnsi(error));
+        Print(api, environment.out, "%s\n", json.Text().c_str());
+    }
+    std::fflush(environment.out);
+    return kExitUsage;
+}
+
+} // namespace
+
+int RunConsoleTool(const std::vector<std::wstring>& arguments, const ConsoleEnvironment& environment,
+                   unsigned codePage)
+{
+    std::vector<std::string> ansi;
+    std::string error;
+    if (AnsiArguments(arguments, ansi, error, codePage))
+        return RunConsoleTool(ansi, environment);
+    // What the error's JSON needs of them (the command, --json) is ASCII.
+    std::vector<std::string> ascii;
+    for (const std::wstring& argument : arguments) {
+        std::string text;
+        for (wchar_t c : argument)
+            text += c > 0 && c < 0x80 ? static_cast<char>(c) : '?';
+        ascii.push_back(text);
+    }
+    return UsageError(ascii, CString(error), environment);
+}
 
 int RunConsoleTool(const std::vector<std::string>& arguments, const ConsoleEnvironment& environment)
 {
@@ -623,28 +733,11 @@ int RunConsoleTool(const std::vector<std::string>& arguments, const ConsoleEnvir
     CString error;
     // Usage errors stay English: they are found before any language file is
     // read, and the arguments may be what names none.
-    if (!ParseCliArgs(arguments, args, error)) {
-        Print(api, environment.err, "%s: %s\n", kProgram, error.GetString());
-        if (arguments.empty())
-            Print(api, environment.err, "%s", kCliUsageText);
-        // A caller that asked for JSON gets it, whatever else was wrong.
-        if (std::find(arguments.begin(), arguments.end(), "--json") != arguments.end()) {
-            CJsonObject json;
-            json.String("command", CommandWord(arguments))
-                .Number("exit", kUsageEnding.exit)
-                .String("outcome", kUsageEnding.word)
-                .Null("port")
-                .String("message", "")
-                .StringList("warnings", {})
-                .String("error", Utf8FromAnsi(error));
-            Print(api, environment.out, "%s\n", json.Text().c_str());
-        }
-        std::fflush(environment.out);
-        return kExitUsage;
-    }
+    if (!ParseCliArgs(arguments, args, error))
+        return UsageError(arguments, error, environment);
     switch (args.command) {
     case CliCommand::Help:
-        Print(api, environment.out, "%s%s", kCliUsageText, kCliHelpText.c_str());
+        Print(api, environment.out, "%s", CliHelpFor(args.helpOn).c_str());
         std::fflush(environment.out);
         return kExitDone;
     case CliCommand::Version:

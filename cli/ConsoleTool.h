@@ -1,8 +1,9 @@
 // orvelle-cli: the console tool's commands (ports, identify, upgrade,
 // restore) over the same link, upgrade run, history and language texts as
 // ORVELLE.exe. It never shows a window: the run's questions and messages
-// are printed on stderr and answered by its options (cli/ConsoleAsker.h): a
-// failed step is tried again as often as --retries allows, and the question
+// are printed on stderr, each line saying what it is, and answered by its
+// options (cli/ConsoleAsker.h): a failed step, and a port that cannot be
+// opened yet, is tried again as often as --retries allows, and the question
 // whether to write without a history entry is answered No. Ctrl+C stops a
 // command that uses the link where no frame is cut. upgrade --each upgrades
 // radio after radio (cli/ConsoleBatch.h) until Ctrl+C or --count radios.
@@ -41,3 +42,7 @@ struct ConsoleEnvironment {
 // Runs the command that the arguments (those after the program name) give;
 // returns the exit code (CliExit).
 int RunConsoleTool(const std::vector<std::string>& arguments, const ConsoleEnvironment& environment);
+// The same from the arguments as typed (UTF-16), taken into codePage (the
+// ANSI code page's number): one it cannot hold is a usage error.
+int RunConsoleTool(const std::vector<std::wstring>& arguments, const ConsoleEnvironment& environment,
+                   unsigned codePage);

@@ -36,10 +36,12 @@ CliEnding BatchEndingOf(BatchEnding ending, const BatchSummary& summary)
     return kBatchDoneEnding;
 }
 
-std::string ExitCodeHelpLines()
+std::string ExitCodeHelpLines(const std::vector<CliExit>& only)
 {
     std::string lines = "Exit codes:\n";
     for (const ExitCodeMeaning& code : kExitCodeMeanings) {
+        if (!only.empty() && std::find(only.begin(), only.end(), code.exit) == only.end())
+            continue;
         char number[8];
         std::snprintf(number, sizeof number, "%4d  ", static_cast<int>(code.exit));
         lines += number;

@@ -155,5 +155,6 @@ CliEnding BatchEndingOf(BatchEnding ending, const BatchSummary& summary);
 std::vector<std::string> OutcomeWordsOf(CliExit exit);
 
 // The "Exit codes" part of --help: a heading, then per code its number and
-// meaning, and below them "outcome: " and its --json outcome words.
-std::string ExitCodeHelpLines();
+// meaning, and below them "outcome: " and its --json outcome words. only:
+// the codes to list (a command's help); empty: every code.
+std::string ExitCodeHelpLines(const std::vector<CliExit>& only = {});

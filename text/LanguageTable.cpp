@@ -59,11 +59,11 @@ const AddedText kAdded[] = {
     {10040016, "an unnamed file"},
     {10040017, "Upgrade Option File"},
     {10040018, "retrying (%1 of %2)"},
-    {10040019, "no retries left (--retries %1): cancelled"},
+    {10040019, "no retries left (--retries %1): giving up"},
     {10040020, "warning: %1"},
     {10040021, "restore refused: the transceiver is %1 %2, but row %3 was read from %4 %5; nothing was "
                "written (--force writes it all the same)"},
-    {10040022, "not written without a history entry (--no-history writes without one)"},
+    {10040022, "not written: the history could not keep the record read (--no-history writes without one)"},
     {10040023, "interrupted: cancelled"},
     {10040024, "interrupted (%1)"},
     {10040025, "interrupted: programming mode ended, nothing written"},
@@ -115,6 +115,16 @@ const AddedText kAdded[] = {
      "Unplug the cable and plug it in again; if the problem stays, install the cable's driver again."},
     {10080005, "The cable's driver refuses its chip"},
     {10080006, "Use another programming cable, or a driver version that supports its chip."},
+    {10094001, "error: %1"},
+    {10094002,
+     "no valid answer from the transceiver: check the cable and that the transceiver is switched on"},
+    {10094003, "the COM port cannot be opened: check the port number and that no other program is using it"},
+    {10094004, "the history cannot keep the record read: %1"},
+    {10094005, "the record has been written back to the transceiver"},
+    {10094006, "unchanged: the transceiver already had the record written back"},
+    {10094007, "usable"},
+    {10094008, "not an RS-232 port"},
+    {10094009, "cannot be opened: %1"},
 };
 
 const int kKeyWidth = 8;

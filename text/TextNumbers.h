@@ -5,7 +5,8 @@
 // the language file's own failures (text/LanguageTableOpen_win.cpp), shown
 // when no texts can be had; orvelle-cli's usage, help and usage errors
 // (among them an unusable --trace or --entry), found before any language
-// file is read; the ports and history commands, which read none; the
+// file is read; the history command, which reads none, and the port list,
+// whose --probe states are in the file's words when it can be read; the
 // reasons the system and the history give (a port's system error, history
 // warnings), put into these texts as they come; and the --json words and the
 // report's fact names, which scripts read.
@@ -179,5 +180,19 @@ constexpr int kPortDeviceProblem = 176;
 constexpr int kPortDeviceProblemAdvice = 177;
 constexpr int kPortRefusedChip = 178;
 constexpr int kPortRefusedChipAdvice = 179;
-constexpr int kAddedEnd = 180;
+// The console tool's line kinds and its own words for what the dialog asks
+// with a Retry button: %1 the error; the link's failure and the port's.
+constexpr int kCliError = 180;
+constexpr int kCliLinkFailed = 181;
+constexpr int kCliPortCannotOpen = 182;
+// The history question's reason, said as a warning (%1 the reason).
+constexpr int kCliHistoryCannotKeep = 183;
+// A restore's outcome: the record written back, or the one the radio had.
+constexpr int kCliRestored = 184;
+constexpr int kCliRestoredUnchanged = 185;
+// ports --probe: each port's state; %1 why it cannot be opened.
+constexpr int kCliPortUsable = 186;
+constexpr int kCliPortNotRs232 = 187;
+constexpr int kCliPortCannotBeOpened = 188;
+constexpr int kAddedEnd = 189;
 } // namespace TextNo

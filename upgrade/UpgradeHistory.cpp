@@ -131,6 +131,20 @@ CString JoinHistorySources(const std::vector<CString>& sources)
     return JoinFields(sources, CString(History::kSourceSeparator));
 }
 
+std::vector<CString> SplitHistorySources(const CString& column)
+{
+    std::vector<CString> sources;
+    const std::string& text = column.str();
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find(History::kSourceSeparator, start);
+        if (end == std::string::npos)
+            end = text.size();
+        sources.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return sources;
+}
+
 CString FormatHistoryLine(const HistoryRow& row)
 {
     std::vector<CString> fields;

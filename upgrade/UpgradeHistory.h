@@ -113,6 +113,8 @@ struct HistoryRow {
 
 // The `sources` column of a run's sources.
 CString JoinHistorySources(const std::vector<CString>& sources);
+// The sources of a `sources` column, in order; none for an empty one.
+std::vector<CString> SplitHistorySources(const CString& column);
 
 // The header row and a data row, each with its CR LF.
 CString HistoryHeaderLine();

@@ -25,8 +25,8 @@ import time
 
 sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
-from harness.orvelle import (OrvelleTestCase, SOURCE_DIR, build_dir, run, same_text,  # noqa: E402
-                             windows_path)
+from harness.orvelle import (LanguageFile, OrvelleTestCase, SOURCE_DIR, build_dir, run,  # noqa: E402
+                             same_text, windows_path)
 from harness.ids import Res, TextNo  # noqa: E402
 from harness.radiosim import Radiosim  # noqa: E402
 from harness.sample import CODE, MODEL, OPTIONS, PORT, RECORD, VERSION, enh, make_files, merged  # noqa: E402
@@ -43,9 +43,15 @@ WRITE_FRAME = b'UW\xcb'
 T_NO_OPTION_FILE_IN_FOLDER, T_NO_OPTION_FILE = TextNo.kNoOptionFileInFolder, TextNo.kNoOptionFile
 T_WRITTEN, T_REFUSED = TextNo.kRecordWritten, TextNo.kRecordRefused
 T_VERSION_REQUIRED, T_VERSION_NOTE = TextNo.kVersionRequired, TextNo.kVersionRecommended
-T_PORT_NOT_OPENED, T_LINK_FAILED = TextNo.kPortNotOpened, TextNo.kLinkFailed
+# The console tool says these in its own words: nothing to click there.
+T_PORT_NOT_OPENED, T_LINK_FAILED = TextNo.kCliPortCannotOpen, TextNo.kCliLinkFailed
 T_REFUSED_MODEL, T_NO_OPTION = TextNo.kRefusedModel, TextNo.kNoOptionForTransceiver
 T_VERIFY_FAILED = TextNo.kVerifyFailed
+
+def one_line(text):
+    """A message as the console tool prints it: its lines joined by spaces."""
+    return re.sub(r' ?\r?\n', ' ', text)
+
 
 # An option file whose mask changes no byte of the sample record.
 CHANGES_NOTHING = enh(entries=(('00000102', 3, 'ffffffffffffffff'),))
@@ -131,13 +137,13 @@ class Result:
 class Cli:
     """orvelle-cli.exe in a fresh folder of its own with ORVELLE.lng."""
 
-    def __init__(self, session, work_root, lng=True):
+    def __init__(self, session, work_root, lng=True, lng_file='ORVELLE.lng'):
         self.session = session
         self.folder = tempfile.mkdtemp(prefix='cli-', dir=work_root)
         self.exe = os.path.join(self.folder, 'orvelle-cli.exe')
         shutil.copy(cli_exe(), self.exe)
         if lng:
-            shutil.copy(os.path.join(SOURCE_DIR, 'res', 'ORVELLE.lng'), os.path.join(self.folder, 'ORVELLE.lng'))
+            shutil.copy(os.path.join(SOURCE_DIR, 'res', lng_file), os.path.join(self.folder, 'ORVELLE.lng'))
         self.data = os.path.join(self.folder, 'Data')
 
     def run(self, args, radio=None, timeout=120):
@@ -220,10 +226,11 @@ UPGRADE_IN_BOTH_MODES = {
         message=T_VERSION_REQUIRED, rows=['not-upgraded']),
     'dry_run_planned': dict(
         extra=['--dry-run'], files={'a.ENH': enh()}, exit=0, outcome='planned', rows=['planned'], no_write=True,
-        record_after=merged('3fffffffffffff0f'), option_bytes='3fffffffffffffff -> 3fffffffffffff0f'),
+        record_after=merged('3fffffffffffff0f'),
+        option_bytes={'before': '3fffffffffffffff', 'after': '3fffffffffffff0f'}),
     'dry_run_unchanged': dict(
         extra=['--dry-run'], files={'a.ENH': CHANGES_NOTHING}, exit=0, outcome='unchanged', rows=['unchanged'],
-        no_write=True, record_after=RECORD, option_bytes='3fffffffffffffff -> 3fffffffffffffff'),
+        no_write=True, record_after=RECORD, option_bytes={'before': '3fffffffffffffff', 'after': '3fffffffffffffff'}),
     'dry_run_version_required': dict(
         extra=['--dry-run'], files={'a.ENH': enh(min_version='V1.30')}, exit=7, outcome='version-required',
         message=T_VERSION_REQUIRED, rows=['not-upgraded'], no_write=True),
@@ -238,10 +245,10 @@ UPGRADE_IN_BOTH_MODES = {
         rows=['pending', 'written'], record=merged('3fffffffffffff0f')),
     'verify_honest_radio': dict(
         extra=['--verify'], files={'a.ENH': enh()}, exit=0, outcome='written', message=T_WRITTEN,
-        rows=['pending', 'written'], record=merged('3fffffffffffff0f'), verified='yes', connections=2),
+        rows=['pending', 'written'], record=merged('3fffffffffffff0f'), verified=True, connections=2),
     'verify_radio_that_keeps_its_record': dict(
         extra=['--verify'], files={'a.ENH': enh()}, radio={'write': 'ack-keep'}, exit=13, outcome='verify-failed',
-        message=T_VERIFY_FAILED, rows=['pending', 'verify-failed'], record_after=RECORD, verified='no',
+        message=T_VERIFY_FAILED, rows=['pending', 'verify-failed'], record_after=RECORD, verified=False,
         read_back=RECORD, connections=2),
 }
 for _name, _case in UPGRADE_IN_BOTH_MODES.items():
@@ -269,7 +276,8 @@ BAD_ARGUMENTS = [
     ['restore', '--port', '1', '--entry', '1'],          # no history at all
     ['restore', '--port', '1', '--entry', '2', '--json'],  # a history of one row
     ['ports', '--port', '1'],
-    ['--help', 'identify'],
+    ['--help', 'frobnicate'],
+    ['--help', 'identify', 'upgrade'],
     ['--port=' + '9' * 4000],
     ['identify', '--port=1', '--json', '--json'],
     ['upgrade', '--port', '1', '--file', 'a.ENH', '--dry-run', '--verify'],
@@ -299,7 +307,8 @@ class CliTests(OrvelleTestCase):
             text = self.lng[expected]
             if res.json:
                 self.assertTrue(same_text(message, text), 'message %r' % message)
-            self.assertIn(text, res.err)
+            # One line in a console, after what it is.
+            self.assertIn(one_line(text), res.err)
         else:
             if res.json:
                 self.assertIn(expected, message)
@@ -352,13 +361,13 @@ class CliTests(OrvelleTestCase):
         if written:
             self.assertEqual(rows[0]['record_after'], written.hex())
             self.assertEqual(res.json['record_after'], written.hex())
-            self.assertEqual(rows[0]['sources'], res.json['sources'])
+            self.assertEqual(rows[0]['sources'].split('|'), res.json['sources'])
             self.assertTrue(rows[0]['sources'].startswith(windows_path(cli.data) + '\\'), rows[0]['sources'])
         if case.get('identify'):
             j = res.json
             self.assertEqual((j['model'], j['identity'], j['version']), (MODEL, identity_of().hex(), VERSION))
             self.assertEqual((j['option_code'], j['option_type'], j['option_bytes']),
-                             (CODE.hex(), 3, OPTIONS.hex()))
+                             (CODE.hex(), 3, {'before': OPTIONS.hex(), 'after': None}))
             self.assertEqual(j['record_before'], RECORD.hex())
             self.assertNotIn('record_after', j)
         heard = radio.received(heard_only=False)
@@ -380,12 +389,12 @@ class CliTests(OrvelleTestCase):
             self.assertEqual(rows[-1]['record_after'], case['record_after'].hex())
             if case['exit'] == 0:
                 self.assertEqual(res.json['record_after'], case['record_after'].hex())
-                self.assertEqual(rows[-1]['sources'], res.json['sources'])
+                self.assertEqual(rows[-1]['sources'].split('|'), res.json['sources'])
         if 'option_bytes' in case:
             self.assertEqual(res.json['option_bytes'], case['option_bytes'])
             self.assertEqual(res.json['record_before'], RECORD.hex())
         if 'verified' in case:
-            self.assertEqual(res.json['verified'], case['verified'])
+            self.assertIs(res.json['verified'], case['verified'])
         if 'read_back' in case:
             self.assertEqual(res.json['record_read_back'], case['read_back'].hex())
         if 'connections' in case:
@@ -436,13 +445,39 @@ class CliTests(OrvelleTestCase):
         self.assertIn('COM%d: usable' % PORT, res.out.splitlines())
         self.assertEqual(radio.received(heard_only=False), b'')
 
-        # Without its language file: the fixed message on stderr, and nothing sent.
+        # Without its language file: the fixed message on stderr, naming the
+        # file and the way back to the English one the packages ship, and
+        # nothing sent.
         bare = self.cli(lng=False)
         res = bare.run(['identify', '--port', str(PORT), '--json'], radio)
         self.assertEqual(res.rc, 10, res)
         self.assertEqual(res.json['outcome'], 'language-file')
-        self.assertIn("Can't read language file", res.err)
+        self.assertRegex(res.err, r"^orvelle-cli: error: ORVELLE\.lng is missing from the program's folder .*: "
+                                  r"to get the English texts back, run there: copy ORVELLE-en\.lng ORVELLE\.lng\n$")
+        self.assertIn('copy ORVELLE-en.lng ORVELLE.lng', res.json['message'])
         self.assertEqual(radio.received(heard_only=False), b'')
+        # Still listed, in English: a list of ports needs no texts.
+        res = bare.run(['ports', '--probe'], radio)
+        self.assertEqual(res.rc, 0, res)
+        self.assertIn('COM%d: usable' % PORT, res.out.splitlines())
+
+    def test_the_german_file_speaks_german_on_every_line_it_words(self):
+        cli = self.cli(lng_file='ORVELLE-de.lng')
+        de = LanguageFile(os.path.join(SOURCE_DIR, 'res', 'ORVELLE-de.lng'))
+        radio = self.radio(cli.folder, silent_after=0)
+        res = cli.run(['identify', '--port', str(PORT), '--retries', '1'], radio)
+        self.assertEqual(res.rc, 4, res)
+        failed = de[TextNo.kCliError].replace('%1', de[TextNo.kCliLinkFailed])
+        self.assertEqual(res.err.splitlines(), [
+            'orvelle-cli: ' + failed,
+            'orvelle-cli: ' + de[TextNo.kCliRetrying].replace('%1', '1').replace('%2', '1'),
+            'orvelle-cli: ' + failed,
+            'orvelle-cli: ' + de[TextNo.kCliNoRetriesLeft].replace('%1', '1')])
+        radio.stop()
+        res = cli.run(['ports', '--probe'], self.radio(cli.folder))
+        self.assertIn('COM%d: %s' % (PORT, de[TextNo.kCliPortUsable]), res.out.splitlines())
+        for word in ('usable', 'cannot be opened', 'not present'):
+            self.assertNotIn(word, res.out)
 
     # -- the machine's own serial devices -------------------------------------
     def test_no_port_reaches_the_machines_own_serial_devices(self):
@@ -521,7 +556,9 @@ class CliTests(OrvelleTestCase):
         self.assertEqual(res.rc, 0, res)
         self.assertEqual((res.json['outcome'], res.json['record_before'], res.json['record_after']),
                          ('written', upgraded.hex(), RECORD.hex()))
-        self.assert_message(res, T_WRITTEN)
+        # A record put back, not new options.
+        self.assert_message(res, TextNo.kCliRestored)
+        self.assertNotIn(self.lng[T_WRITTEN], res.err)
         radio.stop()
         self.assertEqual(radio.result()['final'], RECORD, 'the radio holds its first record again')
         rows = cli.history()
@@ -566,7 +603,9 @@ class CliTests(OrvelleTestCase):
                 cli = self.cli()
                 make_files(cli.data, {'a.ENH': enh()})
                 radio = self.radio(cli.folder, **fault)
-                res = cli.run(['upgrade', '--port', str(PORT), '--folder', windows_path(cli.data), '--json'], radio)
+                # The hang-up final: no retry sends the frame again.
+                res = cli.run(['upgrade', '--port', str(PORT), '--folder', windows_path(cli.data), '--retries', '0',
+                               '--json'], radio)
                 self.assertEqual(res.rc, 4, '%r\nradiosim heard and said:\n%s' % (res, radio.story()))
                 self.assertEqual(res.json['outcome'], 'link-failed')
                 self.assertTrue(any(l.what == 'ev' and l.data.startswith('hang-up') for l in radio.log()))
@@ -843,7 +882,8 @@ class CliTests(OrvelleTestCase):
         self.assertEqual(res.json['record_before'], RECORD.hex())
         self.assertNotIn('record_after', res.json)
         self.assertIn('upgrades.csv', res.err)
-        self.assertIn('not written without a history entry', res.err)
+        self.assertIn('orvelle-cli: not written: the history could not keep the record read', res.err)
+        self.assertIn('orvelle-cli: warning: the history cannot keep the record read: ', res.err)
         radio.stop()
         self.assertNotIn(WRITE_FRAME, radio.received(heard_only=False))
         self.assertEqual(radio.result()['final'], RECORD)
@@ -883,13 +923,32 @@ class CliTests(OrvelleTestCase):
     # -- help, arguments, listing ---------------------------------------------
     def test_help_forms_and_arguments_outside_the_code_page(self):
         cli = self.cli()
-        for args in (['-h'], ['/?'], ['help'], ['help', 'restore'], ['upgrade', '--help']):
+        for args in (['-h'], ['/?'], ['help']):
             with self.subTest(args=args):
                 res = cli.run(args)
                 self.assertEqual(res.rc, 0, res)
                 self.assertIn('Exit codes:', res.out)
                 for word in ('  11  interrupted', '  12  the history', 'ANSI code page', 'history  [--last N]'):
                     self.assertIn(word, res.out)
+        # On one command: its own usage, options and exit codes, the same
+        # lines in every form.
+        helps = []
+        for args in (['help', 'restore'], ['--help', 'restore'], ['Restore', '--help']):
+            with self.subTest(args=args):
+                res = cli.run(args)
+                self.assertEqual(res.rc, 0, res)
+                self.assertIn('Exit codes:', res.out)
+                for word in ('  11  interrupted', '  12  the history', 'orvelle-cli restore  --port N',
+                             '  --record HEX'):
+                    self.assertIn(word, res.out)
+                for word in ('ANSI code page', 'history  [--last N]', '--folder DIR', '   8  '):
+                    self.assertNotIn(word, res.out)
+                helps.append(res.out)
+        self.assertEqual(len(set(helps)), 1)
+        # A mistyped command names the nearest one.
+        res = cli.run(['upgarde', '--port', '1'])
+        self.assertEqual(res.rc, 2, res)
+        self.assertEqual(res.err, "orvelle-cli: unknown command 'upgarde' (did you mean upgrade?)\n")
         res = cli.run([])
         self.assertEqual((res.rc, res.out), (2, ''))
         self.assertIn('Usage:', res.err)
@@ -900,6 +959,13 @@ class CliTests(OrvelleTestCase):
         res = cli.run(['upgrade', '--port', str(PORT), '--file', 'C:\\\u65e5\u672c.ENH'], radio)
         self.assertEqual(res.rc, 2, res)
         self.assertIn("argument 5 'C:\\??.ENH'", res.err)
+        self.assertEqual(radio.received(heard_only=False), b'')
+        # With --json its object all the same.
+        res = cli.run(['upgrade', '--port', str(PORT), '--file', 'C:\\\u65e5\u672c.ENH', '--json'], radio)
+        self.assertEqual(res.rc, 2, res)
+        self.assertEqual((res.json['command'], res.json['exit'], res.json['outcome'], res.json['port']),
+                         ('upgrade', 2, 'usage', None))
+        self.assertIn('cannot represent', res.json['error'])
         self.assertEqual(radio.received(heard_only=False), b'')
 
     def test_history_lists_rows_as_restore_numbers_them(self):

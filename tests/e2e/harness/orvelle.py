@@ -174,7 +174,16 @@ ADDED_TEXT_KEYS = {TextNo.kMorePortsLabel: 10005103, TextNo.kVerifyFailed: 10020
                    TextNo.kPortDeviceProblem: 10080003,
                    TextNo.kPortDeviceProblemAdvice: 10080004,
                    TextNo.kPortRefusedChip: 10080005,
-                   TextNo.kPortRefusedChipAdvice: 10080006}
+                   TextNo.kPortRefusedChipAdvice: 10080006,
+                   TextNo.kCliError: 10094001,
+                   TextNo.kCliLinkFailed: 10094002,
+                   TextNo.kCliPortCannotOpen: 10094003,
+                   TextNo.kCliHistoryCannotKeep: 10094004,
+                   TextNo.kCliRestored: 10094005,
+                   TextNo.kCliRestoredUnchanged: 10094006,
+                   TextNo.kCliPortUsable: 10094007,
+                   TextNo.kCliPortNotRs232: 10094008,
+                   TextNo.kCliPortCannotBeOpened: 10094009}
 assert len(ADDED_TEXT_KEYS) == TextNo.kAddedEnd - TextNo.kFirstAdded
 
 

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,9 +19,11 @@ using Args = std::vector<std::string>;
 std::string Describe(const CliArgs& args)
 {
     std::string text = CliCommandName(args.command);
+    if (args.helpOn != CliCommand::Help)
+        text += std::string(" on ") + CliCommandName(args.helpOn);
     if (args.port)
         text += " port=" + std::to_string(args.port);
-    if (args.retries)
+    if (args.retries != kCliDefaultRetries)
         text += " retries=" + std::to_string(args.retries);
     if (args.json)
         text += " json";
@@ -77,7 +81,14 @@ TEST(CliArgs, AcceptedCommandLines)
         {{"identify", "--port", "Com255"}, "identify port=255"},
         {{"identify", "--port", "1"}, "identify port=1"},
         {{"identify", "--port", "255", "--retries", "100", "--json"}, "identify port=255 retries=100 json"},
-        {{"identify", "--json", "--port=3", "--retries=0"}, "identify port=3 json"},
+        // A device name as the mode command takes it.
+        {{"identify", "--port", "COM1:"}, "identify port=1"},
+        {{"identify", "--port=com12:"}, "identify port=12"},
+        // Commands in any case.
+        {{"IDENTIFY", "--port", "1"}, "identify port=1"},
+        {{"Upgrade", "--port", "1", "--file", "a.ENH"}, "upgrade port=1 file=a.ENH"},
+        {{"identify", "--json", "--port=3", "--retries=0"}, "identify port=3 retries=0 json"},
+        {{"identify", "--port=3", "--retries=2"}, "identify port=3"},
         {{"identify", "--port", "007"}, "identify port=7"},
         {{"upgrade", "--port", "3", "--folder", "C:\\Data"}, "upgrade port=3 folder=C:\\Data"},
         {{"upgrade", "--file", "C:\\a b.ENH", "--port", "3"}, "upgrade port=3 file=C:\\a b.ENH"},
@@ -108,16 +119,20 @@ TEST(CliArgs, AcceptedCommandLines)
          "upgrade port=3 file=a.ENH each count=5 report=r.csv"},
         {{"upgrade", "--port", "3", "--folder", "D", "--each", "--count=2147483647", "--verify",
           "--skip-unchanged", "--json", "--report=-x.json", "--retries", "2", "--no-history"},
-         "upgrade port=3 retries=2 json folder=D skip-unchanged verify no-history each count=2147483647 "
+         "upgrade port=3 json folder=D skip-unchanged verify no-history each count=2147483647 "
          "report=-x.json"},
         // Help in every usual form, also after a command and its options.
         {{"-h"}, "help"},
         {{"/?"}, "help"},
         {{"help"}, "help"},
-        {{"help", "upgrade"}, "help"},
-        {{"ports", "--help"}, "help"},
-        {{"upgrade", "--port", "x", "-h"}, "help"},
-        {{"restore", "/?"}, "help"},
+        // Help on one command, asked for in any of the forms.
+        {{"help", "upgrade"}, "help on upgrade"},
+        {{"--help", "upgrade"}, "help on upgrade"},
+        {{"-h", "ports"}, "help on ports"},
+        {{"/?", "HISTORY"}, "help on history"},
+        {{"ports", "--help"}, "help on ports"},
+        {{"upgrade", "--port", "x", "-h"}, "help on upgrade"},
+        {{"restore", "/?"}, "help on restore"},
         // "--" ends the options.
         {{"ports", "--"}, "ports"},
         {{"identify", "--port", "1", "--"}, "identify port=1"},
@@ -192,11 +207,12 @@ TEST(CliArgs, UsageErrorsSayWhatIsWrong)
         // Commands.
         {{}, "no command given"},
         {{""}, "unknown command ''"},
-        {{"IDENTIFY", "--port", "1"}, "unknown command 'IDENTIFY'"},
+        {{"IDENTIFYX", "--port", "1"}, "unknown command 'IDENTIFYX'"},
         {{"--port", "1", "identify"}, "unknown command '--port'"},
-        {{"--help", "ports"}, "--help stands alone"},
+        {{"--help", "ports", "upgrade"}, "--help takes one command at most"},
+        {{"--help", "--json"}, "help on an unknown command '--json'"},
         {{"--version", "--json"}, "--version stands alone"},
-        {{"-h", "ports"}, "-h stands alone"},
+        {{"-h", "frobnicate"}, "help on an unknown command 'frobnicate'"},
         {{"help", "frobnicate"}, "help on an unknown command 'frobnicate'"},
         {{"help", "ports", "identify"}, "help takes one command at most"},
         {{"identify", "--port", "1", "--version"}, "--version stands alone"},
@@ -362,4 +378,151 @@ TEST(CliArgs, HelpListsEveryCommandOptionAndExitCode)
         EXPECT_LE((end == std::string::npos ? help.size() : end) - start, 79u) << help.substr(start, 80);
         start = end == std::string::npos ? help.size() : end + 1;
     }
+}
+
+// A record may be pasted as the trace shows it (upper-case pairs parted by
+// spaces) or as a hex literal; what is refused says how many digits it had,
+// so a digit lost in copying is found at once.
+TEST(CliArgs, RecordFormsAsTypedOrCopiedFromTheTrace)
+{
+    std::string spaced; // "00 55 55 ... FF", as a trace line's bytes
+    for (std::size_t i = 0; i < kRecord.size(); i += 2)
+        spaced += (i ? " " : "") + kRecord.substr(i, 2);
+    const struct {
+        const char* name;
+        std::string record;
+        const char* error; // empty: accepted as kRecord's bytes
+    } cases[] = {
+        {"plain digits", kRecord, ""},
+        {"spaced pairs", spaced, ""},
+        {"spaced pairs, spaces doubled and at the ends", " " + spaced + "  ", ""},
+        {"a hex literal", "0x" + kRecord, ""},
+        {"a hex literal in pairs", "0X" + spaced, ""},
+        {"a digit short", kRecord.substr(1), "--record must be 100 hex digits, not 99: '"},
+        {"a digit short, spaced", spaced.substr(0, spaced.size() - 1),
+         "--record must be 100 hex digits, not 99: '"},
+        {"a byte too many", kRecord + "00", "not 102: "},
+        {"the literal's prefix counted as digits", "0x" + kRecord.substr(2), "not 98: "},
+        {"a pair split by a space", "0 " + kRecord.substr(1), "must be 100 hex digits, in pairs if spaced"},
+        {"not hex", kRecord.substr(0, 98) + "zz", "('z' is not a hex digit)"},
+        {"a dash between pairs", "00-" + kRecord.substr(2), "('-' is not a hex digit)"},
+        {"a line break between pairs", "00\n" + kRecord.substr(2), "(byte 0x0a is not a hex digit)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CliArgs args;
+        CString error;
+        const bool parsed = ParseCliArgs({"restore", "--port", "1", "--record", c.record}, args, error);
+        if (!*c.error) {
+            ASSERT_TRUE(parsed) << error.str();
+            EXPECT_EQ(args.record[0], 0x00);
+            EXPECT_EQ(args.record[1], 0x55);
+            EXPECT_EQ(args.record[49], 0xFF);
+            continue;
+        }
+        EXPECT_FALSE(parsed);
+        EXPECT_FALSE(args.hasRecord);
+        EXPECT_NE(error.str().find(c.error), std::string::npos) << error.str();
+        EXPECT_EQ(error.str().find_first_of("\r\n"), std::string::npos) << "one line";
+    }
+}
+
+// A mistyped command or option names the nearest one, and only a near one:
+// a suggestion far off would send the technician the wrong way.
+TEST(CliArgs, AMistypedNameSuggestsTheNearestOne)
+{
+    const struct {
+        Args args;
+        const char* error;     // part of the reason
+        const char* suggested; // the name in "did you mean ...?"; empty: none
+    } cases[] = {
+        {{"upgarde", "--port", "1"}, "unknown command 'upgarde'", "upgrade"},
+        {{"UPGRAD"}, "unknown command 'UPGRAD'", "upgrade"},
+        {{"idenify"}, "unknown command 'idenify'", "identify"},
+        {{"restor"}, "unknown command 'restor'", "restore"},
+        {{"port"}, "unknown command 'port'", "ports"},
+        {{"histroy"}, "unknown command 'histroy'", "history"},
+        {{"help", "upgarde"}, "help on an unknown command 'upgarde'", "upgrade"},
+        {{"identify", "--prot", "1"}, "unknown option '--prot'", "--port"},
+        {{"ports", "--jsno"}, "unknown option '--jsno'", "--json"},
+        {{"upgrade", "--port", "1", "--dryrun"}, "unknown option '--dryrun'", "--dry-run"},
+        {{"upgrade", "--port", "1", "--folders", "D"}, "unknown option '--folders'", "--folder"},
+        {{"restore", "--port", "1", "--PORT", "2"}, "unknown option '--PORT'", "--port"},
+        // Nothing near: no guess, the pointer to the help instead.
+        {{"frobnicate"}, "unknown command 'frobnicate' (see orvelle-cli --help)", ""},
+        {{"x"}, "unknown command 'x'", ""},
+        {{"ports", "--verbose"}, "unknown option '--verbose'", ""},
+        {{"ports", "--xy"}, "unknown option '--xy'", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : std::string()));
+        CliArgs args;
+        CString error;
+        EXPECT_FALSE(ParseCliArgs(c.args, args, error));
+        EXPECT_NE(error.str().find(c.error), std::string::npos) << error.str();
+        const std::size_t at = error.str().find("did you mean ");
+        if (*c.suggested)
+            EXPECT_EQ(error.str().substr(at == std::string::npos ? 0 : at),
+                      "did you mean " + std::string(c.suggested) + "?)")
+                << error.str();
+        else
+            EXPECT_EQ(at, std::string::npos) << error.str();
+    }
+}
+
+// A command's help is its own: its usage lines, what it does, the options it
+// takes (and no other command's) and the exit codes it can end with; the
+// whole help stays for --help alone.
+TEST(CliArgs, EachCommandsHelpIsItsOwn)
+{
+    const struct {
+        CliCommand command;
+        std::vector<std::string> has;
+        std::vector<std::string> hasNot;
+        std::vector<int> exits;
+    } cases[] = {
+        {CliCommand::Ports,
+         {"  orvelle-cli ports [--probe]", "  ports      Every serial port", "  --probe ", "  --json ",
+          "  --trace FILE", "  --help "},
+         {"--folder", "--port N ", "  --each ", "orvelle-cli identify", "  upgrade    "},
+         {kExitDone, kExitUsage}},
+        {CliCommand::Upgrade,
+         {"  orvelle-cli upgrade  --port N (--folder DIR | --file PATH)\n", "--each\n",
+          "  upgrade    Installs", "  --port N ", "  --retries K ", "  --folder DIR", "  --dry-run ",
+          "  --skip-unchanged\n", "  --count N ", "  --report FILE", "  A value may also be joined"},
+         {"--probe", "--entry K", "--record HEX", "--last N", "orvelle-cli restore", "  restore    "},
+         {kExitDone, kExitRefused, kExitUsage, kExitPortNotOpened, kExitLinkFailed, kExitRefusedModel,
+          kExitNoOption, kExitVersionRequired, kExitOptionFileMissing, kExitLanguageFile, kExitInterrupted,
+          kExitHistoryUnavailable, kExitVerifyFailed, kExitSomeFailed}},
+        {CliCommand::Restore,
+         {"  orvelle-cli restore  --port N (--entry K | --record HEX)", "  --entry K", "  --record HEX",
+          "  --force ", "  --verify "},
+         {"--folder", "--dry-run", "  --each ", "--probe"},
+         {kExitDone, kExitRefused, kExitUsage, kExitPortNotOpened, kExitLinkFailed, kExitRefusedModel,
+          kExitOtherTransceiver, kExitLanguageFile, kExitInterrupted, kExitHistoryUnavailable,
+          kExitVerifyFailed}},
+        {CliCommand::History,
+         {"  orvelle-cli history  [--last N] [--json]", "  --last N", "  --json "},
+         {"--port N ", "--retries", "--trace"},
+         {kExitDone, kExitUsage, kExitHistoryUnavailable}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(CliCommandName(c.command));
+        const std::string help = CliHelpFor(c.command);
+        for (const std::string& part : c.has)
+            EXPECT_NE(help.find(part), std::string::npos) << part << "\n" << help;
+        for (const std::string& part : c.hasNot)
+            EXPECT_EQ(help.find(part), std::string::npos) << part << "\n" << help;
+        for (int code = kExitDone; code <= kExitSomeFailed; ++code) {
+            const bool listed = std::find(c.exits.begin(), c.exits.end(), code) != c.exits.end();
+            const std::string number = (code < 10 ? "   " : "  ") + std::to_string(code) + "  ";
+            EXPECT_EQ(help.find("\n" + number) != std::string::npos, listed) << "exit code " << code;
+        }
+        // Shorter than the whole help, and as wide as it at most.
+        EXPECT_LT(help.size(), (std::string(kCliUsageText) + kCliHelpText).size() * 2 / 3);
+        std::istringstream lines(help);
+        for (std::string line; std::getline(lines, line);)
+            EXPECT_LE(line.size(), 79u) << line;
+    }
+    EXPECT_EQ(CliHelpFor(CliCommand::Help), std::string(kCliUsageText) + kCliHelpText);
 }

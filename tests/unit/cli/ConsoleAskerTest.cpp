@@ -84,30 +84,32 @@ TEST(ConsoleAsker, AnswersByPolicyAndKeepsWhatEndedTheRun)
          2,
          false,
          {{Ask::Retry, true}, {Ask::Retry, true}},
-         "Error: failed\norvelle-cli: retrying (1 of 2)\nError: failed\norvelle-cli: retrying (2 of 2)\n",
+         "orvelle-cli: error: failed\norvelle-cli: retrying (1 of 2)\norvelle-cli: error: failed\n"
+         "orvelle-cli: retrying (2 of 2)\n",
          "",
          {}},
         {"one retry over the whole run: the second failure is final",
          1,
          false,
          {{Ask::Retry, true}, {Ask::Retry, false}},
-         "Error: failed\norvelle-cli: retrying (1 of 1)\nError: failed\n"
-         "orvelle-cli: no retries left (--retries 1): cancelled\n",
+         "orvelle-cli: error: failed\norvelle-cli: retrying (1 of 1)\norvelle-cli: error: failed\n"
+         "orvelle-cli: no retries left (--retries 1): giving up\n",
          "failed",
          {}},
         {"a stop asked for: cancelled, retries or not",
          3,
          true,
          {{Ask::Retry, false}},
-         "Error: failed\norvelle-cli: interrupted: cancelled\n",
+         "orvelle-cli: error: failed\norvelle-cli: interrupted: cancelled\n",
          "failed",
          {}},
-        {"the port: told and kept", 0, false, {{Ask::Port}}, "Error: no port\n", "no port", {}},
+        {"the port: told and kept", 0, false, {{Ask::Port}}, "orvelle-cli: error: no port\n", "no port", {}},
         {"the history question: No, and the question is what ended the run",
          5,
          false,
          {{Ask::History, false}},
-         "Question: write?\norvelle-cli: not written without a history entry (--no-history writes without "
+         "orvelle-cli: warning: the history cannot keep the record read: disk full\n"
+         "orvelle-cli: not written: the history could not keep the record read (--no-history writes without "
          "one)\n",
          "write?",
          {}},
@@ -115,14 +117,14 @@ TEST(ConsoleAsker, AnswersByPolicyAndKeepsWhatEndedTheRun)
          0,
          false,
          {{Ask::Outcome}, {Ask::Note}},
-         "Outcome: done\nWarning: newer\n",
+         "orvelle-cli: done\norvelle-cli: warning: newer\n",
          "done",
          {"newer"}},
         {"a retried step, then the outcome",
          1,
          false,
          {{Ask::Retry, true}, {Ask::Outcome}},
-         "Error: failed\norvelle-cli: retrying (1 of 1)\nOutcome: done\n",
+         "orvelle-cli: error: failed\norvelle-cli: retrying (1 of 1)\norvelle-cli: done\n",
          "done",
          {}},
     };
@@ -175,8 +177,8 @@ TEST(ConsoleAsker, AnswersByPolicyAndKeepsWhatEndedTheRun)
 }
 
 // The file utility's boxes and the language file's, which the tool still
-// takes at the seam: printed as the run's messages are, answered OK, the
-// last one kept.
+// takes at the seam: printed as the run's messages are, a line of the kind
+// their icon says, answered OK, the last one kept.
 TEST(ConsoleAsker, TheSeamsBoxesArePrintedAndTheLastKept)
 {
     std::FILE* err = std::tmpfile();
@@ -188,7 +190,7 @@ TEST(ConsoleAsker, TheSeamsBoxesArePrintedAndTheLastKept)
         EXPECT_EQ(AppMessageBox(nullptr, "no caption", "", MB_OK), IDOK);
         EXPECT_EQ(boxes.LastText().str(), "no caption");
     }
-    EXPECT_EQ(Contents(err), "File error: cannot read x.ENH\nno caption\n");
+    EXPECT_EQ(Contents(err), "orvelle-cli: error: cannot read x.ENH\norvelle-cli: no caption\n");
     std::fclose(err);
 }
 
@@ -229,6 +231,93 @@ TEST(ConsoleAsker, PacesEachAutomaticRetryASecondAfterTheFailure)
             EXPECT_EQ(asker.AskRetry(nullptr, LinkStep::Write, "failed", "Error"), c.answers[i]);
         }
         EXPECT_EQ(Pauses(), c.pauses);
+        std::fclose(err);
+    }
+}
+
+// In a console nothing is clicked and every line says what it is: the
+// link's texts that end "then click Retry" are said in the console's own
+// words, a refusal is an error though its box is information, a text of
+// several lines is one line, and a restore's "new options written" is left
+// to the tool. A port that cannot be opened yet is tried again from the
+// same budget as a failed step.
+TEST(ConsoleAsker, EachLineSaysWhatItIsInTheConsolesWords)
+{
+    CLanguageTable& texts = Texts();
+    const auto text = [&texts](int number) { return std::string(texts.GetText(number)); };
+    const std::string tool = "orvelle-cli: ";
+    const struct {
+        const char* name;
+        int retries;
+        std::function<void(CConsoleAsker&)> ask;
+        std::string err;
+        std::string message;
+    } cases[] = {
+        {"the link's failure", 0,
+         [&](CConsoleAsker& asker) {
+             EXPECT_EQ(asker.AskRetry(nullptr, LinkStep::Connect, text(TextNo::kLinkFailed).c_str(), "Error"),
+                       LinkAnswer::Cancel);
+         },
+         tool + "error: " + text(TextNo::kCliLinkFailed) + "\n" + tool +
+             "no retries left (--retries 0): giving up\n",
+         text(TextNo::kCliLinkFailed)},
+        {"the port that cannot be opened", 0,
+         [&](CConsoleAsker& asker) {
+             asker.PortNotOpened(nullptr, text(TextNo::kPortNotOpened).c_str(), "Error");
+         },
+         tool + "error: " + text(TextNo::kCliPortCannotOpen) + "\n", text(TextNo::kCliPortCannotOpen)},
+        {"the port tried again while the budget lasts", 1,
+         [&](CConsoleAsker& asker) {
+             asker.PortNotOpened(nullptr, text(TextNo::kPortNotOpened).c_str(), "Error");
+             EXPECT_TRUE(asker.RetryOpen());
+             asker.PortNotOpened(nullptr, text(TextNo::kPortNotOpened).c_str(), "Error");
+             EXPECT_FALSE(asker.RetryOpen());
+         },
+         tool + "error: " + text(TextNo::kCliPortCannotOpen) + "\n" + tool + "retrying (1 of 1)\n" + tool +
+             "error: " + text(TextNo::kCliPortCannotOpen) + "\n" + tool +
+             "no retries left (--retries 1): giving up\n",
+         text(TextNo::kCliPortCannotOpen)},
+        {"the refusal, an information box: an error", 0,
+         [&](CConsoleAsker& asker) {
+             asker.TellOutcome(nullptr, RunMessageKind::Information, text(TextNo::kRecordRefused).c_str(),
+                               "Information");
+         },
+         tool + "error: " + text(TextNo::kRecordRefused) + "\n", text(TextNo::kRecordRefused)},
+        {"the written options: the tool's plain line", 0,
+         [&](CConsoleAsker& asker) {
+             asker.TellOutcome(nullptr, RunMessageKind::Information, text(TextNo::kRecordWritten).c_str(),
+                               "Information");
+             EXPECT_FALSE(asker.WrittenUntold());
+         },
+         tool + text(TextNo::kRecordWritten) + "\n", text(TextNo::kRecordWritten)},
+        {"a restore's write: left to the tool", 0,
+         [&](CConsoleAsker& asker) {
+             asker.SetRestoring();
+             asker.TellOutcome(nullptr, RunMessageKind::Information, text(TextNo::kRecordWritten).c_str(),
+                               "Information");
+             EXPECT_TRUE(asker.WrittenUntold());
+         },
+         "", ""},
+        {"a warning of two lines: one line", 0,
+         [&](CConsoleAsker& asker) {
+             asker.TellOutcome(nullptr, RunMessageKind::Warning, "no folder.\nSelect one.", "Warning");
+         },
+         tool + "warning: no folder. Select one.\n", "no folder.\nSelect one."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const NoBoxes boxes;
+        std::FILE* err = std::tmpfile();
+        ASSERT_NE(err, nullptr);
+        {
+            CConsoleAsker asker(
+                err, PlatformConsoleApi(), texts, c.retries, [] { return false; }, kPauseClock);
+            c.ask(asker);
+            EXPECT_EQ(asker.Message().str(), c.message);
+        }
+        const std::string printed = Contents(err);
+        EXPECT_EQ(printed, c.err);
+        EXPECT_EQ(printed.find("Retry"), std::string::npos) << printed;
         std::fclose(err);
     }
 }

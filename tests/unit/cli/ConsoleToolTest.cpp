@@ -184,7 +184,7 @@ TEST(ConsoleTool, RetriesAreOneBudgetForTheWholeRun)
         ToolRun run(fake);
         EXPECT_EQ(run({"identify", "--port", "1", "--retries", c.retries}), c.exit);
         const std::string messages = Contents(run.err);
-        EXPECT_EQ(Count(messages, texts.GetText(TextNo::kLinkFailed)), c.prompts) << messages;
+        EXPECT_EQ(Count(messages, texts.GetText(TextNo::kCliLinkFailed)), c.prompts) << messages;
         EXPECT_FALSE(fake.InProgrammingMode());
         EXPECT_EQ(fake.OpenHandles(), 0);
     }
@@ -263,7 +263,7 @@ TEST(ConsoleTool, OwnLinesSpeakTheLanguageFile)
         {"English",
          "ORVELLE.lng",
          false,
-         {"orvelle-cli: retrying (1 of 1)\n", "orvelle-cli: no retries left (--retries 1): cancelled\n"},
+         {"orvelle-cli: retrying (1 of 1)\n", "orvelle-cli: no retries left (--retries 1): giving up\n"},
          "orvelle-cli: warning: ",
          "orvelle-cli: restore refused: the transceiver is QX-5100 ",
          "orvelle-cli: COM24 cannot be opened: not present\n"},
@@ -271,7 +271,7 @@ TEST(ConsoleTool, OwnLinesSpeakTheLanguageFile)
          "ORVELLE-de.lng",
          false,
          {"orvelle-cli: neuer Versuch (1 von 1)\n",
-          "orvelle-cli: keine Versuche mehr (--retries 1): abgebrochen\n"},
+          "orvelle-cli: keine Versuche mehr (--retries 1): aufgegeben\n"},
          "orvelle-cli: Warnung: ",
          "orvelle-cli: Wiederherstellen abgelehnt: Das Funkger\xe4t ist QX-5100 ",
          "orvelle-cli: COM24 kann nicht ge\xf6"
@@ -279,7 +279,7 @@ TEST(ConsoleTool, OwnLinesSpeakTheLanguageFile)
         {"German from before these rows",
          "ORVELLE-de.lng",
          true,
-         {"orvelle-cli: retrying (1 of 1)\n", "orvelle-cli: no retries left (--retries 1): cancelled\n"},
+         {"orvelle-cli: retrying (1 of 1)\n", "orvelle-cli: no retries left (--retries 1): giving up\n"},
          "orvelle-cli: warning: ",
          "orvelle-cli: restore refused: the transceiver is QX-5100 ",
          "orvelle-cli: COM24 cannot be opened: not present\n"},
@@ -507,7 +507,8 @@ TEST(ConsoleTool, APortThatCannotBeOpenedSaysWhy)
         ToolRun run(fake);
         EXPECT_EQ(run({"identify", "--port", c.port, "--json"}), kExitPortNotOpened);
         const std::string messages = Contents(run.err);
-        const std::size_t text = messages.find(texts.GetText(TextNo::kPortNotOpened));
+        const std::size_t text = messages.find(texts.GetText(TextNo::kCliPortCannotOpen));
+        EXPECT_EQ(messages.find("Retry"), std::string::npos) << messages;
         const std::size_t reason = messages.find(std::string("COM24 cannot be opened: ") + c.reason);
         ASSERT_NE(text, std::string::npos) << messages;
         ASSERT_NE(reason, std::string::npos) << messages;
@@ -641,7 +642,7 @@ TEST(ConsoleTool, CtrlCDuringTheReadBackLeavesTheWriteAsItWas)
         EXPECT_TRUE(pressed);
         const std::string json = Contents(run.out);
         EXPECT_NE(json.find(std::string("\"outcome\":\"") + c.outcome + "\""), std::string::npos) << json;
-        EXPECT_NE(json.find("\"verified\":\"no\""), std::string::npos) << json;
+        EXPECT_NE(json.find("\"verified\":false,"), std::string::npos) << json;
         EXPECT_EQ(run.Outcomes(), c.rows);
         EXPECT_FALSE(fake.InProgrammingMode());
     }
@@ -935,7 +936,8 @@ TEST(ConsoleTool, ARecordTheHistoryCannotKeepIsNotWrittenUnlessNoHistoryIsGiven)
                   std::string::npos)
             << out;
         EXPECT_NE(out.find("outcome: history-unavailable"), std::string::npos) << out;
-        EXPECT_NE(err.find("not written without a history entry"), std::string::npos) << err;
+        EXPECT_NE(err.find("not written: the history could not keep the record read"), std::string::npos)
+            << err;
     }
 }
 
@@ -1087,18 +1089,31 @@ TEST(ConsoleTool, TextToAConsoleIsUtf16AndToAFileTheAnsiBytes)
 TEST(ConsoleTool, HelpInEveryUsualFormAndUsageWithoutArguments)
 {
     for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{{"-h"},
-                                               {"--help"},
-                                               {"/?"},
-                                               {"help"},
-                                               {"help", "upgrade"},
-                                               {"upgrade", "--help"},
-                                               {"restore", "--port", "1", "-h"}}) {
+         std::vector<std::vector<std::string>>{{"-h"}, {"--help"}, {"/?"}, {"help"}}) {
         ToolRun run;
         EXPECT_EQ(run(args), kExitDone) << args[0];
         const std::string out = Contents(run.out);
         EXPECT_EQ(out.rfind(kCliUsageText, 0), 0u) << out;
         EXPECT_NE(out.find(kCliHelpText), std::string::npos);
+    }
+    // On one command, in any form: that command's help, the same each time.
+    const struct {
+        std::vector<std::string> args;
+        CliCommand command;
+    } commandHelp[] = {
+        {{"help", "upgrade"}, CliCommand::Upgrade},
+        {{"--help", "upgrade"}, CliCommand::Upgrade},
+        {{"upgrade", "--help"}, CliCommand::Upgrade},
+        {{"UPGRADE", "-h"}, CliCommand::Upgrade},
+        {{"restore", "--port", "1", "-h"}, CliCommand::Restore},
+    };
+    for (const auto& c : commandHelp) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+        ToolRun run;
+        EXPECT_EQ(run(c.args), kExitDone);
+        const std::string out = Contents(run.out);
+        EXPECT_EQ(out, CliHelpFor(c.command));
+        EXPECT_EQ(out.find(kCliHelpText), std::string::npos) << "not the whole help";
     }
     ToolRun run;
     EXPECT_EQ(run({}), kExitUsage);
@@ -1188,7 +1203,10 @@ TEST(ConsoleText, ArgumentsInEachCodePage)
 TEST(ConsoleTool, TheOutcomeTablesHistoryWordIsTheFinalRowsOutcome)
 {
     using Command = FakeTransceiver::Command;
-    const std::vector<std::string> restore = {"restore", "--port", "1", "--record", kRestored, "--json"};
+    // The first failure final, as the words are the ones of a run that ends
+    // there.
+    const std::vector<std::string> restore = {"restore", "--port",    "1", "--record",
+                                              kRestored, "--retries", "0", "--json"};
     const struct {
         const char* name;
         std::function<void(FakeTransceiver&)> arrange;
@@ -1208,7 +1226,7 @@ TEST(ConsoleTool, TheOutcomeTablesHistoryWordIsTheFinalRowsOutcome)
          true},
         {"the identity unanswered",
          [](FakeTransceiver& f) { f.Script(Command::Identity, kSilence); },
-         {"identify", "--port", "1", "--json"},
+         {"identify", "--port", "1", "--retries", "0", "--json"},
          "link-failed",
          false},
         {"no port", [](FakeTransceiver& f) { f.missingPorts.insert("COM1"); }, restore, "port-not-opened",
@@ -1586,5 +1604,170 @@ TEST(ConsoleBatch, TheReportIsReplacedWholeOrSaidToHaveFailed)
         EXPECT_EQ(search, INVALID_HANDLE_VALUE);
         if (search != INVALID_HANDLE_VALUE)
             FindClose(search);
+    }
+}
+
+// --json is typed for scripts: numbers as numbers (the history's port too),
+// verified a boolean, the option bytes an object whatever the command, the
+// sources a list; and a usage error with --json prints its object even when
+// an argument is what the code page cannot hold.
+TEST(ConsoleTool, JsonFieldsAreTyped)
+{
+    const struct {
+        const char* name;
+        std::vector<std::string> args; // {file}: the sample option file
+        std::vector<std::string> json;
+        std::vector<std::string> lines; // on stdout without --json
+    } cases[] = {
+        {"identify: the bytes now, nothing after",
+         {"identify", "--port", "1"},
+         {"\"option_type\":3,", "\"option_bytes\":{\"before\":\"", "\",\"after\":null}"},
+         {"\noption_bytes: "}},
+        {"a dry run",
+         {"upgrade", "--port", "1", "--file", "{file}", "--dry-run"},
+         {"\"option_bytes\":{\"before\":\"", "\",\"after\":\"", "\"sources\":[\"", "\"outcome\":\"planned\""},
+         {"\noption_bytes: ", " -> ", "] -> "}},
+        {"a real upgrade, verified: the bytes as a dry run has them",
+         {"upgrade", "--port", "1", "--file", "{file}", "--verify"},
+         {"\"option_bytes\":{\"before\":\"", "\",\"after\":\"", "\"sources\":[\"", "\"verified\":true",
+          "\"port\":1,"},
+         {"\noption_bytes: ", "] -> ", "verified: yes\n"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (bool json : {true, false}) {
+            FakeTransceiver fake;
+            BatchRadio(fake, 'A');
+            ToolRun run(fake);
+            std::vector<std::string> args = c.args;
+            for (std::string& arg : args) {
+                if (arg == "{file}")
+                    arg = PutSampleOptionFile(run);
+            }
+            if (json)
+                args.push_back("--json");
+            EXPECT_EQ(run(args), kExitDone) << Contents(run.err);
+            const std::string out = Contents(run.out);
+            for (const std::string& part : json ? c.json : c.lines)
+                EXPECT_NE(out.find(part), std::string::npos) << part << "\n" << out;
+        }
+    }
+
+    // The history's rows: the port a number, the sources a list.
+    ToolRun history;
+    ASSERT_TRUE(CreateDirectoryA((history.temp / "History").c_str(), nullptr));
+    const std::string record(2 * OptionRecord::kSize, '0');
+    {
+        std::ofstream file(history.HistoryPath(), std::ios::binary);
+        file << HistoryHeaderLine().str() << "2026-01-01T00:00:01,orvelle-cli,3,QX-5100,id,V1.20," << record
+             << ",,C:\\a.ENH|C:\\b.ENH,written\r\n"
+             << "2026-01-01T00:00:02,ORVELLE,,QX-5100,id,V1.20," << record << ",,,read\r\n";
+    }
+    EXPECT_EQ(history({"history", "--json"}), kExitDone);
+    const std::string rows = Contents(history.out);
+    EXPECT_NE(rows.find("\"program\":\"orvelle-cli\",\"port\":3,"), std::string::npos) << rows;
+    EXPECT_NE(rows.find("\"sources\":[\"C:\\\\a.ENH\",\"C:\\\\b.ENH\"]"), std::string::npos) << rows;
+    EXPECT_NE(rows.find("\"port\":null,"), std::string::npos) << rows;
+    EXPECT_NE(rows.find("\"sources\":[]"), std::string::npos) << rows;
+
+    // An argument the code page cannot hold: still the object.
+    ToolRun usage;
+    ConsoleEnvironment environment = {usage.temp.Path().c_str(), usage.openTexts, usage.out, usage.err};
+    EXPECT_EQ(RunConsoleTool({L"upgrade", L"--port", L"1", L"--file", L"C:\\\x65E5.ENH", L"--json"},
+                             environment, 1252),
+              kExitUsage);
+    const std::string object = Contents(usage.out);
+    EXPECT_EQ(object.rfind("{\"command\":\"upgrade\",\"exit\":2,\"outcome\":\"usage\",\"port\":null,", 0), 0u)
+        << object;
+    EXPECT_NE(object.find("cannot represent"), std::string::npos) << object;
+    EXPECT_NE(Contents(usage.err).find("orvelle-cli: argument 5 "), std::string::npos);
+}
+
+// A restore puts a record back: it says so in its own words, and says
+// "unchanged" when the radio already had that record; it never claims new
+// options.
+TEST(ConsoleTool, ARestoreSaysWhatItCameTo)
+{
+    CLanguageTable texts;
+    ASSERT_EQ(LoadTexts(texts), 1);
+    const struct {
+        const char* name;
+        bool same;
+        int said;
+    } cases[] = {
+        {"another record", false, TextNo::kCliRestored},
+        {"the record the radio has", true, TextNo::kCliRestoredUnchanged},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeTransceiver fake;
+        Transceiver(fake);
+        if (c.same)
+            fake.record = OfModel(Bytes(OptionRecord::kSize, 0xAA));
+        ToolRun run(fake);
+        EXPECT_EQ(run({"restore", "--port", "1", "--record", kRestored, "--json"}), kExitDone);
+        const std::string err = Contents(run.err);
+        EXPECT_EQ(err, std::string("orvelle-cli: ") + texts.GetText(c.said) + "\n");
+        EXPECT_EQ(err.find(texts.GetText(TextNo::kRecordWritten)), std::string::npos) << err;
+        EXPECT_NE(Contents(run.out).find(std::string("\"message\":\"") + texts.GetText(c.said) + "\""),
+                  std::string::npos);
+        EXPECT_EQ(fake.recordsWritten.size(), 1u) << "written all the same: the same frames";
+    }
+}
+
+// With the German file in place, no line a technician reads is English:
+// failures, retries, the port's reason, the probe's states, a refused and
+// an unchanged restore. (Fact names and outcome words are for scripts.)
+TEST(ConsoleTool, OneLanguageAtATime)
+{
+    const std::vector<std::string> kEnglish = {
+        "error",       "warning",      "retrying",   "retries left", "giving up", "cannot", "usable",
+        "not present", "written back", "unchanged:", "click",        "Retry",     "refused"};
+    const struct {
+        const char* name;
+        std::function<void(FakeTransceiver&)> arrange;
+        std::vector<std::string> args;
+    } cases[] = {
+        {"a radio that does not answer",
+         [](FakeTransceiver& fake) {
+             Transceiver(fake);
+             for (int i = 0; i < 3; ++i)
+                 fake.Script(FakeTransceiver::Command::Identity, kSilence);
+         },
+         {"identify", "--port", "1"}},
+        {"a port not present",
+         [](FakeTransceiver& fake) { fake.missingPorts.insert("\\\\.\\COM24"); },
+         {"identify", "--port", "24"}},
+        {"the ports probed",
+         [](FakeTransceiver& fake) {
+             fake.AddPort(1);
+             fake.AddPort(24);
+             fake.missingPorts.insert("\\\\.\\COM24");
+         },
+         {"ports", "--probe"}},
+        {"a blank record refused",
+         [](FakeTransceiver& fake) { Transceiver(fake); },
+         {"restore", "--port", "1", "--record", std::string(2 * OptionRecord::kSize, 'f')}},
+        {"the same record restored",
+         [](FakeTransceiver& fake) {
+             Transceiver(fake);
+             fake.record = OfModel(Bytes(OptionRecord::kSize, 0xAA));
+         },
+         {"restore", "--port", "1", "--record", kRestored}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeTransceiver fake;
+        c.arrange(fake);
+        ToolRun run(fake);
+        run.openTexts = [](CLanguageTable& texts) { return LoadTextsFrom(texts, "ORVELLE-de.lng"); };
+        run(c.args);
+        const std::string err = Contents(run.err);
+        std::string out = Contents(run.out);
+        EXPECT_FALSE(err.empty() && out.empty());
+        for (const std::string& word : kEnglish) {
+            EXPECT_EQ(err.find(word), std::string::npos) << word << "\n" << err;
+            EXPECT_EQ(out.find(word), std::string::npos) << word << "\n" << out;
+        }
     }
 }
