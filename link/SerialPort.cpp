@@ -312,7 +312,7 @@ int CSerialPort::Write(const void* data, DWORD length)
         return 1;
     }
     if (ok) {
-        ClearErrors(); // a write cut by its time-out: the port still works
+        TimedOut(); // a write cut by its time-out: the port still works, if it answers
     } else {
         Failed();
     }
@@ -367,7 +367,7 @@ int CSerialPort::ReadData(unsigned char* buffer, WORD length)
         return 1;
     }
     if (ok) {
-        ClearErrors(); // a read time-out: nothing wrong with the port
+        TimedOut(); // a read time-out: nothing wrong with the port, if it answers
     } else {
         Failed();
     }
@@ -403,6 +403,18 @@ void CSerialPort::Failed()
     const DWORD code = ::GetLastError();
     const bool answers = ClearErrors();
     if (!(answers && code == ERROR_OPERATION_ABORTED)) {
+        Close();
+    }
+    ::SetLastError(code);
+}
+
+void CSerialPort::TimedOut()
+{
+    // Some drivers end every read of a removed device at once, in success
+    // and with nothing read, and refuse it every other call: kept open, the
+    // port would never be opened anew once the device is back.
+    const DWORD code = ::GetLastError();
+    if (!ClearErrors()) {
         Close();
     }
     ::SetLastError(code);

@@ -89,6 +89,10 @@ private:
     // After a read or write call that failed: closes the port (its device
     // may be gone), unless the call was only cut short.
     void Failed();
+    // After a read or write call that succeeded with fewer bytes than asked:
+    // a time-out, unless the port no longer answers at all (its device gone):
+    // then it is closed as after a failed call.
+    void TimedOut();
     // A device call's result, told to the observer when it failed; the
     // system's error code stays as the call left it.
     BOOL Checked(const char* call, BOOL ok);

@@ -18,7 +18,7 @@ BOOL WINAPI FakeQueryPerformanceCounter(LARGE_INTEGER* count)
 }
 BOOL WINAPI FakeQueryPerformanceFrequency(LARGE_INTEGER* frequency)
 {
-    frequency->QuadPart = FakeTransceiver::kCounterFrequency;
+    frequency->QuadPart = TheFake().counterFrequency;
     return TRUE;
 }
 void WINAPI FakeSleep(DWORD milliseconds)
@@ -69,7 +69,12 @@ BOOL FakeTransceiver::DoQueryPerformanceCounter(LARGE_INTEGER* count)
         m_tickRepeats = 0;
     }
     ++m_tickRepeats;
-    count->QuadPart = static_cast<LONGLONG>(m_nowUs / step * step * (kCounterFrequency / 1000000));
+    // Whole counts at the counter's frequency, which need not be a whole
+    // number of counts per microsecond; split so that a GHz counter does not
+    // overflow.
+    const uint64_t us = m_nowUs / step * step;
+    const uint64_t perSecond = static_cast<uint64_t>(counterFrequency);
+    count->QuadPart = static_cast<LONGLONG>(us / 1000000 * perSecond + us % 1000000 * perSecond / 1000000);
     return TRUE;
 }
 

@@ -1,7 +1,8 @@
 // The fake's driver rules: what each device call does to the simulated port
 // (its state, the bytes in flight, the time-outs), the calls made to fail, the
-// states a previous user leaves behind, and the pulled cable (with the port
-// leaving the machine's list, and coming back, perhaps under another number).
+// states a previous user leaves behind, and the pulled cable (the removed
+// device's handle as drivers answer on it, the port leaving the machine's
+// list, and coming back as a new device, perhaps under another number).
 #include "tests/support/FakeTransceiver.h"
 #include "tests/support/FakeParts.h"
 
@@ -151,11 +152,13 @@ bool FakeTransceiver::Fails(Call c)
 {
     m_tickRepeats = 0;
     if (m_failAlways.count(c)) {
+        SetLastError(failError);
         return true;
     }
     auto it = m_failIn.find(c);
     if (it != m_failIn.end() && --it->second == 0) {
         m_failIn.erase(it);
+        SetLastError(failError);
         return true;
     }
     return false;
@@ -472,6 +475,10 @@ BOOL FakeTransceiver::DoReadFile(HANDLE h, void* buffer, DWORD n, DWORD* read)
         SetLastError(pull.error);
         return FALSE;
     }
+    if (removedReadsNothing && Stale(h)) {
+        Note("  (device removed) read 0");
+        return TRUE;
+    }
     if (Fails(Call::ReadFile) || !Known(h) || Refused()) {
         return FALSE;
     }
@@ -603,7 +610,21 @@ BOOL FakeTransceiver::DoGetCommProperties(HANDLE h, COMMPROP* prop)
 BOOL FakeTransceiver::DoClearCommError(HANDLE h, DWORD* errors, COMSTAT* status)
 {
     Note("ClearCommError");
-    if (Fails(Call::ClearCommError) || !Known(h)) {
+    if (Fails(Call::ClearCommError)) {
+        return FALSE;
+    }
+    if (removedClearsErrors && Stale(h)) {
+        Note("  (device removed) no errors");
+        ++clears;
+        if (errors) {
+            *errors = 0;
+        }
+        if (status) {
+            *status = COMSTAT{};
+        }
+        return TRUE;
+    }
+    if (!Known(h)) {
         return FALSE;
     }
     LatchArrivedErrors();
@@ -663,6 +684,23 @@ void FakeTransceiver::PlugCable(int number)
     Note("  cable put back" + (number ? " as COM" + std::to_string(number) : std::string()));
     m_cablePulled = false;
     m_deniedUntilUs = m_nowUs + Us(deniedAfterPlug);
+    // A new device: its driver's defaults, whatever the dead handle had set.
+    m_dcb = DCB{};
+    m_dcb.DCBlength = sizeof(DCB);
+    m_dcb.BaudRate = 9600;
+    m_dcb.fBinary = TRUE;
+    m_dcb.ByteSize = 8;
+    m_dcb.Parity = NOPARITY;
+    m_dcb.StopBits = ONESTOPBIT;
+    m_dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    m_dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    m_dcb.XonChar = 0x11;
+    m_dcb.XoffChar = 0x13;
+    m_dcb.XonLim = 2048;
+    m_dcb.XoffLim = 512;
+    m_inputQueue = 4096;
+    m_timeouts = COMMTIMEOUTS{};
+    m_errors = 0;
     const std::string name = "COM" + std::to_string(number);
     const auto renamed = [&](std::string& text, const std::string& old) {
         const size_t at = text.rfind(old);

@@ -23,10 +23,13 @@
 //
 // The cable can be pulled out and put back, also in the middle of a read or
 // a write: a handle opened before the pull fails every call with the
-// driver's error for ever, as on Windows, while a new open works once the
-// cable is back (after a while of access denied, if asked). While it is out
-// its port is missing from the machine's list; it may come back under
-// another number.
+// driver's error for ever, as on Windows (some drivers still take
+// ClearCommError on it, some end its reads with success and no bytes, if
+// asked), while a new open works once the cable is back (after a while of
+// access denied, if asked). The adapter put back starts with its driver's
+// defaults (9600 baud, DTR and RTS on, no time-outs), not the dead handle's
+// settings. While it is out its port is missing from the machine's list; it
+// may come back under another number.
 //
 // The transceiver side plays the programming protocol: an old transceiver
 // hears "FLFM96K" at 9600 baud; another hears "PROGRAM" only at its scan
@@ -221,9 +224,11 @@ public:
     // as the radio is powered up); 0: none.
     DWORD noiseAfterOpen = 0;
     WORD providerBytes = 0; // provider data beyond COMMPROP
-    // The nth call of c from now fails (1: the next one).
+    // The nth call of c from now fails (1: the next one), with failError as
+    // its last error.
     void FailCall(Call c, int nth = 1);
     void FailAlways(Call c) { m_failAlways.insert(c); }
+    DWORD failError = ERROR_GEN_FAILURE;
 
     // The cable pulled out: every call on a handle open now fails with
     // error from here on; opens fail as for a missing port until PlugCable.
@@ -231,9 +236,15 @@ public:
     // the radio drops a write frame it has heard only part of (its line went
     // quiet).
     void PullCable(DWORD error);
+    // How the driver answers on a handle of the removed device besides: some
+    // still take ClearCommError (no errors, nothing queued), some end a read
+    // at once with success and no bytes.
+    bool removedClearsErrors = false;
+    bool removedReadsNothing = false;
     // The cable put back: its port is listed again, as COM`number` when
     // that is not 0 (an adapter without a serial number that Windows gives
-    // another number; its old one stays missing). For deniedAfterPlug ms
+    // another number; its old one stays missing), and the adapter's state is
+    // its driver's defaults again. For deniedAfterPlug ms
     // from now, every open fails with ERROR_ACCESS_DENIED, as while a
     // driver still tears down the removed device.
     void PlugCable(int number = 0);
@@ -276,7 +287,8 @@ public:
 
     // ---- The clock -------------------------------------------------------
     static constexpr LONGLONG kCounterFrequency = 10000000;
-    uint64_t clockStepUs = 1; // the counter's resolution
+    LONGLONG counterFrequency = kCounterFrequency; // counts per second
+    uint64_t clockStepUs = 1;                      // the counter's resolution
     uint64_t Now() const { return m_nowUs / 1000; }
     uint64_t NowUs() const { return m_nowUs; }
     void SetNow(uint64_t ms) { SetNowUs(Us(ms)); }
@@ -420,6 +432,7 @@ private:
     // Takes the pull of c set up by PullCableDuring, if any.
     bool PullsDuring(Call c, PullDuring& pull);
     std::map<HANDLE, DWORD> m_staleHandles; // opened before a pull: its error
+    bool Stale(HANDLE h) const { return m_staleHandles.count(h) != 0; }
     // Open registry keys: the SERIALCOMM key, or a device key (its device).
     std::map<HKEY, int> m_keys;
     uintptr_t m_nextKey = 0x5000;

@@ -738,7 +738,7 @@ class CliTests(OrvelleTestCase):
         self.drv.press(box, IDOK)
         self.drv.wait_until(lambda: app.caption() == self.lng[TextNo.kAppTitle] and app.enabled(Res.IDC_UPGRADE), timeout=30,
                             what='the dialog unlocked')
-        self.assertTrue(app.no_message_box(), '%s: a message box too many' % name)
+        self.assertTrue(app.settled_no_message_box(), '%s: a message box too many' % name)
         self.assertEqual(app.close(), 0)
         radio.stop()
         self.assertEqual(radio.result()['final'], merged('3fffffffffffff0f'), name)
@@ -904,7 +904,7 @@ class CliTests(OrvelleTestCase):
             self.drv.press(box, IDOK)
             self.drv.wait_until(lambda: app.caption() == self.lng[TextNo.kAppTitle]
                                 and app.enabled(Res.IDC_UPGRADE), timeout=30, what='the dialog unlocked')
-            self.assertTrue(app.no_message_box(), 'a message box too many')
+            self.assertTrue(app.settled_no_message_box(), 'a message box too many')
             self.assertEqual(app.close(), 0)
         finally:
             how = held.release()
@@ -981,7 +981,11 @@ class CliTests(OrvelleTestCase):
                          [(1, 'read', None), (2, None, True), (3, 'read', None)])
         self.assertEqual(res.json['rows'][0]['model'], MODEL)
         res = cli.run(['history', '--last', '1'])
-        self.assertEqual(res.out.splitlines()[0].split()[:3], ['3', res.out.split()[1], 'orvelle-cli'])
+        # The time is the file's own, of the last run's row.
+        rows = cli.history()
+        self.assertEqual(rows[-1]['outcome'], 'read')
+        self.assertRegex(rows[-1]['time'], r'^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d$')
+        self.assertEqual(res.out.splitlines()[0].split()[:3], ['3', rows[-1]['time'], 'orvelle-cli'])
         self.assertEqual(len(res.out.splitlines()), 1)
 
 

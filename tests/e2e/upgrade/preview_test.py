@@ -103,7 +103,7 @@ class Preview(OrvelleTestCase):
         self.assertEqual([b['id'] for b in box.buttons], [IDOK])
         self.drv.press(box, IDOK)
         self.wait_idle(app)
-        self.assertTrue(app.no_message_box(), '%s: a message box too many' % name)
+        self.assertTrue(app.settled_no_message_box(), '%s: a message box too many' % name)
         self.assertEqual(app.focus_id(), Res.IDC_UPGRADE)
         app.close()
         radio.stop()

@@ -10,6 +10,7 @@
 #include "cli/ConsoleTool.h"
 
 #include "cli/CliArgs.h"
+#include "cli/ConsoleAsker.h"
 #include "framework/Hex.h"
 #include "link/SerialPort.h"
 #include "cli/ConsoleBatch.h"
@@ -156,6 +157,9 @@ void Transceiver(FakeTransceiver& fake, const char* version = kSampleVersion)
 }
 
 const FakeTransceiver::Reply kSilence = FakeTransceiver::Answer(FakeTransceiver::Fault::Silence);
+
+// Every connection attempt begins with the old handshake.
+const Bytes kOldHandshake = B("FLFM96K");
 
 } // namespace
 
@@ -523,7 +527,8 @@ TEST(ConsoleTool, CtrlCNeverCutsAFrame)
 {
     // The key is pressed as the PC sends the frame that begins with `at`:
     // before the write the run stops at its next step; from the write frame
-    // on it takes the answer and ends programming mode first.
+    // on it takes the answer and ends programming mode first. Against a dead
+    // link the failed attempt is not tried again, however many retries remain.
     const struct {
         const char* name;
         DWORD event;
@@ -533,6 +538,7 @@ TEST(ConsoleTool, CtrlCNeverCutsAFrame)
         int exit;
         std::vector<std::string> rows;
         bool written;
+        bool dead = false; // no radio answers; --retries 100
     } cases[] = {
         {"Ctrl+C before the write: as the record is asked for",
          CTRL_C_EVENT,
@@ -567,11 +573,22 @@ TEST(ConsoleTool, CtrlCNeverCutsAFrame)
          {"pending", "refused"},
          false},
         {"after the answer", CTRL_C_EVENT, kEnd, true, 0x06, kExitDone, {"pending", "written"}, true},
+        {"Ctrl+C while retries remain: a dead link, --retries 100",
+         CTRL_C_EVENT,
+         kOldHandshake,
+         false,
+         0x06,
+         kExitInterrupted,
+         {},
+         false,
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         FakeTransceiver fake;
         Transceiver(fake);
+        if (c.dead)
+            fake.kind = FakeTransceiver::Kind::None;
         fake.writeAnswer = c.answer;
         const Bytes before = fake.record;
         bool pressed = false;
@@ -584,9 +601,21 @@ TEST(ConsoleTool, CtrlCNeverCutsAFrame)
             }
         };
         ToolRun run(fake);
-        EXPECT_EQ(run({"restore", "--port", "1", "--record", kRestored, "--json"}), c.exit);
+        std::vector<std::string> arguments = {"restore", "--port", "1", "--record", kRestored, "--json"};
+        if (c.dead)
+            arguments.insert(arguments.end(), {"--retries", "100"});
+        int pauses = 0;
+        fake.onSleep = [&](DWORD milliseconds) {
+            pauses += milliseconds == CConsoleAsker::kRetryPauseMs ? 1 : 0;
+        };
+        EXPECT_EQ(run(arguments), c.exit);
         EXPECT_TRUE(pressed);
         EXPECT_TRUE(handled) << "the process goes on";
+        const auto attempts = std::count_if(fake.writes.begin(), fake.writes.end(), [](const auto& write) {
+            return StartsWith(write.bytes, kOldHandshake);
+        });
+        EXPECT_EQ(attempts, 1) << "no attempt after the press";
+        EXPECT_EQ(pauses, 0) << "no pause before a retry";
         EXPECT_EQ(run.Outcomes(), c.rows);
         EXPECT_EQ(fake.recordsWritten.size(), c.written || c.answer == 0x15 ? 1u : 0u) << "whole frames only";
         EXPECT_EQ(fake.record == before, !c.written);
@@ -744,26 +773,52 @@ TEST(ConsoleTool, AStopCutsTheRunsReadShortOutsideTheWriteFrame)
     }
 }
 
+// A console closed during the write frame: Windows calls the handler on a
+// thread of its own and ends the process as soon as it returns, so the
+// handler holds the close until the run has ended programming mode and
+// written its final row, and lets it go then, well before its longest wait.
+// The run is held in the write until the closing thread is in the handler:
+// the handler cannot be let go while the run is held, so one that returns
+// meanwhile, or before the end of programming mode, does not hold the close.
 TEST(ConsoleTool, AClosingConsoleIsHeldUntilTheFinalRowIsWritten)
 {
     FakeTransceiver fake;
     Transceiver(fake);
     ToolRun run(fake);
     std::thread closing;
+    std::atomic<bool> returned{false};
+    BOOL handled = FALSE;
+    DWORD heldMs = 0;
+    bool heldInTheFrame = false;
+    bool heldAtTheEnd = false;
     std::vector<std::string> rowsWhenLetGo;
+    CFileHandle entering(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     fake.onWrite = [&](const Bytes& chunk) {
         if (!closing.joinable() && StartsWith(chunk, kUwcb)) {
-            // Windows delivers the event on a thread of its own, and ends
-            // the process as soon as the handler returns.
             closing = std::thread([&] {
-                ConsoleControlHandler(CTRL_CLOSE_EVENT);
+                SetEvent(entering.Get());
+                const DWORD start = GetTickCount();
+                handled = ConsoleControlHandler(CTRL_CLOSE_EVENT);
+                heldMs = GetTickCount() - start;
+                returned = true;
                 rowsWhenLetGo = run.Outcomes();
             });
+            // Until the closing thread is in the handler, and some time
+            // after: it must not return while the run is held here.
+            heldInTheFrame = WaitForSingleObject(entering.Get(), 30000) == WAIT_OBJECT_0;
+            Sleep(200);
+            heldInTheFrame = heldInTheFrame && !returned;
         }
+        if (closing.joinable() && StartsWith(chunk, kEnd))
+            heldAtTheEnd = !returned;
     };
     EXPECT_EQ(run({"restore", "--port", "1", "--record", kRestored}), kExitDone);
     ASSERT_TRUE(closing.joinable());
     closing.join();
+    EXPECT_TRUE(heldInTheFrame) << "the close is held while the frame is on its way";
+    EXPECT_TRUE(heldAtTheEnd) << "the close is held at the end of programming mode";
+    EXPECT_TRUE(handled);
+    EXPECT_LT(heldMs, kConsoleCloseWaitMs / 2) << "let go by the run, not by the wait's end";
     EXPECT_EQ(rowsWhenLetGo, (std::vector<std::string>{"pending", "written"}));
     EXPECT_FALSE(fake.InProgrammingMode());
 }
@@ -1134,18 +1189,24 @@ TEST(ConsoleTool, ArgumentsTheAnsiCodePageCannotHoldAreRefusedNotBentIntoOthers)
     EXPECT_EQ(arguments, (std::vector<std::string>{"upgrade", "C:\\Caf\xE9.ENH", ""}));
 
     // Japanese in a code page without it, and letters that best fit would
-    // turn into plain ones (A with macron to A): refused, naming which.
-    if (GetACP() == 932)
-        GTEST_SKIP() << "the system's code page holds Japanese";
+    // turn into plain ones (A with macron to A): refused, naming which. A
+    // system whose code page holds Japanese takes that one.
     const struct {
         std::wstring argument;
         const char* shown;
+        bool japanese;
     } cases[] = {
-        {L"C:\\Data\\\x65E5\x672C.ENH", "argument 2 'C:\\Data\\??.ENH'"},
-        {L"C:\\\x0100.ENH", "argument 2 'C:\\?.ENH'"},
+        {L"C:\\Data\\\x65E5\x672C.ENH", "argument 2 'C:\\Data\\??.ENH'", true},
+        {L"C:\\\x0100.ENH", "argument 2 'C:\\?.ENH'", false},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown);
         arguments = {"untouched"};
+        if (c.japanese && GetACP() == 932) {
+            EXPECT_TRUE(AnsiArguments({L"--file", c.argument}, arguments, error)) << error;
+            EXPECT_EQ(arguments, (std::vector<std::string>{"--file", "C:\\Data\\\x93\xFA\x96\x7B.ENH"}));
+            continue;
+        }
         EXPECT_FALSE(AnsiArguments({L"--file", c.argument}, arguments, error));
         EXPECT_EQ(error.rfind(c.shown, 0), 0u) << error;
         EXPECT_NE(error.find("cannot represent"), std::string::npos) << error;
@@ -1286,9 +1347,6 @@ std::string PutSampleOptionFile(const ToolRun& run)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return path;
 }
-
-// Every connection attempt begins with the old handshake.
-const Bytes kOldHandshake = B("FLFM96K");
 
 std::vector<std::string> Lines(const std::string& text)
 {

@@ -1,5 +1,6 @@
 // The byte trace over the fake transceiver: the bytes it shows are the bytes
-// that crossed the line, in both directions; the port's events come in the
+// that crossed the line, in both directions (a transfer cut short shows what
+// moved and what was wanted); the port's events come in the
 // order they happened, failures with their system code (left for the caller
 // as the call left it), stamped from the performance counter; the lines are
 // kept in memory while the transceiver times an answer and written when a
@@ -187,9 +188,24 @@ TEST(LineTrace, FailuresAreWrittenWithTheirCodeAndLeftForTheCaller)
         {"a failed write", [](FakeTransceiver& f) { f.FailCall(Call::WriteFile); },
          [](CRadioCom& link) {
              link.SetPortOpen(1);
-             return link.WriteByte(0x45);
+             const int written = link.WriteByte(0x45);
+             EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_GEN_FAILURE)) << "the caller's code";
+             return written;
          },
-         "error ", "(WriteFile)"},
+         "error 31 ", "(WriteFile)"},
+        {"a failed read, with the driver's code",
+         [](FakeTransceiver& f) {
+             f.failError = ERROR_DEVICE_NOT_CONNECTED;
+             f.FailCall(Call::ReadFile);
+         },
+         [](CRadioCom& link) {
+             link.SetPortOpen(1);
+             unsigned char byte = 0;
+             const int read = link.ReadData(&byte, 1);
+             EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DEVICE_NOT_CONNECTED)) << "the caller's code";
+             return read;
+         },
+         "error 1167 ", "(ReadFile)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -283,6 +299,62 @@ TEST(LineTrace, NothingIsWrittenWhileTheTransceiverTimesTheBaudSwitch)
     const std::vector<std::string> events = file.Events();
     EXPECT_LT(IndexOf(events, "rx 16  |.|"), IndexOf(events, "baud 19200"));
     EXPECT_EQ(events.back(), "close");
+}
+
+// A transfer cut short shows the bytes that moved, not the count asked for,
+// and says how many were wanted: a write the driver cut, and a read whose
+// answer came short.
+TEST(LineTrace, AShortTransferShowsTheBytesThatMovedAndTheCountWanted)
+{
+    const struct {
+        const char* name;
+        std::function<void(FakeTransceiver&)> arrange;
+        std::function<void(CRadioCom&)> run;
+        const char* direction;
+        Bytes moved;
+        const char* timeout;
+    } cases[] = {
+        {"a short write",
+         [](FakeTransceiver& f) { f.shortWrites = true; },
+         [](CRadioCom& link) {
+             const unsigned char frame[] = {0x55, 0x52, 0x4B};
+             EXPECT_EQ(link.WriteData(frame, sizeof frame), 0);
+         },
+         "tx",
+         {0x55, 0x52},
+         "(wanted to send 3, sent 2)"},
+        {"a short read",
+         [](FakeTransceiver& f) {
+             f.Send({0x55, 0x01, 0x02});
+         },
+         [](CRadioCom& link) {
+             link.SetReadTimeout(40);
+             unsigned char answer[5] = {};
+             EXPECT_EQ(link.ReadData(answer, sizeof answer), 0);
+         },
+         "rx",
+         {0x55, 0x01, 0x02},
+         "(wanted 5, got 3)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeTransceiver fake;
+        TraceFile file;
+        {
+            CCommTrace line(file.trace);
+            CRadioCom link(fake.Apis());
+            link.SetObserver(&line);
+            ASSERT_EQ(link.SetPortOpen(1), 1);
+            c.arrange(fake);
+            c.run(link);
+        }
+        const std::vector<std::string> events = file.Events();
+        EXPECT_EQ(BytesOf(events, c.direction), c.moved);
+        const auto said = std::find_if(events.begin(), events.end(), [&](const std::string& event) {
+            return event.find(c.timeout) != std::string::npos;
+        });
+        EXPECT_NE(said, events.end()) << c.timeout;
+    }
 }
 
 TEST(LineTrace, StampsAreTheCountersMillisecondsWithOneDecimal)

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 
@@ -332,7 +333,10 @@ TEST_F(ProtocolTest, RecordWriteSendsCommandAndRecordAndReadsTheAnswer)
 // ---- Waits ---------------------------------------------------------------------
 
 // Every wait of the protocol lasts at least its length with a clock as coarse
-// as Windows' tick count (15.6 ms a step), wherever within a step it starts.
+// as Windows' tick count (15.6 ms a step), wherever within a step it starts,
+// and with a counter of any frequency: 10 MHz, the 3.579545 MHz of an ACPI
+// timer (not a whole number of counts per millisecond) and a GHz one read
+// from the processor's time stamp.
 TEST_F(ProtocolTest, NoWaitEndsBeforeItsTime)
 {
     using LinkProtocol::kModelNameWait;
@@ -351,14 +355,21 @@ TEST_F(ProtocolTest, NoWaitEndsBeforeItsTime)
     };
     constexpr uint64_t kTick = 15600;
     Program();
-    fake.clockStepUs = kTick;
-    for (const auto& c : cases) {
-        for (uint64_t phase = 0; phase < kTick; phase += kTick / 12) {
-            SCOPED_TRACE(std::string(c.what) + ", " + std::to_string(phase) + " us into a step");
-            fake.SetNowUs((fake.NowUs() / kTick + 1) * kTick + phase);
-            const uint64_t start = fake.NowUs();
-            c.wait();
-            EXPECT_GE(fake.NowUs() - start, c.atLeastMs * 1000);
+    for (const LONGLONG frequency :
+         {FakeTransceiver::kCounterFrequency, LONGLONG{3579545}, LONGLONG{2900000000}}) {
+        fake.counterFrequency = frequency;
+        for (const uint64_t step : {uint64_t{1}, kTick}) {
+            fake.clockStepUs = step;
+            for (const auto& c : cases) {
+                for (uint64_t phase = 0; phase < step; phase += std::max<uint64_t>(step / 12, 1)) {
+                    SCOPED_TRACE(std::string(c.what) + " at " + std::to_string(frequency) + " Hz, steps of " +
+                                 std::to_string(step) + " us, " + std::to_string(phase) + " us into a step");
+                    fake.SetNowUs((fake.NowUs() / step + 1) * step + phase);
+                    const uint64_t start = fake.NowUs();
+                    c.wait();
+                    EXPECT_GE(fake.NowUs() - start, c.atLeastMs * 1000);
+                }
+            }
         }
     }
 }

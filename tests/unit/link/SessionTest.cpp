@@ -465,24 +465,67 @@ TEST_F(SessionTest, UpgradeSequenceByteForByte)
 
 // ---- A cable pulled out ----------------------------------------------------------
 
-// A USB programming cable pulled out during the run and put back before the
-// user presses Retry. A handle to the removed adapter never works again, and
-// drivers fail it with different errors: on each, the link lets the handle
-// go, Retry opens the port again with the settings in force, and the run goes
-// on to write the right record.
-void RunWithTheCablePulled(DWORD error, Command pulledAt)
+// How a driver reports the removed device on the handle opened before: every
+// call fails with its error, or ClearCommError still succeeds while the
+// transfers fail, or a read ends at once with success and no bytes.
+enum class Removed { EveryCallFails, ClearCommErrorWorks, ReadsNothing };
+
+// One pull of the cable during a whole upgrade sequence.
+struct Pull {
+    DWORD error;
+    Command pulledAt; // the cable comes out once the transceiver has heard it
+    Removed removed;
+    Bytes inWrite; // not empty: it comes out during the WriteFile that begins so, instead
+    int plugAtBox; // the box at which the user has put the cable back
+};
+
+std::string NameOf(const Pull& pull)
+{
+    static const char* const kRemoved[] = {"every call fails", "ClearCommError works", "reads nothing"};
+    return "error " + std::to_string(pull.error) + " at command " +
+           std::to_string(static_cast<int>(pull.pulledAt)) + ", " + kRemoved[static_cast<int>(pull.removed)] +
+           (pull.inWrite.empty() ? "" : ", during the write") + ", back at box " +
+           std::to_string(pull.plugAtBox);
+}
+
+// A USB programming cable pulled out during the run and put back while the
+// user is asked (at the first box, or only at the second). A handle to the
+// removed adapter never works again, and drivers report it in different ways:
+// on each, the link lets the handle go, Retry opens the port again with the
+// settings in force, and the run goes on to write the right record. The
+// adapter put back starts with its driver's defaults (9600 baud, RTS on), so
+// the settings must really be applied to the new handle.
+void RunWithTheCablePulled(const Pull& pull)
 {
     FakeTransceiver fake;
+    fake.removedClearsErrors = pull.removed == Removed::ClearCommErrorWorks;
+    fake.removedReadsNothing = pull.removed == Removed::ReadsNothing;
     ScriptedBoxes user;
-    user.answers = {IDRETRY};
+    user.answers.assign(static_cast<size_t>(pull.plugAtBox), IDRETRY);
     bool pulled = false;
-    fake.onHeard = [&](Command heard) {
-        if (heard == pulledAt && !pulled) {
-            pulled = true;
-            fake.PullCable(error);
+    if (pull.inWrite.empty()) {
+        fake.onHeard = [&](Command heard) {
+            if (heard == pull.pulledAt && !pulled) {
+                pulled = true;
+                fake.PullCable(pull.error);
+            }
+        };
+    } else {
+        fake.onWrite = [&](const Bytes& chunk) {
+            if (!pulled && chunk.size() >= pull.inWrite.size() &&
+                std::equal(pull.inWrite.begin(), pull.inWrite.end(), chunk.begin())) {
+                pulled = true;
+                fake.PullCableDuring(Call::WriteFile, pull.error, 1);
+            }
+        };
+    }
+    size_t linesAtPlug = 0;
+    user.onShow = [&](const ScriptedBoxes::Box&) {
+        if (static_cast<int>(user.shown.size()) == pull.plugAtBox) {
+            fake.PlugCable();
+            linesAtPlug = fake.lines.size();
         }
     };
-    user.onShow = [&](const ScriptedBoxes::Box&) { fake.PlugCable(); };
     CBoxAsker answers;
     CRadioCom radio(fake.Apis());
     radio.SetAsker(&answers);
@@ -503,39 +546,69 @@ void RunWithTheCablePulled(DWORD error, Command pulledAt)
     ASSERT_EQ(radio.EndConnectionSession(), 0);
 
     EXPECT_TRUE(pulled);
-    ASSERT_EQ(user.shown.size(), 1u);
-    EXPECT_EQ(user.shown[0].type, kRetryBox);
+    ASSERT_EQ(user.shown.size(), static_cast<size_t>(pull.plugAtBox))
+        << "one box more while the cable is out";
+    for (const ScriptedBoxes::Box& box : user.shown) {
+        EXPECT_EQ(box.type, kRetryBox);
+    }
     EXPECT_EQ(fake.record, changed);
     ASSERT_FALSE(fake.recordsWritten.empty());
     for (const Bytes& written : fake.recordsWritten) {
         EXPECT_EQ(written, changed);
     }
     EXPECT_FALSE(fake.InProgrammingMode());
-    // The same port opened again once the dead handle was let go; the
-    // transceiver answers only at the programming rate, so the settings in
-    // force came back with it.
-    ASSERT_EQ(fake.opens.size(), 2u);
-    EXPECT_EQ(fake.opens[1].name, "\\\\.\\COM23");
+    // The same port opened again once the dead handle was let go (and
+    // tried at each Retry before the cable was back); the transceiver
+    // answers only at the programming rate, so the settings in force came
+    // back with it.
+    ASSERT_EQ(fake.opens.size(), 1u + static_cast<size_t>(pull.plugAtBox));
+    for (size_t i = 1; i < fake.opens.size(); ++i) {
+        EXPECT_EQ(fake.opens[i].name, "\\\\.\\COM23");
+    }
     EXPECT_EQ(fake.closes, 2);
     EXPECT_EQ(fake.badCloses, 0);
     EXPECT_EQ(fake.OpenHandles(), 0);
     EXPECT_FALSE(fake.rtsEverRaised);
+    // The new handle, on an adapter that came back at 9600 baud with RTS on,
+    // was set to the programming rate with RTS off before anything was sent.
+    ASSERT_GT(fake.lines.size(), linesAtPlug) << fake.Trace();
+    for (size_t i = linesAtPlug; i < fake.lines.size(); ++i) {
+        SCOPED_TRACE("setting " + std::to_string(i));
+        EXPECT_EQ(fake.lines[i].baud, 19200u) << "the new transceiver's programming rate";
+        EXPECT_EQ(fake.lines[i].rtsControl, static_cast<DWORD>(RTS_CONTROL_DISABLE));
+    }
+    EXPECT_FALSE(fake.rts);
 }
 
 TEST(CablePulled, RetryWithTheCableBackCompletesTheUpgrade)
 {
-    const struct {
-        DWORD error;
-        Command pulledAt;
-    } cases[] = {
-        {ERROR_ACCESS_DENIED, Command::Identity}, {ERROR_BAD_COMMAND, Command::Version},
-        {ERROR_GEN_FAILURE, Command::RecordRead}, {ERROR_DEVICE_NOT_CONNECTED, Command::RecordWrite},
-        {ERROR_OPERATION_ABORTED, Command::Ack},  {ERROR_FILE_NOT_FOUND, Command::RecordRead},
+    const DWORD kErrorDeviceRemoved = 1617; // ERROR_DEVICE_REMOVED
+    const Pull pulls[] = {
+        {ERROR_ACCESS_DENIED, Command::Identity, Removed::EveryCallFails, {}, 1},
+        {ERROR_BAD_COMMAND, Command::Version, Removed::EveryCallFails, {}, 1},
+        {ERROR_GEN_FAILURE, Command::RecordRead, Removed::EveryCallFails, {}, 1},
+        {ERROR_DEVICE_NOT_CONNECTED, Command::RecordWrite, Removed::EveryCallFails, {}, 1},
+        {ERROR_OPERATION_ABORTED, Command::Ack, Removed::EveryCallFails, {}, 1},
+        {ERROR_FILE_NOT_FOUND, Command::RecordRead, Removed::EveryCallFails, {}, 1},
+        // Errors the link has no list of: any failure on a removed device.
+        {kErrorDeviceRemoved, Command::Identity, Removed::EveryCallFails, {}, 1},
+        {ERROR_DEV_NOT_EXIST, Command::Version, Removed::EveryCallFails, {}, 1},
+        // The driver still answers ClearCommError, or ends reads in success.
+        {kErrorDeviceRemoved, Command::RecordRead, Removed::ClearCommErrorWorks, {}, 1},
+        {ERROR_GEN_FAILURE, Command::Identity, Removed::ReadsNothing, {}, 1},
+        {kErrorDeviceRemoved, Command::RecordRead, Removed::ReadsNothing, {}, 1},
+        // Pulled while a request is being written.
+        {ERROR_DEV_NOT_EXIST, Command::Identity, Removed::EveryCallFails, kUrk, 1},
+        {kErrorDeviceRemoved, Command::RecordRead, Removed::ClearCommErrorWorks, kUrcb, 1},
+        // Put back only when asked the second time: the first Retry finds no
+        // port and asks again.
+        {ERROR_DEV_NOT_EXIST, Command::Identity, Removed::EveryCallFails, {}, 2},
+        {kErrorDeviceRemoved, Command::Version, Removed::ReadsNothing, {}, 2},
+        {ERROR_GEN_FAILURE, Command::RecordRead, Removed::EveryCallFails, kUrcb, 2},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE("error " + std::to_string(c.error) + " at command " +
-                     std::to_string(static_cast<int>(c.pulledAt)));
-        RunWithTheCablePulled(c.error, c.pulledAt);
+    for (const Pull& pull : pulls) {
+        SCOPED_TRACE(NameOf(pull));
+        RunWithTheCablePulled(pull);
     }
 }
 

@@ -369,9 +369,14 @@ TEST(ListHistoryRows, EveryRowWithTheNumberRestoreGivesItDamagedOnesMarked)
         EXPECT_EQ(rows[i].number, static_cast<int>(i) + 1);
         EXPECT_EQ(rows[i].row.version.str(), expected[i].version);
         EXPECT_EQ(rows[i].damaged, expected[i].damaged);
-        // The number is the one restore --entry takes for that row.
+        // The number is the one restore --entry takes for that row: every
+        // row listed whole is found by it.
         HistoryRow found;
-        if (FindHistoryRow(file.data(), file.size(), rows[i].number, found, error)) {
+        const bool foundRow = FindHistoryRow(file.data(), file.size(), rows[i].number, found, error);
+        if (!expected[i].damaged) {
+            EXPECT_TRUE(foundRow) << error.str();
+        }
+        if (foundRow) {
             EXPECT_EQ(found.version, rows[i].row.version);
         }
     }
