@@ -655,11 +655,18 @@ class CliTests(OrvelleTestCase):
 
     # -- the byte trace -------------------------------------------------------
     def trace_events(self, path):
-        """[(milliseconds, event)] of a trace file."""
+        """[(milliseconds, event)] of a trace file: the line's events, after
+        the header (program and time, command line, port; checked) and
+        before the outcome line (checked)."""
         with open(path, 'rb') as f:
             text = f.read().decode('cp1252').replace('\r\n', '\n')
+        lines = text.splitlines()
+        self.assertTrue(lines[0].startswith('# orvelle-cli '), lines[0])
+        self.assertTrue(lines[1].startswith('# command line: '), lines[1])
+        self.assertTrue(lines[2].startswith('# port: COM'), lines[2])
+        self.assertRegex(lines[-1], r'^ *\d+\.\d outcome \S+ \(exit \d+\)$')
         events = []
-        for line in text.splitlines():
+        for line in lines[3:-1]:
             m = re.match(r'^ *(\d+\.\d) (.+)$', line)
             self.assertIsNotNone(m, line)
             events.append((float(m.group(1)), m.group(2)))
