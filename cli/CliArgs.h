@@ -22,11 +22,11 @@ enum CliExit : int {
     kExitRefusedModel = 5,
     kExitNoOption = 6,          // no option for this transceiver
     kExitVersionRequired = 7,   // a newer transceiver version is required
-    kExitOptionFileMissing = 8, // the option file or folder is missing or unreadable
+    kExitOptionFileMissing = 8, // the option file or folder is missing or unreadable, or no option file
     kExitOtherTransceiver = 9,  // restore: not the row's transceiver, or a record for another model or blank
     kExitLanguageFile = 10,     // ORVELLE.lng beside the program is missing or damaged
     kExitInterrupted = 11,      // Ctrl+C, Ctrl+Break or the console closed; not written
-    kExitHistoryUnavailable = 12, // the history could not keep the record read: not written
+    kExitHistoryUnavailable = 12, // the history could not keep the record read (not written), or has none yet
     kExitVerifyFailed = 13,       // --verify: the record read back is not the one written
     kExitSomeFailed = 14,         // upgrade --each: a radio failed or was refused
 };
@@ -127,8 +127,8 @@ constexpr const char kCliHelpTopics[] =
     "             --force is given, and never a record of another model than\n"
     "             the transceiver's, nor a blank one (all 00 or all FF).\n"
     "  history    Lists the history's rows numbered as --entry counts them:\n"
-    "             number, time, program, port, model, outcome, sources. A\n"
-    "             damaged row is listed as damaged.\n"
+    "             number, time, program, port, model, identity as text,\n"
+    "             outcome, sources. A damaged row is listed as damaged.\n"
     "\n"
     "Options:\n"
     "  --port N       COM port, 1 to 255: its number or its name (23, COM23,\n"
@@ -167,7 +167,10 @@ constexpr const char kCliHelpTopics[] =
     "                 radio.\n"
     "  --trace FILE   Writes every byte sent and received, and what happened to\n"
     "                 the port, to FILE (replaced; - for stderr), with the\n"
-    "                 milliseconds since the start.\n"
+    "                 milliseconds since the start, after a header (time,\n"
+    "                 version, command line, port) and up to the outcome.\n"
+    "                 identify, upgrade and restore also keep it in\n"
+    "                 History\\last-run.trace.\n"
     "  --no-history   Keeps no history rows, and writes without them.\n"
     "  --last N       history: only the last N rows.\n"
     "  --help         Shows this text; with a command, that command's help.\n"

@@ -67,9 +67,15 @@ void CConsoleReport::AddFacts(const UpgradeResult& result, const CliArgs& args)
     const auto optionBytes = [](const std::array<unsigned char, OptionRecord::kSize>& record) {
         return HexLower(record.data() + OptionRecord::kOptionBytes, kOptionBytesSize);
     };
-    if (result.recordRead) {
+    // A refused model ends before its record is read: the model read is
+    // what the technician needs to see then.
+    if (result.recordRead || (result.identityRead && result.outcome == UpgradeOutcome::RefusedModel)) {
         m_facts.push_back({"model", HistoryModelName(result.identity.data())});
         m_facts.push_back({"identity", HexLower(result.identity.data(), result.identity.size())});
+        // As the radio's label reads, where its bytes are printable.
+        m_facts.push_back({"identity_text", PrintableIdentity(result.identity.data())});
+    }
+    if (result.recordRead) {
         m_facts.push_back({"version", result.version});
         if (args.command == CliCommand::Identify) {
             const unsigned char* record = result.recordBefore.data();

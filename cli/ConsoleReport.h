@@ -40,9 +40,9 @@ public:
     // The outcome's text as the run named it; empty when it named none.
     CString message;
     std::vector<CString> warnings;
-    // The tool's own reason: English for usage errors and a --trace or
-    // --entry it cannot use, found before the texts are read; a language
-    // text for a refused restore.
+    // The tool's own reason: English for usage errors and a --trace,
+    // --entry or --file it cannot use, found before the texts are read; a
+    // language text for a refused restore.
     CString error;
     CString portError; // why the port could not be opened
     std::vector<CJsonObject> ports;

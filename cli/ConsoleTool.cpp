@@ -26,8 +26,10 @@
 #include "upgrade/DataFileOptionFiles.h"
 #include "upgrade/FileErrorTexts.h"
 #include "upgrade/HistoryFolder.h"
+#include "upgrade/OptionFileView.h"
 #include "upgrade/OptionFormat.h"
 #include "upgrade/PortWarningText.h"
+#include "upgrade/OptionLogic.h"
 #include "upgrade/RadioBatch.h"
 #include "upgrade/UpgradeHistory.h"
 #include "upgrade/UpgradeRun.h"
@@ -35,6 +37,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 #include <iterator>
@@ -68,13 +71,96 @@ private:
     CConsoleInterrupt& m_interrupt;
 };
 
+// The option files a run read, as the run read them: the tool tells
+// afterwards why it left each one out, and which one needs a newer version.
+class CReadOptionFiles final : public COptionFileAccess {
+public:
+    explicit CReadOptionFiles(COptionFileAccess& files) : m_files(files) {}
+    bool ReadOptionFile(const CString& path, std::size_t limit, std::vector<unsigned char>& bytes) override
+    {
+        if (!m_files.ReadOptionFile(path, limit, bytes))
+            return false;
+        // The folder collection reads each header once, in the folder's
+        // order; the later steps read the files whole.
+        if (limit == OptionFile::kHeaderSize)
+            headers.push_back({path, bytes});
+        else
+            whole.push_back({path, bytes});
+        return true;
+    }
+    void BeginFileStep() override { m_files.BeginFileStep(); }
+    void EndFileStep(bool read) override { m_files.EndFileStep(read); }
+
+    struct File {
+        CString path;
+        std::vector<unsigned char> bytes;
+    };
+    std::vector<File> headers; // the folder collection's, in its order
+    std::vector<File> whole;   // every whole read, in order
+
+private:
+    COptionFileAccess& m_files;
+};
+
 // What a run reads option files through, with the file errors in the
 // language file's words.
 struct OptionFileParts {
     explicit OptionFileParts(CLanguageTable& texts) { dataFile.SetErrorTexts(FileErrorTextsFrom(texts)); }
     CDataFile dataFile;
-    CDataFileOptionFiles files{dataFile, nullptr, nullptr};
+    CDataFileOptionFiles dataFiles{dataFile, nullptr, nullptr};
+    CReadOptionFiles files{dataFiles};
 };
+
+// Why bytes are no option file, for the tool's lines.
+CString ShapeReason(OptionFileShape shape, std::size_t size)
+{
+    CString reason;
+    if (shape == OptionFileShape::TooShort)
+        reason.Format("too short (%lu bytes; an option file's header alone is %lu)",
+                      static_cast<unsigned long>(size), static_cast<unsigned long>(OptionFile::kHeaderSize));
+    else
+        reason = "wrong header (no model name where an option file has it)";
+    return reason;
+}
+
+// The text bytes of a fixed field up to its first zero byte, control bytes
+// as '?': a version or model name as a line can show it.
+CString FieldText(const unsigned char* field, std::size_t size)
+{
+    std::string text;
+    for (std::size_t i = 0; i < size && field[i] != 0; ++i)
+        text += field[i] >= 0x20 && field[i] < 0x7F ? static_cast<char>(field[i]) : '?';
+    return CString(text);
+}
+
+// The identity block as hex and, where it has printable bytes, as the text a
+// technician reads off the radio's label.
+CString IdentityWithText(const unsigned char* identity)
+{
+    const CString hex = HexLower(identity, IdentityBlock::kSize);
+    const CString text = PrintableIdentity(identity);
+    return text.IsEmpty() ? hex : hex + " (" + text + ")";
+}
+
+// A history row's identity column as text; empty when it holds no identity
+// block in hex.
+CString RowIdentityText(const CString& hex)
+{
+    unsigned char identity[IdentityBlock::kSize] = {};
+    if (hex.GetLength() != static_cast<int>(2 * IdentityBlock::kSize) ||
+        !ParseHexBytes(hex, identity, IdentityBlock::kSize))
+        return CString();
+    return PrintableIdentity(identity);
+}
+
+// An argument as the trace's header shows the command line: quoted where a
+// space or nothing would hide where it ends.
+std::string QuotedArgument(const std::string& argument)
+{
+    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos)
+        return argument;
+    return "\"" + argument + "\"";
+}
 
 // upgrade --each as the console shows it: the view's lines, and around each
 // radio what the tool does for it (a new --retries budget, the cut allowed
@@ -215,9 +301,11 @@ CString LanguageFileFailure(const CLanguageTable& texts, const CString& folder)
 
 class CConsoleTool {
 public:
-    CConsoleTool(const CliArgs& args, const ConsoleEnvironment& env)
-        : m_args(args), m_env(env), m_api(env.console ? *env.console : PlatformConsoleApi()),
-          m_boxes(env.err, m_api), m_linkApis(env.link ? *env.link : PlatformPortApis()),
+    CConsoleTool(const CliArgs& args, const std::vector<std::string>& arguments,
+                 const ConsoleEnvironment& env)
+        : m_args(args), m_arguments(arguments), m_env(env),
+          m_api(env.console ? *env.console : PlatformConsoleApi()), m_boxes(env.err, m_api),
+          m_linkApis(env.link ? *env.link : PlatformPortApis()),
           m_deviceList(env.deviceList ? *env.deviceList : PlatformDeviceListApi())
     {
     }
@@ -253,11 +341,26 @@ private:
     // Loads the texts into texts with the language file's box held back:
     // true loaded; false after saying why not, with the way back.
     bool OpenTexts(CLanguageTable& texts);
+    // upgrade --file: a folder, or a file that is no option file, ends the
+    // command before any port is opened (false with its ending); one that is
+    // missing or cannot be read is the run's to tell.
+    bool CheckOptionFile(CliEnding& ending);
+    // After a single upgrade run: why each option file of the folder was
+    // left out, and the file that needs a newer transceiver version.
+    void SayFiles(const UpgradeResult& result, const CReadOptionFiles& files);
+    // The trace's header: when, which program, the command line, the port.
+    void TraceHeader(CLineTrace& trace) const;
+    // History\last-run.trace of a command over the link, as ORVELLE.exe
+    // keeps its own; one that cannot be written leaves the command as it is.
+    void KeepLastRunTrace();
+    // The trace's last line, how the command ended; once.
+    void EndTrace(const CliEnding& ending);
     // "orvelle-cli: line" on stderr.
     void Say(const CString& line) { Print(m_api, m_env.err, "%s: %s\n", kProgram, line.GetString()); }
     CString Text(int number) { return CString(m_texts ? m_texts->GetText(number) : ""); }
 
     const CliArgs& m_args;
+    const std::vector<std::string>& m_arguments; // as given, for the trace's header
     const ConsoleEnvironment& m_env;
     const ConsoleApi& m_api;
     // From the start: the language file's box, then the file utility's.
@@ -265,11 +368,14 @@ private:
     CLanguageTable* m_texts = nullptr;
     CConsoleReport m_report;
 
-    PortApis m_linkApis;               // what the commands' link calls
-    const DeviceListApi& m_deviceList; // what the port list reads
-    CCommTrace* m_line = nullptr;      // the --trace of the link; null: none
-    std::size_t m_warningsSaid = 0;    // of the journal's warnings
-    CString m_reportError;             // the report's last failure, said once
+    PortApis m_linkApis;                 // what the commands' link calls
+    const DeviceListApi& m_deviceList;   // what the port list reads
+    std::unique_ptr<CLineTrace> m_trace; // --trace and History\last-run.trace; null: none yet
+    std::unique_ptr<CCommTrace> m_lineTrace;
+    CCommTrace* m_line = nullptr;   // the trace of the link; null: none
+    bool m_traceEnded = false;      // its outcome line is written
+    std::size_t m_warningsSaid = 0; // of the journal's warnings
+    CString m_reportError;          // the report's last failure, said once
 };
 
 CliEnding CConsoleTool::Fail(const CliEnding& ending, const CString& reason)
@@ -283,24 +389,25 @@ int CConsoleTool::Run()
 {
     // The trace is in place before any port is touched; one that cannot be
     // written is a usage error, since the caller asked for it.
-    std::unique_ptr<CLineTrace> trace;
     if (!m_args.trace.IsEmpty()) {
         CString reason;
-        trace = CLineTrace::Open(m_args.trace, reason);
-        if (!trace) {
+        m_trace = CLineTrace::Open(m_args.trace, reason);
+        if (!m_trace) {
             const CliEnding ending = Fail(kUsageEnding, "--trace: " + reason);
             m_report.Write(m_args, ending, m_api, m_env.out);
             return ending.exit;
         }
+        TraceHeader(*m_trace);
+        m_lineTrace = std::make_unique<CCommTrace>(*m_trace, *m_linkApis.clock);
+        m_line = m_lineTrace.get();
     }
-    std::unique_ptr<CCommTrace> line;
-    if (trace)
-        line = std::make_unique<CCommTrace>(*trace, *m_linkApis.clock);
-    m_line = line.get();
     const CliEnding ending = m_args.command == CliCommand::Ports     ? Ports()
                              : m_args.command == CliCommand::History ? ListHistory()
                                                                      : LinkCommand();
-    line.reset();
+    EndTrace(ending);
+    m_line = nullptr;
+    m_lineTrace.reset();
+    m_trace.reset();
     m_report.Write(m_args, ending, m_api, m_env.out);
     return ending.exit;
 }
@@ -316,6 +423,73 @@ bool CConsoleTool::OpenTexts(CLanguageTable& texts)
     }
     m_report.message = LanguageFileFailure(texts, m_env.programFolder);
     Say(ConsoleLine(nullptr, RunMessageKind::Error, m_report.message));
+    return false;
+}
+
+void CConsoleTool::TraceHeader(CLineTrace& trace) const
+{
+    CString line = CString(kProgram) + " " + ORVELLE_VERSION + ", " + FormatHistoryTime(LocalHistoryTime());
+    trace.Header(line);
+    std::string command = "command line:";
+    for (const std::string& argument : m_arguments)
+        command += " " + QuotedArgument(argument);
+    trace.Header(command.c_str());
+    line = m_args.port ? "port: COM" + Number(m_args.port) : CString("port: none");
+    trace.Header(line);
+}
+
+void CConsoleTool::KeepLastRunTrace()
+{
+    const CString path = CHistoryFolder(m_env.programFolder).PrepareFile(History::kLastRunTraceName);
+    if (path.IsEmpty())
+        return;
+    CString error;
+    if (m_trace) {
+        m_trace->AlsoTo(path, error);
+        return;
+    }
+    m_trace = CLineTrace::Open(path, error);
+    if (!m_trace)
+        return;
+    TraceHeader(*m_trace);
+    m_lineTrace = std::make_unique<CCommTrace>(*m_trace, *m_linkApis.clock);
+    m_line = m_lineTrace.get();
+}
+
+void CConsoleTool::EndTrace(const CliEnding& ending)
+{
+    if (!m_line || m_traceEnded)
+        return;
+    m_traceEnded = true;
+    CString line;
+    line.Format("outcome %s (exit %d)", ending.word, static_cast<int>(ending.exit));
+    m_line->Note(line);
+}
+
+bool CConsoleTool::CheckOptionFile(CliEnding& ending)
+{
+    if (m_args.file.IsEmpty())
+        return true;
+    const DWORD attributes = GetFileAttributesA(m_args.file);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return true; // missing: the run's location check says so
+    ending = OutcomeRowOf(UpgradeOutcome::FileUnreadable).ending;
+    CString reason;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        reason = "--file " + m_args.file + " is a folder: use --folder";
+    } else {
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(m_args.file, "rb"), &std::fclose);
+        if (!file)
+            return true; // unreadable: the run's file error says why
+        std::vector<unsigned char> header(OptionFile::kHeaderSize);
+        header.resize(std::fread(header.data(), 1, header.size(), file.get()));
+        const OptionFileShape shape = JudgeOptionFileShape(COptionFileView(header));
+        if (shape == OptionFileShape::OptionFile)
+            return true;
+        reason = "--file " + m_args.file + " is not an option file: " + ShapeReason(shape, header.size());
+    }
+    m_report.message = reason;
+    Fail(ending, reason);
     return false;
 }
 
@@ -380,6 +554,14 @@ CliEnding CConsoleTool::ListHistory()
     const std::size_t first = m_args.last > 0 && rows.size() > static_cast<std::size_t>(m_args.last)
                                   ? rows.size() - m_args.last
                                   : 0;
+    // The identity as the radio's label reads: a column as wide as its
+    // widest text, none when no row listed has one (rows from a tool that
+    // kept no identity block).
+    int identityWidth = 0;
+    for (std::size_t i = first; i < rows.size(); ++i) {
+        if (!rows[i].damaged)
+            identityWidth = std::max(identityWidth, RowIdentityText(rows[i].row.identity).GetLength());
+    }
     for (std::size_t i = first; i < rows.size(); ++i) {
         const HistoryListing& listed = rows[i];
         const HistoryRow& row = listed.row;
@@ -390,6 +572,12 @@ CliEnding CConsoleTool::ListHistory()
             if (!m_args.json)
                 Print(m_api, m_env.out, "%4d  damaged row\n", listed.number);
         } else {
+            const CString identityText = RowIdentityText(row.identity);
+            // The offset from UTC the row was written with; rows from before
+            // it was kept have none.
+            HistoryTime time;
+            const bool timeRead = ParseHistoryTime(row.time, time);
+            const CString offset = timeRead ? HistoryTimeOffset(time) : CString();
             json.String("time", Utf8FromAnsi(row.time)).String("program", Utf8FromAnsi(row.program));
             // A number, as every other command's port; a column no port
             // could be read from is null.
@@ -400,11 +588,21 @@ CliEnding CConsoleTool::ListHistory()
                 json.Null("port");
             json.String("model", Utf8FromAnsi(row.model))
                 .String("outcome", Utf8FromAnsi(row.outcome))
-                .StringList("sources", Utf8List(SplitHistorySources(row.sources)));
+                .StringList("sources", Utf8List(SplitHistorySources(row.sources)))
+                .String("identity_text", Utf8FromAnsi(identityText));
+            if (offset.IsEmpty())
+                json.Null("utc_offset");
+            else
+                json.String("utc_offset", offset.str());
+            const CString identityColumn =
+                identityWidth > 0 ? CString(identityText.str() +
+                                            std::string(identityWidth - identityText.GetLength() + 2, ' '))
+                                  : CString();
             if (!m_args.json)
-                Print(m_api, m_env.out, "%4d  %s  %-11s  COM%-3s  %-10s  %-12s  %s\n", listed.number,
+                Print(m_api, m_env.out, "%4d  %s  %-11s  COM%-3s  %-10s  %s%-12s  %s\n", listed.number,
                       row.time.GetString(), row.program.GetString(), row.port.GetString(),
-                      row.model.GetString(), row.outcome.GetString(), row.sources.GetString());
+                      row.model.GetString(), identityColumn.GetString(), row.outcome.GetString(),
+                      row.sources.GetString());
         }
         m_report.rows.push_back(json);
     }
@@ -420,10 +618,22 @@ CliEnding CConsoleTool::LinkCommand()
     HistoryRow row;
     const bool fromRow = m_args.command == CliCommand::Restore && !m_args.hasRecord;
     if (fromRow) {
+        const CHistoryFolder history(m_env.programFolder);
+        std::vector<HistoryListing> rows;
         CString reason;
-        if (!CHistoryFolder(m_env.programFolder).ReadRow(m_args.entry, row, reason))
+        // No history at all is what the history command says of it, not a
+        // wrong --entry.
+        if (history.ListRows(rows, reason) && rows.empty())
+            return Fail(kHistoryUnreadableEnding, "--entry: no history yet (" + history.FilePath() + ")");
+        if (!history.ReadRow(m_args.entry, row, reason))
             return Fail(kUsageEnding, "--entry: " + reason);
     }
+    {
+        CliEnding ending = kUsageEnding;
+        if (!CheckOptionFile(ending))
+            return ending;
+    }
+    KeepLastRunTrace();
 
     CLanguageTable texts;
     if (!OpenTexts(texts))
@@ -456,13 +666,14 @@ CliEnding CConsoleTool::LinkCommand()
     // again as a failed step is. Nothing was read: no history row to undo.
     while (result.outcome == UpgradeOutcome::PortNotOpened && !interrupt.Requested() && asker.RetryOpen())
         result = RunCommand(link, asker, journal, steps, fromRow ? &row : nullptr);
-    // The final row is written, and the trace's lines go out with it: a
-    // closing console may go.
+    const CliEnding ending = Conclude(result, interrupt.Requested(), row, link);
+    // The final row is written, and the trace's lines go out with it, its
+    // outcome last: a closing console may go.
+    EndTrace(ending);
     if (m_line)
         m_line->Flush();
     interrupt.Finished();
 
-    const CliEnding ending = Conclude(result, interrupt.Requested(), row, link);
     // The run's own text; when it named none, the file utility's box that
     // ended it (an unreadable option file).
     m_report.message = asker.Message().IsEmpty() ? m_boxes.LastText() : asker.Message();
@@ -542,10 +753,12 @@ CliEnding CConsoleTool::Batch(const UpgradeEnvironment& run, CConsoleAsker& aske
     };
     const BatchEnding end = batch.Run();
     view.EndStatus();
-    // The last row is written: a closing console may go.
+    const CliEnding ending = BatchEndingOf(end, batch.Summary());
+    // The last row is written, and the trace's outcome: a closing console
+    // may go.
+    EndTrace(ending);
     interrupt.Finished();
 
-    const CliEnding ending = BatchEndingOf(end, batch.Summary());
     // Also a batch that ended before its first radio has its report.
     WriteBatchReport(batch);
     if (!m_args.json)
@@ -587,10 +800,47 @@ UpgradeResult CConsoleTool::RunCommand(CRadioCom& link, CConsoleAsker& asker, CU
     switch (m_args.command) {
     case CliCommand::Identify:
         return run.Identify(m_args.port);
-    case CliCommand::Upgrade:
-        return Upgrade(run);
+    case CliCommand::Upgrade: {
+        const UpgradeResult result = Upgrade(run);
+        SayFiles(result, parts.files);
+        return result;
+    }
     default:
         return Restore(run, row);
+    }
+}
+
+void CConsoleTool::SayFiles(const UpgradeResult& result, const CReadOptionFiles& files)
+{
+    if (!result.identityRead)
+        return;
+    const unsigned char* model = result.identity.data() + IdentityBlock::kModelName;
+    for (const CReadOptionFiles::File& file : files.headers) {
+        const COptionFileView view(file.bytes);
+        const OptionFileShape shape = JudgeOptionFileShape(view);
+        if (shape != OptionFileShape::OptionFile) {
+            Say("left out " + file.path + ": not an option file: " + ShapeReason(shape, file.bytes.size()));
+        } else if (!view.IsForModel(model)) {
+            Say("left out " + file.path + ": made for " +
+                FieldText(view.Header() + OptionFile::kModelName, kModelNameSize) + ", the transceiver is " +
+                HistoryModelName(result.identity.data()));
+        }
+    }
+    if (result.outcome != UpgradeOutcome::VersionRequired)
+        return;
+    // The file the version test turned down: the first whole read whose
+    // header requires more than the transceiver has.
+    for (const CReadOptionFiles::File& file : files.whole) {
+        const COptionFileView view(file.bytes);
+        if (!view.HasHeader() || VersionTest(view.Header(), result.version) != kVersionRequired)
+            continue;
+        // In a folder only the files selected for the record had the test.
+        if (!m_args.folder.IsEmpty() && !SelectsRecord(view, result.recordBefore.data()))
+            continue;
+        Say(file.path + " needs transceiver version " +
+            FieldText(view.Header() + OptionFile::kMinVersion, OptionFile::kMinVersionSize) +
+            " or newer; the transceiver has " + result.version);
+        return;
     }
 }
 
@@ -613,7 +863,7 @@ CliEnding CConsoleTool::Conclude(const UpgradeResult& result, bool stopAsked, co
         Say(Text(TextNo::kCliHistoryNotKept));
     if (result.outcome == UpgradeOutcome::OtherTransceiver) {
         const CString model = HistoryModelName(result.identity.data());
-        const CString identity = HexLower(result.identity.data(), result.identity.size());
+        const CString identity = IdentityWithText(result.identity.data());
         CString reason;
         switch (result.recordFit) {
         case RecordFit::OtherModel:
@@ -625,7 +875,10 @@ CliEnding CConsoleTool::Conclude(const UpgradeResult& result, bool stopAsked, co
             break;
         case RecordFit::Fits:
             reason = FillText(Text(TextNo::kCliRestoreRefused),
-                              {model, identity, Number(m_args.entry), row.model, row.identity});
+                              {model, identity, Number(m_args.entry), row.model,
+                               RowIdentityText(row.identity).IsEmpty()
+                                   ? row.identity
+                                   : row.identity + " (" + RowIdentityText(row.identity) + ")"});
             break;
         }
         ending = Fail(ending, reason);
@@ -745,6 +998,6 @@ int RunConsoleTool(const std::vector<std::string>& arguments, const ConsoleEnvir
         std::fflush(environment.out);
         return kExitDone;
     default:
-        return CConsoleTool(args, environment).Run();
+        return CConsoleTool(args, arguments, environment).Run();
     }
 }

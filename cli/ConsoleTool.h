@@ -6,7 +6,10 @@
 // opened yet, is tried again as often as --retries allows, and the question
 // whether to write without a history entry is answered No. Ctrl+C stops a
 // command that uses the link where no frame is cut. upgrade --each upgrades
-// radio after radio (cli/ConsoleBatch.h) until Ctrl+C or --count radios.
+// radio after radio (cli/ConsoleBatch.h) until Ctrl+C or --count radios. A
+// --file that is no option file is told before any port is opened; the
+// line's trace (--trace, and History\last-run.trace of identify, upgrade and
+// restore) starts with what ran and ends with how it ended.
 #pragma once
 
 #include "framework/CString.h"

@@ -136,11 +136,11 @@ constexpr ExitCodeMeaning kExitCodeMeanings[] = {
     {kExitRefusedModel, "refused model"},
     {kExitNoOption, "no option for this transceiver"},
     {kExitVersionRequired, "a newer transceiver version is required"},
-    {kExitOptionFileMissing, "the option file or folder is missing or unreadable"},
+    {kExitOptionFileMissing, "the option file or folder is missing or unreadable, or no option file"},
     {kExitOtherTransceiver, "restore refused: not the row's radio; a record of another model or blank"},
     {kExitLanguageFile, "the language file ORVELLE.lng beside the program is missing or damaged"},
     {kExitInterrupted, "interrupted by Ctrl+C, Ctrl+Break or closing the console"},
-    {kExitHistoryUnavailable, "the history could not keep the record read: nothing written"},
+    {kExitHistoryUnavailable, "the history could not keep the record read (or has none): nothing written"},
     {kExitVerifyFailed, "--verify: the record read back is not the one written"},
     {kExitSomeFailed, "--each: a radio failed or was refused"},
 };

@@ -31,28 +31,59 @@ CString TraceErrorText(DWORD code)
 CLineTrace::~CLineTrace()
 {
     Flush();
-    if (m_owned && m_stream)
-        std::fclose(m_stream);
+    for (const Sink& sink : m_sinks) {
+        if (sink.owned && sink.stream)
+            std::fclose(sink.stream);
+    }
 }
+
+namespace {
+
+// The file at path, made empty; null with "<path>: <reason>".
+std::FILE* OpenTraceFile(const CString& path, CString& error)
+{
+    std::FILE* stream = std::fopen(path, "w");
+    if (!stream)
+        error = path + ": " + std::strerror(errno);
+    return stream;
+}
+
+} // namespace
 
 std::unique_ptr<CLineTrace> CLineTrace::Open(const CString& path, CString& error)
 {
     if (path == "-")
         return std::make_unique<CLineTrace>(stderr);
-    std::FILE* stream = std::fopen(path, "w");
-    if (!stream) {
-        error = path + ": " + std::strerror(errno);
+    std::FILE* stream = OpenTraceFile(path, error);
+    if (!stream)
         return nullptr;
-    }
     auto trace = std::make_unique<CLineTrace>(stream);
-    trace->m_owned = true;
+    trace->m_sinks.front().owned = true;
     return trace;
+}
+
+bool CLineTrace::AlsoTo(const CString& path, CString& error)
+{
+    std::FILE* stream = OpenTraceFile(path, error);
+    if (!stream)
+        return false;
+    // What the others hold already is theirs; the header is everybody's.
+    Flush();
+    m_sinks.push_back({stream, true});
+    std::fwrite(m_header.data(), 1, m_header.size(), stream);
+    std::fflush(stream);
+    return true;
+}
+
+void CLineTrace::Header(const char* text)
+{
+    const std::string line = std::string("# ") + text + "\n";
+    m_header += line;
+    m_held += line;
 }
 
 void CLineTrace::Line(double milliseconds, const char* text)
 {
-    if (!m_stream)
-        return;
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%10.1f ", milliseconds);
     m_held += stamp;
@@ -62,10 +93,14 @@ void CLineTrace::Line(double milliseconds, const char* text)
 
 void CLineTrace::Flush()
 {
-    if (!m_stream || m_held.empty())
+    if (m_held.empty())
         return;
-    std::fwrite(m_held.data(), 1, m_held.size(), m_stream);
-    std::fflush(m_stream);
+    for (const Sink& sink : m_sinks) {
+        if (!sink.stream)
+            continue;
+        std::fwrite(m_held.data(), 1, m_held.size(), sink.stream);
+        std::fflush(sink.stream);
+    }
     m_held.clear();
 }
 
@@ -191,6 +226,12 @@ void CCommTrace::AwaitingAnswer()
 {
     // The run has stopped at a failed step: what led there is on disk while
     // the question waits, however the run ends.
+    Flush();
+}
+
+void CCommTrace::Note(const char* text)
+{
+    Write(text);
     Flush();
 }
 

@@ -19,7 +19,10 @@
 // stick, a share or a console) never falls between a frame and the answer
 // the transceiver is timing, such as its SYN and the baud switch it waits
 // for. They are also written when a failed step waits for the user's answer.
-// A run that fails still leaves its whole trace.
+// A run that fails still leaves its whole trace. A program may put header
+// lines ("# ...", unstamped: what ran, when, on which port) before the
+// events, and a trace may go to a second file too (the console tool's --trace
+// and its History\last-run.trace).
 #pragma once
 
 #include "framework/CString.h"
@@ -30,11 +33,12 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CLineTrace {
 public:
     // Writes to stream, which stays the caller's (stderr).
-    explicit CLineTrace(std::FILE* stream) : m_stream(stream) {}
+    explicit CLineTrace(std::FILE* stream) { m_sinks.push_back({stream, false}); }
     // Writes what it still holds.
     ~CLineTrace();
     CLineTrace(const CLineTrace&) = delete;
@@ -43,11 +47,17 @@ public:
     // A trace into the file at path, made empty first; "-" is stderr. Null
     // with "<path>: <reason>" in error when the file cannot be opened.
     static std::unique_ptr<CLineTrace> Open(const CString& path, CString& error);
+    // From now on also into the file at path, made empty first, which gets
+    // the header lines so far at once. False with "<path>: <reason>" in
+    // error when the file cannot be opened.
+    bool AlsoTo(const CString& path, CString& error);
 
+    // A header line "# text", unstamped, kept until Flush like the others.
+    void Header(const char* text);
     // One line, kept until Flush: the time stamp (milliseconds, one
     // decimal), the text, the line end.
     void Line(double milliseconds, const char* text);
-    // Writes the lines kept so far, at once, and flushes the stream.
+    // Writes the lines kept so far, at once, and flushes the streams.
     void Flush();
 
     // "tx 55 52 4B  |URK|": the bytes in hex, then as text with every byte
@@ -55,9 +65,13 @@ public:
     static CString BytesText(const char* what, const unsigned char* bytes, unsigned long count);
 
 private:
-    std::FILE* m_stream;
-    bool m_owned = false;
-    std::string m_held; // the lines not yet written
+    struct Sink {
+        std::FILE* stream;
+        bool owned; // opened here, closed here
+    };
+    std::vector<Sink> m_sinks;
+    std::string m_header; // the header lines, for a file added later
+    std::string m_held;   // the lines not yet written
 };
 
 // Writes what a port tells it, and the steps of a run, to a trace; the time
@@ -88,6 +102,9 @@ public:
     // Writes the lines kept so far (a run that is over, but whose objects
     // live on).
     void Flush();
+    // A stamped line of the program's own (how the command ended), written
+    // out at once.
+    void Note(const char* text);
 
 private:
     void Write(const char* text);

@@ -13,7 +13,7 @@
 
 struct HistoryFileApi;
 
-// The system's local time (GetLocalTime).
+// The system's local time, with its offset from UTC.
 HistoryTime LocalHistoryTime();
 
 class CHistoryFolder : public CHistoryStore {

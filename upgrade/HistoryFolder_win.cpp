@@ -97,9 +97,33 @@ private:
 
 HistoryTime LocalHistoryTime()
 {
-    SYSTEMTIME now = {};
-    GetLocalTime(&now);
-    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+    // One instant in UTC and made local: the offset is the one in force
+    // then (summer time included), never a second's skew between two reads.
+    SYSTEMTIME utc = {};
+    GetSystemTime(&utc);
+    SYSTEMTIME now = utc;
+    HistoryTime time;
+    FILETIME utcFile = {};
+    FILETIME localFile = {};
+    if (SystemTimeToTzSpecificLocalTime(nullptr, &utc, &now) && SystemTimeToFileTime(&utc, &utcFile) &&
+        SystemTimeToFileTime(&now, &localFile)) {
+        const auto ticks = [](const FILETIME& file) {
+            return static_cast<long long>((static_cast<unsigned long long>(file.dwHighDateTime) << 32) |
+                                          file.dwLowDateTime);
+        };
+        constexpr long long kTicksPerMinute = 10000000LL * 60;
+        time.hasOffset = true;
+        time.offsetMinutes = static_cast<int>((ticks(localFile) - ticks(utcFile)) / kTicksPerMinute);
+    } else {
+        GetLocalTime(&now);
+    }
+    time.year = now.wYear;
+    time.month = now.wMonth;
+    time.day = now.wDay;
+    time.hour = now.wHour;
+    time.minute = now.wMinute;
+    time.second = now.wSecond;
+    return time;
 }
 
 CHistoryFolder::CHistoryFolder(const CString& baseFolder, Clock clock, const HistoryFileApi* api)

@@ -36,3 +36,21 @@ void MergeEntryMask(const unsigned char* entry, unsigned char* record)
     for (std::size_t i = 0; i < kOptionBytesSize; ++i)
         record[OptionRecord::kOptionBytes + i] &= entry[OptionEntry::kMask + i];
 }
+
+OptionFileShape JudgeOptionFileShape(const COptionFileView& file)
+{
+    if (!file.HasHeader())
+        return OptionFileShape::TooShort;
+    const unsigned char* name = file.Header() + OptionFile::kModelName;
+    std::size_t length = 0;
+    while (length < kModelNameSize && name[length] >= 0x20 && name[length] < 0x7F)
+        ++length;
+    // A name starts with a letter or digit, not with padding.
+    if (length == 0 || name[0] == ' ')
+        return OptionFileShape::NoModelName;
+    for (std::size_t i = length; i < kModelNameSize; ++i) {
+        if (name[i] != 0)
+            return OptionFileShape::NoModelName;
+    }
+    return OptionFileShape::OptionFile;
+}

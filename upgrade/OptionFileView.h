@@ -37,6 +37,19 @@ private:
     std::size_t m_size;
 };
 
+// What bytes are as an option file, judged without a transceiver, before
+// any port is opened: too short for the header, or a header whose model name
+// is no model name (the name's printable ASCII from its first byte, then only
+// zero bytes: random bytes and text with line ends there are no option
+// file). A header naming another model than the radio's is still an option
+// file: only the radio can tell.
+enum class OptionFileShape {
+    OptionFile,
+    TooShort,    // fewer bytes than the header
+    NoModelName, // the header's model name field holds no name
+};
+OptionFileShape JudgeOptionFileShape(const COptionFileView& file);
+
 // Field helpers over an entry and the option record.
 bool EntryHasCode(const unsigned char* entry, const unsigned char* record);
 bool EntryHasType(const unsigned char* entry, const unsigned char* record);

@@ -1,6 +1,7 @@
 #include "upgrade/OptionFormat.h"
 
 #include <cstring>
+#include <string>
 
 const char* const kRefusedModels[kRefusedModelCount] = {"QM-3390", "QM-3260", "QM-3130"};
 
@@ -78,4 +79,16 @@ std::size_t VersionTextLength(const unsigned char* answer)
     while (length < kVersionSize && answer[length] != 0)
         ++length;
     return length;
+}
+
+CString PrintableIdentity(const unsigned char* identity)
+{
+    std::string text;
+    for (std::size_t i = 0; i < IdentityBlock::kSize; ++i) {
+        const unsigned char byte = identity[i];
+        // Zero bytes pad the fields: they read as the gap they leave.
+        text += byte == 0 ? ' ' : (byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '.');
+    }
+    const std::size_t end = text.find_last_not_of(' ');
+    return CString(end == std::string::npos ? std::string() : text.substr(0, end + 1));
 }

@@ -26,6 +26,12 @@ constexpr std::size_t kSize = LinkProtocol::kIdentitySize;
 constexpr std::size_t kModelName = 0;
 } // namespace IdentityBlock
 
+// The identity block as a technician reads it off the radio's label: its
+// printable bytes as they are, the others as '.', trailing zero bytes
+// dropped. The batch's rows, the console tool's identify, restore refusal and
+// history listing show it beside the hex.
+CString PrintableIdentity(const unsigned char* identity);
+
 // An option file: a 480-byte header, then 24-byte entries up to the end of
 // the file. Only whole entries count.
 namespace OptionFile {

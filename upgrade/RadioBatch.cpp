@@ -291,18 +291,6 @@ BatchEnding CRadioBatch::Run()
     }
 }
 
-CString PrintableIdentity(const unsigned char* identity)
-{
-    std::string text;
-    for (std::size_t i = 0; i < IdentityBlock::kSize; ++i) {
-        const unsigned char byte = identity[i];
-        // Zero bytes pad the fields: they read as the gap they leave.
-        text += byte == 0 ? ' ' : (byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '.');
-    }
-    const std::size_t end = text.find_last_not_of(' ');
-    return CString(end == std::string::npos ? std::string() : text.substr(0, end + 1));
-}
-
 const char* BatchRowOutcomeWord(const BatchRow& row)
 {
     return row.verdict == BatchVerdict::SkippedAsDone ? kSkippedAsDoneWord : OutcomeWord(row.result.outcome);

@@ -160,17 +160,13 @@ private:
 // What the summary counts a finished run as.
 BatchVerdict BatchVerdictOf(const UpgradeResult& result);
 
-// The identity block as a technician reads it off the radio's label: its
-// printable bytes as they are, the others as '.', trailing zero bytes
-// dropped.
-CString PrintableIdentity(const unsigned char* identity);
-
 // A row's outcome word: the run's (as --json has it), or this one for a
 // radio skipped as done.
 constexpr const char* kSkippedAsDoneWord = "skipped-as-done";
 const char* BatchRowOutcomeWord(const BatchRow& row);
 
-// The report's columns, in order. identity_text is PrintableIdentity;
+// The report's columns, in order. identity_text is PrintableIdentity
+// (upgrade/OptionFormat.h);
 // verified is yes or no after a read-back, empty without one.
 constexpr const char* kBatchReportColumns[] = {
     "number",  "time",          "port",         "model",   "identity", "identity_text",

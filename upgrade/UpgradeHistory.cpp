@@ -117,7 +117,65 @@ CString FormatHistoryTime(const HistoryTime& time)
     CString text;
     text.Format("%04d-%02d-%02dT%02d:%02d:%02d", time.year, time.month, time.day, time.hour, time.minute,
                 time.second);
-    return text;
+    return text + HistoryTimeOffset(time);
+}
+
+CString HistoryTimeOffset(const HistoryTime& time)
+{
+    CString offset;
+    if (time.hasOffset) {
+        const int minutes = time.offsetMinutes < 0 ? -time.offsetMinutes : time.offsetMinutes;
+        offset.Format("%c%02d:%02d", time.offsetMinutes < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    }
+    return offset;
+}
+
+namespace {
+
+// count decimal digits at text[at]; false when any is not one.
+bool ReadDigits(const std::string& text, std::size_t at, std::size_t count, int& value)
+{
+    if (at + count > text.size())
+        return false;
+    value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        value = value * 10 + (text[i] - '0');
+    }
+    return true;
+}
+
+} // namespace
+
+bool ParseHistoryTime(const CString& text, HistoryTime& time)
+{
+    // "YYYY-MM-DDTHH:MM:SS", then nothing, "Z" or "+HH:MM" / "-HH:MM".
+    constexpr std::size_t kLocalLength = 19;
+    const std::string& t = text.str();
+    HistoryTime read;
+    if (t.size() < kLocalLength || t[4] != '-' || t[7] != '-' || t[10] != 'T' || t[13] != ':' ||
+        t[16] != ':' || !ReadDigits(t, 0, 4, read.year) || !ReadDigits(t, 5, 2, read.month) ||
+        !ReadDigits(t, 8, 2, read.day) || !ReadDigits(t, 11, 2, read.hour) ||
+        !ReadDigits(t, 14, 2, read.minute) || !ReadDigits(t, 17, 2, read.second))
+        return false;
+    if (t.size() == kLocalLength + 1 && t[kLocalLength] == 'Z') {
+        read.hasOffset = true;
+    } else if (t.size() == kLocalLength + 6) {
+        const char sign = t[kLocalLength];
+        int hours = 0;
+        int minutes = 0;
+        if ((sign != '+' && sign != '-') || t[kLocalLength + 3] != ':' ||
+            !ReadDigits(t, kLocalLength + 1, 2, hours) || !ReadDigits(t, kLocalLength + 4, 2, minutes) ||
+            minutes > 59)
+            return false;
+        read.hasOffset = true;
+        read.offsetMinutes = (sign == '-' ? -1 : 1) * (hours * 60 + minutes);
+    } else if (t.size() != kLocalLength) {
+        return false;
+    }
+    time = read;
+    return true;
 }
 
 CString HistoryHeaderLine()

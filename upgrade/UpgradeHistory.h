@@ -83,7 +83,9 @@ constexpr const char* kVerifyFailed = "verify-failed";
 
 } // namespace History
 
-// Local wall-clock time, as the `time` column shows it.
+// Local wall-clock time, as the `time` column shows it, and how far it is
+// from UTC: a history kept on laptops in several time zones, or across a
+// change to summer time, still orders and compares.
 struct HistoryTime {
     int year = 0;
     int month = 0;
@@ -91,11 +93,21 @@ struct HistoryTime {
     int hour = 0;
     int minute = 0;
     int second = 0;
+    // Minutes ahead of UTC (east positive); rows written before the offset
+    // was kept have none.
+    bool hasOffset = false;
+    int offsetMinutes = 0;
 };
 
-// "YYYY-MM-DDTHH:MM:SS". Out-of-range parts are shown as they are, never
+// "YYYY-MM-DDTHH:MM:SS", with the ISO offset "+HH:MM" or "-HH:MM" after it
+// when the time has one. Out-of-range parts are shown as they are, never
 // wider than their own digits need.
 CString FormatHistoryTime(const HistoryTime& time);
+// Its offset alone ("+01:00"); empty without one.
+CString HistoryTimeOffset(const HistoryTime& time);
+// The `time` column read back: both forms FormatHistoryTime writes (an old
+// file's rows have no offset), "Z" taken as +00:00. False for anything else.
+bool ParseHistoryTime(const CString& text, HistoryTime& time);
 
 // One row as the file holds it: every column as text.
 struct HistoryRow {

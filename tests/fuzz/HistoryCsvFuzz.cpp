@@ -49,6 +49,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::vector<std::string> reread;
             Check(check.Next(&reread) && reread == fields && !check.Next(&reread));
         }
+        // A time column read back writes the same text (UTC as +00:00,
+        // whether it was written "Z" or "-00:00").
+        HistoryTime time;
+        if (ParseHistoryTime(CString(fields[0]), time)) {
+            std::string text = fields[0];
+            if (!text.empty() && text.back() == 'Z')
+                text.replace(text.size() - 1, 1, "+00:00");
+            if (text.size() > 6 && text.compare(text.size() - 6, 6, "-00:00") == 0)
+                text[text.size() - 6] = '+';
+            Check(FormatHistoryTime(time).str() == text);
+        }
         records.push_back(fields);
         Check(records.size() <= bytes.size());
     }

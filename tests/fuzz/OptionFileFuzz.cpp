@@ -4,6 +4,7 @@
 // over them; the logic must stay inside the bytes it was given, return one of
 // its codes, and change only the record's option bytes, only on 0 and 8.
 #include "tests/support/MemoryOptionFiles.h"
+#include "upgrade/OptionFileView.h"
 #include "upgrade/OptionFormat.h"
 #include "upgrade/OptionLogic.h"
 
@@ -47,6 +48,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CMemoryOptionFiles files;
     files.Put("a.ENH", CMemoryOptionFiles::Bytes(data + kFixed, data + kFixed + split));
     files.Put("b.ENH", CMemoryOptionFiles::Bytes(data + kFixed + split, data + size));
+
+    // The shape judged before any port is opened: within the bytes, and too
+    // short exactly when there is no whole header.
+    for (const CMemoryOptionFiles::Bytes& file :
+         {CMemoryOptionFiles::Bytes(data + kFixed, data + kFixed + split),
+          CMemoryOptionFiles::Bytes(data + kFixed + split, data + size)}) {
+        const COptionFileView view(file);
+        Check((JudgeOptionFileShape(view) == OptionFileShape::TooShort) == !view.HasHeader());
+    }
     COptionLogic logic(files);
 
     unsigned char identity[IdentityBlock::kSize] = {};

@@ -193,9 +193,12 @@ CASES = {
         args=['--file', '{data}\\gone.ENH'], exit=8, outcome='file-missing', message=T_NO_OPTION_FILE, rows=[],
         untouched=True),
     'upgrade_file_unreadable': dict(
-        # A folder by the file's name: it exists, but cannot be read as a file.
+        # A folder by the file's name: told before any port is opened.
         args=['--file', '{data}\\x.ENH'], files={'x.ENH': 'dir'}, exit=8, outcome='file-unreadable',
-        message='x.ENH', rows=['not-upgraded']),
+        message='x.ENH', rows=[], untouched=True),
+    'identify_identity_text': dict(
+        command='identify', json=False, exit=0, rows=['read'],
+        stdout=['identity_text: ' + MODEL.ljust(12) + IDENTITY_REST]),
 }
 
 # Upgrade cases run in both modes: Folder mode on Data, File mode on its
@@ -273,7 +276,6 @@ BAD_ARGUMENTS = [
     ['restore', '--port', '1'],
     ['restore', '--port', '1', '--record', 'abc'],
     ['restore', '--port', '1', '--entry', '0'],
-    ['restore', '--port', '1', '--entry', '1'],          # no history at all
     ['restore', '--port', '1', '--entry', '2', '--json'],  # a history of one row
     ['ports', '--port', '1'],
     ['--help', 'frobnicate'],
@@ -321,7 +323,8 @@ class CliTests(OrvelleTestCase):
                              ('orvelle-cli', str(PORT), MODEL, VERSION))
             self.assertEqual(r['identity'], identity_of().hex())
             self.assertEqual(r['record_before'], radio_record.hex())
-            self.assertRegex(r['time'], r'^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d$')
+            # Local time with its offset from UTC.
+            self.assertRegex(r['time'], r'^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d$')
 
     # -- one command per case -----------------------------------------------
     def run_case(self, name, case):
@@ -424,6 +427,61 @@ class CliTests(OrvelleTestCase):
                     self.assertEqual((res.json['exit'], res.json['outcome']), (2, 'usage'))
                 self.assertEqual(radio.received(heard_only=False), heard_before, 'a port was used')
         self.assertFalse(os.path.exists(os.path.join(cli.folder, 'History')))
+
+    def test_restore_from_a_row_without_a_history_says_no_history_yet(self):
+        cli = self.cli()
+        radio = self.radio(cli.folder)
+        res = cli.run(['restore', '--port', str(PORT), '--entry', '1', '--json'], radio)
+        self.assertEqual((res.rc, res.json['outcome']), (12, 'history-unavailable'), res)
+        self.assertIn('orvelle-cli: --entry: no history yet', res.err)
+        self.assertEqual(radio.received(heard_only=False), b'', 'a port was used')
+        self.assertFalse(os.path.exists(os.path.join(cli.folder, 'History')))
+
+    # -- what the tool names ---------------------------------------------------
+    def test_a_file_that_is_no_option_file_leaves_the_port_unopened(self):
+        cli = self.cli()
+        radio = self.radio(cli.folder)
+        os.makedirs(cli.data)
+        cases = {
+            'random bytes': (bytes((i * 151 + 7) % 256 for i in range(1000)), 'is not an option file: wrong header'),
+            'a text file': (b'notes\r\nmore notes\r\n', 'is not an option file: too short (19 bytes'),
+            '0 bytes': (b'', 'is not an option file: too short (0 bytes'),
+        }
+        for name, (content, said) in cases.items():
+            with self.subTest(name):
+                path = os.path.join(cli.data, 'x.ENH')
+                with open(path, 'wb') as f:
+                    f.write(content)
+                trace = os.path.join(cli.folder, 'run.trace')
+                res = cli.run(['upgrade', '--port', str(PORT), '--file', windows_path(path), '--trace',
+                               windows_path(trace), '--json'], radio)
+                self.assertEqual((res.rc, res.json['outcome']), (8, 'file-unreadable'), res)
+                self.assertIn('orvelle-cli: --file %s %s' % (windows_path(path), said), res.err)
+                self.assertIn('x.ENH', res.json['message'])
+                with open(trace, encoding='cp1252') as f:
+                    lines = f.read().splitlines()
+                self.assertTrue(lines[0].startswith('# orvelle-cli '), lines)
+                self.assertEqual(lines[2], '# port: COM%d' % PORT)
+                self.assertTrue(lines[-1].endswith(' outcome file-unreadable (exit 8)'), lines)
+        self.assertEqual(radio.received(heard_only=False), b'', 'a port was used')
+        self.assertEqual(cli.history(), [])
+
+    def test_identify_and_history_show_the_identity_as_text(self):
+        cli = self.cli()
+        radio = self.radio(cli.folder)
+        text = MODEL.ljust(12) + IDENTITY_REST
+        res = cli.run(['identify', '--port', str(PORT)], radio)
+        self.assertEqual(res.rc, 0, res)
+        self.assertIn('identity_text: ' + text, res.out.splitlines())
+        # The run's own trace, kept as ORVELLE.exe keeps its own.
+        with open(os.path.join(cli.folder, 'History', 'last-run.trace'), encoding='cp1252') as f:
+            lines = f.read().splitlines()
+        self.assertEqual(lines[1], '# command line: identify --port %d' % PORT)
+        self.assertTrue(lines[-1].endswith(' outcome identified (exit 0)'), lines)
+        listed = cli.run(['history'])
+        self.assertEqual(listed.rc, 0, listed)
+        self.assertRegex(listed.out, r'(?m)^   1  \S+  orvelle-cli  COM%d +%s +%s  read ' % (PORT, MODEL, text))
+        self.assertEqual(cli.run(['history', '--json']).json['rows'][0]['identity_text'], text)
 
     # -- help, version, ports, the language file ------------------------------
     def test_help_version_ports_and_language_file(self):
@@ -645,11 +703,18 @@ class CliTests(OrvelleTestCase):
 
     # -- the byte trace -------------------------------------------------------
     def trace_events(self, path):
-        """[(milliseconds, event)] of a trace file."""
+        """[(milliseconds, event)] of a trace file: the line's events, after
+        the header (program and time, command line, port; checked) and
+        before the outcome line (checked)."""
         with open(path, 'rb') as f:
             text = f.read().decode('cp1252').replace('\r\n', '\n')
+        lines = text.splitlines()
+        self.assertTrue(lines[0].startswith('# orvelle-cli '), lines[0])
+        self.assertTrue(lines[1].startswith('# command line: '), lines[1])
+        self.assertTrue(lines[2].startswith('# port: COM'), lines[2])
+        self.assertRegex(lines[-1], r'^ *\d+\.\d outcome \S+ \(exit \d+\)$')
         events = []
-        for line in text.splitlines():
+        for line in lines[3:-1]:
             m = re.match(r'^ *(\d+\.\d) (.+)$', line)
             self.assertIsNotNone(m, line)
             events.append((float(m.group(1)), m.group(2)))

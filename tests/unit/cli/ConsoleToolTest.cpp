@@ -1829,3 +1829,286 @@ TEST(ConsoleTool, OneLanguageAtATime)
         }
     }
 }
+
+namespace {
+
+// Bytes into a file of the run's folder; its path.
+std::string PutFile(const ToolRun& run, const char* name, const Bytes& bytes)
+{
+    const std::string path = run.temp / name;
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+// An option file for the model at this minimum version (required), with the
+// sample's entry.
+Bytes OptionFileFor(const char* model, const char* minVersion = "V1.00")
+{
+    EnhDescription description;
+    description.model = model;
+    description.minVersion = minVersion;
+    description.entries = {MakeEnhEntry("00000102", 3, "0FFFFFFFFFFFFFF0")};
+    return BuildEnhFile(description);
+}
+
+Bytes Noise(std::size_t size)
+{
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<unsigned char>((i * 151 + 7) % 256);
+    return bytes;
+}
+
+std::string FileText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+} // namespace
+
+// A --file that is no option file is named with the reason before any port
+// is opened, so the radio is never put into programming mode for nothing;
+// a missing one stays the run's location warning, and a real one reaches
+// the radio.
+TEST(ConsoleTool, AFileThatIsNoOptionFileIsNamedBeforeAnyPortIsOpened)
+{
+    CLanguageTable texts;
+    ASSERT_EQ(LoadTexts(texts), 1);
+    const std::string text = "notes\r\nmore notes\r\n";
+    const struct {
+        const char* name;
+        Bytes bytes;  // the file's content
+        bool folder;  // a folder by the file's name instead
+        bool missing; // no file at all
+        bool each;    // upgrade --each
+        int exit;
+        std::string said; // on stderr, after the file's path; empty: the run's own
+        bool portOpened;
+    } cases[] = {
+        {"random bytes", Noise(1000), false, false, false, kExitOptionFileMissing,
+         " is not an option file: wrong header", false},
+        {"a text file", Bytes(text.begin(), text.end()), false, false, false, kExitOptionFileMissing,
+         " is not an option file: too short (19 bytes", false},
+        {"0 bytes", Bytes(), false, false, false, kExitOptionFileMissing,
+         " is not an option file: too short (0 bytes", false},
+        {"a folder", Bytes(), true, false, false, kExitOptionFileMissing, " is a folder: use --folder",
+         false},
+        {"random bytes, radio after radio", Noise(1000), false, false, true, kExitOptionFileMissing,
+         " is not an option file: wrong header", false},
+        {"missing", Bytes(), false, true, false, kExitOptionFileMissing, "", false},
+        {"an option file for another model", OptionFileFor("QM-6100"), false, false, false, kExitNoOption, "",
+         true},
+        {"the sample option file", OptionFileFor(kSampleModel), false, false, false, kExitDone, "", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeTransceiver fake;
+        Transceiver(fake);
+        FitSampleRecord(fake);
+        ToolRun run(fake);
+        std::string path = run.temp / "x.ENH";
+        if (c.folder)
+            ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
+        else if (!c.missing)
+            path = PutFile(run, "x.ENH", c.bytes);
+        std::vector<std::string> args = {"upgrade", "--port", "1", "--file", path, "--json"};
+        if (c.each)
+            args.insert(args.end(), {"--each", "--count", "1"});
+        EXPECT_EQ(run(args), c.exit);
+        const std::string err = Contents(run.err);
+        const std::string out = Contents(run.out);
+        EXPECT_EQ(fake.opens.empty(), !c.portOpened) << err;
+        if (!c.said.empty()) {
+            EXPECT_NE(err.find("orvelle-cli: --file " + path + c.said), std::string::npos) << err;
+            EXPECT_NE(out.find("\"outcome\":\"file-unreadable\""), std::string::npos) << out;
+            EXPECT_NE(out.find("x.ENH"), std::string::npos) << "the message names the file: " << out;
+            EXPECT_TRUE(run.Outcomes().empty());
+        }
+        if (c.missing) {
+            EXPECT_NE(err.find(texts.GetText(TextNo::kNoOptionFile)), std::string::npos) << err;
+        }
+    }
+}
+
+// What the run read is named: the files of a folder it left out and why,
+// the file that needs a newer version with both versions, and the model of
+// a refused radio.
+TEST(ConsoleTool, TheFilesLeftOutAndTheVersionNeededAreNamed)
+{
+    const struct {
+        const char* name;
+        const char* radioModel;
+        bool folder;
+        int exit;
+        std::vector<std::string> said; // on stderr, each once
+        const char* out;               // on stdout
+    } cases[] = {
+        {"folder: the version needed",
+         kSampleModel,
+         true,
+         kExitVersionRequired,
+         {"left out {junk.ENH}: not an option file: wrong header",
+          "left out {other.ENH}: made for QM-6100, the transceiver is QX-5100",
+          "left out {short.ENH}: not an option file: too short (100 bytes",
+          "{sample.ENH} needs transceiver version V1.30 or newer; the transceiver has V1.20"},
+         nullptr},
+        {"file: the version needed",
+         kSampleModel,
+         false,
+         kExitVersionRequired,
+         {"{sample.ENH} needs transceiver version V1.30 or newer; the transceiver has V1.20"},
+         nullptr},
+        {"a refused model", "QM-3390X", true, kExitRefusedModel, {}, "model: QM-3390X\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeTransceiver fake;
+        Transceiver(fake);
+        SampleIdentity(fake, c.radioModel, kSampleVersion, IdentityMark::Plain);
+        FitSampleRecord(fake, c.radioModel);
+        ToolRun run(fake);
+        ASSERT_TRUE(CreateDirectoryA((run.temp / "Data").c_str(), nullptr));
+        const std::string sample = PutFile(run, "Data\\sample.ENH", OptionFileFor(c.radioModel, "V1.30"));
+        PutFile(run, "Data\\other.ENH", OptionFileFor("QM-6100"));
+        PutFile(run, "Data\\junk.ENH", Noise(700));
+        PutFile(run, "Data\\short.ENH", Noise(100));
+        EXPECT_EQ(run({"upgrade", "--port", "1", c.folder ? "--folder" : "--file",
+                       c.folder ? run.temp / "Data" : sample}),
+                  c.exit);
+        const std::string err = Contents(run.err);
+        for (std::string line : c.said) {
+            // {name}: the file's whole path.
+            for (std::size_t at; (at = line.find('{')) != std::string::npos;) {
+                const std::size_t end = line.find('}');
+                line.replace(at, end - at + 1, run.temp / ("Data\\" + line.substr(at + 1, end - at - 1)));
+            }
+            EXPECT_EQ(Count(err, "orvelle-cli: " + line), 1u) << line << "\n" << err;
+        }
+        EXPECT_EQ(Count(err, "left out "), c.folder && c.exit != kExitRefusedModel ? 3u : 0u) << err;
+        if (c.out) {
+            EXPECT_NE(Contents(run.out).find(c.out), std::string::npos) << Contents(run.out);
+        }
+    }
+}
+
+// The radio's identity is also shown as the text on its label: in identify,
+// in a refused restore and as a column of the history listing.
+TEST(ConsoleTool, TheIdentityIsShownAsTextBesideItsHex)
+{
+    FakeTransceiver fake;
+    Transceiver(fake);
+    const Bytes serial = Padded("SN00012345", 20);
+    std::copy(serial.begin(), serial.end(), fake.identity.begin() + 12);
+    ToolRun run(fake);
+    ASSERT_EQ(run({"identify", "--port", "1"}), kExitDone);
+    EXPECT_NE(Contents(run.out).find("\nidentity_text: QX-5100     SN00012345\n"), std::string::npos)
+        << Contents(run.out);
+
+    fake.identity[12] = 'X'; // another radio of the model
+    EXPECT_EQ(run({"restore", "--port", "1", "--entry", "1"}), kExitOtherTransceiver);
+    const std::string err = Contents(run.err);
+    EXPECT_NE(err.find(" (QX-5100     XN00012345), but row 1 was read from QX-5100 "), std::string::npos)
+        << err;
+    EXPECT_NE(err.find(" (QX-5100     SN00012345); nothing was written"), std::string::npos) << err;
+
+    ToolRun listing;
+    ASSERT_TRUE(CreateDirectoryA((listing.temp / "History").c_str(), nullptr));
+    CopyFileA(run.HistoryPath().c_str(), listing.HistoryPath().c_str(), FALSE);
+    {
+        // A row from a tool that kept no identity block, beside them.
+        std::ofstream file(listing.HistoryPath(), std::ios::binary | std::ios::app);
+        file << "2026-01-01T00:00:01,orvelle-cli,3,QX-5100,id,V1.20," << std::string(100, '0')
+             << ",,,read\r\n";
+    }
+    EXPECT_EQ(listing({"history"}), kExitDone);
+    const std::vector<std::string> lines = Lines(Contents(listing.out));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_NE(lines[0].find("  COM1    QX-5100     QX-5100     SN00012345  read  "), std::string::npos)
+        << lines[0];
+    EXPECT_NE(lines[2].find("  COM3    QX-5100   " + std::string(2 + 22 + 2, ' ') + "read  "),
+              std::string::npos)
+        << lines[2];
+    EXPECT_EQ(listing({"history", "--json"}), kExitDone);
+    EXPECT_NE(Contents(listing.out).find("\"identity_text\":\"QX-5100     SN00012345\""), std::string::npos);
+}
+
+// restore --entry on a machine without a history says so as the history
+// command's ending does, touches no port and makes no History folder.
+TEST(ConsoleTool, RestoreFromARowWithoutAHistorySaysNoHistoryYet)
+{
+    FakeTransceiver fake;
+    Transceiver(fake);
+    ToolRun run(fake);
+    EXPECT_EQ(run({"restore", "--port", "1", "--entry", "1", "--json"}), kExitHistoryUnavailable);
+    const std::string err = Contents(run.err);
+    EXPECT_NE(err.find("orvelle-cli: --entry: no history yet"), std::string::npos) << err;
+    EXPECT_NE(Contents(run.out).find("\"outcome\":\"history-unavailable\""), std::string::npos);
+    EXPECT_TRUE(fake.opens.empty());
+    EXPECT_EQ(GetFileAttributesA((run.temp / "History").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// A trace a support desk is sent says what ran, when and on which port, and
+// how it ended; the tool keeps its last run's in History\last-run.trace as
+// ORVELLE.exe does, with or without --trace.
+TEST(ConsoleTool, ATraceHasAHeaderAndEndsWithTheOutcome)
+{
+    const struct {
+        const char* name;
+        std::vector<std::string> args; // after the command's port
+        bool trace;                    // --trace FILE
+        bool missingPort;
+        const char* last; // the trace's last line's end
+        bool lastRun;     // History\last-run.trace kept
+    } cases[] = {
+        {"identify with --trace", {"identify"}, true, false, " outcome identified (exit 0)", true},
+        {"identify without", {"identify"}, false, false, " outcome identified (exit 0)", true},
+        {"a port not there", {"identify"}, true, true, " outcome port-not-opened (exit 3)", true},
+        {"no option file: no port, no last run",
+         {"upgrade", "--file", "junk.ENH"},
+         true,
+         false,
+         " outcome file-unreadable (exit 8)",
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeTransceiver fake;
+        Transceiver(fake);
+        if (c.missingPort)
+            fake.missingPorts.insert("\\\\.\\COM24");
+        const std::string port = c.missingPort ? "24" : "1";
+        ToolRun run(fake);
+        std::vector<std::string> args = {c.args[0], "--port", port};
+        for (std::size_t i = 1; i < c.args.size(); ++i)
+            args.push_back(c.args[i] == "junk.ENH" ? PutFile(run, "junk.ENH", Noise(600)) : c.args[i]);
+        const std::string tracePath = run.temp / "my trace.txt";
+        if (c.trace)
+            args.insert(args.end(), {"--trace", tracePath});
+        run(args);
+        std::vector<std::string> files;
+        if (c.trace)
+            files.push_back(tracePath);
+        const std::string lastRun = run.temp / "History\\last-run.trace";
+        EXPECT_EQ(GetFileAttributesA(lastRun.c_str()) != INVALID_FILE_ATTRIBUTES, c.lastRun);
+        if (c.lastRun)
+            files.push_back(lastRun);
+        for (const std::string& file : files) {
+            SCOPED_TRACE(file);
+            const std::vector<std::string> lines = Lines(FileText(file));
+            ASSERT_GE(lines.size(), 4u);
+            EXPECT_EQ(lines[0].rfind("# orvelle-cli " ORVELLE_VERSION ", 20", 0), 0u) << lines[0];
+            EXPECT_EQ(lines[1].rfind("# command line: " + c.args[0] + " --port " + port, 0), 0u) << lines[1];
+            if (c.trace) {
+                EXPECT_NE(lines[1].find(" --trace \"" + tracePath + "\""), std::string::npos) << lines[1];
+            }
+            EXPECT_EQ(lines[2], "# port: COM" + port);
+            const std::string& last = lines.back();
+            ASSERT_GE(last.size(), std::strlen(c.last));
+            EXPECT_EQ(last.substr(last.size() - std::strlen(c.last)), c.last);
+        }
+    }
+}

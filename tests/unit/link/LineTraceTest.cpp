@@ -435,3 +435,44 @@ TEST(LineTrace, AFileTraceIsWrittenWhenAStepEndsThePortClosesOrTheTraceGoesAway)
     EXPECT_NE(error.str().find("no such folder"), std::string::npos) << error.str();
     EXPECT_TRUE(CLineTrace::Open("-", error)) << "standard error";
 }
+
+// A support desk reads a trace from the top: the header first, in every file
+// the trace goes to (one added later too), then the events, and the
+// program's own last line.
+TEST(LineTrace, TheHeaderComesFirstInEveryFileAndTheProgramsNoteLast)
+{
+    TempFolder folder;
+    const std::string first = folder / "first.trace";
+    const std::string second = folder / "second.trace";
+    const auto onDisk = [](const std::string& path) {
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    };
+    CString error;
+    std::unique_ptr<CLineTrace> trace = CLineTrace::Open(first.c_str(), error);
+    ASSERT_TRUE(trace) << error.str();
+    trace->Header("orvelle-cli 1.0");
+    trace->Header("port: COM3");
+    trace->Line(1, "open COM3 9600,N,8,2");
+    ASSERT_TRUE(trace->AlsoTo(second.c_str(), error)) << error.str();
+    {
+        CCommTrace line(*trace);
+        line.Step("identity");
+        line.Note("outcome identified (exit 0)");
+        const std::string header = "# orvelle-cli 1.0\n# port: COM3\n";
+        const std::string one = onDisk(first);
+        const std::string two = onDisk(second);
+        EXPECT_EQ(one.compare(0, header.size() + 10, header + "       1.0"), 0) << one;
+        EXPECT_EQ(two.compare(0, header.size(), header), 0) << two;
+        EXPECT_EQ(two.find("open COM3"), std::string::npos) << "written before the file was added";
+        for (const std::string& text : {one, two}) {
+            EXPECT_NE(text.find(" step identity\n"), std::string::npos) << text;
+            const std::string last = " outcome identified (exit 0)\n";
+            EXPECT_EQ(text.compare(text.size() - last.size(), last.size(), last), 0) << text;
+        }
+    }
+    EXPECT_FALSE(trace->AlsoTo((folder / "no such folder\\x.trace").c_str(), error));
+    EXPECT_NE(error.str().find("x.trace"), std::string::npos) << error.str();
+}

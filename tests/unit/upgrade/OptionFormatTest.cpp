@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string>
@@ -102,6 +103,52 @@ TEST(OptionFileView, OnlyWholeEntriesAfterAWholeHeaderCount)
         const unsigned char model[12] = {0x11, 0x11, 0x11, 0x11, 0x11, 0x11,
                                          0x11, 0x11, 0x11, 0x11, 0x11, 0x11};
         EXPECT_EQ(view.IsForModel(model), c.header) << c.size;
+    }
+}
+
+// Bytes given as an option file are judged before any port is opened: what
+// the enhtool makes is one, whatever model it names; what is too short or
+// has no model name where the header has it is not.
+TEST(OptionFileView, AFileIsJudgedAnOptionFileByItsHeaderAlone)
+{
+    EnhDescription description;
+    description.model = "QX-5200";
+    const std::vector<unsigned char> made = BuildEnhFile(description);
+    const auto withName = [&made](const std::string& name) {
+        std::vector<unsigned char> bytes = made;
+        std::fill_n(bytes.begin() + OptionFile::kModelName, kModelNameSize, 0);
+        std::copy(name.begin(), name.end(), bytes.begin() + OptionFile::kModelName);
+        return bytes;
+    };
+    std::vector<unsigned char> noise(1000);
+    for (std::size_t i = 0; i < noise.size(); ++i)
+        noise[i] = static_cast<unsigned char>((i * 151 + 7) % 256);
+    std::string lines;
+    while (lines.size() < 700)
+        lines += "a line of notes\r\n";
+    const struct {
+        const char* name;
+        std::vector<unsigned char> bytes;
+        OptionFileShape shape;
+    } cases[] = {
+        {"made by the enhtool", made, OptionFileShape::OptionFile},
+        {"a whole twelve-byte name", withName("QX-5200ABCDE"), OptionFileShape::OptionFile},
+        {"the header alone", std::vector<unsigned char>(made.begin(), made.begin() + OptionFile::kHeaderSize),
+         OptionFileShape::OptionFile},
+        {"empty", {}, OptionFileShape::TooShort},
+        {"one byte short of the header",
+         std::vector<unsigned char>(made.begin(), made.begin() + OptionFile::kHeaderSize - 1),
+         OptionFileShape::TooShort},
+        {"no name", withName(""), OptionFileShape::NoModelName},
+        {"a name after padding", withName(" QX-5200"), OptionFileShape::NoModelName},
+        {"bytes after the name's end", withName(std::string("QX\0\0\0X", 6)), OptionFileShape::NoModelName},
+        {"a control byte in the name", withName("QX\t5200"), OptionFileShape::NoModelName},
+        {"random bytes", noise, OptionFileShape::NoModelName},
+        {"text lines", std::vector<unsigned char>(lines.begin(), lines.end()), OptionFileShape::NoModelName},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(JudgeOptionFileShape(COptionFileView(c.bytes)), c.shape);
     }
 }
 

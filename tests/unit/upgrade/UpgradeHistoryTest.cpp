@@ -152,6 +152,41 @@ TEST(HistoryRows, SpreadsheetSafeFieldsAndTheirRoundTrips)
 
 // A record whose hex is all digits is still one a restore can take, and the
 // reader takes the plain form that older files hold too.
+// The time column says its offset from UTC; files written before it did
+// still read, and what is neither form does not.
+TEST(HistoryTimes, WrittenWithTheOffsetAndReadBackInBothForms)
+{
+    const struct {
+        const char* name;
+        HistoryTime time;
+        const char* text;
+    } written[] = {
+        {"east of UTC", {2026, 12, 11, 9, 30, 5, true, 60}, "2026-12-11T09:30:05+01:00"},
+        {"west, with minutes", {2026, 7, 1, 23, 59, 59, true, -(3 * 60 + 30)}, "2026-07-01T23:59:59-03:30"},
+        {"UTC", {2026, 1, 2, 3, 4, 5, true, 0}, "2026-01-02T03:04:05+00:00"},
+        {"no offset known", {2026, 1, 2, 3, 4, 5}, "2026-01-02T03:04:05"},
+    };
+    for (const auto& c : written) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(FormatHistoryTime(c.time), c.text);
+        HistoryTime read;
+        ASSERT_TRUE(ParseHistoryTime(c.text, read));
+        EXPECT_EQ(FormatHistoryTime(read), c.text);
+        EXPECT_EQ(read.hasOffset, c.time.hasOffset);
+        EXPECT_EQ(read.offsetMinutes, c.time.offsetMinutes);
+    }
+    HistoryTime utc;
+    ASSERT_TRUE(ParseHistoryTime("2026-01-02T03:04:05Z", utc));
+    EXPECT_TRUE(utc.hasOffset);
+    EXPECT_EQ(utc.offsetMinutes, 0);
+    for (const char* bad : {"", "2026-01-02", "2026-01-02 03:04:05", "2026-01-02T03:04:05+1",
+                            "2026-01-02T03:04:05+01:60", "2026-01-02T03:04:05 +01:00",
+                            "2026-01-02T03:04:05+01:00x", "2026-1-02T03:04:05", "2026-01-02T03:04:0x"}) {
+        HistoryTime time;
+        EXPECT_FALSE(ParseHistoryTime(bad, time)) << bad;
+    }
+}
+
 TEST(FindHistoryRow, RecordInItsSpreadsheetFormIsFound)
 {
     const std::string digits(2 * OptionRecord::kSize, '7');
