@@ -1,11 +1,12 @@
 // orvelle-cli: the console tool's commands (ports, identify, upgrade,
-// restore) over the same link, upgrade run, history and language texts as
+// restore, history, support) over the same link, upgrade run, history and language texts as
 // ORVELLE.exe. It never shows a window: the run's questions and messages
 // are printed on stderr and answered by its options (cli/ConsoleAsker.h): a
 // failed step is tried again as often as --retries allows, and the question
 // whether to write without a history entry is answered No. Ctrl+C stops a
 // command that uses the link where no frame is cut. upgrade --each upgrades
-// radio after radio (cli/ConsoleBatch.h) until Ctrl+C or --count radios.
+// radio after radio (cli/ConsoleBatch.h) until Ctrl+C or --count radios;
+// support writes the support file (upgrade/SupportCollect.h).
 #pragma once
 
 #include "framework/CString.h"

@@ -16,6 +16,10 @@ const DeviceListApi& PlatformDeviceListApi();
 struct SerialPortEntry {
     BYTE number = 0;      // PortName::kLowest to kHighest
     CString friendlyName; // e.g. "USB Serial Port (COM23)"; empty when none
+    CString hardwareId;
+    CString driverProvider;
+    CString driverVersion;
+    ULONG problemCode = 0; // 0: started
 };
 
 // The number of a port name "COMn" (PortName::NumberOfName: any case, n 1 to

@@ -110,6 +110,9 @@ const AddedText kAdded[] = {
     {10060006, "upgrading the radio on COM%1"},
     {10060007, "remove the radio from COM%1 (%2 s)"},
     {10060008, "the report could not be written: %1"},
+    {10090001, "&Save support file..."},
+    {10090002, "The support file was saved:\n%1\nSend it with your support case."},
+    {10090003, "The support file could not be saved:\n%1"},
 };
 
 const int kKeyWidth = 8;

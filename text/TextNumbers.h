@@ -172,5 +172,10 @@ constexpr int kCliBatchPortMissing = 172;
 constexpr int kCliBatchUpgrading = 173; // %1 the port
 constexpr int kCliBatchRemove = 174;
 constexpr int kCliBatchReportFailed = 175; // %1 the report's path and the reason
-constexpr int kAddedEnd = 176;
+// File > Save support file...: the item, and its box once written (%1 the
+// path) or not (%1 the path and the system's reason).
+constexpr int kSupportFileItem = 176;
+constexpr int kSupportFileSaved = 177;
+constexpr int kSupportFileNotSaved = 178;
+constexpr int kAddedEnd = 179;
 } // namespace TextNo

@@ -170,7 +170,10 @@ ADDED_TEXT_KEYS = {TextNo.kMorePortsLabel: 10005103, TextNo.kVerifyFailed: 10020
                    TextNo.kCliBatchPortMissing: 10060005,
                    TextNo.kCliBatchUpgrading: 10060006,
                    TextNo.kCliBatchRemove: 10060007,
-                   TextNo.kCliBatchReportFailed: 10060008}
+                   TextNo.kCliBatchReportFailed: 10060008,
+                   TextNo.kSupportFileItem: 10090001,
+                   TextNo.kSupportFileSaved: 10090002,
+                   TextNo.kSupportFileNotSaved: 10090003}
 assert len(ADDED_TEXT_KEYS) == TextNo.kAddedEnd - TextNo.kFirstAdded
 
 
