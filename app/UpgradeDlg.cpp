@@ -49,15 +49,15 @@ const CDialogText::Entry kItemTexts[] = {
 // takes the cancel command, so it ends in OnCancel like Esc and the close box.
 const CDialogText::Entry kMenuBarTexts[] = {
     {0, TextNo::kFileMenu}, {0, TextNo::kSetupMenu}, {IDM_ABOUTBOX, TextNo::kAboutItem}};
-const CDialogText::Entry kFileMenuTexts[] = {{ID_FILE_SUPPORT, TextNo::kSupportFileItem},
-                                             {IDCANCEL, TextNo::kExitItem}};
+const CDialogText::Entry kFileMenuTexts[] = {{IDCANCEL, TextNo::kExitItem},
+                                             {ID_FILE_SUPPORT, TextNo::kSupportFileItem}};
 const CDialogText::Entry kSetupMenuTexts[] = {{ID_SETUP_COMPORT, TextNo::kComPortItem},
                                               {ID_SETUP_PREVIEW, TextNo::kPreviewItem},
                                               {ID_SETUP_BATCH, TextNo::kBatchItem}};
 
 constexpr int kFileMenuPosition = 0;
 constexpr int kSetupMenuPosition = 1;
-constexpr int kExitItemPosition = 1; // after Save support file...
+constexpr int kExitItemPosition = 0;
 
 // The history a run of the dialog keeps beside the program. A row that
 // cannot be written changes nothing in the run and shows nothing.
@@ -336,13 +336,14 @@ void CUpgradeDlg::OnSupportFile()
     const CString path = DefaultSupportFilePath(sources.programFolder, LocalHistoryTime());
     const DWORD error = path.IsEmpty() ? ERROR_PATH_NOT_FOUND : WriteSupportFile(path, sources);
     if (error == ERROR_SUCCESS) {
-        AppMessageBox(m_hWnd, FillText(Text(TextNo::kSupportFileSaved), {path}), Text(TextNo::kCaptionOutcome),
-                      MB_ICONINFORMATION);
+        AppMessageBox(m_hWnd, FillText(Text(TextNo::kSupportFileSaved), {path}),
+                      Text(TextNo::kCaptionOutcome), MB_ICONINFORMATION);
         return;
     }
     const CString where = path.IsEmpty() ? CHistoryFolder(sources.programFolder).FolderPath() : path;
     AppMessageBox(m_hWnd,
-                  FillText(Text(TextNo::kSupportFileNotSaved), {where + ": " + SystemText(error, SystemTextForms::kReason)}),
+                  FillText(Text(TextNo::kSupportFileNotSaved),
+                           {where + ": " + SystemText(error, SystemTextForms::kReason)}),
                   Text(TextNo::kCaptionError), MB_ICONERROR);
 }
 

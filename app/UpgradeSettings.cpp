@@ -30,7 +30,8 @@ void CUpgradeDlg::LoadSettings()
     m_strFolderAsRead.Empty();
     m_strFileAsRead.Empty();
 
-    const int folderLength = path.IsEmpty() ? 0 : m_DataFile.OpenInitFile(path, kSection, Settings::kFolderKey, &value);
+    const int folderLength =
+        path.IsEmpty() ? 0 : m_DataFile.OpenInitFile(path, kSection, Settings::kFolderKey, &value);
     m_strFolderPath = path.IsEmpty() ? CString() : value;
     if (folderLength >= kValueLimit)
         m_strFolderAsRead = m_strFolderPath;
@@ -38,7 +39,8 @@ void CUpgradeDlg::LoadSettings()
         m_strFolderPath = m_DataFile.GetDefDirPath();
 
     value.Empty();
-    const int fileLength = path.IsEmpty() ? 0 : m_DataFile.OpenInitFile(path, kSection, Settings::kFileKey, &value);
+    const int fileLength =
+        path.IsEmpty() ? 0 : m_DataFile.OpenInitFile(path, kSection, Settings::kFileKey, &value);
     m_strFilePath = value;
     if (fileLength >= kValueLimit)
         m_strFileAsRead = m_strFilePath;

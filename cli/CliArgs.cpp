@@ -29,7 +29,7 @@ struct CommandForm {
 const CommandForm kCommands[] = {
     {"ports", CliCommand::Ports, kPortsBit},       {"identify", CliCommand::Identify, kIdentifyBit},
     {"upgrade", CliCommand::Upgrade, kUpgradeBit}, {"restore", CliCommand::Restore, kRestoreBit},
-    {"history", CliCommand::History, kHistoryBit},  {"support", CliCommand::Support, kSupportBit},
+    {"history", CliCommand::History, kHistoryBit}, {"support", CliCommand::Support, kSupportBit},
 };
 
 constexpr const char* kHelpOption = "--help";

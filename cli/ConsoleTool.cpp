@@ -337,7 +337,8 @@ CliEnding CConsoleTool::Support()
         return Fail(failed, CHistoryFolder(m_env.programFolder).FolderPath() + ": the folder cannot be made");
     const DWORD error = WriteSupportFile(path, sources);
     if (error != ERROR_SUCCESS)
-        return Fail(failed, (named ? "--out: " : "") + path + ": " + SystemText(error, SystemTextForms::kReason));
+        return Fail(failed,
+                    (named ? "--out: " : "") + path + ": " + SystemText(error, SystemTextForms::kReason));
     Print(m_api, m_env.out, "%s\n", path.GetString());
     return kSavedEnding;
 }

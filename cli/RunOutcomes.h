@@ -47,8 +47,9 @@ constexpr CliEnding kBatchDoneEnding = {kExitDone, CliWord::kBatchDone};
 constexpr CliEnding kSomeFailedEnding = {kExitSomeFailed, CliWord::kSomeFailed};
 constexpr CliEnding kSavedEnding = {kExitDone, CliWord::kSaved};
 // The tool's own endings, beside the run's outcomes.
-constexpr CliEnding kToolEndings[] = {kUsageEnding,     kLanguageFileEnding, kListedEnding, kHistoryUnreadableEnding,
-                                      kBatchDoneEnding, kSomeFailedEnding,   kSavedEnding};
+constexpr CliEnding kToolEndings[] = {
+    kUsageEnding,     kLanguageFileEnding, kListedEnding, kHistoryUnreadableEnding,
+    kBatchDoneEnding, kSomeFailedEnding,   kSavedEnding};
 
 struct OutcomeRow {
     UpgradeOutcome outcome;

@@ -43,10 +43,13 @@ CString ReadFailure(DWORD error)
     return SystemText(error, SystemTextForms::kReason);
 }
 
-// Up to `limit` bytes of a file, its end when it is longer; shared with
+// Which part of a file longer than the limit is read.
+enum class FilePart { Start, End };
+
+// Up to `limit` bytes of a file, from its start or its end; shared with
 // writers, so a file another program holds open is read all the same.
-bool ReadFileEnd(const CString& path, std::size_t limit, std::string& bytes, unsigned long long& size,
-                 CString& reason)
+bool ReadFilePart(const CString& path, std::size_t limit, FilePart part, std::string& bytes,
+                  unsigned long long& size, CString& reason)
 {
     CFileHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -58,7 +61,7 @@ bool ReadFileEnd(const CString& path, std::size_t limit, std::string& bytes, uns
     size = static_cast<unsigned long long>(length.QuadPart);
     const std::size_t wanted = static_cast<std::size_t>(std::min<unsigned long long>(size, limit));
     LARGE_INTEGER start = {};
-    start.QuadPart = static_cast<LONGLONG>(size - wanted);
+    start.QuadPart = part == FilePart::End ? static_cast<LONGLONG>(size - wanted) : 0;
     bytes.assign(wanted, '\0');
     DWORD read = 0;
     if (!::SetFilePointerEx(file.Get(), start, nullptr, FILE_BEGIN) ||
@@ -70,39 +73,26 @@ bool ReadFileEnd(const CString& path, std::size_t limit, std::string& bytes, uns
     return true;
 }
 
+// A file shown whole: its end when it is long (a trace's last run).
 SupportFileRead ShownFile(const CString& path)
 {
     SupportFileRead file;
     file.path = path;
     unsigned long long size = 0;
-    file.read = ReadFileEnd(path, Support::kMaxShownBytes, file.bytes, size, file.reason);
+    file.read = ReadFilePart(path, Support::kMaxShownBytes, FilePart::End, file.bytes, size, file.reason);
     file.size = static_cast<std::size_t>(size);
     return file;
 }
 
+// An option file's start: its header and the entries after it.
 SupportOptionFile ReadOptionFile(const CString& path, const CString& name)
 {
     SupportOptionFile file;
     file.name = name;
     std::string bytes;
-    // Its start: the header and the entries after it.
-    CFileHandle handle(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER length = {};
-    if (!handle.IsValid() || !::GetFileSizeEx(handle.Get(), &length)) {
-        file.reason = ReadFailure(::GetLastError());
-        return file;
-    }
-    file.size = static_cast<unsigned long long>(length.QuadPart);
-    file.bytes.resize(static_cast<std::size_t>(std::min<unsigned long long>(file.size, Support::kMaxOptionFileBytes)));
-    DWORD read = 0;
-    if (!file.bytes.empty() &&
-        !::ReadFile(handle.Get(), file.bytes.data(), static_cast<DWORD>(file.bytes.size()), &read, nullptr)) {
-        file.reason = ReadFailure(::GetLastError());
-        return file;
-    }
-    file.bytes.resize(read);
-    file.read = true;
+    file.read =
+        ReadFilePart(path, Support::kMaxOptionFileBytes, FilePart::Start, bytes, file.size, file.reason);
+    file.bytes.assign(bytes.begin(), bytes.end());
     return file;
 }
 
@@ -143,7 +133,8 @@ void AddProgram(const SupportSources&, CSupportText& text)
 void AddLanguage(const SupportSources& sources, CSupportText& text)
 {
     if (!sources.texts) {
-        text.Fact("not loaded", sources.languageFailure.IsEmpty() ? CString("unknown") : sources.languageFailure);
+        text.Fact("not loaded",
+                  sources.languageFailure.IsEmpty() ? CString("unknown") : sources.languageFailure);
         return;
     }
     const CString path = sources.texts->GetPath();
@@ -177,7 +168,8 @@ void AddPorts(const SupportSources& sources, CSupportText& text)
         if (port.problemCode != 0)
             status.Format("problem %lu", port.problemCode);
         text.Line("  status: " + status);
-        text.Line("  driver: " + (port.driverProvider.IsEmpty() ? CString("(provider unknown)") : port.driverProvider) +
+        text.Line("  driver: " +
+                  (port.driverProvider.IsEmpty() ? CString("(provider unknown)") : port.driverProvider) +
                   " " + (port.driverVersion.IsEmpty() ? CString("(version unknown)") : port.driverVersion));
         text.Line("  hardware id: " + (port.hardwareId.IsEmpty() ? CString("(none)") : port.hardwareId));
     }
@@ -195,11 +187,13 @@ void Location(const SupportSources& sources, bool& folderMode, CString& location
     const CString path = SettingsPath(sources);
     CDataFile settings;
     CString value;
-    folderMode = path.IsEmpty() || settings.OpenInitFile(path, Settings::kSection, Settings::kModeKey, &value) == 0 ||
+    folderMode = path.IsEmpty() ||
+                 settings.OpenInitFile(path, Settings::kSection, Settings::kModeKey, &value) == 0 ||
                  value != Number(Settings::kFileMode);
     value.Empty();
     if (!path.IsEmpty())
-        settings.OpenInitFile(path, Settings::kSection, folderMode ? Settings::kFolderKey : Settings::kFileKey, &value);
+        settings.OpenInitFile(path, Settings::kSection,
+                              folderMode ? Settings::kFolderKey : Settings::kFileKey, &value);
     location = value;
     if (folderMode && location.IsEmpty() && !sources.programFolder.IsEmpty())
         location = JoinPath(sources.programFolder, Settings::kDataFolderName);

@@ -14,7 +14,9 @@ CString SupportFileName(const HistoryTime& time)
     return name;
 }
 
-CSupportText::CSupportText(Utf8Of utf8) : m_utf8(std::move(utf8)) {}
+CSupportText::CSupportText(Utf8Of utf8) : m_utf8(std::move(utf8))
+{
+}
 
 std::string CSupportText::Utf8(const CString& ansi) const
 {

@@ -43,7 +43,8 @@ SupportFileRead Read(const std::string& bytes, std::size_t size = 0)
 
 // An option file for a model, with entries of these option codes (each
 // four bytes of the same value).
-SupportOptionFile OptionFileOf(const char* model, const std::vector<unsigned char>& codes, std::size_t extra = 0)
+SupportOptionFile OptionFileOf(const char* model, const std::vector<unsigned char>& codes,
+                               std::size_t extra = 0)
 {
     SupportOptionFile file;
     file.name = "a.ENH";
@@ -53,7 +54,8 @@ SupportOptionFile OptionFileOf(const char* model, const std::vector<unsigned cha
         file.bytes[OptionFile::kModelName + i] = static_cast<unsigned char>(model[i]);
     for (std::size_t i = 0; i < codes.size(); ++i) {
         for (std::size_t k = 0; k < kOptionCodeSize; ++k)
-            file.bytes[OptionFile::kHeaderSize + i * OptionEntry::kSize + OptionEntry::kOptionCode + k] = codes[i];
+            file.bytes[OptionFile::kHeaderSize + i * OptionEntry::kSize + OptionEntry::kOptionCode + k] =
+                codes[i];
     }
     file.size = file.bytes.size();
     return file;
@@ -100,29 +102,42 @@ TEST(SupportFile, EachPartSaysWhatItHoldsOrWhyNot)
         std::function<void(CSupportText&)> add;
         Lines expected; // the part's lines after its heading
     } cases[] = {
-        {"a file that is not there", [&](CSupportText& t) { t.File(missing); },
+        {"a file that is not there",
+         [&](CSupportText& t) { t.File(missing); },
          {"file: C:\\P\\History\\last-run.trace", "not shown: not found"}},
-        {"an empty file", [](CSupportText& t) { t.File(Read("")); },
+        {"an empty file",
+         [](CSupportText& t) { t.File(Read("")); },
          {"file: C:\\P\\ORVELLE.ini", "size: 0 bytes", "(empty)"}},
         {"lines ended every way, a NUL, no last line end",
          [](CSupportText& t) { t.File(Read(std::string("[INIT]\r\nMode=1\nA=\0b\rlast", 24))); },
          {"file: C:\\P\\ORVELLE.ini", "size: 24 bytes", "[INIT]", "Mode=1", "A=?b", "last"}},
-        {"a file cut to its end", [](CSupportText& t) { t.File(Read("end\r\n", 1000)); },
+        {"a file cut to its end",
+         [](CSupportText& t) { t.File(Read("end\r\n", 1000)); },
          {"file: C:\\P\\ORVELLE.ini", "size: 1000 bytes", "shown: its last 5 bytes only", "end"}},
         {"no history rows", [](CSupportText& t) { t.HistoryRows({}); }, {"(the history has no rows)"}},
         {"a damaged row among them",
-         [](CSupportText& t) { t.HistoryRows({Row(1), Row(2, true)}); },
-         {"rows: 2", "#,  time,program,port,model,identity,version,record_before,record_after,sources,outcome",
+         [](CSupportText& t) {
+             t.HistoryRows({Row(1), Row(2, true)});
+         },
+         {"rows: 2",
+          "#,  time,program,port,model,identity,version,record_before,record_after,sources,outcome",
           "1,  2026-01-02T03:04:05,orvelle-cli,3,QM-5200,,,,,,written", "2,  damaged row"}},
-        {"an option file not read", [&](CSupportText& t) { t.OptionFile(unreadable); },
+        {"an option file not read",
+         [&](CSupportText& t) { t.OptionFile(unreadable); },
          {"locked.ENH  600 bytes  not read: Access is denied (error 5)"}},
-        {"a file shorter than the header", [&](CSupportText& t) { t.OptionFile(shortFile); },
+        {"a file shorter than the header",
+         [&](CSupportText& t) { t.OptionFile(shortFile); },
          {"a.ENH  479 bytes  no option file: shorter than its header"}},
-        {"a header without entries", [](CSupportText& t) { t.OptionFile(OptionFileOf("QM-5200   ", {}, 23)); },
+        {"a header without entries",
+         [](CSupportText& t) { t.OptionFile(OptionFileOf("QM-5200   ", {}, 23)); },
          {"a.ENH  503 bytes  model QM-5200  option codes none"}},
-        {"entries' codes", [](CSupportText& t) { t.OptionFile(OptionFileOf("QM-5200", {0x12, 0xAB})); },
+        {"entries' codes",
+         [](CSupportText& t) {
+             t.OptionFile(OptionFileOf("QM-5200", {0x12, 0xAB}));
+         },
          {"a.ENH  528 bytes  model QM-5200  option codes 12121212 abababab"}},
-        {"a control byte in the model", [](CSupportText& t) { t.OptionFile(OptionFileOf("QM\n5200", {1})); },
+        {"a control byte in the model",
+         [](CSupportText& t) { t.OptionFile(OptionFileOf("QM\n5200", {1})); },
          {"a.ENH  504 bytes  model QM?5200  option codes 01010101"}},
     };
     for (const auto& c : cases) {
