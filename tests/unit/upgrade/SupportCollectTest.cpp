@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -69,6 +70,7 @@ protected:
             row.program = History::kProgramWindow;
             row.port = "3";
             row.model = "QM-5200";
+            row.recordBefore = CString(std::string(2 * OptionRecord::kSize, 'a'));
             row.outcome = History::Outcome::kWritten;
             WriteWholeFile(temp / "History\\upgrades.csv",
                            (HistoryHeaderLine() + FormatHistoryLine(row) + FormatHistoryLine(row)).str());
@@ -84,7 +86,9 @@ protected:
         SupportSources sources;
         sources.programFolder = CString(folder);
         if (parts.languageLoaded) {
-            const std::string lng = ReadWholeFile(ORVELLE_SOURCE_DIR "/res/ORVELLE.lng");
+            // As text mode delivers it to the table: lines end in LF.
+            std::string lng = ReadWholeFile(ORVELLE_SOURCE_DIR "/res/ORVELLE.lng");
+            lng.erase(std::remove(lng.begin(), lng.end(), '\r'), lng.end());
             EXPECT_EQ(texts.Parse(lng.data(), static_cast<int>(lng.size()), "English"), 1);
             sources.texts = &texts;
         } else {
@@ -136,7 +140,9 @@ TEST_F(SupportCollect, EveryPartSaysWhatItFoundOrWhyNot)
           "  hardware id: FTDIBUS\\VID_0403+PID_6001\r\n",
           "mode: Folder\r\nfolder: %sopts\r\na.ENH  528 bytes  model QM-5200  option codes 01020304 "
           "a0b0c0d0\r\n",
-          "rows: 2\r\n", "2,  2026-01-02T03:04:05,ORVELLE,3,QM-5200,,,,,,written\r\n",
+          "rows: 2\r\n",
+          "2,  2026-01-02T03:04:05,ORVELLE,3,QM-5200,,," + std::string(2 * OptionRecord::kSize, 'a') +
+              ",,,written\r\n",
           "0.0 open COM3 9600,N,8,2\r\n      1.0 close\r\n"}},
         {"File mode, its file gone",
          {false, "[INIT]\r\nMode=2\r\nFile=%sgone.ENH\r\n"},
