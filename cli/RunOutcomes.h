@@ -144,7 +144,7 @@ constexpr ExitCodeMeaning kExitCodeMeanings[] = {
     {kExitOtherTransceiver, "restore refused: not the row's radio; a record of another model or blank"},
     {kExitLanguageFile, "the language file ORVELLE.lng beside the program is missing or damaged"},
     {kExitInterrupted, "interrupted by Ctrl+C, Ctrl+Break or closing the console"},
-    {kExitHistoryUnavailable, "the History folder could not keep the record read or the support file"},
+    {kExitHistoryUnavailable, "the history could not keep the record read: nothing written"},
     {kExitVerifyFailed, "--verify: the record read back is not the one written"},
     {kExitSomeFailed, "--each: a radio failed or was refused"},
 };
