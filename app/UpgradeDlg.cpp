@@ -10,17 +10,21 @@
 #include "framework/FileDialog.h"
 #include "framework/Hex.h"
 #include "framework/PaintDC.h"
+#include "framework/SystemText.h"
 #include "framework/Path.h"
 #include "framework/WinApp.h"
 #include "link/LineTrace.h"
 #include "link/PortName.h"
 #include "res/resource.h"
+#include "text/FillText.h"
 #include "text/TextNumbers.h"
 #include "upgrade/FileErrorTexts.h"
 #include "upgrade/HistoryFolder.h"
 #include "upgrade/OptionFormat.h"
 #include "upgrade/OptionLocation.h"
 #include "upgrade/OptionLogic.h"
+#include "upgrade/ProgramSettings.h"
+#include "upgrade/SupportCollect.h"
 #include "upgrade/UpgradeRun.h"
 
 #include <functional>
@@ -45,7 +49,8 @@ const CDialogText::Entry kItemTexts[] = {
 // takes the cancel command, so it ends in OnCancel like Esc and the close box.
 const CDialogText::Entry kMenuBarTexts[] = {
     {0, TextNo::kFileMenu}, {0, TextNo::kSetupMenu}, {IDM_ABOUTBOX, TextNo::kAboutItem}};
-const CDialogText::Entry kFileMenuTexts[] = {{IDCANCEL, TextNo::kExitItem}};
+const CDialogText::Entry kFileMenuTexts[] = {{IDCANCEL, TextNo::kExitItem},
+                                             {ID_FILE_SUPPORT, TextNo::kSupportFileItem}};
 const CDialogText::Entry kSetupMenuTexts[] = {{ID_SETUP_COMPORT, TextNo::kComPortItem},
                                               {ID_SETUP_PREVIEW, TextNo::kPreviewItem},
                                               {ID_SETUP_BATCH, TextNo::kBatchItem}};
@@ -134,6 +139,7 @@ ON_BN_CLICKED(IDC_FILE_MODE, OnFileMode)
 ON_COMMAND(ID_SETUP_COMPORT, OnComPort)
 ON_COMMAND(ID_SETUP_PREVIEW, OnPreview)
 ON_COMMAND(ID_SETUP_BATCH, OnBatch)
+ON_COMMAND(ID_FILE_SUPPORT, OnSupportFile)
 ON_WM_HELPINFO()
 END_MESSAGE_MAP()
 
@@ -180,7 +186,7 @@ BOOL CUpgradeDlg::OnInitDialog()
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
 
-    m_DataFile.Initialize("Data");
+    m_DataFile.Initialize(Settings::kDataFolderName);
     LoadSettings();
     theRadio.SetPortNumber(PortName::LinkPortOf(m_nPortNumber));
 
@@ -317,6 +323,30 @@ void CUpgradeDlg::OnComPort()
         m_nPortNumber = theRadio.GetPortNumber();
 }
 
+void CUpgradeDlg::OnSupportFile()
+{
+    // The location as the dialog holds it now: it may not be saved yet.
+    OnLocationKillFocus();
+    SupportSources sources;
+    sources.programFolder = m_DataFile.GetExePath();
+    sources.texts = &theLanguage;
+    sources.hasLocation = true;
+    sources.folderMode = m_nMode == 1;
+    sources.location = sources.folderMode ? m_strFolderPath : m_strFilePath;
+    const CString path = DefaultSupportFilePath(sources.programFolder, LocalHistoryTime());
+    const DWORD error = path.IsEmpty() ? ERROR_PATH_NOT_FOUND : WriteSupportFile(path, sources);
+    if (error == ERROR_SUCCESS) {
+        AppMessageBox(m_hWnd, FillText(Text(TextNo::kSupportFileSaved), {path}),
+                      Text(TextNo::kCaptionOutcome), MB_ICONINFORMATION);
+        return;
+    }
+    const CString where = path.IsEmpty() ? CHistoryFolder(sources.programFolder).FolderPath() : path;
+    AppMessageBox(m_hWnd,
+                  FillText(Text(TextNo::kSupportFileNotSaved),
+                           {where + ": " + SystemText(error, SystemTextForms::kReason)}),
+                  Text(TextNo::kCaptionError), MB_ICONERROR);
+}
+
 void CUpgradeDlg::OnAbout()
 {
     CAboutDlg dialog;
@@ -340,6 +370,7 @@ void CUpgradeDlg::EnableControls(int enable)
     ::EnableMenuItem(menu, ID_SETUP_COMPORT, MF_BYCOMMAND | state);
     ::EnableMenuItem(menu, ID_SETUP_PREVIEW, MF_BYCOMMAND | state);
     ::EnableMenuItem(menu, ID_SETUP_BATCH, MF_BYCOMMAND | state);
+    ::EnableMenuItem(menu, ID_FILE_SUPPORT, MF_BYCOMMAND | state);
 
     if (enable) {
         SetWindowText(Text(TextNo::kAppTitle));

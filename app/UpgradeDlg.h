@@ -100,6 +100,9 @@ protected:
     // mode's location and the port, with the dialog locked while it is open;
     // Browse follows when the location is missing, as after a single run.
     void OnBatch();
+    // File > Save support file...: the support file written to its default
+    // place beside the program, and a box with its path or why it was not.
+    void OnSupportFile();
     BOOL OnHelpInfo(HELPINFO* helpInfo);
 
     // Browse in each mode.

@@ -19,6 +19,7 @@ enum CommandBit : unsigned {
     kUpgradeBit = 4,
     kRestoreBit = 8,
     kHistoryBit = 16,
+    kSupportBit = 32,
 };
 constexpr unsigned kLinkCommands = kIdentifyBit | kUpgradeBit | kRestoreBit;
 
@@ -31,7 +32,7 @@ struct CommandForm {
 const CommandForm kCommands[] = {
     {"ports", CliCommand::Ports, kPortsBit},       {"identify", CliCommand::Identify, kIdentifyBit},
     {"upgrade", CliCommand::Upgrade, kUpgradeBit}, {"restore", CliCommand::Restore, kRestoreBit},
-    {"history", CliCommand::History, kHistoryBit},
+    {"history", CliCommand::History, kHistoryBit}, {"support", CliCommand::Support, kSupportBit},
 };
 
 constexpr const char* kHelpOption = "--help";
@@ -64,6 +65,7 @@ enum class OptionId {
     Each,
     BatchCount,
     Report,
+    Out,
     Count
 };
 
@@ -248,6 +250,7 @@ const OptionSpec kOptions[] = {
     {"--each", OptionId::Each, kUpgradeBit, &CliArgs::each, nullptr},
     {"--count", OptionId::BatchCount, kUpgradeBit, nullptr, TakeCount},
     {"--report", OptionId::Report, kUpgradeBit, nullptr, TakeText<&CliArgs::report>},
+    {"--out", OptionId::Out, kSupportBit, nullptr, TakeText<&CliArgs::out>},
 };
 
 bool SameIgnoringCase(const std::string& a, const char* b)

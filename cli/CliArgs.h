@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-enum class CliCommand { Help, Version, Ports, Identify, Upgrade, Restore, History };
+enum class CliCommand { Help, Version, Ports, Identify, Upgrade, Restore, History, Support };
 
 // The console tool's exit codes.
 enum CliExit : int {
@@ -67,6 +67,7 @@ struct CliArgs {
     CString trace;
     bool noHistory = false; // identify, upgrade, restore: no history rows at all
     int last = 0;           // history: the last N rows only (0: all)
+    CString out;            // support: the file written; empty: History\support-<date>-<time>.txt
 };
 
 // The command's name as typed ("help" and "version" for those two).
@@ -99,6 +100,7 @@ constexpr const char kCliUsageText[] =
     "                       [--verify] [--retries K] [--no-history] [--trace FILE]\n"
     "                       [--json]\n"
     "  orvelle-cli history  [--last N] [--json]\n"
+    "  orvelle-cli support  [--out FILE]\n"
     "  orvelle-cli --help [COMMAND] | -h | /? | help [COMMAND] | COMMAND --help\n"
     "  orvelle-cli --version\n";
 
@@ -129,6 +131,12 @@ constexpr const char kCliHelpTopics[] =
     "  history    Lists the history's rows numbered as --entry counts them:\n"
     "             number, time, program, port, model, identity as text,\n"
     "             outcome, sources. A damaged row is listed as damaged.\n"
+    "  support    Writes the support file and prints its path: one UTF-8 text\n"
+    "             with the program's version and build, Windows' version and\n"
+    "             code pages, the language file, ORVELLE.ini, the serial ports\n"
+    "             with their drivers, the option location and its option files,\n"
+    "             the history's last 20 rows and the last run's byte trace.\n"
+    "             Send it with every support case.\n"
     "\n"
     "Options:\n"
     "  --port N       COM port, 1 to 255: its number or its name (23, COM23,\n"
@@ -173,6 +181,8 @@ constexpr const char kCliHelpTopics[] =
     "                 History\\last-run.trace.\n"
     "  --no-history   Keeps no history rows, and writes without them.\n"
     "  --last N       history: only the last N rows.\n"
+    "  --out FILE     support: the file written (replaced); default\n"
+    "                 History\\support-<date>-<time>.txt beside the program.\n"
     "  --help         Shows this text; with a command, that command's help.\n"
     "  --version      Shows the program's version.\n"
     "  A value may also be joined to its option: --port=3. Each option may be\n"

@@ -133,7 +133,9 @@ void CConsoleReport::Write(const CliArgs& args, const CliEnding& ending, const C
     if (!args.json) {
         for (const Fact& fact : m_facts)
             Print(api, out, "%s: %s\n", fact.name, (fact.line.IsEmpty() ? fact.text : fact.line).GetString());
-        if (args.command != CliCommand::Ports && args.command != CliCommand::History)
+        // A listing ends with its lines; support with the path it printed.
+        if (args.command != CliCommand::Ports && args.command != CliCommand::History &&
+            args.command != CliCommand::Support)
             Print(api, out, "outcome: %s\n", ending.word);
         std::fflush(out);
         return;

@@ -1,6 +1,6 @@
 // The console tool's commands: each from its arguments to its report, over
-// the link, the upgrade run (or radio after radio, the batch), the history
-// and the language texts.
+// the link, the upgrade run (or radio after radio, the batch), the history,
+// the support file and the language texts.
 #include "cli/ConsoleTool.h"
 
 #include "cli/CliArgs.h"
@@ -31,6 +31,7 @@
 #include "upgrade/PortWarningText.h"
 #include "upgrade/OptionLogic.h"
 #include "upgrade/RadioBatch.h"
+#include "upgrade/SupportCollect.h"
 #include "upgrade/UpgradeHistory.h"
 #include "upgrade/UpgradeRun.h"
 
@@ -328,6 +329,7 @@ private:
                                       CStepObserver& steps, OptionFileParts& parts);
     UpgradeRunMode RunMode() const;
     CliEnding ListHistory();
+    CliEnding Support();
     // The command's run over the link, asking through asker.
     UpgradeResult RunCommand(CRadioCom& link, CConsoleAsker& asker, CUpgradeJournal& journal,
                              CStepObserver& steps, const HistoryRow* row);
@@ -403,6 +405,7 @@ int CConsoleTool::Run()
     }
     const CliEnding ending = m_args.command == CliCommand::Ports     ? Ports()
                              : m_args.command == CliCommand::History ? ListHistory()
+                             : m_args.command == CliCommand::Support ? Support()
                                                                      : LinkCommand();
     EndTrace(ending);
     m_line = nullptr;
@@ -609,6 +612,34 @@ CliEnding CConsoleTool::ListHistory()
     if (rows.empty() && !m_args.json)
         Print(m_api, m_env.err, "%s: the history has no rows\n", kProgram);
     return kListedEnding;
+}
+
+CliEnding CConsoleTool::Support()
+{
+    // The texts only to name them: a language file that is missing or
+    // damaged is a line of the support file, not the end of the command.
+    CLanguageTable texts;
+    SupportSources sources;
+    sources.programFolder = m_env.programFolder;
+    if (m_env.openTexts && m_env.openTexts(texts))
+        sources.texts = &texts;
+    else
+        sources.languageFailure = m_boxes.LastText();
+    sources.ports = [this] { return ListSerialPorts(m_deviceList); };
+    // A file the caller named that cannot be written is a usage error, as
+    // an unusable --trace is; the default one lives in the History folder.
+    const bool named = !m_args.out.IsEmpty();
+    const CliEnding failed = named ? kUsageEnding : kHistoryUnreadableEnding;
+    const CString path =
+        named ? FullPath(m_args.out) : DefaultSupportFilePath(m_env.programFolder, LocalHistoryTime());
+    if (path.IsEmpty())
+        return Fail(failed, CHistoryFolder(m_env.programFolder).FolderPath() + ": the folder cannot be made");
+    const DWORD error = WriteSupportFile(path, sources);
+    if (error != ERROR_SUCCESS)
+        return Fail(failed,
+                    (named ? "--out: " : "") + path + ": " + SystemText(error, SystemTextForms::kReason));
+    Print(m_api, m_env.out, "%s\n", path.GetString());
+    return kSavedEnding;
 }
 
 CliEnding CConsoleTool::LinkCommand()
@@ -923,7 +954,7 @@ UpgradeResult CConsoleTool::Restore(CUpgradeRun& run, const HistoryRow* row)
 const char* CommandWord(const std::vector<std::string>& arguments)
 {
     for (CliCommand command : {CliCommand::Ports, CliCommand::Identify, CliCommand::Upgrade,
-                               CliCommand::Restore, CliCommand::History}) {
+                               CliCommand::Restore, CliCommand::History, CliCommand::Support}) {
         if (!arguments.empty() && lstrcmpiA(arguments[0].c_str(), CliCommandName(command)) == 0)
             return CliCommandName(command);
     }

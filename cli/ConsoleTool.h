@@ -1,5 +1,5 @@
 // orvelle-cli: the console tool's commands (ports, identify, upgrade,
-// restore) over the same link, upgrade run, history and language texts as
+// restore, history, support) over the same link, upgrade run, history and language texts as
 // ORVELLE.exe. It never shows a window: the run's questions and messages
 // are printed on stderr, each line saying what it is, and answered by its
 // options (cli/ConsoleAsker.h): a failed step, and a port that cannot be
@@ -9,7 +9,8 @@
 // radio after radio (cli/ConsoleBatch.h) until Ctrl+C or --count radios. A
 // --file that is no option file is told before any port is opened; the
 // line's trace (--trace, and History\last-run.trace of identify, upgrade and
-// restore) starts with what ran and ends with how it ended.
+// restore) starts with what ran and ends with how it ended; support
+// writes the support file (upgrade/SupportCollect.h).
 #pragma once
 
 #include "framework/CString.h"

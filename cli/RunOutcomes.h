@@ -23,7 +23,8 @@ struct CliEnding {
 };
 
 // The endings that are not an upgrade run's outcome: a usage error, the
-// language file missing or damaged, a listing, the history unreadable.
+// language file missing or damaged, a listing, the history unreadable, the
+// support file saved.
 namespace CliWord {
 constexpr const char* kUsage = "usage";
 constexpr const char* kLanguageFile = "language-file";
@@ -35,6 +36,8 @@ constexpr const char* kHistoryUnavailable = OutcomeWord(UpgradeOutcome::HistoryU
 // some radio failed or was refused.
 constexpr const char* kBatchDone = "done";
 constexpr const char* kSomeFailed = "some-failed";
+// support: the support file was written.
+constexpr const char* kSaved = "saved";
 } // namespace CliWord
 constexpr CliEnding kUsageEnding = {kExitUsage, CliWord::kUsage};
 constexpr CliEnding kLanguageFileEnding = {kExitLanguageFile, CliWord::kLanguageFile};
@@ -42,10 +45,11 @@ constexpr CliEnding kListedEnding = {kExitDone, CliWord::kListed}; // ports, his
 constexpr CliEnding kHistoryUnreadableEnding = {kExitHistoryUnavailable, CliWord::kHistoryUnavailable};
 constexpr CliEnding kBatchDoneEnding = {kExitDone, CliWord::kBatchDone};
 constexpr CliEnding kSomeFailedEnding = {kExitSomeFailed, CliWord::kSomeFailed};
+constexpr CliEnding kSavedEnding = {kExitDone, CliWord::kSaved};
 // The tool's own endings, beside the run's outcomes.
-constexpr CliEnding kToolEndings[] = {kUsageEnding,     kLanguageFileEnding,
-                                      kListedEnding,    kHistoryUnreadableEnding,
-                                      kBatchDoneEnding, kSomeFailedEnding};
+constexpr CliEnding kToolEndings[] = {
+    kUsageEnding,     kLanguageFileEnding, kListedEnding, kHistoryUnreadableEnding,
+    kBatchDoneEnding, kSomeFailedEnding,   kSavedEnding};
 
 struct OutcomeRow {
     UpgradeOutcome outcome;
@@ -128,9 +132,9 @@ struct ExitCodeMeaning {
     const char* meaning;
 };
 constexpr ExitCodeMeaning kExitCodeMeanings[] = {
-    {kExitDone, "done: written, identified or restored; planned or unchanged"},
+    {kExitDone, "done: written, identified or restored; planned or unchanged; saved"},
     {kExitRefused, "the transceiver refused the record"},
-    {kExitUsage, "usage error (also --entry naming no row): nothing sent to any port"},
+    {kExitUsage, "usage error (also --entry naming no row, --out unwritable): nothing sent"},
     {kExitPortNotOpened, "the port could not be opened"},
     {kExitLinkFailed, "the transceiver did not answer or the link failed"},
     {kExitRefusedModel, "refused model"},

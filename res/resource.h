@@ -21,6 +21,7 @@
 #define ID_SETUP_COMPORT 32773
 #define ID_SETUP_PREVIEW 32774
 #define ID_SETUP_BATCH 32775
+#define ID_FILE_SUPPORT 32776
 #define IDM_ABOUTBOX 16
 
 // About box (AboutDlg.rc).

@@ -125,6 +125,9 @@ const AddedText kAdded[] = {
     {10094007, "usable"},
     {10094008, "not an RS-232 port"},
     {10094009, "cannot be opened: %1"},
+    {10090001, "&Save support file..."},
+    {10090002, "The support file was saved:\n%1\nSend it with your support case."},
+    {10090003, "The support file could not be saved:\n%1"},
 };
 
 const int kKeyWidth = 8;

@@ -194,5 +194,10 @@ constexpr int kCliRestoredUnchanged = 185;
 constexpr int kCliPortUsable = 186;
 constexpr int kCliPortNotRs232 = 187;
 constexpr int kCliPortCannotBeOpened = 188;
-constexpr int kAddedEnd = 189;
+// File > Save support file...: the item, and its box once written (%1 the
+// path) or not (%1 the path and the system's reason).
+constexpr int kSupportFileItem = 189;
+constexpr int kSupportFileSaved = 190;
+constexpr int kSupportFileNotSaved = 191;
+constexpr int kAddedEnd = 192;
 } // namespace TextNo

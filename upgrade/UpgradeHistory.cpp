@@ -305,6 +305,11 @@ CString RecordModelName(const unsigned char* record)
     return ModelNameText(record + OptionRecord::kModelName);
 }
 
+CString OptionFileModelName(const unsigned char* header)
+{
+    return ModelNameText(header + OptionFile::kModelName);
+}
+
 bool HistoryRowMatches(const HistoryRow& row, const unsigned char* identity)
 {
     unsigned char rowIdentity[IdentityBlock::kSize];

@@ -159,6 +159,9 @@ CString HistoryModelName(const unsigned char* identity);
 // The model a record names (OptionRecord::kModelName), shown as the `model`
 // column shows an identity's.
 CString RecordModelName(const unsigned char* record);
+// The model an option file's header names (OptionFile::kModelName), shown
+// the same way (the support file lists it).
+CString OptionFileModelName(const unsigned char* header);
 
 // True when the row was read from the transceiver with this identity block:
 // the same model and the same identity (hex of either case).

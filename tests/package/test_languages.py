@@ -32,7 +32,7 @@ MAIN_WINDOW_ACCELERATORS = (TextNo.kUpgradeButton, TextNo.kBrowseButton, TextNo.
 CONTROL_TEXTS = {Res.IDC_MODE_GROUP: TextNo.kModeGroup, Res.IDC_FOLDER_MODE: TextNo.kFolderMode,
                  Res.IDC_FILE_MODE: TextNo.kFileMode, Res.IDC_LOCATION_LABEL: TextNo.kLocationLabel,
                  Res.IDC_BROWSE: TextNo.kBrowseButton, Res.IDC_UPGRADE: TextNo.kUpgradeButton}
-MENU_TEXTS = [(TextNo.kFileMenu, [TextNo.kExitItem]),
+MENU_TEXTS = [(TextNo.kFileMenu, [TextNo.kExitItem, TextNo.kSupportFileItem]),
               (TextNo.kSetupMenu, [TextNo.kComPortItem, TextNo.kPreviewItem, TextNo.kBatchItem]),
               (TextNo.kAboutItem, None)]
 ABOUT_COMMAND, ABOUT_VERSION = Res.IDM_ABOUTBOX, Res.IDC_ABOUT_VERSION

@@ -286,6 +286,10 @@ BAD_ARGUMENTS = [
     ['identify', '--port', '1', '--verify'],
     ['upgrade', '--port', '1', '--file', 'a.ENH', '--trace'],
     ['identify', '--port', '1', '--trace', 'no such folder\\t.txt'],
+    ['support', '--out'],
+    ['support', '--port', '1'],
+    ['support', 'extra'],
+    ['support', '--out', 'no such folder\\s.txt'],
 ]
 
 
@@ -1052,6 +1056,90 @@ class CliTests(OrvelleTestCase):
         self.assertRegex(rows[-1]['time'], r'^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d$')
         self.assertEqual(res.out.splitlines()[0].split()[:3], ['3', rows[-1]['time'], 'orvelle-cli'])
         self.assertEqual(len(res.out.splitlines()), 1)
+
+    # -- the support file --------------------------------------------------------
+    def support_parts(self, path):
+        """The support file's parts by heading: their lines (UTF-8, CR LF)."""
+        with open(path, 'rb') as f:
+            text = f.read().decode('utf-8')
+        self.assertNotIn('\n', text.replace('\r\n', ''), 'every line ends in CR LF')
+        parts, lines = {}, None
+        for line in text.split('\r\n'):
+            m = re.match(r'^== (.+) ==$', line)
+            if m:
+                lines = parts.setdefault(m.group(1), [])
+            elif lines is not None and line:
+                lines.append(line)
+        self.assertEqual(list(parts), ['Program', 'Language file', 'Settings', 'Serial ports', 'Option location',
+                                       'History', "Last run's byte trace"])
+        return parts
+
+    def test_support_file_after_an_upgrade(self):
+        # An upgrade first, its trace kept where ORVELLE.exe keeps its last run's,
+        # so the support file has a history, a trace and option files to show.
+        cli = self.cli()
+        make_files(cli.data, {'a.ENH': enh()})
+        with open(os.path.join(cli.folder, 'ORVELLE.ini'), 'wb') as f:
+            f.write(b'[INIT]\r\nFolder=%s\r\nComPort=%d\r\nMode=1\r\n' % (windows_path(cli.data).encode(), PORT))
+        os.makedirs(os.path.join(cli.folder, 'History'))
+        radio = self.radio(cli.folder)
+        trace = windows_path(os.path.join(cli.folder, 'History', 'last-run.trace'))
+        res = cli.run(['upgrade', '--port', str(PORT), '--folder', windows_path(cli.data), '--trace', trace], radio)
+        self.assertEqual(res.rc, 0, res)
+
+        res = cli.run(['support'])
+        self.assertEqual(res.rc, 0, res)
+        self.assertRegex(res.out, r'^\S.*\\History\\support-\d{8}-\d{6}\.txt\n$')
+        self.assertEqual(res.err, '')
+        name = res.out.strip().split('\\')[-1]
+        parts = self.support_parts(os.path.join(cli.folder, 'History', name))
+        bits = '32-bit' if os.path.basename(build_dir()) == 'win32' else '64-bit'
+        for line in ('program: orvelle-cli.exe', 'version: %s.0' % project_version(), 'build: ' + bits):
+            self.assertIn(line, parts['Program'])
+        self.assertTrue(any(re.match(r'^Windows: \d+\.\d+ build \d+', l) for l in parts['Program']))
+        self.assertTrue(any(re.match(r'^ANSI code page: \d+$', l) for l in parts['Program']))
+        self.assertIn('language: English', parts['Language file'])
+        self.assertTrue(parts['Language file'][0].endswith('\\ORVELLE.lng'), parts['Language file'])
+        self.assertIn('ComPort=%d' % PORT, parts['Settings'])
+        self.assertTrue(any(l.startswith('COM%d' % PORT) for l in parts['Serial ports']), parts['Serial ports'])
+        self.assertIn('  status: started', parts['Serial ports'])
+        size = os.path.getsize(os.path.join(cli.data, 'a.ENH'))
+        self.assertEqual(parts['Option location'], ['mode: Folder', 'folder: ' + windows_path(cli.data),
+                                                    'a.ENH  %d bytes  model %s  option codes 00000102' % (size, MODEL)])
+        history = parts['History']
+        self.assertIn('rows: 2', history)
+        self.assertEqual([l.split(',')[0] for l in history[-2:]], ['1', '2'])
+        self.assertTrue(history[-1].endswith(',written'), history[-1])
+        events = [l.split(None, 1)[1] for l in parts["Last run's byte trace"][2:]]
+        self.assertEqual(events[-1], 'close')
+        self.assertIn('step write', events)
+        self.assertTrue(any(e.startswith('open COM%d ' % PORT) for e in events), events)
+
+        # To a file named, replacing it; a file that cannot be written is a
+        # usage error and leaves nothing.
+        out = os.path.join(cli.folder, 'mine.txt')
+        with open(out, 'wb') as f:
+            f.write(b'old')
+        res = cli.run(['support', '--out', 'mine.txt'])
+        self.assertEqual((res.rc, res.out), (0, windows_path(out) + '\n'), res)
+        self.assertEqual(self.support_parts(out)['Language file'], parts['Language file'])
+        res = cli.run(['support', '--out', 'no such folder\\s.txt'])
+        self.assertEqual(res.rc, 2, res)
+        self.assertRegex(res.err, r'^orvelle-cli: --out: .*no such folder')
+
+    def test_support_file_of_a_bare_folder(self):
+        # No language file, no settings, no history, no trace: each part says
+        # so, and the file is written all the same.
+        cli = self.cli(lng=False)
+        res = cli.run(['support'])
+        self.assertEqual(res.rc, 0, res)
+        parts = self.support_parts(res.out.strip().replace(windows_path(cli.folder), cli.folder).replace('\\', '/'))
+        self.assertTrue(parts['Language file'][0].startswith("not loaded: Can't read language file"), parts)
+        self.assertEqual(parts['Settings'][1], 'not shown: not found')
+        self.assertEqual(parts['Option location'], ['mode: Folder', 'folder: %s\\Data' % windows_path(cli.folder),
+                                                    '(no option files)'])
+        self.assertEqual(parts['History'][1], '(the history has no rows)')
+        self.assertEqual(parts["Last run's byte trace"][1], 'not shown: not found')
 
 
 class BatchTests(OrvelleTestCase):

@@ -183,7 +183,10 @@ ADDED_TEXT_KEYS = {TextNo.kMorePortsLabel: 10005103, TextNo.kVerifyFailed: 10020
                    TextNo.kCliRestoredUnchanged: 10094006,
                    TextNo.kCliPortUsable: 10094007,
                    TextNo.kCliPortNotRs232: 10094008,
-                   TextNo.kCliPortCannotBeOpened: 10094009}
+                   TextNo.kCliPortCannotBeOpened: 10094009,
+                   TextNo.kSupportFileItem: 10090001,
+                   TextNo.kSupportFileSaved: 10090002,
+                   TextNo.kSupportFileNotSaved: 10090003}
 assert len(ADDED_TEXT_KEYS) == TextNo.kAddedEnd - TextNo.kFirstAdded
 
 

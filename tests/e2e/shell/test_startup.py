@@ -128,7 +128,9 @@ class Texts(OrvelleTestCase):
                           (self.lng[TextNo.kAboutItem], Res.IDM_ABOUTBOX)])
         file_menu, setup_menu = menu[0]['items'], menu[1]['items']
         # Exit carries the cancel command once the texts are set.
-        self.assertEqual([(i['text'], i['id']) for i in file_menu], [(self.lng[TextNo.kExitItem], IDCANCEL)])
+        self.assertEqual([(i['text'], i['id']) for i in file_menu],
+                         [(self.lng[TextNo.kExitItem], IDCANCEL),
+                          (self.lng[TextNo.kSupportFileItem], Res.ID_FILE_SUPPORT)])
         self.assertEqual([(i['text'], i['id']) for i in setup_menu],
                          [(self.lng[TextNo.kComPortItem], Res.ID_SETUP_COMPORT),
                           (self.lng[TextNo.kPreviewItem], Res.ID_SETUP_PREVIEW),

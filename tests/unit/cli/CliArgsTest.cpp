@@ -57,6 +57,8 @@ std::string Describe(const CliArgs& args)
         text += " count=" + std::to_string(args.count);
     if (!args.report.IsEmpty())
         text += " report=" + args.report.str();
+    if (!args.out.IsEmpty())
+        text += " out=" + args.out.str();
     return text;
 }
 
@@ -121,6 +123,13 @@ TEST(CliArgs, AcceptedCommandLines)
           "--skip-unchanged", "--json", "--report=-x.json", "--retries", "2", "--no-history"},
          "upgrade port=3 json folder=D skip-unchanged verify no-history each count=2147483647 "
          "report=-x.json"},
+        // The support file, to its default place or to the file named.
+        {{"support"}, "support"},
+        {{"support", "--out", "C:\\a b\\s.txt"}, "support out=C:\\a b\\s.txt"},
+        {{"support", "--out=--s.txt"}, "support out=--s.txt"},
+        {{"support", "--out", "s.txt", "--"}, "support out=s.txt"},
+        {{"support", "--help"}, "help"},
+        {{"help", "support"}, "help"},
         // Help in every usual form, also after a command and its options.
         {{"-h"}, "help"},
         {{"/?"}, "help"},
@@ -310,6 +319,19 @@ TEST(CliArgs, UsageErrorsSayWhatIsWrong)
         {{"restore", "--port", "1", "--force"}, "restore needs --entry or --record"},
         {{"restore", "--port", "1", "--entry", "1", "--record", kRecord},
          "restore needs --entry or --record, not both"},
+        // support takes --out alone, once, with a value.
+        {{"support", "--out"}, "--out needs a value"},
+        {{"support", "--out", "--json"}, "--out needs a value"},
+        {{"support", "--out", "a", "--out=b"}, "--out is given twice"},
+        {{"support", "--json"}, "--json is not an option of support"},
+        {{"support", "--port", "1"}, "--port is not an option of support"},
+        {{"support", "--trace", "t"}, "--trace is not an option of support"},
+        {{"support", "--outfile", "a"}, "unknown option '--outfile'"},
+        {{"support", "-o", "a"}, "unknown option '-o'"},
+        {{"support", "a.txt"}, "unexpected argument 'a.txt'"},
+        {{"support", "--", "a.txt"}, "unexpected argument 'a.txt'"},
+        {{"history", "--out", "a"}, "--out is not an option of history"},
+        {{"upgrade", "--port", "1", "--file", "f", "--out", "a"}, "--out is not an option of upgrade"},
         // What the reason shows of an argument: a short, printable part.
         {{"ports", "bad\r\n\x1b[2J"}, "unexpected argument 'bad???[2J'"},
         {{"ports", huge}, "unexpected argument '9999999999999999999999999999999999999999...'"},
@@ -363,7 +385,11 @@ TEST(CliArgs, HelpListsEveryCommandOptionAndExitCode)
                              "--count N",
                              "--report FILE",
                              "some-failed",
-                             "skipped as done"})
+                             "skipped as done",
+                             "support",
+                             "--out FILE",
+                             "History\\support-",
+                             "saved"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
     for (int code = kExitDone; code <= kExitHistoryUnavailable; ++code) {
         const std::string number = (code < 10 ? " " : "") + std::to_string(code);
