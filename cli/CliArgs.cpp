@@ -557,6 +557,8 @@ std::vector<CliExit> ExitsOf(CliCommand command)
                 kExitNoOption,      kExitVersionRequired, kExitOptionFileMissing,
                 kExitLanguageFile,  kExitInterrupted,     kExitHistoryUnavailable,
                 kExitVerifyFailed,  kExitSomeFailed};
+    case CliCommand::Support:
+        return {kExitDone, kExitUsage, kExitHistoryUnavailable};
     default:
         return {};
     }

@@ -128,8 +128,8 @@ TEST(CliArgs, AcceptedCommandLines)
         {{"support", "--out", "C:\\a b\\s.txt"}, "support out=C:\\a b\\s.txt"},
         {{"support", "--out=--s.txt"}, "support out=--s.txt"},
         {{"support", "--out", "s.txt", "--"}, "support out=s.txt"},
-        {{"support", "--help"}, "help"},
-        {{"help", "support"}, "help"},
+        {{"support", "--help"}, "help on support"},
+        {{"help", "support"}, "help on support"},
         // Help in every usual form, also after a command and its options.
         {{"-h"}, "help"},
         {{"/?"}, "help"},
@@ -530,6 +530,10 @@ TEST(CliArgs, EachCommandsHelpIsItsOwn)
         {CliCommand::History,
          {"  orvelle-cli history  [--last N] [--json]", "  --last N", "  --json "},
          {"--port N ", "--retries", "--trace"},
+         {kExitDone, kExitUsage, kExitHistoryUnavailable}},
+        {CliCommand::Support,
+         {"  orvelle-cli support  [--out FILE]", "  support    Writes the support file", "  --out FILE"},
+         {"--port N ", "--json", "--last N", "--trace"},
          {kExitDone, kExitUsage, kExitHistoryUnavailable}},
     };
     for (const auto& c : cases) {
