@@ -30,6 +30,7 @@ from harness.orvelle import (LanguageFile, OrvelleTestCase, SOURCE_DIR, build_di
 from harness.ids import Res, TextNo  # noqa: E402
 from harness.radiosim import Radiosim  # noqa: E402
 from harness.sample import CODE, MODEL, OPTIONS, PORT, RECORD, VERSION, enh, make_files, merged  # noqa: E402
+from harness.supportfile import SUPPORT_PARTS, support_parts  # noqa: E402
 from harness.ui import IDNO, IDOK, IDYES  # noqa: E402
 
 IDENTITY_REST = 'SN00012345'
@@ -1053,25 +1054,15 @@ class CliTests(OrvelleTestCase):
         # The time is the file's own, of the last run's row.
         rows = cli.history()
         self.assertEqual(rows[-1]['outcome'], 'read')
-        self.assertRegex(rows[-1]['time'], r'^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d$')
+        self.assertRegex(rows[-1]['time'], r'^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d$')
         self.assertEqual(res.out.splitlines()[0].split()[:3], ['3', rows[-1]['time'], 'orvelle-cli'])
         self.assertEqual(len(res.out.splitlines()), 1)
 
     # -- the support file --------------------------------------------------------
     def support_parts(self, path):
-        """The support file's parts by heading: their lines (UTF-8, CR LF)."""
-        with open(path, 'rb') as f:
-            text = f.read().decode('utf-8')
-        self.assertNotIn('\n', text.replace('\r\n', ''), 'every line ends in CR LF')
-        parts, lines = {}, None
-        for line in text.split('\r\n'):
-            m = re.match(r'^== (.+) ==$', line)
-            if m:
-                lines = parts.setdefault(m.group(1), [])
-            elif lines is not None and line:
-                lines.append(line)
-        self.assertEqual(list(parts), ['Program', 'Language file', 'Settings', 'Serial ports', 'Option location',
-                                       'History', "Last run's byte trace"])
+        """The support file's parts by heading, all of them, in order."""
+        parts = support_parts(path)
+        self.assertEqual(list(parts), SUPPORT_PARTS)
         return parts
 
     def test_support_file_after_an_upgrade(self):
@@ -1111,7 +1102,8 @@ class CliTests(OrvelleTestCase):
         self.assertEqual([l.split(',')[0] for l in history[-2:]], ['1', '2'])
         self.assertTrue(history[-1].endswith(',written'), history[-1])
         events = [l.split(None, 1)[1] for l in parts["Last run's byte trace"][2:]]
-        self.assertEqual(events[-1], 'close')
+        # The port closed, then how the run ended: the trace's last line.
+        self.assertEqual(events[-2:], ['close', 'outcome written (exit 0)'])
         self.assertIn('step write', events)
         self.assertTrue(any(e.startswith('open COM%d ' % PORT) for e in events), events)
 

@@ -14,24 +14,8 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'
 from harness.ids import Res, TextNo  # noqa: E402
 from harness.orvelle import OrvelleTestCase, run, same_text  # noqa: E402
 from harness.sample import MODEL, PORT, SAMPLE_RADIO, enh, make_files  # noqa: E402
+from harness.supportfile import SUPPORT_PARTS, support_parts  # noqa: E402
 from harness.ui import IDOK  # noqa: E402
-
-PARTS = ['Program', 'Language file', 'Settings', 'Serial ports', 'Option location', 'History',
-         "Last run's byte trace"]
-
-
-def support_parts(path):
-    """The support file's lines by part heading."""
-    with open(path, 'rb') as f:
-        text = f.read().decode('utf-8')
-    parts, lines = {}, None
-    for line in text.split('\r\n'):
-        m = re.match(r'^== (.+) ==$', line)
-        if m:
-            lines = parts.setdefault(m.group(1), [])
-        elif lines is not None and line:
-            lines.append(line)
-    return parts
 
 
 class SupportFile(OrvelleTestCase):
@@ -74,7 +58,7 @@ class SupportFile(OrvelleTestCase):
         path = text[len(before):len(text) - len(after)]
         self.assertRegex(path, r'^' + re.escape(app.windows_path('History')) + r'\\support-\d{8}-\d{6}\.txt$')
         parts = support_parts(os.path.join(app.folder, 'History', path.split('\\')[-1]))
-        self.assertEqual(list(parts), PARTS)
+        self.assertEqual(list(parts), SUPPORT_PARTS)
         self.assertIn('program: ORVELLE.exe', parts['Program'])
         self.assertTrue(any(l.startswith('console code page: ') for l in parts['Program']), parts['Program'])
         self.assertEqual(parts['Language file'], ['file: ' + app.windows_path('ORVELLE.lng'), 'language: English'])
