@@ -5,6 +5,7 @@
 
 #include "framework/CString.h"
 #include "link/PortName.h"
+#include "text/LanguageTable.h"
 #include "upgrade/OptionFormat.h"
 
 #include <string>
@@ -79,8 +80,10 @@ const char* CliCommandName(CliCommand command);
 // an unknown command or option names the nearest known one. False for a
 // usage error,
 // with its reason (one line, arguments shown cut short and with control bytes
-// as '?') in `error`; `args` is then unchanged.
-bool ParseCliArgs(const std::vector<std::string>& arguments, CliArgs& args, CString& error);
+// as '?') in `error`, in the words of texts (null: the built-in English);
+// `args` is then unchanged.
+bool ParseCliArgs(const std::vector<std::string>& arguments, CliArgs& args, CString& error,
+                  CLanguageTable* texts = nullptr);
 
 // The usage lines: printed on stderr when no command is given, and first
 // in the help.

@@ -343,6 +343,9 @@ private:
     // Loads the texts into texts with the language file's box held back:
     // true loaded; false after saying why not, with the way back.
     bool OpenTexts(CLanguageTable& texts);
+    // Loads the texts into texts for a command that needs none to be right:
+    // &texts loaded, null (English) without them; the box held back.
+    CLanguageTable* TryTexts(CLanguageTable& texts);
     // upgrade --file: a folder, or a file that is no option file, ends the
     // command before any port is opened (false with its ending); one that is
     // missing or cannot be read is the run's to tell.
@@ -429,6 +432,16 @@ bool CConsoleTool::OpenTexts(CLanguageTable& texts)
     return false;
 }
 
+CLanguageTable* CConsoleTool::TryTexts(CLanguageTable& texts)
+{
+    if (!m_env.openTexts)
+        return nullptr;
+    m_boxes.Hold(true);
+    const bool opened = m_env.openTexts(texts) != 0;
+    m_boxes.Hold(false);
+    return opened ? &texts : nullptr;
+}
+
 void CConsoleTool::TraceHeader(CLineTrace& trace) const
 {
     CString line = CString(kProgram) + " " + ORVELLE_VERSION + ", " + FormatHistoryTime(LocalHistoryTime());
@@ -501,13 +514,7 @@ CliEnding CConsoleTool::Ports()
     // The states in the language file's words, or without it in English:
     // a list of ports needs no texts to be right.
     CLanguageTable texts;
-    CLanguageTable* words = nullptr;
-    if (m_args.probe && m_env.openTexts) {
-        m_boxes.Hold(true);
-        if (m_env.openTexts(texts))
-            words = &texts;
-        m_boxes.Hold(false);
-    }
+    CLanguageTable* words = m_args.probe ? TryTexts(texts) : nullptr;
     // Listed without opening; --probe opens each port in turn.
     CRadioCom link(m_linkApis);
     link.SetObserver(m_line);
@@ -553,6 +560,12 @@ CliEnding CConsoleTool::ListHistory()
     CString reason;
     if (!CHistoryFolder(m_env.programFolder).ListRows(rows, reason))
         return Fail(kHistoryUnreadableEnding, reason);
+    // Its lines in the language file's words, or without it in English.
+    CLanguageTable texts;
+    CLanguageTable* words = m_args.json ? nullptr : TryTexts(texts);
+    const auto word = [words](int number) {
+        return CString(words ? words->GetText(number) : CLanguageTable::BuiltInText(number));
+    };
     // The numbers stay those of the whole file, as restore --entry counts.
     const std::size_t first = m_args.last > 0 && rows.size() > static_cast<std::size_t>(m_args.last)
                                   ? rows.size() - m_args.last
@@ -573,7 +586,8 @@ CliEnding CConsoleTool::ListHistory()
         if (listed.damaged) {
             json.Bool("damaged", true);
             if (!m_args.json)
-                Print(m_api, m_env.out, "%4d  damaged row\n", listed.number);
+                Print(m_api, m_env.out, "%4d  %s\n", listed.number,
+                      word(TextNo::kCliHistoryDamagedRow).GetString());
         } else {
             const CString identityText = RowIdentityText(row.identity);
             // The offset from UTC the row was written with; rows from before
@@ -610,7 +624,7 @@ CliEnding CConsoleTool::ListHistory()
         m_report.rows.push_back(json);
     }
     if (rows.empty() && !m_args.json)
-        Print(m_api, m_env.err, "%s: the history has no rows\n", kProgram);
+        Say(word(TextNo::kCliHistoryNoRows));
     return kListedEnding;
 }
 
@@ -1015,10 +1029,17 @@ int RunConsoleTool(const std::vector<std::string>& arguments, const ConsoleEnvir
     const ConsoleApi& api = environment.console ? *environment.console : PlatformConsoleApi();
     CliArgs args;
     CString error;
-    // Usage errors stay English: they are found before any language file is
-    // read, and the arguments may be what names none.
-    if (!ParseCliArgs(arguments, args, error))
+    if (!ParseCliArgs(arguments, args, error)) {
+        // The reason in the language file's words once it is found wrong;
+        // without the file (its box held back: the usage error is what went
+        // wrong) in English.
+        CLanguageTable texts;
+        CConsoleBoxes boxes(environment.err, api);
+        boxes.Hold(true);
+        if (environment.openTexts && environment.openTexts(texts))
+            ParseCliArgs(arguments, args, error, &texts);
         return UsageError(arguments, error, environment);
+    }
     switch (args.command) {
     case CliCommand::Help:
         Print(api, environment.out, "%s", CliHelpFor(args.helpOn).c_str());

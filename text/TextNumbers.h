@@ -199,5 +199,40 @@ constexpr int kCliPortCannotBeOpened = 188;
 constexpr int kSupportFileItem = 189;
 constexpr int kSupportFileSaved = 190;
 constexpr int kSupportFileNotSaved = 191;
-constexpr int kAddedEnd = 192;
+// The console tool's usage errors, one per reason: %1 the option or command
+// as typed, then the values the reason names (an argument as shown, in
+// quotes; a suggested name).
+constexpr int kCliUsageNoCommand = 192;
+constexpr int kCliUsageUnknownCommand = 193;
+constexpr int kCliUsageUnknownCommandMeant = 194;
+constexpr int kCliUsageHelpOnUnknown = 195;
+constexpr int kCliUsageHelpOnUnknownMeant = 196;
+constexpr int kCliUsageHelpOneCommand = 197;
+constexpr int kCliUsageStandsAloneWith = 198;
+constexpr int kCliUsageStandsAlone = 199;
+constexpr int kCliUsageUnexpected = 200;
+constexpr int kCliUsageUnknownOption = 201;
+constexpr int kCliUsageUnknownOptionMeant = 202;
+constexpr int kCliUsageNotOptionOf = 203;
+constexpr int kCliUsageGivenTwice = 204;
+constexpr int kCliUsageTakesNoValue = 205;
+constexpr int kCliUsageNeedsValue = 206;
+constexpr int kCliUsageNeeds = 207;
+constexpr int kCliUsageNeedsEither = 208;
+constexpr int kCliUsageNeedsNotBoth = 209;
+constexpr int kCliUsageDryRunNotWith = 210;
+constexpr int kCliUsageEachNotWith = 211;
+constexpr int kCliUsageBadPort = 212;
+constexpr int kCliUsageBadRetries = 213;
+constexpr int kCliUsageBadEntry = 214;
+constexpr int kCliUsageBadLast = 215;
+constexpr int kCliUsageBadCount = 216;
+constexpr int kCliUsageRecordNotHex = 217;
+constexpr int kCliUsageRecordNotHexByte = 218;
+constexpr int kCliUsageRecordPairs = 219;
+constexpr int kCliUsageRecordLength = 220;
+// history: a row that cannot be read, and a history without rows.
+constexpr int kCliHistoryDamagedRow = 221;
+constexpr int kCliHistoryNoRows = 222;
+constexpr int kAddedEnd = 223;
 } // namespace TextNo
