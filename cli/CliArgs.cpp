@@ -42,6 +42,8 @@ constexpr const char* kHelpOption = "--help";
 constexpr const char* kVersionOption = "--version";
 constexpr const char* kHelpCommand = "help";
 constexpr const char* kEndOfOptions = "--";
+// As the usage lines name the program.
+constexpr const char* kProgramName = "orvelle-cli";
 
 // --help and the short forms people type out of habit.
 bool IsHelpOption(const std::string& argument)
@@ -609,22 +611,38 @@ std::string FirstWord(const std::string& line, std::size_t from)
     return line.substr(start, line.find_first_of(" \n", start) - start);
 }
 
-// The entries of the help section headed `heading` that keep(line) accepts,
-// each with its further lines.
-template <typename Keep> std::string EntriesOf(const std::string& text, const char* heading, Keep keep)
+// The help's sections: a heading line, then its entries up to a blank line.
+// Found by their place, not by their headings' words, which a language file
+// translates.
+struct HelpSection {
+    std::string heading;
+    std::vector<std::string> lines;
+};
+
+std::vector<HelpSection> SectionsOf(const std::string& text)
+{
+    std::vector<HelpSection> sections;
+    bool inSection = false;
+    for (const std::string& line : LinesOf(text)) {
+        if (line == "\n") {
+            inSection = false;
+        } else if (!inSection) {
+            sections.push_back({line, {}});
+            inSection = true;
+        } else {
+            sections.back().lines.push_back(line);
+        }
+    }
+    return sections;
+}
+
+// The entries of a section that keep(line) accepts, each with its further
+// lines.
+template <typename Keep> std::string EntriesOf(const HelpSection& section, Keep keep)
 {
     std::string entries;
-    bool inSection = false;
     bool kept = false;
-    for (const std::string& line : LinesOf(text)) {
-        if (line == std::string(heading) + "\n") {
-            inSection = true;
-            continue;
-        }
-        if (!inSection)
-            continue;
-        if (line == "\n")
-            break;
+    for (const std::string& line : section.lines) {
         if (StartsEntry(line))
             kept = keep(line);
         if (kept)
@@ -633,28 +651,43 @@ template <typename Keep> std::string EntriesOf(const std::string& text, const ch
     return entries;
 }
 
+// The usage lines' section, then the topics' first two: the commands and
+// the options.
+enum HelpSectionIndex : std::size_t { kCommandsSection = 0, kOptionsSection = 1, kTopicSections = 2 };
+
 } // namespace
 
-std::string CliHelpFor(CliCommand command)
+std::string CliHelpFor(CliCommand command, CLanguageTable* texts)
 {
+    const auto words = [texts](int number) {
+        return std::string(texts ? texts->GetText(number) : CLanguageTable::BuiltInText(number));
+    };
+    const std::string usage = words(TextNo::kCliHelpUsage);
+    const std::string topics = words(TextNo::kCliHelpTopics);
     const CommandForm* form = nullptr;
     for (const CommandForm& each : kCommands) {
         if (each.command == command)
             form = &each;
     }
     if (!form)
-        return std::string(kCliUsageText) + kCliHelpText;
+        return usage + topics + ExitCodeHelpLines({}, texts);
+    const std::vector<HelpSection> usageSections = SectionsOf(usage);
+    const std::vector<HelpSection> sections = SectionsOf(topics);
+    // A language file whose help lacks the layout: the English one is cut.
+    if (usageSections.empty() || sections.size() < kTopicSections)
+        return CliHelpFor(command, nullptr);
     const std::string name = form->name;
-    std::string help = "Usage:\n";
-    help += EntriesOf(kCliUsageText, "Usage:", [&name](const std::string& line) {
-        return FirstWord(line, 2) == "orvelle-cli" && FirstWord(line, line.find("orvelle-cli") + 11) == name;
+    const std::string program = kProgramName;
+    std::string help = usageSections[0].heading;
+    help += EntriesOf(usageSections[0], [&name, &program](const std::string& line) {
+        return FirstWord(line, 2) == program && FirstWord(line, line.find(program) + program.size()) == name;
     });
-    help += "\n";
-    help += EntriesOf(kCliHelpTopics,
-                      "Commands:", [&name](const std::string& line) { return FirstWord(line, 2) == name; });
-    help += "\nOptions:\n";
+    help += "\n" + sections[kCommandsSection].heading;
+    help += EntriesOf(sections[kCommandsSection],
+                      [&name](const std::string& line) { return FirstWord(line, 2) == name; });
+    help += "\n" + sections[kOptionsSection].heading;
     const unsigned bit = form->bit;
-    help += EntriesOf(kCliHelpTopics, "Options:", [bit](const std::string& line) {
+    help += EntriesOf(sections[kOptionsSection], [bit](const std::string& line) {
         if (line[2] != '-')
             return true; // a note on every option
         const std::string option = FirstWord(line, 2);
@@ -663,6 +696,6 @@ std::string CliHelpFor(CliCommand command)
         const OptionSpec* spec = FindOption(option);
         return spec && (spec->commands & bit) != 0;
     });
-    help += "\n" + ExitCodeHelpLines(ExitsOf(command));
+    help += "\n" + ExitCodeHelpLines(ExitsOf(command), texts);
     return help;
 }

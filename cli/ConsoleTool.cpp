@@ -666,12 +666,33 @@ CliEnding CConsoleTool::LinkCommand()
         const CHistoryFolder history(m_env.programFolder);
         std::vector<HistoryListing> rows;
         CString reason;
+        // What is wrong with the row in the language file's words (English
+        // without it); the rows listed tell which row there is.
+        const auto entryFail = [this](const CliEnding& ending, int text,
+                                      std::initializer_list<CString> values) {
+            CLanguageTable texts;
+            const CLanguageTable* words = TryTexts(texts);
+            return Fail(ending,
+                        FillText(words ? texts.GetText(text) : CLanguageTable::BuiltInText(text), values));
+        };
+        const bool listed = history.ListRows(rows, reason);
+        const std::size_t entry = static_cast<std::size_t>(m_args.entry);
         // No history at all is what the history command says of it, not a
         // wrong --entry.
-        if (history.ListRows(rows, reason) && rows.empty())
-            return Fail(kHistoryUnreadableEnding, "--entry: no history yet (" + history.FilePath() + ")");
-        if (!history.ReadRow(m_args.entry, row, reason))
+        if (listed && rows.empty())
+            return entryFail(kHistoryUnreadableEnding, TextNo::kCliEntryNoHistory, {history.FilePath()});
+        if (listed && entry > rows.size())
+            return entryFail(kUsageEnding, TextNo::kCliEntryNoRow,
+                             {Number(m_args.entry), Number(static_cast<int>(rows.size()))});
+        if (!history.ReadRow(m_args.entry, row, reason)) {
+            unsigned char record[OptionRecord::kSize];
+            if (listed && !ParseHexBytes(rows[entry - 1].row.recordBefore, record, sizeof record)) {
+                return entryFail(kUsageEnding, TextNo::kCliEntryNoRecord,
+                                 {Number(m_args.entry), History::kColumnNames[History::kRecordBefore],
+                                  Number(static_cast<int>(2 * OptionRecord::kSize))});
+            }
             return Fail(kUsageEnding, "--entry: " + reason);
+        }
     }
     {
         CliEnding ending = kUsageEnding;
@@ -979,16 +1000,30 @@ const char* CommandWord(const std::vector<std::string>& arguments)
 
 namespace {
 
-// A usage error on stderr, and its --json object on stdout when the
-// arguments ask for JSON: whatever else was wrong, a caller that asked for
-// it gets it.
+// The language texts for what is said before a command runs (the help, a
+// usage error): &texts loaded, null (English) without them. The box of a
+// missing file is held back: the help or the usage error is what is said.
+CLanguageTable* TryTexts(const ConsoleEnvironment& environment, const ConsoleApi& api, CLanguageTable& texts)
+{
+    CConsoleBoxes boxes(environment.err, api);
+    boxes.Hold(true);
+    return environment.openTexts && environment.openTexts(texts) ? &texts : nullptr;
+}
+
+// A usage error on stderr (the usage lines after it when there are no
+// arguments, in the words of texts; null: English), and its --json object
+// on stdout when the arguments ask for JSON: whatever else was wrong, a
+// caller that asked for it gets it.
 int UsageError(const std::vector<std::string>& arguments, const CString& error,
-               const ConsoleEnvironment& environment)
+               const ConsoleEnvironment& environment, CLanguageTable* texts = nullptr)
 {
     const ConsoleApi& api = environment.console ? *environment.console : PlatformConsoleApi();
     Print(api, environment.err, "%s: %s\n", kProgram, error.GetString());
-    if (arguments.empty())
-        Print(api, environment.err, "%s", kCliUsageText);
+    if (arguments.empty()) {
+        Print(api, environment.err, "%s",
+              texts ? texts->GetText(TextNo::kCliHelpUsage)
+                    : CLanguageTable::BuiltInText(TextNo::kCliHelpUsage));
+    }
     if (std::find(arguments.begin(), arguments.end(), "--json") != arguments.end()) {
         CJsonObject json;
         json.String("command", CommandWord(arguments))
@@ -1031,20 +1066,20 @@ int RunConsoleTool(const std::vector<std::string>& arguments, const ConsoleEnvir
     CString error;
     if (!ParseCliArgs(arguments, args, error)) {
         // The reason in the language file's words once it is found wrong;
-        // without the file (its box held back: the usage error is what went
-        // wrong) in English.
+        // without the file in English.
         CLanguageTable texts;
-        CConsoleBoxes boxes(environment.err, api);
-        boxes.Hold(true);
-        if (environment.openTexts && environment.openTexts(texts))
-            ParseCliArgs(arguments, args, error, &texts);
-        return UsageError(arguments, error, environment);
+        CLanguageTable* words = TryTexts(environment, api, texts);
+        if (words)
+            ParseCliArgs(arguments, args, error, words);
+        return UsageError(arguments, error, environment, words);
     }
     switch (args.command) {
-    case CliCommand::Help:
-        Print(api, environment.out, "%s", CliHelpFor(args.helpOn).c_str());
+    case CliCommand::Help: {
+        CLanguageTable texts;
+        Print(api, environment.out, "%s", CliHelpFor(args.helpOn, TryTexts(environment, api, texts)).c_str());
         std::fflush(environment.out);
         return kExitDone;
+    }
     case CliCommand::Version:
         Print(api, environment.out, "%s %s\n", kProgram, ORVELLE_VERSION);
         std::fflush(environment.out);

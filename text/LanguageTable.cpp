@@ -1,5 +1,6 @@
 #include "text/LanguageTable.h"
 
+#include "text/ConsoleHelpText.h"
 #include "text/TextFile.h"
 
 #ifdef _WIN32
@@ -159,6 +160,27 @@ const AddedText kAdded[] = {
     {10095029, "%1 must be %2 hex digits, not %3: %4"},
     {10095030, "damaged row"},
     {10095031, "the history has no rows"},
+    {10095032, "--entry: no history yet (%1)"},
+    {10095033, "--entry: the history has no row %1 (it has %2)"},
+    {10095034, "--entry: row %1 holds no record: its %2 is not %3 hex digits"},
+    {10096001, kCliUsageText},
+    {10096002, kCliHelpTopics},
+    {10096003, "Exit codes:"},
+    {10096011, "done: written, identified or restored; planned or unchanged; saved"},
+    {10096012, "the transceiver refused the record"},
+    {10096013, "usage error (also --entry naming no row, --out unwritable): nothing sent"},
+    {10096014, "the port could not be opened"},
+    {10096015, "the transceiver did not answer or the link failed"},
+    {10096016, "refused model"},
+    {10096017, "no option for this transceiver"},
+    {10096018, "a newer transceiver version is required"},
+    {10096019, "the option file or folder is missing or unreadable, or no option file"},
+    {10096020, "restore refused: not the row's radio; a record of another model or blank"},
+    {10096021, "the language file ORVELLE.lng beside the program is missing or damaged"},
+    {10096022, "interrupted by Ctrl+C, Ctrl+Break or closing the console"},
+    {10096023, "the history could not keep the record read (or has none): nothing written"},
+    {10096024, "--verify: the record read back is not the one written"},
+    {10096025, "--each: a radio failed or was refused"},
 };
 
 const int kKeyWidth = 8;

@@ -234,5 +234,31 @@ constexpr int kCliUsageRecordLength = 220;
 // history: a row that cannot be read, and a history without rows.
 constexpr int kCliHistoryDamagedRow = 221;
 constexpr int kCliHistoryNoRows = 222;
-constexpr int kAddedEnd = 223;
+// restore --entry: no history, no such row (%1 the row, %2 the rows there
+// are), a row without a record (%1 the row, %2 its column, %3 the digits).
+constexpr int kCliEntryNoHistory = 223;
+constexpr int kCliEntryNoRow = 224;
+constexpr int kCliEntryNoRecord = 225;
+// The console tool's help: its usage lines, its topics (commands, options
+// and notes) and the exit codes' heading and meanings, in the layout
+// text/ConsoleHelpText.h describes.
+constexpr int kCliHelpUsage = 226;
+constexpr int kCliHelpTopics = 227;
+constexpr int kCliHelpExitCodes = 228;
+constexpr int kCliExitDoneMeaning = 229;
+constexpr int kCliExitRefusedMeaning = 230;
+constexpr int kCliExitUsageMeaning = 231;
+constexpr int kCliExitPortNotOpenedMeaning = 232;
+constexpr int kCliExitLinkFailedMeaning = 233;
+constexpr int kCliExitRefusedModelMeaning = 234;
+constexpr int kCliExitNoOptionMeaning = 235;
+constexpr int kCliExitVersionRequiredMeaning = 236;
+constexpr int kCliExitOptionFileMissingMeaning = 237;
+constexpr int kCliExitOtherTransceiverMeaning = 238;
+constexpr int kCliExitLanguageFileMeaning = 239;
+constexpr int kCliExitInterruptedMeaning = 240;
+constexpr int kCliExitHistoryUnavailableMeaning = 241;
+constexpr int kCliExitVerifyFailedMeaning = 242;
+constexpr int kCliExitSomeFailedMeaning = 243;
+constexpr int kAddedEnd = 244;
 } // namespace TextNo

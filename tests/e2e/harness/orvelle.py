@@ -217,7 +217,28 @@ ADDED_TEXT_KEYS = {TextNo.kMorePortsLabel: 10005103, TextNo.kVerifyFailed: 10020
                    TextNo.kCliUsageRecordPairs: 10095028,
                    TextNo.kCliUsageRecordLength: 10095029,
                    TextNo.kCliHistoryDamagedRow: 10095030,
-                   TextNo.kCliHistoryNoRows: 10095031}
+                   TextNo.kCliHistoryNoRows: 10095031,
+                   TextNo.kCliEntryNoHistory: 10095032,
+                   TextNo.kCliEntryNoRow: 10095033,
+                   TextNo.kCliEntryNoRecord: 10095034,
+                   TextNo.kCliHelpUsage: 10096001,
+                   TextNo.kCliHelpTopics: 10096002,
+                   TextNo.kCliHelpExitCodes: 10096003,
+                   TextNo.kCliExitDoneMeaning: 10096011,
+                   TextNo.kCliExitRefusedMeaning: 10096012,
+                   TextNo.kCliExitUsageMeaning: 10096013,
+                   TextNo.kCliExitPortNotOpenedMeaning: 10096014,
+                   TextNo.kCliExitLinkFailedMeaning: 10096015,
+                   TextNo.kCliExitRefusedModelMeaning: 10096016,
+                   TextNo.kCliExitNoOptionMeaning: 10096017,
+                   TextNo.kCliExitVersionRequiredMeaning: 10096018,
+                   TextNo.kCliExitOptionFileMissingMeaning: 10096019,
+                   TextNo.kCliExitOtherTransceiverMeaning: 10096020,
+                   TextNo.kCliExitLanguageFileMeaning: 10096021,
+                   TextNo.kCliExitInterruptedMeaning: 10096022,
+                   TextNo.kCliExitHistoryUnavailableMeaning: 10096023,
+                   TextNo.kCliExitVerifyFailedMeaning: 10096024,
+                   TextNo.kCliExitSomeFailedMeaning: 10096025}
 assert len(ADDED_TEXT_KEYS) == TextNo.kAddedEnd - TextNo.kFirstAdded
 
 
