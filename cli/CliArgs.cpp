@@ -465,10 +465,10 @@ bool CheckNeeds(const CommandForm& command, const CliArgs& args, const OptionsSe
 {
     // The command needs exactly one of a and b.
     const auto either = [&](OptionId a, OptionId b) {
-        const bool both = Seen(seen, a);
-        if (both != Seen(seen, b))
+        const bool hasA = Seen(seen, a);
+        if (hasA != Seen(seen, b))
             return true;
-        return Fail(error, both ? TextNo::kCliUsageNeedsNotBoth : TextNo::kCliUsageNeedsEither,
+        return Fail(error, hasA ? TextNo::kCliUsageNeedsNotBoth : TextNo::kCliUsageNeedsEither,
                     {command.name, OptionName(a), OptionName(b)});
     };
     if ((command.bit & kLinkCommands) && !Seen(seen, OptionId::Port))
