@@ -3,8 +3,11 @@
 #include "cli/RunOutcomes.h"
 #include "framework/Hex.h"
 #include "framework/Mbcs.h"
+#include "text/FillText.h"
+#include "text/LanguageTable.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstring>
 #include <initializer_list>
@@ -39,6 +42,8 @@ constexpr const char* kHelpOption = "--help";
 constexpr const char* kVersionOption = "--version";
 constexpr const char* kHelpCommand = "help";
 constexpr const char* kEndOfOptions = "--";
+// As the usage lines name the program.
+constexpr const char* kProgramName = "orvelle-cli";
 
 // --help and the short forms people type out of habit.
 bool IsHelpOption(const std::string& argument)
@@ -115,26 +120,39 @@ bool ParseNumber(const std::string& text, int min, int max, int& value)
     return true;
 }
 
-bool Fail(CString& error, const CString& reason)
+// A usage error's reason: its text number and the values of its places,
+// put into words once parsing is over, in the language asked for.
+struct Reason {
+    int text = 0;
+    std::array<CString, 4> values;
+};
+
+bool Fail(Reason& error, int text, std::initializer_list<CString> values = {})
 {
-    error = reason;
+    error.text = text;
+    std::copy(values.begin(), values.end(), error.values.begin());
     return false;
+}
+
+CString Number(unsigned number)
+{
+    return CString(std::to_string(number));
 }
 
 // What an option does: a no-value option sets its flag; an option with a
 // value takes it into its field, or gives the reason it cannot. Each option's
 // row in the table below names its own field, so an option cannot set
 // another's.
-using TakeValue = bool (*)(const std::string& value, const CString& name, CliArgs& args, CString& error);
+using TakeValue = bool (*)(const std::string& value, const CString& name, CliArgs& args, Reason& error);
 
 template <CString CliArgs::*field>
-bool TakeText(const std::string& value, const CString&, CliArgs& args, CString&)
+bool TakeText(const std::string& value, const CString&, CliArgs& args, Reason&)
 {
     args.*field = CString(value);
     return true;
 }
 
-bool TakePort(const std::string& value, const CString& name, CliArgs& args, CString& error)
+bool TakePort(const std::string& value, const CString& name, CliArgs& args, Reason& error)
 {
     // The number, or the port's name as Windows shows it, in any case; a
     // device name's colon (COM1:, as the mode command takes it) is no part
@@ -144,45 +162,41 @@ bool TakePort(const std::string& value, const CString& name, CliArgs& args, CStr
         args.port = port;
         return true;
     }
-    CString reason;
-    reason.Format("%s must be a COM port number from %d to %d, not ", name.GetString(), kCliMinPort,
-                  kCliMaxPort);
-    return Fail(error, reason + Shown(value));
+    return Fail(error, TextNo::kCliUsageBadPort,
+                {name, Number(kCliMinPort), Number(kCliMaxPort), Shown(value)});
 }
 
-bool TakeRetries(const std::string& value, const CString& name, CliArgs& args, CString& error)
+bool TakeRetries(const std::string& value, const CString& name, CliArgs& args, Reason& error)
 {
     if (ParseNumber(value, 0, kCliMaxRetries, args.retries))
         return true;
-    CString reason;
-    reason.Format("%s must be a number from 0 to %d, not ", name.GetString(), kCliMaxRetries);
-    return Fail(error, reason + Shown(value));
+    return Fail(error, TextNo::kCliUsageBadRetries, {name, Number(kCliMaxRetries), Shown(value)});
 }
 
-bool TakeEntry(const std::string& value, const CString& name, CliArgs& args, CString& error)
+bool TakeEntry(const std::string& value, const CString& name, CliArgs& args, Reason& error)
 {
     if (ParseNumber(value, 1, 0x7FFFFFFF, args.entry))
         return true;
-    return Fail(error, name + " must be a history row number from 1, not " + Shown(value));
+    return Fail(error, TextNo::kCliUsageBadEntry, {name, Shown(value)});
 }
 
-bool TakeLast(const std::string& value, const CString& name, CliArgs& args, CString& error)
+bool TakeLast(const std::string& value, const CString& name, CliArgs& args, Reason& error)
 {
     if (ParseNumber(value, 1, 0x7FFFFFFF, args.last))
         return true;
-    return Fail(error, name + " must be a number of rows from 1, not " + Shown(value));
+    return Fail(error, TextNo::kCliUsageBadLast, {name, Shown(value)});
 }
 
-bool TakeCount(const std::string& value, const CString& name, CliArgs& args, CString& error)
+bool TakeCount(const std::string& value, const CString& name, CliArgs& args, Reason& error)
 {
     if (ParseNumber(value, 1, 0x7FFFFFFF, args.count))
         return true;
-    return Fail(error, name + " must be a number of radios from 1, not " + Shown(value));
+    return Fail(error, TextNo::kCliUsageBadCount, {name, Shown(value)});
 }
 
 // The record as typed or copied from the trace: hex digits, either case,
 // in pairs that spaces may part ("00 55 ff"), after an optional 0x.
-bool TakeRecord(const std::string& value, const CString& name, CliArgs& args, CString& error)
+bool TakeRecord(const std::string& value, const CString& name, CliArgs& args, Reason& error)
 {
     const std::size_t start = value.compare(0, 2, "0x") == 0 || value.compare(0, 2, "0X") == 0 ? 2 : 0;
     std::string digits;
@@ -194,16 +208,16 @@ bool TakeRecord(const std::string& value, const CString& name, CliArgs& args, CS
             continue;
         }
         if (!std::isxdigit(static_cast<unsigned char>(c))) {
-            CString reason;
-            reason.Format("%s must be %u hex digits, not ", name.GetString(),
-                          static_cast<unsigned>(2 * OptionRecord::kSize));
+            const CString digitCount = Number(2 * OptionRecord::kSize);
             // The character named as it can be shown on one line.
-            CString what;
-            if (c > 0x20 && c < 0x7F)
-                what = CString("'") + CString(std::string(1, c)) + "'";
-            else
-                what.Format("byte 0x%02x", static_cast<unsigned>(static_cast<unsigned char>(c)));
-            return Fail(error, reason + Shown(value) + " (" + what + " is not a hex digit)");
+            if (c > 0x20 && c < 0x7F) {
+                return Fail(
+                    error, TextNo::kCliUsageRecordNotHex,
+                    {name, digitCount, Shown(value), CString("'") + CString(std::string(1, c)) + "'"});
+            }
+            CString byte;
+            byte.Format("%02x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+            return Fail(error, TextNo::kCliUsageRecordNotHexByte, {name, digitCount, Shown(value), byte});
         }
         digits += c;
     }
@@ -211,15 +225,11 @@ bool TakeRecord(const std::string& value, const CString& name, CliArgs& args, CS
         args.hasRecord = true;
         return true;
     }
-    CString reason;
-    if (!pairsKept) {
-        reason.Format("%s must be %u hex digits, in pairs if spaced, not ", name.GetString(),
-                      static_cast<unsigned>(2 * OptionRecord::kSize));
-        return Fail(error, reason + Shown(value));
-    }
-    reason.Format("%s must be %u hex digits, not %u: ", name.GetString(),
-                  static_cast<unsigned>(2 * OptionRecord::kSize), static_cast<unsigned>(digits.size()));
-    return Fail(error, reason + Shown(value));
+    const CString digitCount = Number(2 * OptionRecord::kSize);
+    if (!pairsKept)
+        return Fail(error, TextNo::kCliUsageRecordPairs, {name, digitCount, Shown(value)});
+    return Fail(error, TextNo::kCliUsageRecordLength,
+                {name, digitCount, Number(static_cast<unsigned>(digits.size())), Shown(value)});
 }
 
 // One option: exactly one of flag (no value) and take (a value) is set.
@@ -292,9 +302,9 @@ std::size_t Distance(const std::string& typed, const std::string& name)
     return std::min(d[n][m], kFar);
 }
 
-// " (did you mean X?)" for the nearest of names within two edits (one for a
-// short word, where two would match almost anything); empty when none is.
-template <typename Names> CString Suggestion(const std::string& typed, const Names& names)
+// The nearest of names within two edits (one for a short word, where two
+// would match almost anything), for "did you mean"; null when none is.
+template <typename Names> const char* Nearest(const std::string& typed, const Names& names)
 {
     const std::size_t reach = typed.size() <= 4 ? 1 : 2;
     const char* best = nullptr;
@@ -306,7 +316,7 @@ template <typename Names> CString Suggestion(const std::string& typed, const Nam
             bestDistance = distance;
         }
     }
-    return best ? CString(" (did you mean ") + best + "?)" : CString();
+    return best;
 }
 
 const OptionSpec* FindOption(const std::string& name)
@@ -346,19 +356,20 @@ bool Seen(const OptionsSeen& seen, OptionId id)
 }
 
 // --version (alone); help, -h, --help and /?, alone or with one command.
-bool ParseStandAlone(const std::vector<std::string>& arguments, CliArgs& args, CString& error)
+bool ParseStandAlone(const std::vector<std::string>& arguments, CliArgs& args, Reason& error)
 {
     CliArgs parsed;
     const std::string& first = arguments[0];
     if (first == kHelpCommand || IsHelpOption(first)) {
         if (arguments.size() > 2)
-            return Fail(error,
-                        CString(first) + " takes one command at most, not also " + Shown(arguments[2]));
+            return Fail(error, TextNo::kCliUsageHelpOneCommand, {first, Shown(arguments[2])});
         if (arguments.size() == 2) {
             const CommandForm* command = FindCommand(arguments[1]);
             if (!command) {
-                return Fail(error, "help on an unknown command " + Shown(arguments[1]) +
-                                       Suggestion(arguments[1], kCommands));
+                const char* nearest = Nearest(arguments[1], kCommands);
+                return nearest
+                           ? Fail(error, TextNo::kCliUsageHelpOnUnknownMeant, {Shown(arguments[1]), nearest})
+                           : Fail(error, TextNo::kCliUsageHelpOnUnknown, {Shown(arguments[1])});
             }
             parsed.helpOn = command->command;
         }
@@ -366,7 +377,7 @@ bool ParseStandAlone(const std::vector<std::string>& arguments, CliArgs& args, C
         return true;
     }
     if (arguments.size() > 1)
-        return Fail(error, CString(first) + " stands alone, not with " + Shown(arguments[1]));
+        return Fail(error, TextNo::kCliUsageStandsAloneWith, {first, Shown(arguments[1])});
     parsed.command = first == kVersionOption ? CliCommand::Version : CliCommand::Help;
     args = parsed;
     return true;
@@ -385,13 +396,13 @@ bool AsksForHelp(const std::vector<std::string>& arguments)
 // The option in arguments[i] (its value joined to it, or the next argument,
 // which i then passes) into args.
 bool TakeOption(const OptionSpec& option, const std::vector<std::string>& arguments, std::size_t& i,
-                CliArgs& args, CString& error)
+                CliArgs& args, Reason& error)
 {
     const std::string& argument = arguments[i];
     const std::size_t equals = argument.find('=');
     if (option.flag) {
         if (equals != std::string::npos)
-            return Fail(error, CString(option.name) + " takes no value");
+            return Fail(error, TextNo::kCliUsageTakesNoValue, {option.name});
         args.*option.flag = true;
         return true;
     }
@@ -405,13 +416,13 @@ bool TakeOption(const OptionSpec& option, const std::vector<std::string>& argume
         value = arguments[++i];
     }
     if (value.empty())
-        return Fail(error, CString(option.name) + " needs a value");
+        return Fail(error, TextNo::kCliUsageNeedsValue, {option.name});
     return option.take(value, option.name, args, error);
 }
 
 // The arguments after the command: its options, each once, up to "--".
 bool ParseOptions(const std::vector<std::string>& arguments, const CommandForm& command, CliArgs& args,
-                  OptionsSeen& seen, CString& error)
+                  OptionsSeen& seen, Reason& error)
 {
     bool optionsEnded = false;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
@@ -421,24 +432,27 @@ bool ParseOptions(const std::vector<std::string>& arguments, const CommandForm& 
             continue;
         }
         if (optionsEnded) // no command takes operands
-            return Fail(error, "unexpected argument " + Shown(argument));
+            return Fail(error, TextNo::kCliUsageUnexpected, {Shown(argument)});
         if (!StartsWithDashes(argument)) {
             return Fail(error,
-                        (argument.compare(0, 1, "-") == 0 ? "unknown option " : "unexpected argument ") +
-                            Shown(argument));
+                        argument.compare(0, 1, "-") == 0 ? TextNo::kCliUsageUnknownOption
+                                                         : TextNo::kCliUsageUnexpected,
+                        {Shown(argument)});
         }
         const std::string name = argument.substr(0, argument.find('='));
         const OptionSpec* option = FindOption(name);
         if (!option) {
             if (name == kHelpOption || name == kVersionOption)
-                return Fail(error, CString(name) + " stands alone, without a command");
-            return Fail(error, "unknown option " + Shown(name) + Suggestion(name, kOptions));
+                return Fail(error, TextNo::kCliUsageStandsAlone, {name});
+            const char* nearest = Nearest(name, kOptions);
+            return nearest ? Fail(error, TextNo::kCliUsageUnknownOptionMeant, {Shown(name), nearest})
+                           : Fail(error, TextNo::kCliUsageUnknownOption, {Shown(name)});
         }
         if (!(option->commands & command.bit))
-            return Fail(error, CString(option->name) + " is not an option of " + command.name);
+            return Fail(error, TextNo::kCliUsageNotOptionOf, {option->name, command.name});
         bool& given = seen[static_cast<int>(option->id)];
         if (given)
-            return Fail(error, CString(option->name) + " is given twice");
+            return Fail(error, TextNo::kCliUsageGivenTwice, {option->name});
         given = true;
         if (!TakeOption(*option, arguments, i, args, error))
             return false;
@@ -447,42 +461,65 @@ bool ParseOptions(const std::vector<std::string>& arguments, const CommandForm& 
 }
 
 // What each command needs, and the options that exclude each other.
-bool CheckNeeds(const CommandForm& command, const CliArgs& args, const OptionsSeen& seen, CString& error)
+bool CheckNeeds(const CommandForm& command, const CliArgs& args, const OptionsSeen& seen, Reason& error)
 {
-    const auto either = [](OptionId a, OptionId b) {
-        return CString(OptionName(a)) + " or " + OptionName(b);
+    // The command needs exactly one of a and b.
+    const auto either = [&](OptionId a, OptionId b) {
+        const bool hasA = Seen(seen, a);
+        if (hasA != Seen(seen, b))
+            return true;
+        return Fail(error, hasA ? TextNo::kCliUsageNeedsNotBoth : TextNo::kCliUsageNeedsEither,
+                    {command.name, OptionName(a), OptionName(b)});
     };
     if ((command.bit & kLinkCommands) && !Seen(seen, OptionId::Port))
-        return Fail(error, CString(command.name) + " needs " + OptionName(OptionId::Port));
-    if (args.command == CliCommand::Upgrade) {
-        const bool folder = Seen(seen, OptionId::Folder);
-        if (folder == Seen(seen, OptionId::File)) {
-            return Fail(error, CString(command.name) + " needs " + either(OptionId::Folder, OptionId::File) +
-                                   (folder ? ", not both" : ""));
-        }
-    }
+        return Fail(error, TextNo::kCliUsageNeeds, {command.name, OptionName(OptionId::Port)});
+    if (args.command == CliCommand::Upgrade && !either(OptionId::Folder, OptionId::File))
+        return false;
     // A dry run writes nothing: there is nothing to skip and nothing to read back.
     if (args.dryRun && (args.skipUnchanged || args.verify)) {
-        return Fail(error, CString(OptionName(OptionId::DryRun)) + " writes nothing: not with " +
-                               OptionName(args.verify ? OptionId::Verify : OptionId::SkipUnchanged));
+        return Fail(error, TextNo::kCliUsageDryRunNotWith,
+                    {OptionName(OptionId::DryRun),
+                     OptionName(args.verify ? OptionId::Verify : OptionId::SkipUnchanged)});
     }
     // A batch writes radio after radio: a dry run of one would be a batch of
     // nothing; its count and report belong to it alone.
     if (args.each && args.dryRun) {
-        return Fail(error, CString(OptionName(OptionId::Each)) + " writes radio after radio: not with " +
-                               OptionName(OptionId::DryRun));
+        return Fail(error, TextNo::kCliUsageEachNotWith,
+                    {OptionName(OptionId::Each), OptionName(OptionId::DryRun)});
     }
     for (OptionId batchOnly : {OptionId::BatchCount, OptionId::Report}) {
         if (!args.each && Seen(seen, batchOnly))
-            return Fail(error, CString(OptionName(batchOnly)) + " needs " + OptionName(OptionId::Each));
+            return Fail(error, TextNo::kCliUsageNeeds, {OptionName(batchOnly), OptionName(OptionId::Each)});
     }
-    if (args.command == CliCommand::Restore) {
-        const bool entry = Seen(seen, OptionId::Entry);
-        if (entry == Seen(seen, OptionId::Record)) {
-            return Fail(error, CString(command.name) + " needs " + either(OptionId::Entry, OptionId::Record) +
-                                   (entry ? ", not both" : ""));
-        }
+    if (args.command == CliCommand::Restore && !either(OptionId::Entry, OptionId::Record))
+        return false;
+    return true;
+}
+
+bool Parse(const std::vector<std::string>& arguments, CliArgs& args, Reason& error)
+{
+    if (arguments.empty())
+        return Fail(error, TextNo::kCliUsageNoCommand);
+    const std::string& first = arguments[0];
+    if (IsHelpOption(first) || first == kVersionOption || first == kHelpCommand)
+        return ParseStandAlone(arguments, args, error);
+    const CommandForm* command = FindCommand(first);
+    if (!command) {
+        const char* nearest = Nearest(first, kCommands);
+        return nearest ? Fail(error, TextNo::kCliUsageUnknownCommandMeant, {Shown(first), nearest})
+                       : Fail(error, TextNo::kCliUsageUnknownCommand, {Shown(first)});
     }
+    if (AsksForHelp(arguments)) {
+        args = CliArgs();
+        args.helpOn = command->command;
+        return true;
+    }
+    CliArgs parsed;
+    parsed.command = command->command;
+    OptionsSeen seen = {};
+    if (!ParseOptions(arguments, *command, parsed, seen, error) || !CheckNeeds(*command, parsed, seen, error))
+        return false;
+    args = parsed;
     return true;
 }
 
@@ -497,31 +534,17 @@ const char* CliCommandName(CliCommand command)
     return command == CliCommand::Version ? "version" : kHelpCommand;
 }
 
-bool ParseCliArgs(const std::vector<std::string>& arguments, CliArgs& args, CString& error)
+bool ParseCliArgs(const std::vector<std::string>& arguments, CliArgs& args, CString& error,
+                  CLanguageTable* texts)
 {
-    if (arguments.empty())
-        return Fail(error, "no command given (see orvelle-cli --help)");
-    const std::string& first = arguments[0];
-    if (IsHelpOption(first) || first == kVersionOption || first == kHelpCommand)
-        return ParseStandAlone(arguments, args, error);
-    const CommandForm* command = FindCommand(first);
-    if (!command) {
-        const CString suggestion = Suggestion(first, kCommands);
-        return Fail(error, "unknown command " + Shown(first) +
-                               (suggestion.IsEmpty() ? CString(" (see orvelle-cli --help)") : suggestion));
-    }
-    if (AsksForHelp(arguments)) {
-        args = CliArgs();
-        args.helpOn = command->command;
+    Reason reason;
+    if (Parse(arguments, args, reason))
         return true;
-    }
-    CliArgs parsed;
-    parsed.command = command->command;
-    OptionsSeen seen = {};
-    if (!ParseOptions(arguments, *command, parsed, seen, error) || !CheckNeeds(*command, parsed, seen, error))
-        return false;
-    args = parsed;
-    return true;
+    const CString& text =
+        CString(texts ? texts->GetText(reason.text) : CLanguageTable::BuiltInText(reason.text));
+    const auto& v = reason.values;
+    error = FillText(text, {v[0], v[1], v[2], v[3]});
+    return false;
 }
 
 const std::string kCliHelpText = std::string(kCliHelpTopics) + ExitCodeHelpLines();
@@ -588,22 +611,38 @@ std::string FirstWord(const std::string& line, std::size_t from)
     return line.substr(start, line.find_first_of(" \n", start) - start);
 }
 
-// The entries of the help section headed `heading` that keep(line) accepts,
-// each with its further lines.
-template <typename Keep> std::string EntriesOf(const std::string& text, const char* heading, Keep keep)
+// The help's sections: a heading line, then its entries up to a blank line.
+// Found by their place, not by their headings' words, which a language file
+// translates.
+struct HelpSection {
+    std::string heading;
+    std::vector<std::string> lines;
+};
+
+std::vector<HelpSection> SectionsOf(const std::string& text)
+{
+    std::vector<HelpSection> sections;
+    bool inSection = false;
+    for (const std::string& line : LinesOf(text)) {
+        if (line == "\n") {
+            inSection = false;
+        } else if (!inSection) {
+            sections.push_back({line, {}});
+            inSection = true;
+        } else {
+            sections.back().lines.push_back(line);
+        }
+    }
+    return sections;
+}
+
+// The entries of a section that keep(line) accepts, each with its further
+// lines.
+template <typename Keep> std::string EntriesOf(const HelpSection& section, Keep keep)
 {
     std::string entries;
-    bool inSection = false;
     bool kept = false;
-    for (const std::string& line : LinesOf(text)) {
-        if (line == std::string(heading) + "\n") {
-            inSection = true;
-            continue;
-        }
-        if (!inSection)
-            continue;
-        if (line == "\n")
-            break;
+    for (const std::string& line : section.lines) {
         if (StartsEntry(line))
             kept = keep(line);
         if (kept)
@@ -612,28 +651,43 @@ template <typename Keep> std::string EntriesOf(const std::string& text, const ch
     return entries;
 }
 
+// The usage lines' section, then the topics' first two: the commands and
+// the options.
+enum HelpSectionIndex : std::size_t { kCommandsSection = 0, kOptionsSection = 1, kTopicSections = 2 };
+
 } // namespace
 
-std::string CliHelpFor(CliCommand command)
+std::string CliHelpFor(CliCommand command, CLanguageTable* texts)
 {
+    const auto words = [texts](int number) {
+        return std::string(texts ? texts->GetText(number) : CLanguageTable::BuiltInText(number));
+    };
+    const std::string usage = words(TextNo::kCliHelpUsage);
+    const std::string topics = words(TextNo::kCliHelpTopics);
     const CommandForm* form = nullptr;
     for (const CommandForm& each : kCommands) {
         if (each.command == command)
             form = &each;
     }
     if (!form)
-        return std::string(kCliUsageText) + kCliHelpText;
+        return usage + topics + ExitCodeHelpLines({}, texts);
+    const std::vector<HelpSection> usageSections = SectionsOf(usage);
+    const std::vector<HelpSection> sections = SectionsOf(topics);
+    // A language file whose help lacks the layout: the English one is cut.
+    if (usageSections.empty() || sections.size() < kTopicSections)
+        return CliHelpFor(command, nullptr);
     const std::string name = form->name;
-    std::string help = "Usage:\n";
-    help += EntriesOf(kCliUsageText, "Usage:", [&name](const std::string& line) {
-        return FirstWord(line, 2) == "orvelle-cli" && FirstWord(line, line.find("orvelle-cli") + 11) == name;
+    const std::string program = kProgramName;
+    std::string help = usageSections[0].heading;
+    help += EntriesOf(usageSections[0], [&name, &program](const std::string& line) {
+        return FirstWord(line, 2) == program && FirstWord(line, line.find(program) + program.size()) == name;
     });
-    help += "\n";
-    help += EntriesOf(kCliHelpTopics,
-                      "Commands:", [&name](const std::string& line) { return FirstWord(line, 2) == name; });
-    help += "\nOptions:\n";
+    help += "\n" + sections[kCommandsSection].heading;
+    help += EntriesOf(sections[kCommandsSection],
+                      [&name](const std::string& line) { return FirstWord(line, 2) == name; });
+    help += "\n" + sections[kOptionsSection].heading;
     const unsigned bit = form->bit;
-    help += EntriesOf(kCliHelpTopics, "Options:", [bit](const std::string& line) {
+    help += EntriesOf(sections[kOptionsSection], [bit](const std::string& line) {
         if (line[2] != '-')
             return true; // a note on every option
         const std::string option = FirstWord(line, 2);
@@ -642,6 +696,6 @@ std::string CliHelpFor(CliCommand command)
         const OptionSpec* spec = FindOption(option);
         return spec && (spec->commands & bit) != 0;
     });
-    help += "\n" + ExitCodeHelpLines(ExitsOf(command));
+    help += "\n" + ExitCodeHelpLines(ExitsOf(command), texts);
     return help;
 }

@@ -343,6 +343,9 @@ private:
     // Loads the texts into texts with the language file's box held back:
     // true loaded; false after saying why not, with the way back.
     bool OpenTexts(CLanguageTable& texts);
+    // Loads the texts into texts for a command that needs none to be right:
+    // &texts loaded, null (English) without them; the box held back.
+    CLanguageTable* TryTexts(CLanguageTable& texts);
     // upgrade --file: a folder, or a file that is no option file, ends the
     // command before any port is opened (false with its ending); one that is
     // missing or cannot be read is the run's to tell.
@@ -429,6 +432,16 @@ bool CConsoleTool::OpenTexts(CLanguageTable& texts)
     return false;
 }
 
+CLanguageTable* CConsoleTool::TryTexts(CLanguageTable& texts)
+{
+    if (!m_env.openTexts)
+        return nullptr;
+    m_boxes.Hold(true);
+    const bool opened = m_env.openTexts(texts) != 0;
+    m_boxes.Hold(false);
+    return opened ? &texts : nullptr;
+}
+
 void CConsoleTool::TraceHeader(CLineTrace& trace) const
 {
     CString line = CString(kProgram) + " " + ORVELLE_VERSION + ", " + FormatHistoryTime(LocalHistoryTime());
@@ -501,13 +514,7 @@ CliEnding CConsoleTool::Ports()
     // The states in the language file's words, or without it in English:
     // a list of ports needs no texts to be right.
     CLanguageTable texts;
-    CLanguageTable* words = nullptr;
-    if (m_args.probe && m_env.openTexts) {
-        m_boxes.Hold(true);
-        if (m_env.openTexts(texts))
-            words = &texts;
-        m_boxes.Hold(false);
-    }
+    CLanguageTable* words = m_args.probe ? TryTexts(texts) : nullptr;
     // Listed without opening; --probe opens each port in turn.
     CRadioCom link(m_linkApis);
     link.SetObserver(m_line);
@@ -553,6 +560,12 @@ CliEnding CConsoleTool::ListHistory()
     CString reason;
     if (!CHistoryFolder(m_env.programFolder).ListRows(rows, reason))
         return Fail(kHistoryUnreadableEnding, reason);
+    // Its lines in the language file's words, or without it in English.
+    CLanguageTable texts;
+    CLanguageTable* words = m_args.json ? nullptr : TryTexts(texts);
+    const auto word = [words](int number) {
+        return CString(words ? words->GetText(number) : CLanguageTable::BuiltInText(number));
+    };
     // The numbers stay those of the whole file, as restore --entry counts.
     const std::size_t first = m_args.last > 0 && rows.size() > static_cast<std::size_t>(m_args.last)
                                   ? rows.size() - m_args.last
@@ -573,7 +586,8 @@ CliEnding CConsoleTool::ListHistory()
         if (listed.damaged) {
             json.Bool("damaged", true);
             if (!m_args.json)
-                Print(m_api, m_env.out, "%4d  damaged row\n", listed.number);
+                Print(m_api, m_env.out, "%4d  %s\n", listed.number,
+                      word(TextNo::kCliHistoryDamagedRow).GetString());
         } else {
             const CString identityText = RowIdentityText(row.identity);
             // The offset from UTC the row was written with; rows from before
@@ -610,7 +624,7 @@ CliEnding CConsoleTool::ListHistory()
         m_report.rows.push_back(json);
     }
     if (rows.empty() && !m_args.json)
-        Print(m_api, m_env.err, "%s: the history has no rows\n", kProgram);
+        Say(word(TextNo::kCliHistoryNoRows));
     return kListedEnding;
 }
 
@@ -652,12 +666,33 @@ CliEnding CConsoleTool::LinkCommand()
         const CHistoryFolder history(m_env.programFolder);
         std::vector<HistoryListing> rows;
         CString reason;
+        // What is wrong with the row in the language file's words (English
+        // without it); the rows listed tell which row there is.
+        const auto entryFail = [this](const CliEnding& ending, int text,
+                                      std::initializer_list<CString> values) {
+            CLanguageTable texts;
+            const CLanguageTable* words = TryTexts(texts);
+            return Fail(ending,
+                        FillText(words ? texts.GetText(text) : CLanguageTable::BuiltInText(text), values));
+        };
+        const bool listed = history.ListRows(rows, reason);
+        const std::size_t entry = static_cast<std::size_t>(m_args.entry);
         // No history at all is what the history command says of it, not a
         // wrong --entry.
-        if (history.ListRows(rows, reason) && rows.empty())
-            return Fail(kHistoryUnreadableEnding, "--entry: no history yet (" + history.FilePath() + ")");
-        if (!history.ReadRow(m_args.entry, row, reason))
+        if (listed && rows.empty())
+            return entryFail(kHistoryUnreadableEnding, TextNo::kCliEntryNoHistory, {history.FilePath()});
+        if (listed && entry > rows.size())
+            return entryFail(kUsageEnding, TextNo::kCliEntryNoRow,
+                             {Number(m_args.entry), Number(static_cast<int>(rows.size()))});
+        if (!history.ReadRow(m_args.entry, row, reason)) {
+            unsigned char record[OptionRecord::kSize];
+            if (listed && !ParseHexBytes(rows[entry - 1].row.recordBefore, record, sizeof record)) {
+                return entryFail(kUsageEnding, TextNo::kCliEntryNoRecord,
+                                 {Number(m_args.entry), History::kColumnNames[History::kRecordBefore],
+                                  Number(static_cast<int>(2 * OptionRecord::kSize))});
+            }
             return Fail(kUsageEnding, "--entry: " + reason);
+        }
     }
     {
         CliEnding ending = kUsageEnding;
@@ -965,16 +1000,30 @@ const char* CommandWord(const std::vector<std::string>& arguments)
 
 namespace {
 
-// A usage error on stderr, and its --json object on stdout when the
-// arguments ask for JSON: whatever else was wrong, a caller that asked for
-// it gets it.
+// The language texts for what is said before a command runs (the help, a
+// usage error): &texts loaded, null (English) without them. The box of a
+// missing file is held back: the help or the usage error is what is said.
+CLanguageTable* TryTexts(const ConsoleEnvironment& environment, const ConsoleApi& api, CLanguageTable& texts)
+{
+    CConsoleBoxes boxes(environment.err, api);
+    boxes.Hold(true);
+    return environment.openTexts && environment.openTexts(texts) ? &texts : nullptr;
+}
+
+// A usage error on stderr (the usage lines after it when there are no
+// arguments, in the words of texts; null: English), and its --json object
+// on stdout when the arguments ask for JSON: whatever else was wrong, a
+// caller that asked for it gets it.
 int UsageError(const std::vector<std::string>& arguments, const CString& error,
-               const ConsoleEnvironment& environment)
+               const ConsoleEnvironment& environment, CLanguageTable* texts = nullptr)
 {
     const ConsoleApi& api = environment.console ? *environment.console : PlatformConsoleApi();
     Print(api, environment.err, "%s: %s\n", kProgram, error.GetString());
-    if (arguments.empty())
-        Print(api, environment.err, "%s", kCliUsageText);
+    if (arguments.empty()) {
+        Print(api, environment.err, "%s",
+              texts ? texts->GetText(TextNo::kCliHelpUsage)
+                    : CLanguageTable::BuiltInText(TextNo::kCliHelpUsage));
+    }
     if (std::find(arguments.begin(), arguments.end(), "--json") != arguments.end()) {
         CJsonObject json;
         json.String("command", CommandWord(arguments))
@@ -1015,15 +1064,22 @@ int RunConsoleTool(const std::vector<std::string>& arguments, const ConsoleEnvir
     const ConsoleApi& api = environment.console ? *environment.console : PlatformConsoleApi();
     CliArgs args;
     CString error;
-    // Usage errors stay English: they are found before any language file is
-    // read, and the arguments may be what names none.
-    if (!ParseCliArgs(arguments, args, error))
-        return UsageError(arguments, error, environment);
+    if (!ParseCliArgs(arguments, args, error)) {
+        // The reason in the language file's words once it is found wrong;
+        // without the file in English.
+        CLanguageTable texts;
+        CLanguageTable* words = TryTexts(environment, api, texts);
+        if (words)
+            ParseCliArgs(arguments, args, error, words);
+        return UsageError(arguments, error, environment, words);
+    }
     switch (args.command) {
-    case CliCommand::Help:
-        Print(api, environment.out, "%s", CliHelpFor(args.helpOn).c_str());
+    case CliCommand::Help: {
+        CLanguageTable texts;
+        Print(api, environment.out, "%s", CliHelpFor(args.helpOn, TryTexts(environment, api, texts)).c_str());
         std::fflush(environment.out);
         return kExitDone;
+    }
     case CliCommand::Version:
         Print(api, environment.out, "%s %s\n", kProgram, ORVELLE_VERSION);
         std::fflush(environment.out);

@@ -36,16 +36,19 @@ CliEnding BatchEndingOf(BatchEnding ending, const BatchSummary& summary)
     return kBatchDoneEnding;
 }
 
-std::string ExitCodeHelpLines(const std::vector<CliExit>& only)
+std::string ExitCodeHelpLines(const std::vector<CliExit>& only, CLanguageTable* texts)
 {
-    std::string lines = "Exit codes:\n";
+    const auto words = [texts](int number) {
+        return std::string(texts ? texts->GetText(number) : CLanguageTable::BuiltInText(number));
+    };
+    std::string lines = words(TextNo::kCliHelpExitCodes) + "\n";
     for (const ExitCodeMeaning& code : kExitCodeMeanings) {
         if (!only.empty() && std::find(only.begin(), only.end(), code.exit) == only.end())
             continue;
         char number[8];
         std::snprintf(number, sizeof number, "%4d  ", static_cast<int>(code.exit));
         lines += number;
-        lines += code.meaning;
+        lines += words(code.meaning);
         lines += "\n      outcome: ";
         const std::vector<std::string> words = OutcomeWordsOf(code.exit);
         for (std::size_t i = 0; i < words.size(); ++i)

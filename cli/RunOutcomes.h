@@ -10,6 +10,7 @@
 #include "upgrade/RadioBatch.h"
 #include "upgrade/UpgradeHistory.h"
 #include "upgrade/UpgradeResult.h"
+#include "text/LanguageTable.h"
 
 #include <cstddef>
 #include <iterator>
@@ -126,27 +127,28 @@ constexpr const OutcomeRow& OutcomeRowOf(UpgradeOutcome outcome)
     return kOutcomeRows[static_cast<std::size_t>(outcome)];
 }
 
-// What each exit code means, in --help.
+// What each exit code means, in --help: a language text (its English
+// built in).
 struct ExitCodeMeaning {
     CliExit exit;
-    const char* meaning;
+    int meaning;
 };
 constexpr ExitCodeMeaning kExitCodeMeanings[] = {
-    {kExitDone, "done: written, identified or restored; planned or unchanged; saved"},
-    {kExitRefused, "the transceiver refused the record"},
-    {kExitUsage, "usage error (also --entry naming no row, --out unwritable): nothing sent"},
-    {kExitPortNotOpened, "the port could not be opened"},
-    {kExitLinkFailed, "the transceiver did not answer or the link failed"},
-    {kExitRefusedModel, "refused model"},
-    {kExitNoOption, "no option for this transceiver"},
-    {kExitVersionRequired, "a newer transceiver version is required"},
-    {kExitOptionFileMissing, "the option file or folder is missing or unreadable, or no option file"},
-    {kExitOtherTransceiver, "restore refused: not the row's radio; a record of another model or blank"},
-    {kExitLanguageFile, "the language file ORVELLE.lng beside the program is missing or damaged"},
-    {kExitInterrupted, "interrupted by Ctrl+C, Ctrl+Break or closing the console"},
-    {kExitHistoryUnavailable, "the history could not keep the record read (or has none): nothing written"},
-    {kExitVerifyFailed, "--verify: the record read back is not the one written"},
-    {kExitSomeFailed, "--each: a radio failed or was refused"},
+    {kExitDone, TextNo::kCliExitDoneMeaning},
+    {kExitRefused, TextNo::kCliExitRefusedMeaning},
+    {kExitUsage, TextNo::kCliExitUsageMeaning},
+    {kExitPortNotOpened, TextNo::kCliExitPortNotOpenedMeaning},
+    {kExitLinkFailed, TextNo::kCliExitLinkFailedMeaning},
+    {kExitRefusedModel, TextNo::kCliExitRefusedModelMeaning},
+    {kExitNoOption, TextNo::kCliExitNoOptionMeaning},
+    {kExitVersionRequired, TextNo::kCliExitVersionRequiredMeaning},
+    {kExitOptionFileMissing, TextNo::kCliExitOptionFileMissingMeaning},
+    {kExitOtherTransceiver, TextNo::kCliExitOtherTransceiverMeaning},
+    {kExitLanguageFile, TextNo::kCliExitLanguageFileMeaning},
+    {kExitInterrupted, TextNo::kCliExitInterruptedMeaning},
+    {kExitHistoryUnavailable, TextNo::kCliExitHistoryUnavailableMeaning},
+    {kExitVerifyFailed, TextNo::kCliExitVerifyFailedMeaning},
+    {kExitSomeFailed, TextNo::kCliExitSomeFailedMeaning},
 };
 
 // How a batch ends: the history that could not keep a record and a folder
@@ -159,6 +161,7 @@ CliEnding BatchEndingOf(BatchEnding ending, const BatchSummary& summary);
 std::vector<std::string> OutcomeWordsOf(CliExit exit);
 
 // The "Exit codes" part of --help: a heading, then per code its number and
-// meaning, and below them "outcome: " and its --json outcome words. only:
-// the codes to list (a command's help); empty: every code.
-std::string ExitCodeHelpLines(const std::vector<CliExit>& only = {});
+// meaning, in the words of texts (null: the built-in English), and below
+// them "outcome: " (the --json key) and its --json outcome words. only: the
+// codes to list (a command's help); empty: every code.
+std::string ExitCodeHelpLines(const std::vector<CliExit>& only = {}, CLanguageTable* texts = nullptr);

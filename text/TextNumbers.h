@@ -199,5 +199,66 @@ constexpr int kCliPortCannotBeOpened = 188;
 constexpr int kSupportFileItem = 189;
 constexpr int kSupportFileSaved = 190;
 constexpr int kSupportFileNotSaved = 191;
-constexpr int kAddedEnd = 192;
+// The console tool's usage errors, one per reason: %1 the option or command
+// as typed, then the values the reason names (an argument as shown, in
+// quotes; a suggested name).
+constexpr int kCliUsageNoCommand = 192;
+constexpr int kCliUsageUnknownCommand = 193;
+constexpr int kCliUsageUnknownCommandMeant = 194;
+constexpr int kCliUsageHelpOnUnknown = 195;
+constexpr int kCliUsageHelpOnUnknownMeant = 196;
+constexpr int kCliUsageHelpOneCommand = 197;
+constexpr int kCliUsageStandsAloneWith = 198;
+constexpr int kCliUsageStandsAlone = 199;
+constexpr int kCliUsageUnexpected = 200;
+constexpr int kCliUsageUnknownOption = 201;
+constexpr int kCliUsageUnknownOptionMeant = 202;
+constexpr int kCliUsageNotOptionOf = 203;
+constexpr int kCliUsageGivenTwice = 204;
+constexpr int kCliUsageTakesNoValue = 205;
+constexpr int kCliUsageNeedsValue = 206;
+constexpr int kCliUsageNeeds = 207;
+constexpr int kCliUsageNeedsEither = 208;
+constexpr int kCliUsageNeedsNotBoth = 209;
+constexpr int kCliUsageDryRunNotWith = 210;
+constexpr int kCliUsageEachNotWith = 211;
+constexpr int kCliUsageBadPort = 212;
+constexpr int kCliUsageBadRetries = 213;
+constexpr int kCliUsageBadEntry = 214;
+constexpr int kCliUsageBadLast = 215;
+constexpr int kCliUsageBadCount = 216;
+constexpr int kCliUsageRecordNotHex = 217;
+constexpr int kCliUsageRecordNotHexByte = 218;
+constexpr int kCliUsageRecordPairs = 219;
+constexpr int kCliUsageRecordLength = 220;
+// history: a row that cannot be read, and a history without rows.
+constexpr int kCliHistoryDamagedRow = 221;
+constexpr int kCliHistoryNoRows = 222;
+// restore --entry: no history, no such row (%1 the row, %2 the rows there
+// are), a row without a record (%1 the row, %2 its column, %3 the digits).
+constexpr int kCliEntryNoHistory = 223;
+constexpr int kCliEntryNoRow = 224;
+constexpr int kCliEntryNoRecord = 225;
+// The console tool's help: its usage lines, its topics (commands, options
+// and notes) and the exit codes' heading and meanings, in the layout
+// text/ConsoleHelpText.h describes.
+constexpr int kCliHelpUsage = 226;
+constexpr int kCliHelpTopics = 227;
+constexpr int kCliHelpExitCodes = 228;
+constexpr int kCliExitDoneMeaning = 229;
+constexpr int kCliExitRefusedMeaning = 230;
+constexpr int kCliExitUsageMeaning = 231;
+constexpr int kCliExitPortNotOpenedMeaning = 232;
+constexpr int kCliExitLinkFailedMeaning = 233;
+constexpr int kCliExitRefusedModelMeaning = 234;
+constexpr int kCliExitNoOptionMeaning = 235;
+constexpr int kCliExitVersionRequiredMeaning = 236;
+constexpr int kCliExitOptionFileMissingMeaning = 237;
+constexpr int kCliExitOtherTransceiverMeaning = 238;
+constexpr int kCliExitLanguageFileMeaning = 239;
+constexpr int kCliExitInterruptedMeaning = 240;
+constexpr int kCliExitHistoryUnavailableMeaning = 241;
+constexpr int kCliExitVerifyFailedMeaning = 242;
+constexpr int kCliExitSomeFailedMeaning = 243;
+constexpr int kAddedEnd = 244;
 } // namespace TextNo

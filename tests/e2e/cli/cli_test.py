@@ -541,6 +541,26 @@ class CliTests(OrvelleTestCase):
         self.assertIn('COM%d: %s' % (PORT, de[TextNo.kCliPortUsable]), res.out.splitlines())
         for word in ('usable', 'cannot be opened', 'not present'):
             self.assertNotIn(word, res.out)
+        # The help, a command's help cut out of it, and a usage error: in its
+        # words too, the names of commands and options as typed.
+        res = cli.run(['--help'])
+        self.assertEqual(res.rc, 0, res)
+        self.assertEqual(res.out[:len(de[TextNo.kCliHelpUsage])], de[TextNo.kCliHelpUsage])
+        # The file doubles the quotes its texts hold, as a quoted field would.
+        self.assertIn(de[TextNo.kCliHelpTopics].replace('""', '"'), res.out)
+        self.assertIn(de[TextNo.kCliHelpExitCodes], res.out)
+        whole = res.out.splitlines()
+        res = cli.run(['help', 'upgrade'])
+        self.assertEqual(res.rc, 0, res)
+        self.assertEqual(res.out.splitlines()[0], whole[0])
+        self.assertIn('  orvelle-cli upgrade  --port N (--folder ORDNER | --file PFAD)', res.out.splitlines())
+        self.assertEqual([line for line in res.out.splitlines() if line not in whole], [])
+        for word in ('Usage', 'Commands', 'Options:', 'Exit codes', 'restore  '):
+            self.assertNotIn(word, res.out)
+        res = cli.run(['identify', '--port', '0'])
+        self.assertEqual(res.rc, 2, res)
+        self.assertEqual(res.err, 'orvelle-cli: %s\n' % de[TextNo.kCliUsageBadPort].replace('%1', '--port').replace(
+            '%2', '1').replace('%3', '255').replace('%4', "'0'"))
 
     # -- the machine's own serial devices -------------------------------------
     def test_no_port_reaches_the_machines_own_serial_devices(self):

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <memory>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -555,4 +558,80 @@ TEST(CliArgs, EachCommandsHelpIsItsOwn)
             EXPECT_LE(line.size(), 79u) << line;
     }
     EXPECT_EQ(CliHelpFor(CliCommand::Help), std::string(kCliUsageText) + kCliHelpText);
+}
+
+namespace {
+
+// A shipped language file's texts, its lines as text mode reads them.
+bool LoadShipped(CLanguageTable& texts, const char* name)
+{
+    std::ifstream in(std::string(ORVELLE_SOURCE_DIR "/res/") + name, std::ios::binary);
+    std::string bytes;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        bytes += line + "\n";
+    }
+    return texts.Parse(bytes.data(), static_cast<int>(bytes.size()), "") == 1;
+}
+
+bool IsCommand(const std::string& word)
+{
+    CliArgs args;
+    CString error;
+    return ParseCliArgs({word, "--help"}, args, error) && args.helpOn != CliCommand::Help;
+}
+
+// What a help's cutting rests on, whatever its words: the usage lines'
+// commands, the entries named by a command or an option, and the exit codes.
+std::vector<std::string> HelpSkeleton(const std::string& help)
+{
+    std::vector<std::string> skeleton;
+    std::istringstream lines(help);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        std::string first, second;
+        words >> first >> second;
+        const bool entry = line.size() > 2 && line.compare(0, 2, "  ") == 0 && line[2] != ' ';
+        if (first == "orvelle-cli")
+            skeleton.push_back(first + " " + second);
+        else if (entry && (first[0] == '-' || IsCommand(first)))
+            skeleton.push_back(first);
+        else if (!first.empty() &&
+                 std::all_of(first.begin(), first.end(),
+                             [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }) &&
+                 line.find(first + "  ") < 4)
+            skeleton.push_back("exit " + first);
+    }
+    return skeleton;
+}
+
+} // namespace
+
+// Each language file's help is cut as the English is: every command's help
+// holds the same usage lines, command and option entries and exit codes in
+// each language, each line of it from the whole help and none wider than 79
+// columns (a double-byte character is two bytes and two columns).
+TEST(CliArgs, EachLanguagesHelpIsCutAsTheEnglishIs)
+{
+    for (const char* file : {"ORVELLE.lng", "ORVELLE-de.lng", "ORVELLE-ja.lng"}) {
+        SCOPED_TRACE(file);
+        CLanguageTable texts;
+        ASSERT_TRUE(LoadShipped(texts, file));
+        const std::string whole = CliHelpFor(CliCommand::Help, &texts);
+        EXPECT_EQ(HelpSkeleton(whole), HelpSkeleton(CliHelpFor(CliCommand::Help)));
+        std::istringstream wholeLines(whole);
+        for (std::string line; std::getline(wholeLines, line);)
+            EXPECT_LE(line.size(), 79u) << line;
+        for (CliCommand command : {CliCommand::Ports, CliCommand::Identify, CliCommand::Upgrade,
+                                   CliCommand::Restore, CliCommand::History, CliCommand::Support}) {
+            SCOPED_TRACE(CliCommandName(command));
+            const std::string help = CliHelpFor(command, &texts);
+            EXPECT_EQ(HelpSkeleton(help), HelpSkeleton(CliHelpFor(command)));
+            EXPECT_LT(help.size(), whole.size() * 2 / 3);
+            std::istringstream lines(help);
+            for (std::string line; std::getline(lines, line);)
+                EXPECT_NE(whole.find(line), std::string::npos) << line;
+        }
+    }
 }

@@ -18,6 +18,7 @@
 #include "cli/ConsoleText.h"
 #include "cli/RunOutcomes.h"
 #include "files/FileHandle.h"
+#include "framework/AppMessageBox.h"
 #include "tests/support/FrameBytes.h"
 #include "tests/support/HexText.h"
 #include "text/Csv.h"
@@ -1779,12 +1780,22 @@ TEST(ConsoleTool, ARestoreSaysWhatItCameTo)
 TEST(ConsoleTool, OneLanguageAtATime)
 {
     const std::vector<std::string> kEnglish = {
-        "error",       "warning",      "retrying",   "retries left", "giving up", "cannot", "usable",
-        "not present", "written back", "unchanged:", "click",        "Retry",     "refused"};
+        "error",       "warning",     "retrying",     "retries left",    "giving up", "cannot",
+        "usable",      "not present", "written back", "unchanged:",      "click",     "Retry",
+        "refused",     "must be",     "unknown",      "did you mean",    "needs",     "not with",
+        "the history", "no row",      "no record",    "damaged",         "Usage",     "Commands",
+        "Options:",    "Exit codes",  "Writes",       "the transceiver", "radio"};
+    // The history's rows: one whole, one damaged (no record to write back).
+    const std::string record(2 * OptionRecord::kSize, '0');
+    const std::string rows = HistoryHeaderLine().str() +
+                             "2026-01-01T00:00:01,orvelle-cli,3,QX-5100,id,V1.20," + record +
+                             ",,C:\\a.ENH,written\r\n" + "damaged,row\r\n";
+    const auto none = [](FakeTransceiver&) {};
     const struct {
         const char* name;
         std::function<void(FakeTransceiver&)> arrange;
         std::vector<std::string> args;
+        std::string history; // History\upgrades.csv; empty: none
     } cases[] = {
         {"a radio that does not answer",
          [](FakeTransceiver& fake) {
@@ -1792,42 +1803,105 @@ TEST(ConsoleTool, OneLanguageAtATime)
              for (int i = 0; i < 3; ++i)
                  fake.Script(FakeTransceiver::Command::Identity, kSilence);
          },
-         {"identify", "--port", "1"}},
+         {"identify", "--port", "1"},
+         ""},
         {"a port not present",
          [](FakeTransceiver& fake) { fake.missingPorts.insert("\\\\.\\COM24"); },
-         {"identify", "--port", "24"}},
+         {"identify", "--port", "24"},
+         ""},
         {"the ports probed",
          [](FakeTransceiver& fake) {
              fake.AddPort(1);
              fake.AddPort(24);
              fake.missingPorts.insert("\\\\.\\COM24");
          },
-         {"ports", "--probe"}},
+         {"ports", "--probe"},
+         ""},
         {"a blank record refused",
          [](FakeTransceiver& fake) { Transceiver(fake); },
-         {"restore", "--port", "1", "--record", std::string(2 * OptionRecord::kSize, 'f')}},
+         {"restore", "--port", "1", "--record", std::string(2 * OptionRecord::kSize, 'f')},
+         ""},
         {"the same record restored",
          [](FakeTransceiver& fake) {
              Transceiver(fake);
              fake.record = OfModel(Bytes(OptionRecord::kSize, 0xAA));
          },
-         {"restore", "--port", "1", "--record", kRestored}},
+         {"restore", "--port", "1", "--record", kRestored},
+         ""},
+        {"a port number out of range", none, {"identify", "--port", "0"}, ""},
+        {"a mistyped option", none, {"identify", "--prot", "1"}, ""},
+        {"a mistyped command", none, {"idnetify", "--port", "1"}, ""},
+        {"a command without its port", none, {"upgrade", "--file", "x.ENH"}, ""},
+        {"a dry run that would verify",
+         none,
+         {"upgrade", "--port", "1", "--file", "x", "--dry-run", "--verify"},
+         ""},
+        {"a record with a letter in it", none, {"restore", "--port", "1", "--record", "0g"}, ""},
+        {"--entry without a history", none, {"restore", "--port", "1", "--entry", "1"}, ""},
+        {"--entry past the last row", none, {"restore", "--port", "1", "--entry", "3"}, rows},
+        {"--entry of a damaged row", none, {"restore", "--port", "1", "--entry", "2"}, rows},
+        {"the history with a damaged row", none, {"history"}, rows},
+        {"the history without rows", none, {"history"}, HistoryHeaderLine().str()},
+        {"the help", none, {"--help"}, ""},
+        {"a command's help", none, {"help", "upgrade"}, ""},
+        {"another command's help", none, {"restore", "--help"}, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         FakeTransceiver fake;
         c.arrange(fake);
         ToolRun run(fake);
+        if (!c.history.empty()) {
+            ASSERT_TRUE(CreateDirectoryA((run.temp / "History").c_str(), nullptr));
+            std::ofstream(run.HistoryPath(), std::ios::binary) << c.history;
+        }
         run.openTexts = [](CLanguageTable& texts) { return LoadTextsFrom(texts, "ORVELLE-de.lng"); };
         run(c.args);
         const std::string err = Contents(run.err);
         std::string out = Contents(run.out);
         EXPECT_FALSE(err.empty() && out.empty());
+        // The help's outcome lines name --json's key and words, which stay.
+        for (std::size_t at; (at = out.find("      outcome: ")) != std::string::npos;)
+            out.erase(at, out.find('\n', at) + 1 - at);
         for (const std::string& word : kEnglish) {
             EXPECT_EQ(err.find(word), std::string::npos) << word << "\n" << err;
             EXPECT_EQ(out.find(word), std::string::npos) << word << "\n" << out;
         }
     }
+}
+
+// A usage error reads the language file only to be said in its words: with
+// the English file it is word for word the built-in reason, and without a
+// file (whose box is held back) it is English and the only line.
+TEST(ConsoleTool, AUsageErrorInTheLanguageFilesWordsOrEnglish)
+{
+    const std::vector<std::string> args = {"restore", "--port", "1", "--entry", "0"};
+    const std::string expected = "orvelle-cli: --entry must be a history row number from 1, not '0'\n";
+    const struct {
+        const char* name;
+        std::function<int(CLanguageTable&)> openTexts;
+    } cases[] = {
+        {"the English file", LoadTexts},
+        {"no file",
+         [](CLanguageTable&) {
+             AppMessageBox(nullptr, "ORVELLE.lng is missing", "Orvelle", MB_ICONERROR);
+             return 0;
+         }},
+        {"no way to open one", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ToolRun run;
+        run.openTexts = c.openTexts;
+        EXPECT_EQ(run(args), kExitUsage);
+        EXPECT_EQ(Contents(run.err), expected);
+        EXPECT_EQ(Contents(run.out), "");
+    }
+    ToolRun german;
+    german.openTexts = [](CLanguageTable& texts) { return LoadTextsFrom(texts, "ORVELLE-de.lng"); };
+    EXPECT_EQ(german(args), kExitUsage);
+    EXPECT_EQ(Contents(german.err),
+              "orvelle-cli: --entry muss eine Zeilennummer des Verlaufs ab 1 sein, nicht '0'\n");
 }
 
 namespace {
