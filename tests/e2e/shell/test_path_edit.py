@@ -71,8 +71,12 @@ class PathEdit(OrvelleTestCase):
         self.drv.focus(app.hwnd, BROWSE)
         self.drv.select(app.hwnd, EDIT, 0, 0)
         self.drv.click(app.hwnd, EDIT, mouse=True)
-        self.drv.wait_until(lambda: self.drv.state(app.hwnd, EDIT)['sel_end'] == len(START),
-                            what='the whole text selected')
+        # Waits for the whole state asserted: the click's own caret and the
+        # select-all posted on focus land one after the other.
+        def selection():
+            state = self.drv.state(app.hwnd, EDIT)
+            return state['sel_start'], state['sel_end']
+        self.drv.wait_until(lambda: selection() == (0, len(START)), what='the whole text selected')
         self.assertEqual(self.drv.state(app.hwnd, EDIT)['sel_start'], 0)
 
     def test_261st_character_refused(self):
