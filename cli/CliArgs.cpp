@@ -233,7 +233,7 @@ bool TakeRecord(const std::string& value, const CString& name, CliArgs& args, Re
 }
 
 // One option: exactly one of flag (no value) and take (a value) is set.
-struct OptionSpec {
+struct OptionRow {
     const char* name;
     OptionId id;
     unsigned commands;
@@ -241,7 +241,7 @@ struct OptionSpec {
     TakeValue take;
 };
 
-const OptionSpec kOptions[] = {
+const OptionRow kOptions[] = {
     {"--port", OptionId::Port, kLinkCommands, nullptr, TakePort},
     {"--retries", OptionId::Retries, kLinkCommands, nullptr, TakeRetries},
     {"--json", OptionId::Json, kPortsBit | kLinkCommands | kHistoryBit, &CliArgs::json, nullptr},
@@ -319,9 +319,9 @@ template <typename Names> const char* Nearest(const std::string& typed, const Na
     return best;
 }
 
-const OptionSpec* FindOption(const std::string& name)
+const OptionRow* FindOption(const std::string& name)
 {
-    for (const OptionSpec& option : kOptions) {
+    for (const OptionRow& option : kOptions) {
         if (name == option.name)
             return &option;
     }
@@ -330,7 +330,7 @@ const OptionSpec* FindOption(const std::string& name)
 
 const char* OptionName(OptionId id)
 {
-    for (const OptionSpec& option : kOptions) {
+    for (const OptionRow& option : kOptions) {
         if (option.id == id)
             return option.name;
     }
@@ -395,7 +395,7 @@ bool AsksForHelp(const std::vector<std::string>& arguments)
 
 // The option in arguments[i] (its value joined to it, or the next argument,
 // which i then passes) into args.
-bool TakeOption(const OptionSpec& option, const std::vector<std::string>& arguments, std::size_t& i,
+bool TakeOption(const OptionRow& option, const std::vector<std::string>& arguments, std::size_t& i,
                 CliArgs& args, Reason& error)
 {
     const std::string& argument = arguments[i];
@@ -440,7 +440,7 @@ bool ParseOptions(const std::vector<std::string>& arguments, const CommandForm& 
                         {Shown(argument)});
         }
         const std::string name = argument.substr(0, argument.find('='));
-        const OptionSpec* option = FindOption(name);
+        const OptionRow* option = FindOption(name);
         if (!option) {
             if (name == kHelpOption || name == kVersionOption)
                 return Fail(error, TextNo::kCliUsageStandsAlone, {name});
@@ -693,8 +693,8 @@ std::string CliHelpFor(CliCommand command, CLanguageTable* texts)
         const std::string option = FirstWord(line, 2);
         if (option == kHelpOption)
             return true;
-        const OptionSpec* spec = FindOption(option);
-        return spec && (spec->commands & bit) != 0;
+        const OptionRow* known = FindOption(option);
+        return known && (known->commands & bit) != 0;
     });
     help += "\n" + ExitCodeHelpLines(ExitsOf(command), texts);
     return help;
